@@ -1,0 +1,20 @@
+// The time-and-thread prefix that starts every line of the main log and of
+// the raw trace: "YYYY-MM-DD hh:mm:ss.mmm 0x<thread id in hex> [".
+#ifndef VTTEL_FRAME_LOG_FORMAT_H_
+#define VTTEL_FRAME_LOG_FORMAT_H_
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/clock.h"
+
+namespace frame {
+
+// Writes the prefix into out (always NUL-terminated, cut to size - 1 bytes);
+// returns its length.
+size_t FormatLogPrefix(const platform::WallTime& t, uint32_t thread_id, char* out,
+                       size_t size);
+
+}  // namespace frame
+
+#endif  // VTTEL_FRAME_LOG_FORMAT_H_

@@ -1,0 +1,10 @@
+#include "frame/settings.h"
+
+namespace frame {
+
+Settings& GetSettings() {
+  static Settings settings;
+  return settings;
+}
+
+}  // namespace frame

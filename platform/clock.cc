@@ -1,0 +1,142 @@
+#include "platform/clock.h"
+
+#include <ctime>
+#include <sys/time.h>
+#include <time.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace platform {
+namespace {
+
+// A stop flag is looked at this often while sleeping.
+constexpr uint32_t kStopPollMs = 5;
+
+std::atomic<Clock*>& InstalledClock() {
+  static RealClock real;
+  static std::atomic<Clock*> clock{&real};
+  return clock;
+}
+
+bool IsLeapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+
+int DaysInMonth(int y, int m) {
+  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return m == 2 && IsLeapYear(y) ? 29 : kDays[m - 1];
+}
+
+}  // namespace
+
+uint32_t RealClock::TickCount() {
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u +
+                static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+  return static_cast<uint32_t>(ms);
+}
+
+WallTime RealClock::Now() {
+  timeval tv;
+  gettimeofday(&tv, nullptr);
+  tm parts;
+  localtime_r(&tv.tv_sec, &parts);
+  return WallTime{parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday,
+                  parts.tm_hour,        parts.tm_min,     parts.tm_sec,
+                  static_cast<int>(tv.tv_usec / 1000),    parts.tm_wday};
+}
+
+bool RealClock::Sleep(uint32_t ms, const std::atomic<bool>* stop) {
+  if (stop == nullptr) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    return true;
+  }
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  for (;;) {
+    if (stop->load(std::memory_order_relaxed)) return false;
+    auto now = std::chrono::steady_clock::now();
+    if (now >= end) return true;
+    auto step = std::min<std::chrono::steady_clock::duration>(
+        end - now, std::chrono::milliseconds(kStopPollMs));
+    std::this_thread::sleep_for(step);
+  }
+}
+
+FakeClock::FakeClock(uint32_t start_tick, WallTime start)
+    : tick_(start_tick), start_(start) {}
+
+uint32_t FakeClock::TickCount() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return tick_;
+}
+
+WallTime FakeClock::Now() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return AddMillis(start_, elapsed_);
+}
+
+bool FakeClock::Sleep(uint32_t ms, const std::atomic<bool>* stop) {
+  if (stop != nullptr && stop->load(std::memory_order_relaxed)) return false;
+  std::lock_guard<std::mutex> lock(mu_);
+  tick_ += ms;
+  elapsed_ += ms;
+  slept_ += ms;
+  ++sleep_calls_;
+  return true;
+}
+
+void FakeClock::Advance(uint32_t ms) {
+  std::lock_guard<std::mutex> lock(mu_);
+  tick_ += ms;
+  elapsed_ += ms;
+}
+
+uint64_t FakeClock::SleptMillis() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return slept_;
+}
+
+uint64_t FakeClock::SleepCalls() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return sleep_calls_;
+}
+
+Clock& GetClock() { return *InstalledClock().load(std::memory_order_acquire); }
+
+ScopedClock::ScopedClock(Clock* clock)
+    : previous_(InstalledClock().exchange(clock, std::memory_order_acq_rel)) {}
+
+ScopedClock::~ScopedClock() {
+  InstalledClock().store(previous_, std::memory_order_release);
+}
+
+WallTime AddMillis(const WallTime& t, uint64_t ms) {
+  WallTime r = t;
+  uint64_t total = static_cast<uint64_t>(r.millis) + ms;
+  r.millis = static_cast<int>(total % 1000);
+  total = total / 1000 + static_cast<uint64_t>(r.second);
+  r.second = static_cast<int>(total % 60);
+  total = total / 60 + static_cast<uint64_t>(r.minute);
+  r.minute = static_cast<int>(total % 60);
+  total = total / 60 + static_cast<uint64_t>(r.hour);
+  r.hour = static_cast<int>(total % 24);
+  uint64_t days = total / 24;
+  r.weekday = static_cast<int>((static_cast<uint64_t>(r.weekday) + days) % 7);
+  while (days > 0) {
+    int left = DaysInMonth(r.year, r.month) - r.day;
+    if (days <= static_cast<uint64_t>(left)) {
+      r.day += static_cast<int>(days);
+      break;
+    }
+    days -= static_cast<uint64_t>(left) + 1;
+    r.day = 1;
+    if (++r.month > 12) {
+      r.month = 1;
+      ++r.year;
+    }
+  }
+  return r;
+}
+
+}  // namespace platform

@@ -1,0 +1,39 @@
+#include "platform/text_trim.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace platform {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+int TrimBlanks(char* buf, int len) {
+  if (len <= 0) return len + 1;
+  int first = 0;
+  while (first < len && IsBlank(buf[first])) ++first;
+  int end = len;  // one past the last kept byte
+  while (end > first && (IsBlank(buf[end - 1]) || buf[end - 1] == '\0')) --end;
+  int kept = end - first;
+  if (first > 0) std::memmove(buf, buf + first, static_cast<size_t>(kept));
+  buf[kept] = '\0';
+  return kept + 1;
+}
+
+int TrimText(char* text) { return TrimBlanks(text, static_cast<int>(std::strlen(text))); }
+
+void RemoveAllBlanks(char* text) {
+  char* out = text;
+  for (const char* in = text; *in != '\0'; ++in) {
+    if (!IsBlank(*in)) *out++ = *in;
+  }
+  *out = '\0';
+}
+
+void RemoveAllBlanks(std::string& text) {
+  text.erase(std::remove_if(text.begin(), text.end(), IsBlank), text.end());
+}
+
+}  // namespace platform

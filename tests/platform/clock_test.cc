@@ -1,0 +1,84 @@
+#include "platform/clock.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace platform {
+namespace {
+
+TEST(AddMillis, CarriesThroughTheCalendar) {
+  struct {
+    WallTime start;
+    uint64_t ms;
+    WallTime end;
+  } cases[] = {
+      {{2014, 3, 5, 8, 15, 0, 123, 3}, 0, {2014, 3, 5, 8, 15, 0, 123, 3}},
+      {{2014, 3, 5, 8, 15, 0, 123, 3}, 877, {2014, 3, 5, 8, 15, 1, 0, 3}},
+      {{2014, 12, 31, 23, 59, 59, 999, 3}, 1, {2015, 1, 1, 0, 0, 0, 0, 4}},
+      {{2016, 2, 28, 12, 0, 0, 0, 0}, 86400000, {2016, 2, 29, 12, 0, 0, 0, 1}},  // leap
+      {{2015, 2, 28, 12, 0, 0, 0, 6}, 86400000, {2015, 3, 1, 12, 0, 0, 0, 0}},
+      {{2000, 1, 1, 0, 0, 0, 0, 6}, 366ull * 86400000, {2001, 1, 1, 0, 0, 0, 0, 1}},
+  };
+  for (const auto& c : cases) {
+    WallTime r = AddMillis(c.start, c.ms);
+    EXPECT_EQ(std::tie(r.year, r.month, r.day, r.hour, r.minute, r.second, r.millis, r.weekday),
+              std::tie(c.end.year, c.end.month, c.end.day, c.end.hour, c.end.minute, c.end.second,
+                       c.end.millis, c.end.weekday))
+        << c.ms;
+  }
+}
+
+TEST(FakeClock, TickWrapsAndSleepAdvances) {
+  FakeClock clock(0xFFFFFFF0u);
+  EXPECT_TRUE(clock.Sleep(0x20));
+  EXPECT_EQ(clock.TickCount(), 0x10u);
+  EXPECT_EQ(clock.Now().second, 0);
+  clock.Advance(1000);
+  EXPECT_EQ(clock.Now().second, 1);
+  EXPECT_EQ(clock.SleepCalls(), 1u);
+  std::atomic<bool> stop{true};
+  EXPECT_FALSE(clock.Sleep(100, &stop));
+  EXPECT_EQ(clock.SleptMillis(), 0x20u);
+}
+
+TEST(ScopedClock, InstallsAndRestores) {
+  Clock* real = &GetClock();
+  {
+    FakeClock fake(42);
+    ScopedClock scoped(&fake);
+    EXPECT_EQ(GetClock().TickCount(), 42u);
+  }
+  EXPECT_EQ(&GetClock(), real);
+}
+
+TEST(RealClock, SleepEndsEarlyOnStop) {
+  RealClock clock;
+  std::atomic<bool> stop{false};
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    stop = true;
+  });
+  uint32_t start = clock.TickCount();
+  EXPECT_FALSE(clock.Sleep(5000, &stop));
+  stopper.join();
+  EXPECT_LT(clock.TickCount() - start, 1000u);
+  EXPECT_TRUE(clock.Sleep(10, &stop) == false);  // already stopped
+  std::atomic<bool> never{false};
+  start = clock.TickCount();
+  EXPECT_TRUE(clock.Sleep(20, &never));
+  EXPECT_GE(clock.TickCount() - start, 20u);
+}
+
+TEST(RealClock, NowIsAPlausibleLocalTime) {
+  WallTime t = RealClock().Now();
+  EXPECT_GE(t.year, 2024);
+  EXPECT_GE(t.month, 1);
+  EXPECT_LE(t.month, 12);
+  EXPECT_LE(t.millis, 999);
+}
+
+}  // namespace
+}  // namespace platform

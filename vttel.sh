@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# Set-up, build, run and test of the platform on Debian 12.
+#   ./vttel.sh run     install what is missing, build, start on demo/
+#   ./vttel.sh test    install what is missing, build, run the whole suite
+#   ./vttel.sh build   install what is missing and build the program only
+#   ./vttel.sh bench   build and run the benchmarks
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+JOBS="$(nproc 2>/dev/null || echo 2)"
+
+# Debian packages the build, the tests and the program use.
+PACKAGES=(
+  g++ cmake ninja-build pkg-config ccache python3
+  libgtest-dev libgmock-dev libbenchmark-dev
+)
+
+log() { printf '== %s\n' "$*" >&2; }
+
+install_packages() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' ||
+      missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  log "installing: ${missing[*]}"
+  local sudo=()
+  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo[@]}" apt-get update -qq
+  "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# configure DIR [cmake options...]
+configure() {
+  local dir="$1"; shift
+  cmake -S "$ROOT" -B "$ROOT/$dir" -G Ninja "$@" >/dev/null
+}
+
+build_release() {
+  configure build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVTTEL_TESTS=OFF
+  cmake --build "$ROOT/build/release" -j "$JOBS"
+}
+
+cmd_run() {
+  install_packages
+  build_release
+  log "starting vttel on $ROOT/demo (vttelctl quit stops it)"
+  export VTTEL_HOME="$ROOT/demo"
+  exec "$ROOT/build/release/vttel/vttel"
+}
+
+cmd_test() {
+  install_packages
+  # Concurrency tests first, under ThreadSanitizer (a small build).
+  configure build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVTTEL_SANITIZE=thread
+  cmake --build "$ROOT/build/tsan" -j "$JOBS"
+  (cd "$ROOT/build/tsan" && ctest -L concurrency --output-on-failure -j "$JOBS")
+  # The whole suite under AddressSanitizer and UBSan; its summary ends the run.
+  configure build/test -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
+    -DVTTEL_SANITIZE=address
+  cmake --build "$ROOT/build/test" -j "$JOBS"
+  cd "$ROOT/build/test"
+  local log="$ROOT/build/test/ctest-output.txt" rc
+  set +e
+  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --output-on-failure -j "$JOBS" --timeout 900 2>&1 | tee "$log"
+  rc=${PIPESTATUS[0]}
+  set -e
+  # CTest's summary line ends the output.
+  grep -E '^[0-9]+% tests passed' "$log" | tail -n 1
+  return "$rc"
+}
+
+cmd_bench() {
+  install_packages
+  configure build/bench -DCMAKE_BUILD_TYPE=Release -DVTTEL_TESTS=OFF -DVTTEL_BENCH=ON
+  cmake --build "$ROOT/build/bench" -j "$JOBS"
+  for b in "$ROOT"/build/bench/bench/*_bench; do "$b"; done
+}
+
+case "${1:-}" in
+  run) cmd_run ;;
+  test) cmd_test ;;
+  build) install_packages; build_release ;;
+  bench) cmd_bench ;;
+  *) echo "usage: $0 run|test|build|bench" >&2; exit 2 ;;
+esac
