@@ -4,6 +4,7 @@
 #   ./vttel.sh test    install what is missing, build, run the whole suite
 #   ./vttel.sh build   install what is missing and build the program only
 #   ./vttel.sh bench   build and run the benchmarks
+#   ./vttel.sh fuzz    build the fuzz targets with clang and run them
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -13,7 +14,18 @@ JOBS="$(nproc 2>/dev/null || echo 2)"
 PACKAGES=(
   g++ cmake ninja-build pkg-config ccache python3
   libgtest-dev libgmock-dev libbenchmark-dev
+  libpcre2-dev
 )
+
+# Test data that other Debian packages ship; each tests/<sub>/fetch_data.sh
+# unpacks what its tests need into build/data/<sub> (idempotent).
+fetch_test_data() {
+  local script
+  for script in "$ROOT"/tests/*/fetch_data.sh; do
+    [ -f "$script" ] || continue
+    bash "$script" "$ROOT/build/data"
+  done
+}
 
 log() { printf '== %s\n' "$*" >&2; }
 
@@ -53,6 +65,7 @@ cmd_run() {
 
 cmd_test() {
   install_packages
+  fetch_test_data
   # Concurrency tests first, under ThreadSanitizer (a small build).
   configure build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVTTEL_SANITIZE=thread
   cmake --build "$ROOT/build/tsan" -j "$JOBS"
@@ -73,6 +86,23 @@ cmd_test() {
   return "$rc"
 }
 
+# ./vttel.sh fuzz [SECONDS]: builds the fuzz targets with clang and runs
+# each for SECONDS (default 60) from its corpus under build/fuzz-corpus.
+cmd_fuzz() {
+  PACKAGES+=(clang libclang-rt-14-dev)
+  install_packages
+  configure build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVTTEL_FUZZ=ON \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+  cmake --build "$ROOT/build/fuzz" -j "$JOBS"
+  local target name
+  for target in "$ROOT"/build/fuzz/fuzz/*_fuzz; do
+    [ -x "$target" ] || continue
+    name="$(basename "$target")"
+    mkdir -p "$ROOT/build/fuzz-corpus/$name"
+    "$target" -max_total_time="${1:-60}" "$ROOT/build/fuzz-corpus/$name"
+  done
+}
+
 cmd_bench() {
   install_packages
   configure build/bench -DCMAKE_BUILD_TYPE=Release -DVTTEL_TESTS=OFF -DVTTEL_BENCH=ON
@@ -85,5 +115,6 @@ case "${1:-}" in
   test) cmd_test ;;
   build) install_packages; build_release ;;
   bench) cmd_bench ;;
-  *) echo "usage: $0 run|test|build|bench" >&2; exit 2 ;;
+  fuzz) shift; cmd_fuzz "$@" ;;
+  *) echo "usage: $0 run|test|build|bench|fuzz [seconds]" >&2; exit 2 ;;
 esac
