@@ -14,7 +14,7 @@ JOBS="$(nproc 2>/dev/null || echo 2)"
 PACKAGES=(
   g++ cmake ninja-build pkg-config ccache python3
   libgtest-dev libgmock-dev libbenchmark-dev
-  libpcre2-dev
+  libpcre2-dev locales
 )
 
 # Test data that other Debian packages ship; each tests/<sub>/fetch_data.sh
@@ -44,6 +44,16 @@ install_packages() {
   "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# The tests run number text under a German locale, whose decimal comma
+# must not leak into the system's numbers.
+generate_test_locale() {
+  locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$' && return 0
+  log "generating the de_DE.UTF-8 locale"
+  local sudo=()
+  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+  "${sudo[@]}" localedef -i de_DE -c -f UTF-8 de_DE.UTF-8
+}
+
 # configure DIR [cmake options...]
 configure() {
   local dir="$1"; shift
@@ -65,6 +75,7 @@ cmd_run() {
 
 cmd_test() {
   install_packages
+  generate_test_locale
   fetch_test_data
   # Concurrency tests first, under ThreadSanitizer (a small build).
   configure build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVTTEL_SANITIZE=thread

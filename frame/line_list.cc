@@ -1,9 +1,8 @@
 #include "frame/line_list.h"
 
-#include <limits>
 #include <string>
 
-#include "platform/gbk.h"
+#include "platform/number_text.h"
 
 namespace frame {
 namespace {
@@ -31,24 +30,6 @@ void ExpandRange(std::vector<int32_t>& out, char op, int32_t end) {
 
 }  // namespace
 
-int32_t AtoL(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' ||
-                             text[i] == '\r' || text[i] == '\v' || text[i] == '\f')) {
-    ++i;
-  }
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  int64_t value = 0;
-  const int64_t limit = negative ? -static_cast<int64_t>(std::numeric_limits<int32_t>::min())
-                                 : std::numeric_limits<int32_t>::max();
-  for (; i < text.size() && platform::IsAsciiDigit(static_cast<unsigned char>(text[i])); ++i) {
-    value = value * 10 + (text[i] - '0');
-    if (value > limit) value = limit;
-  }
-  return static_cast<int32_t>(negative ? -value : value);
-}
-
 std::vector<int32_t> ParseLineList(std::string_view list) {
   std::vector<int32_t> out;
   std::string number;
@@ -56,9 +37,9 @@ std::vector<int32_t> ParseLineList(std::string_view list) {
   bool start_kept = false;  // the pending range's start made it into the list
   auto end_number = [&]() {
     if (pending != 0) {
-      if (start_kept) ExpandRange(out, pending, AtoL(number));
+      if (start_kept) ExpandRange(out, pending, platform::AtoL(number));
     } else {
-      Append(out, AtoL(number));
+      Append(out, platform::AtoL(number));
     }
     pending = 0;
     number.clear();
@@ -67,7 +48,7 @@ std::vector<int32_t> ParseLineList(std::string_view list) {
     if (c == ',') {
       end_number();
     } else if (IsRangeOperator(c)) {
-      start_kept = Append(out, AtoL(number));
+      start_kept = Append(out, platform::AtoL(number));
       pending = c;
       number.clear();
     } else if (number.size() < kMaxLineNumberText) {

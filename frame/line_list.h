@@ -27,10 +27,6 @@ inline constexpr size_t kMaxLineNumberText = 255;
 //    nothing ("3-" keeps 3; a trailing ',' adds nothing).
 std::vector<int32_t> ParseLineList(std::string_view list);
 
-// atol as the system's runtime reads it: leading blanks, a sign, decimal
-// digits; 0 without digits; saturates at the 32-bit limits.
-int32_t AtoL(std::string_view text);
-
 }  // namespace frame
 
 #endif  // VTTEL_FRAME_LINE_LIST_H_

@@ -10,6 +10,7 @@
 #include "platform/gbk.h"
 #include "platform/line_reader.h"
 #include "platform/message_service.h"
+#include "platform/number_text.h"
 #include "platform/text_trim.h"
 
 namespace frame {
@@ -21,7 +22,7 @@ bool IsYes(const std::string& upper_value) {
 }
 
 int32_t YesOrNumber(const std::string& value, const std::string& upper_value) {
-  return IsYes(upper_value) ? 1 : AtoL(value);
+  return IsYes(upper_value) ? 1 : platform::AtoL(value);
 }
 
 int32_t Clamp(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
@@ -39,22 +40,22 @@ void ApplySetting(const std::string& key, const std::string& value, TagRunCfg* c
   } else if (key == "VIR_LINES_NUM") {
     // A negative count would ask for four thousand million lines; it is
     // refused and the earlier value kept.
-    int32_t n = AtoL(value);
+    int32_t n = platform::AtoL(value);
     if (n >= 0) cfg->virtual_lines = static_cast<uint32_t>(n);
   } else if (key == "TOTAL_LINES_NUM") {
-    cfg->total_lines = static_cast<uint32_t>(AtoL(value));
+    cfg->total_lines = static_cast<uint32_t>(platform::AtoL(value));
   } else if (key == "FORM_TITLE") {
     cfg->form_title = value;
   } else if (key == "TITLE1" || key == "TITLE2" || key == "TITLE3") {
     cfg->titles[key[5] - '1'] = value;
   } else if (key == "COL_GROUP_NUM") {
-    int32_t n = AtoL(value);
+    int32_t n = platform::AtoL(value);
     if (n >= 1 && n <= 10) cfg->column_groups = n;
   } else if (key == "MONITOR_PORT") {
-    int32_t n = AtoL(value);
+    int32_t n = platform::AtoL(value);
     if (n > 0 && n <= 65535) cfg->monitor_port = n;  // a TCP port, never truncated
   } else if (key == "MONITOR_MAX_CONN") {
-    int32_t n = AtoL(value);
+    int32_t n = platform::AtoL(value);
     if (n <= 10) cfg->monitor_max_conn = n;
   } else if (key == "IS_WRITE_LOG") {
     cfg->log_level = YesOrNumber(value, upper);
@@ -66,19 +67,19 @@ void ApplySetting(const std::string& key, const std::string& value, TagRunCfg* c
   } else if (key == "LOG_FILE") {
     cfg->log_file = value;
   } else if (key == "LOG_SIZE") {
-    cfg->log_size = Clamp(AtoL(value), kLogSizeMinMiB, kLogSizeMaxMiB) * 1048576;
+    cfg->log_size = Clamp(platform::AtoL(value), kLogSizeMinMiB, kLogSizeMaxMiB) * 1048576;
   } else if (key == "MAX_MSG_NUM") {
-    cfg->max_msg_num = static_cast<uint32_t>(AtoL(value));
+    cfg->max_msg_num = static_cast<uint32_t>(platform::AtoL(value));
     settings.max_msg_num.store(cfg->max_msg_num, std::memory_order_relaxed);
   } else if (key == "LOAD_DELAY") {
-    int32_t n = AtoL(value);
+    int32_t n = platform::AtoL(value);
     cfg->load_delay = n < 5 ? 5 : n;
   } else if (key == "DISP_DELAY") {
-    cfg->disp_delay = Clamp(AtoL(value), 100, 15000);
+    cfg->disp_delay = Clamp(platform::AtoL(value), 100, 15000);
   } else if (key == "DB_MAX_CONN") {
-    settings.db_max_conn.store(AtoL(value), std::memory_order_relaxed);
+    settings.db_max_conn.store(platform::AtoL(value), std::memory_order_relaxed);
   } else if (key == "DB_BITFIELD_IS_DIGIT") {
-    uint8_t on = (IsYes(upper) || AtoL(value) != 0) ? 1 : 0;
+    uint8_t on = (IsYes(upper) || platform::AtoL(value) != 0) ? 1 : 0;
     settings.db_bitfield_is_digit.store(on, std::memory_order_relaxed);
   }
 }

@@ -61,15 +61,5 @@ TEST(LineListCap, NothingIsAppendedOnceFull) {
   EXPECT_EQ(lines.back(), 5119);
 }
 
-TEST(AtoL, ReadsAsTheRuntimeDoes) {
-  struct {
-    const char* text;
-    int32_t value;
-  } cases[] = {{"", 0},       {"42", 42},          {"  -7x", -7},          {"+3", 3},
-               {"abc", 0},    {"2147483648", 2147483647}, {"-9999999999", -2147483647 - 1},
-               {"0012", 12}};
-  for (const auto& c : cases) EXPECT_EQ(AtoL(c.text), c.value) << c.text;
-}
-
 }  // namespace
 }  // namespace frame

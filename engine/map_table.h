@@ -1,0 +1,164 @@
+// Script maps: TagMapItem (one map) and TagMapObject (the process-wide
+// table that owns every map under an integer handle).
+//
+// A map keeps its elements in four ordered collections chosen by the key's
+// kind: integers (also NULL and function keys, by their intValue), strings
+// (up to the first zero byte, ordered as unsigned bytes), floats and maps
+// (by the key map's handle). The integer 1, the string "1" and the float
+// 1.0 are three keys. A whole map iterates the integer keys, then the
+// string, float and map keys; positions count in that order from 0.
+//
+// Maps are shared by reference: a kind-4 value holds the handle and one
+// reference; the release that brings the count to 0 or below deletes the
+// map and gives back the references its elements held. A map made by an
+// operation holds no reference until a value takes it.
+//
+// Locks. The table's lock (re-entrant) guards the handles and every
+// reference count; each map has a lock of its own that makes every
+// operation on it atomic, so two lines sharing a map cannot corrupt it.
+// Order: a map's lock, then the table's lock; never two maps' locks at
+// once (operations on two maps take a snapshot of one first); the maps
+// held by a map that is deleted are released after its lock is dropped.
+//
+// Element references: Find and GetOrInsert return the element itself. It
+// stays valid while the map lives and the key is not erased, and is meant
+// for the calling line's statement at hand on a map that no other line
+// uses at that moment (read it, assign to it). A map shared between lines
+// is read and written with Load and Store, which copy under the map's lock.
+#ifndef VTTEL_ENGINE_MAP_TABLE_H_
+#define VTTEL_ENGINE_MAP_TABLE_H_
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/tag_var.h"
+
+namespace engine {
+
+// Results of the table's operations.
+inline constexpr int32_t kInvalidHandle = -1;
+inline constexpr int32_t kInvalidSecond = -2;  // second map of an operation
+inline constexpr int32_t kPastLastEntry = -2;
+
+// Key collections, as GetKeys reports them.
+enum MapKeyKind : int32_t {
+  kStringKeys = 1,
+  kIntKeys = 2,
+  kFloatKeys = 3,
+  kMapKeys = 4,
+};
+
+// One entry of a key list: a copy of the key, so that the list stays
+// usable whatever happens to the map afterwards.
+struct TagVarP {
+  int32_t kind = kIntKeys;  // MapKeyKind
+  int32_t intKey = 0;       // integer keys, and map keys (the handle)
+  double floatKey = 0.0;
+  std::string stringKey;
+};
+
+// Orders float keys totally: NaN after every number, all NaNs one key.
+struct FloatKeyLess {
+  bool operator()(double a, double b) const;
+};
+
+class TagMapItem {
+ public:
+  // REQUIRES for every member below: mu held.
+  TagVar* Find(const TagVar& key);
+  TagVar* GetOrInsert(const TagVar& key);
+  bool Erase(const TagVar& key, int32_t* released_handle);
+  int32_t Count() const;
+  // Calls f(key kind, int key, string key, float key, value) in order; f
+  // returns false to stop.
+  template <typename F>
+  void ForEach(F f) const;
+
+  std::mutex mu;
+  std::map<int32_t, TagVar> intKeys;
+  std::map<std::string, TagVar, std::less<>> stringKeys;
+  std::map<double, TagVar, FloatKeyLess> floatKeys;
+  std::map<int32_t, TagVar> mapKeys;
+  int32_t refCount = 0;  // guarded by the table's lock
+};
+
+class TagMapObject {
+ public:
+  TagMapObject();
+  ~TagMapObject();  // deletes every map without walking their elements
+  TagMapObject(const TagMapObject&) = delete;
+  TagMapObject& operator=(const TagMapObject&) = delete;
+
+  int32_t NewMap();
+  int32_t AddRef(int32_t h);   // the new count, or kInvalidHandle
+  int32_t Release(int32_t h);  // 0, or kInvalidHandle
+
+  TagVar* Find(int32_t h, const TagVar& key);         // null when absent
+  TagVar* GetOrInsert(int32_t h, const TagVar& key);  // null for a bad handle
+  int32_t Count(int32_t h);
+  int32_t GetItem(int32_t h, int32_t i, TagVar& key, TagVar& value);
+  int32_t GetKeys(int32_t h, std::vector<TagVarP>& list);
+  int32_t Erase(int32_t h, const TagVar& key);  // 1 removed, 0 absent or bad handle
+  // Copies the element out (false, out unchanged, when absent or a bad
+  // handle) or assigns it (inserting it; false for a bad handle), atomically.
+  bool Load(int32_t h, const TagVar& key, TagVar& out);
+  bool Store(int32_t h, const TagVar& key, const TagVar& value);
+
+  // New maps (no reference yet) from the script's +, * and - on maps.
+  int32_t Copy(int32_t h);
+  int32_t Union(int32_t a, int32_t b);
+  int32_t Intersect(int32_t a, int32_t b);
+  int32_t Difference(int32_t a, int32_t b);
+
+  // The text form: "{\r\n", entries joined by ",\r\n", "\r\n}".
+  int32_t Dump(int32_t h, std::string& out);
+
+  // Live maps and the reference count of one (tests, diagnostics).
+  size_t LiveMaps();
+  int32_t RefCount(int32_t h);
+  // Moves the handle counter (tests of its wrap).
+  void SetLastHandleForTest(int32_t h);
+
+ private:
+  struct Entry;
+  class Snapshot;
+
+  std::shared_ptr<TagMapItem> Lookup(int32_t h);
+  void ReleaseAll(std::vector<int32_t> handles);
+  void AppendDump(int32_t h, std::vector<int32_t>& open, std::string& out);
+
+  std::recursive_mutex mu_;
+  std::map<int32_t, std::shared_ptr<TagMapItem>> items_;  // guarded by mu_
+  int32_t lastHandle_ = 0;                                // guarded by mu_
+};
+
+// The process-wide table (built before any script runs).
+TagMapObject& MapTable();
+
+// Nested maps deeper than this are dumped as "{...}".
+inline constexpr int kMaxDumpDepth = 64;
+
+template <typename F>
+void TagMapItem::ForEach(F f) const {
+  for (const auto& [k, v] : intKeys) {
+    if (!f(kIntKeys, k, std::string_view(), 0.0, v)) return;
+  }
+  for (const auto& [k, v] : stringKeys) {
+    if (!f(kStringKeys, 0, std::string_view(k), 0.0, v)) return;
+  }
+  for (const auto& [k, v] : floatKeys) {
+    if (!f(kFloatKeys, 0, std::string_view(), k, v)) return;
+  }
+  for (const auto& [k, v] : mapKeys) {
+    if (!f(kMapKeys, k, std::string_view(), 0.0, v)) return;
+  }
+}
+
+}  // namespace engine
+
+#endif  // VTTEL_ENGINE_MAP_TABLE_H_
