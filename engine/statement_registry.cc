@@ -1,0 +1,44 @@
+#include "engine/statement_registry.h"
+
+namespace engine {
+
+bool StatementRegistry::Register(std::string_view keyword, StatementFactory factory) {
+  const int row = Keywords().FindKeyword(keyword);
+  if (row == kNoKeyword || factory == nullptr) return false;
+  StatementFactory& slot = factories_[static_cast<size_t>(row)];
+  if (slot != nullptr) return false;
+  slot = factory;
+  return true;
+}
+
+StatementFactory StatementRegistry::Find(int row) const {
+  if (row < 0 || row >= kKeywordCount) return nullptr;
+  return factories_[static_cast<size_t>(row)];
+}
+
+TagOper* StatementRegistry::Build(const StatementBuild& build, std::string* error) const {
+  StatementFactory factory = Find(build.row);
+  if (factory == nullptr) {
+    *error = "语句未实现: ";
+    if (build.row >= 0 && build.row < kKeywordCount) *error += Keywords().row(build.row).name;
+    return nullptr;
+  }
+  return factory(build, error);
+}
+
+std::vector<int> StatementRegistry::Missing(StatementFamily family) const {
+  std::vector<int> rows;
+  for (int i = kFirstStatementRow; i < kKeywordCount; ++i) {
+    if (Keywords().row(i).family == family && factories_[static_cast<size_t>(i)] == nullptr) {
+      rows.push_back(i);
+    }
+  }
+  return rows;
+}
+
+StatementRegistry& Statements() {
+  static StatementRegistry registry;
+  return registry;
+}
+
+}  // namespace engine
