@@ -1,0 +1,177 @@
+#include "engine/script_cache.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+#include <optional>
+
+#include "platform/host_path.h"
+
+namespace engine {
+
+namespace {
+
+// Reads the whole regular file behind fd; nullopt for a directory or other
+// non-regular file, a read error, an empty or an oversized file. A file that
+// shrinks while being read gives the bytes that were there.
+std::optional<std::string> ReadWholeFile(int fd) {
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  if (st.st_size <= 0 || st.st_size > kMaxScriptFileBytes) return std::nullopt;
+  std::string bytes(static_cast<size_t>(st.st_size), '\0');
+  size_t got = 0;
+  while (got < bytes.size()) {
+    ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return std::nullopt;
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  if (got == 0) return std::nullopt;
+  bytes.resize(got);
+  return bytes;
+}
+
+uint32_t ReadLe32(const char* p) {
+  const auto* u = reinterpret_cast<const unsigned char*>(p);
+  return uint32_t{u[0]} | (uint32_t{u[1]} << 8) | (uint32_t{u[2]} << 16) |
+         (uint32_t{u[3]} << 24);
+}
+
+bool StartsScrambled(const std::string& bytes) {
+  return !bytes.empty() && static_cast<unsigned char>(bytes[0]) == kScrambledMark;
+}
+
+// Turns the scrambled form into its text in place; false when the file is
+// too short to hold the header.
+bool Unscramble(std::string& bytes) {
+  if (bytes.size() < kScrambleHeaderBytes) return false;
+  uint8_t key = ScrambleKey(ReadLe32(bytes.data() + 1));
+  XorBytes(bytes.data() + kScrambleHeaderBytes, bytes.size() - kScrambleHeaderBytes, key);
+  bytes.erase(0, kScrambleHeaderBytes);
+  return true;
+}
+
+}  // namespace
+
+void XorBytes(char* buffer, size_t length, uint8_t key) {
+  for (size_t i = 0; i < length; ++i) buffer[i] = static_cast<char>(buffer[i] ^ key);
+}
+
+uint8_t ScrambleKey(uint32_t value) {
+  return static_cast<uint8_t>(value / kScrambleDivisor);
+}
+
+std::string ScrambleScript(std::string_view text, uint32_t value) {
+  std::string out;
+  out.reserve(kScrambleHeaderBytes + text.size());
+  out.push_back(static_cast<char>(kScrambledMark));
+  for (int shift = 0; shift < 32; shift += 8) {
+    out.push_back(static_cast<char>((value >> shift) & 0xFF));
+  }
+  out.append(text);
+  XorBytes(out.data() + kScrambleHeaderBytes, text.size(), ScrambleKey(value));
+  return out;
+}
+
+uint32_t FileTimeStamp(std::string_view path) {
+  std::optional<std::string> host = platform::ToHostPath(path);
+  struct stat st;
+  if (!host || stat(host->c_str(), &st) != 0) return 0;
+  struct tm t;
+  time_t when = st.st_mtim.tv_sec;
+  if (localtime_r(&when, &t) == nullptr) return 0;
+  int year = t.tm_year + 1900;
+  if (year < 1980) {
+    year = 1980;
+    t.tm_mon = 0;
+    t.tm_mday = 1;
+    t.tm_hour = t.tm_min = t.tm_sec = 0;
+  } else if (year > 2107) {
+    year = 2107;
+    t.tm_mon = 11;
+    t.tm_mday = 31;
+    t.tm_hour = 23;
+    t.tm_min = 59;
+    t.tm_sec = 58;
+  }
+  uint32_t date = (static_cast<uint32_t>(year - 1980) << 9) |
+                  (static_cast<uint32_t>(t.tm_mon + 1) << 5) | static_cast<uint32_t>(t.tm_mday);
+  uint32_t time = (static_cast<uint32_t>(t.tm_hour) << 11) |
+                  (static_cast<uint32_t>(t.tm_min) << 5) |
+                  static_cast<uint32_t>(t.tm_sec / 2);
+  return (date << 16) | time;
+}
+
+std::shared_ptr<const FileBuffNode> TagMemVts::Get(std::string_view path, bool keep_raw,
+                                                   bool check_time) {
+  if (path.empty()) return nullptr;
+  uint32_t stamp = check_time ? FileTimeStamp(path) : kUncheckedStamp;
+  if (stamp == 0) return nullptr;
+  std::shared_ptr<Slot> slot = FindOrAddSlot(path, keep_raw);
+  std::lock_guard<std::mutex> lock(slot->mu);
+  if (slot->node && (!check_time || slot->node->timeStamp == stamp)) return slot->node;
+  // A node of another stamp goes, whether or not the file can be read now.
+  slot->node = ReadNode(path, stamp, keep_raw);
+  return slot->node;
+}
+
+void TagMemVts::Clear() {
+  SlotMap dropped[2];
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    dropped[0].swap(slots_[0]);
+    dropped[1].swap(slots_[1]);
+  }
+  // The nodes are freed here, outside the lock, unless someone holds them.
+}
+
+size_t TagMemVts::Count() {
+  std::lock_guard<std::mutex> lock(mu_);
+  size_t n = 0;
+  for (const SlotMap& slots : slots_) {
+    for (const auto& [path, slot] : slots) {
+      std::lock_guard<std::mutex> slot_lock(slot->mu);
+      if (slot->node) ++n;
+    }
+  }
+  return n;
+}
+
+std::shared_ptr<TagMemVts::Slot> TagMemVts::FindOrAddSlot(std::string_view path,
+                                                          bool keep_raw) {
+  std::lock_guard<std::mutex> lock(mu_);
+  SlotMap& slots = slots_[keep_raw ? 1 : 0];
+  auto it = slots.find(path);
+  if (it == slots.end()) it = slots.emplace(std::string(path), std::make_shared<Slot>()).first;
+  return it->second;
+}
+
+std::shared_ptr<const FileBuffNode> TagMemVts::ReadNode(std::string_view path,
+                                                        uint32_t stamp, bool keep_raw) {
+  int fd = platform::OpenHostFd(path, O_RDONLY);
+  if (fd < 0) return nullptr;
+  disk_reads_.fetch_add(1, std::memory_order_relaxed);
+  std::optional<std::string> bytes = ReadWholeFile(fd);
+  close(fd);
+  if (!bytes) return nullptr;
+  auto node = std::make_shared<FileBuffNode>();
+  node->timeStamp = stamp;
+  node->size = static_cast<int32_t>(bytes->size());
+  if (!keep_raw && StartsScrambled(*bytes)) {
+    if (!Unscramble(*bytes)) return nullptr;
+    node->scrambled = 1;
+  }
+  node->data = std::move(*bytes);
+  return node;
+}
+
+TagMemVts& ScriptCache() {
+  static TagMemVts cache;
+  return cache;
+}
+
+}  // namespace engine
