@@ -26,6 +26,7 @@
 #include "platform/instance_lock.h"
 #include "platform/message_service.h"
 #include "platform/named_event.h"
+#include "regex/limits.h"
 
 namespace {
 
@@ -105,6 +106,7 @@ int main(int /*argc*/, char** argv) {
   frame::TagRunCfg& cfg = frame::RunCfg();
   int cfg_result = frame::ReadCfgFile(kCfgFileName, &cfg);
   OpenLog(cfg);
+  regex::SetLimitLogger([](std::string_view text) { frame::LogAlways(text); });
   frame::LogAlwaysF("ReadCfgFile(%s) = %d", kCfgFileName, cfg_result);
   std::fprintf(stderr, "vttel: running in %s (vttelctl quit stops it)\n",
                std::filesystem::current_path(ec).c_str());
