@@ -37,6 +37,21 @@ void ConsoleMessageService::Show(const Message& message) {
   std::fflush(stderr);
 }
 
+void ConsoleMessageService::OpenDocument(std::string_view path) {
+  std::lock_guard<std::mutex> lock(HookMutex());
+  if (Hook()) Hook()(std::string("open: ") + std::string(path));
+}
+
+void RecordingMessageService::OpenDocument(std::string_view path) {
+  std::lock_guard<std::mutex> lock(mu_);
+  documents_.emplace_back(path);
+}
+
+std::vector<std::string> RecordingMessageService::documents() const {
+  std::lock_guard<std::mutex> lock(mu_);
+  return documents_;
+}
+
 void RecordingMessageService::Show(const Message& message) {
   std::lock_guard<std::mutex> lock(mu_);
   messages_.push_back(message);
@@ -50,6 +65,10 @@ std::vector<Message> RecordingMessageService::messages() const {
 void ShowMessage(std::string_view text, std::string_view caption, MessageIcon icon) {
   InstalledService().load(std::memory_order_acquire)
       ->Show(Message{std::string(text), std::string(caption), icon});
+}
+
+void OpenDocument(std::string_view path) {
+  InstalledService().load(std::memory_order_acquire)->OpenDocument(path);
 }
 
 void SetMessageLogHook(std::function<void(std::string_view)> hook) {

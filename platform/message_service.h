@@ -32,28 +32,37 @@ class MessageService {
   virtual ~MessageService() = default;
   // Thread-safe. Returns once the message is delivered or queued.
   virtual void Show(const Message& message) = 0;
+  // Opens a document (a script path) in the desktop's viewer, as the
+  // shell's "open" did; without a display it is only noted in the log.
+  virtual void OpenDocument(std::string_view path) = 0;
 };
 
 // Writes to stderr and the log hook; the default service.
 class ConsoleMessageService : public MessageService {
  public:
   void Show(const Message& message) override;
+  void OpenDocument(std::string_view path) override;
 };
 
 // Keeps every message for a test to inspect.
 class RecordingMessageService : public MessageService {
  public:
   void Show(const Message& message) override;
+  void OpenDocument(std::string_view path) override;
   std::vector<Message> messages() const;
+  std::vector<std::string> documents() const;
 
  private:
   mutable std::mutex mu_;
-  std::vector<Message> messages_;  // guarded by mu_
+  std::vector<Message> messages_;      // guarded by mu_
+  std::vector<std::string> documents_;  // guarded by mu_
 };
 
 // Shows a message through the service in use.
 void ShowMessage(std::string_view text, std::string_view caption,
                  MessageIcon icon = MessageIcon::kError);
+// Opens a document through the service in use.
+void OpenDocument(std::string_view path);
 
 // The frame installs the log here, so that messages shown without a window
 // still land in the log. The hook gets "caption: text". Pass an empty

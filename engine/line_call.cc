@@ -1,0 +1,31 @@
+#include "engine/line_call.h"
+
+#include <string>
+
+#include "frame/log.h"
+
+namespace engine {
+namespace {
+
+std::atomic<const LineTableFacts*> line_table{nullptr};
+
+}  // namespace
+
+void LineCallBase::TraceLog(std::string_view text) {
+  frame::LogMsgF("lcnt=%d, %.*s", lineNo, static_cast<int>(text.size()), text.data());
+}
+
+void LineCallBase::ErrorLog(std::string_view text) {
+  frame::LogAlwaysF("lcnt=%d, %.*s", lineNo, static_cast<int>(text.size()), text.data());
+}
+
+void SetLineTableFacts(const LineTableFacts* facts) {
+  line_table.store(facts, std::memory_order_release);
+}
+
+int32_t LinesCount() {
+  const LineTableFacts* facts = line_table.load(std::memory_order_acquire);
+  return facts != nullptr ? facts->LineCount() : 0;
+}
+
+}  // namespace engine

@@ -1,0 +1,65 @@
+// The part of a line's call object that the script engine itself uses, and
+// the facts of the line table it reads. The telephony layer derives the
+// call object (TagVtCall) from LineCallBase and the line drive implements
+// LineTableFacts; tests use plain implementations.
+#ifndef VTTEL_ENGINE_LINE_CALL_H_
+#define VTTEL_ENGINE_LINE_CALL_H_
+
+#include <atomic>
+#include <cstdint>
+#include <string_view>
+
+namespace engine {
+
+// Call states (callState).
+enum CallState : int32_t {
+  kCallNone = -1,
+  kCallDialing = 0,
+  kCallConnected = 1,
+  kCallReleased = 2,
+  kCallFailed = 4,
+  kCallOffered = 6,
+  kCallDialFailedHandled = 11,
+  kCallReleasedHandled = 12,
+};
+
+// Line kinds (lineKind).
+enum LineKind : uint8_t {
+  kLineVirtual = 0,
+  kLineAnalogTrunk = 1,
+  kLineAnalogPhone = 2,
+  kLineE1 = 4,
+};
+
+// Thread rules: the line's thread uses the object; the line drive and other
+// threads set stopFlag and read the state, which are atomics.
+class LineCallBase {
+ public:
+  virtual ~LineCallBase() = default;
+
+  // The line is still in its call (the telephony layer adds its watchdog).
+  virtual bool IsOnline() { return callState.load(std::memory_order_relaxed) == kCallConnected; }
+  // "lcnt=%d, %s" trace lines of the line.
+  virtual void TraceLog(std::string_view text);
+  virtual void ErrorLog(std::string_view text);
+
+  int32_t lineNo = -1;
+  uint8_t lineKind = kLineVirtual;
+  std::atomic<uint8_t> stopFlag{0};
+  std::atomic<int32_t> callState{kCallNone};
+};
+
+// What the engine reads of the line table.
+class LineTableFacts {
+ public:
+  virtual ~LineTableFacts() = default;
+  virtual int32_t LineCount() const = 0;
+};
+
+// The line table in use (null: none, 0 lines). Set by the line drive.
+void SetLineTableFacts(const LineTableFacts* facts);
+int32_t LinesCount();
+
+}  // namespace engine
+
+#endif  // VTTEL_ENGINE_LINE_CALL_H_

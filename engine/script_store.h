@@ -1,0 +1,46 @@
+// Per-line stores that other subsystems keep in a main script (message
+// queues, shared memory, sockets, database handles, external libraries,
+// text files, speech, print output, timers). The engine knows them only as
+// ScriptStore slots: each subsystem registers a factory for its slot, and
+// every main script creates the registered stores when it is built and
+// deletes them in a fixed order when it is destroyed. A slot whose
+// subsystem is not part of the program stays empty.
+#ifndef VTTEL_ENGINE_SCRIPT_STORE_H_
+#define VTTEL_ENGINE_SCRIPT_STORE_H_
+
+#include <cstdint>
+#include <memory>
+
+namespace engine {
+
+class TagTelBasic;
+
+class ScriptStore {
+ public:
+  virtual ~ScriptStore() = default;
+};
+
+// Slots, in the order the destructor gives them up after the statements
+// (databases and sockets first, message queues, then the rest).
+enum class StoreSlot : uint8_t {
+  kDatabases,
+  kSockets,
+  kMessages,
+  kShareMem,
+  kDlls,
+  kTextFiles,
+  kSpeech,
+  kTimers,
+  kPrint,
+  kCount,
+};
+
+using StoreFactory = std::unique_ptr<ScriptStore> (*)(TagTelBasic& script);
+
+// Registers the factory of a slot (before any script is built).
+void RegisterStoreFactory(StoreSlot slot, StoreFactory factory);
+StoreFactory FindStoreFactory(StoreSlot slot);
+
+}  // namespace engine
+
+#endif  // VTTEL_ENGINE_SCRIPT_STORE_H_
