@@ -115,6 +115,7 @@ cmd_fuzz() {
 }
 
 cmd_bench() {
+  PACKAGES+=(lua5.4)  # the expression benchmark runs Lua beside the engine
   install_packages
   configure build/bench -DCMAKE_BUILD_TYPE=Release -DVTTEL_TESTS=OFF -DVTTEL_BENCH=ON
   cmake --build "$ROOT/build/bench" -j "$JOBS"

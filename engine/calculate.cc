@@ -1,0 +1,395 @@
+#include "engine/calculate.h"
+
+#include "engine/int_math.h"
+#include "engine/map_table.h"
+
+namespace engine {
+namespace {
+
+bool EitherFloat(const TagVar& a, const TagVar& b) {
+  return a.kind == kVarFloat || b.kind == kVarFloat;
+}
+bool EitherInt(const TagVar& a, const TagVar& b) { return a.kind == kVarInt || b.kind == kVarInt; }
+bool BothMaps(const TagVar& a, const TagVar& b) { return a.kind == kVarMap && b.kind == kVarMap; }
+
+// The divisor below which (in magnitude, inclusive) a float division stores
+// nothing.
+constexpr double kSmallestDivisor = 0.001;
+
+}  // namespace
+
+void SubtractFields(TagVar& target, int32_t int_value, double float_value) {
+  if (target.readOnly) return;
+  if (target.kind == kVarString || target.kind == kVarMap) {
+    // A string's intValue is its length and a map needs its handle: such a
+    // target cannot keep its kind with foreign numbers in it.
+    target.ReleaseMap();
+    target.kind = kVarNull;
+  }
+  target.intValue = int_value;
+  target.floatValue = float_value;
+}
+
+// --- TagCalculate ---------------------------------------------------------
+
+TagCalculate::TagCalculate(TagVar* dest_var, TagVar* dest_index, TagVar* left_var, uint8_t op,
+                           TagVar* right_var)
+    : opcode(op), left(left_var), right(right_var), dest(dest_var), destIndex(dest_index) {
+  kindLetter = kKindAssign;
+}
+
+TagCalculate::TagCalculate(TagVar* dest_var, TagVar* dest_index, TagVar* operand, uint8_t op)
+    : TagCalculate(dest_var, dest_index, operand, op, nullptr) {}
+
+TagCalculate::TagCalculate(const TagCalculate& other)
+    : TagOper(),
+      opcode(other.opcode),
+      left(other.left),
+      right(other.right),
+      dest(other.dest),
+      destIndex(other.destIndex) {
+  kindLetter = kKindAssign;
+}
+
+TagVar* TagCalculate::Target() const {
+  return destIndex != nullptr ? dest->Element(*destIndex) : dest;
+}
+
+void TagCalculate::StoreInt(int32_t v) const {
+  TagVar* t = destIndex != nullptr ? dest->Element(*destIndex) : dest;
+  if (t->kind != kVarMap && !t->readOnly) {
+    t->kind = kVarInt;  // what SetInt does when no map is held
+    t->intValue = v;
+    return;
+  }
+  t->AssignInt(v);
+}
+
+void TagCalculate::StoreFloat(double v) const {
+  TagVar* t = destIndex != nullptr ? dest->Element(*destIndex) : dest;
+  if (t->kind != kVarMap && !t->readOnly) {
+    t->kind = kVarFloat;  // what SetFloat does when no map is held
+    t->floatValue = v;
+    return;
+  }
+  t->AssignFloat(v);
+}
+
+bool TagCalculate::ExecuteIntegers(int32_t l, int32_t r) const {
+  int32_t v;
+  switch (opcode) {
+    case kOpAdd: v = WrapAdd(l, r); break;
+    case kOpSub: v = WrapSub(l, r); break;
+    case kOpMul: v = WrapMul(l, r); break;
+    case kOpDiv:
+      if (r == 0) return true;  // nothing stored
+      v = WrapDiv(l, r);
+      break;
+    case kOpMod:
+      if (r == 0) return true;
+      v = WrapMod(l, r);
+      break;
+    case kOpEqual: v = l == r; break;
+    case kOpNotEqual: v = l != r; break;
+    case kOpLess: v = l < r; break;
+    case kOpGreater: v = l > r; break;
+    case kOpLessEqual: v = l <= r; break;
+    case kOpGreaterEqual: v = l >= r; break;
+    case kOpAnd: v = l != 0 && r != 0; break;
+    case kOpOr: v = l != 0 || r != 0; break;
+    case kOpBitAnd: v = l & r; break;
+    case kOpBitOr: v = l | r; break;
+    case kOpBitXor: v = l ^ r; break;
+    case kOpShiftLeft: v = WrapShl(l, r); break;
+    case kOpShiftRight: v = l >> (r & 31); break;
+    default: return false;
+  }
+  StoreInt(v);
+  return true;
+}
+
+template <typename Compute>
+void TagCalculate::StoreComputed(Compute compute) const {
+  // The target is dest or an element of it; only dest itself can be an
+  // operand (elements never are), and finding an element may turn dest
+  // into a map, so an aliased operand is read before the target is touched.
+  if (dest != left && dest != right) {
+    compute(*Target());
+    return;
+  }
+  TagVar value;
+  compute(value);
+  Target()->Assign(value);
+  value.ReleaseMap();
+}
+
+int32_t TagCalculate::Execute() {
+  if (dest == nullptr || left == nullptr) return 0;
+  const TagVar& l = *left;
+  if (right != nullptr && l.kind == kVarInt && right->kind == kVarInt &&
+      ExecuteIntegers(l.intValue, right->intValue)) {
+    return 0;
+  }
+  switch (opcode) {
+    case kOpCopy:
+      if (dest == left && destIndex == nullptr) return 0;
+      StoreComputed([&](TagVar& out) { out.Assign(l); });
+      return 0;
+    case kOpNot:
+      StoreInt(l.GetInt() == 0 ? 1 : 0);
+      return 0;
+    case kOpComplement:
+      StoreInt(~l.GetInt());
+      return 0;
+    case kOpSub:
+      if (right == nullptr) {
+        ExecuteNegate();
+      } else {
+        ExecuteSubtract();
+      }
+      return 0;
+    default:
+      break;
+  }
+  if (right == nullptr) return 0;  // a two-operand opcode without its operand
+  const TagVar& r = *right;
+  switch (opcode) {
+    case kOpEqual:
+      StoreInt(TagVar::Equals(l, r));
+      break;
+    case kOpNotEqual:
+      StoreInt(1 - TagVar::Equals(l, r));
+      break;
+    case kOpLess:
+      StoreInt(TagVar::Less(l, r));
+      break;
+    case kOpGreater:
+      StoreInt(TagVar::Greater(l, r));
+      break;
+    case kOpLessEqual:
+      StoreInt(TagVar::Less(l, r) != 0 || TagVar::Equals(l, r) != 0 ? 1 : 0);
+      break;
+    case kOpGreaterEqual:
+      StoreInt(TagVar::Greater(l, r) != 0 || TagVar::Equals(l, r) != 0 ? 1 : 0);
+      break;
+    case kOpAnd:
+      StoreInt(l.GetInt() != 0 && r.GetInt() != 0 ? 1 : 0);
+      break;
+    case kOpOr:
+      StoreInt(l.GetInt() != 0 || r.GetInt() != 0 ? 1 : 0);
+      break;
+    case kOpBitAnd:
+      StoreInt(l.GetInt() & r.GetInt());
+      break;
+    case kOpBitOr:
+      StoreInt(l.GetInt() | r.GetInt());
+      break;
+    case kOpBitXor:
+      StoreInt(l.GetInt() ^ r.GetInt());
+      break;
+    case kOpShiftLeft:
+      StoreInt(WrapShl(l.GetInt(), r.GetInt()));
+      break;
+    case kOpShiftRight:
+      ExecuteShiftRight();
+      break;
+    case kOpMod: {
+      const int32_t d = r.GetInt();
+      if (d != 0) StoreInt(WrapMod(l.GetInt(), d));
+      break;
+    }
+    case kOpDiv:
+      ExecuteDivide();
+      break;
+    case kOpMul:
+      ExecuteMultiply();
+      break;
+    case kOpAdd:
+      ExecuteAdd();
+      break;
+    case kOpElement:
+      ExecuteElement();
+      break;
+    default:
+      break;  // no such opcode: nothing stored
+  }
+  return 0;
+}
+
+void TagCalculate::ExecuteAdd() const {
+  const TagVar& l = *left;
+  const TagVar& r = *right;
+  // Numbers first: the rules of TagVar addition give a number whenever l is
+  // no string, not both are maps and one side is a number.
+  if (l.kind != kVarString && !BothMaps(l, r)) {
+    if (EitherFloat(l, r)) {
+      StoreFloat(l.GetFloat() + r.GetFloat());
+      return;
+    }
+    if (EitherInt(l, r)) {
+      StoreInt(WrapAdd(l.GetInt(), r.GetInt()));
+      return;
+    }
+  }
+  StoreComputed([&](TagVar& out) { out.AddAssign(l, r); });
+}
+
+void TagCalculate::ExecuteSubtract() const {
+  const TagVar& l = *left;
+  const TagVar& r = *right;
+  if (BothMaps(l, r)) {
+    StoreComputed([&](TagVar& out) { out.SubtractAssign(l, r); });
+  } else if (EitherFloat(l, r)) {
+    StoreFloat(l.GetFloat() - r.GetFloat());
+  } else if (EitherInt(l, r)) {
+    StoreInt(WrapSub(l.GetInt(), r.GetInt()));
+  } else {
+    const int32_t int_value = WrapSub(l.intValue, r.intValue);
+    const double float_value = l.floatValue - r.floatValue;
+    SubtractFields(*Target(), int_value, float_value);
+  }
+}
+
+void TagCalculate::ExecuteNegate() const {
+  const TagVar& l = *left;
+  if (l.kind == kVarInt) {
+    StoreInt(WrapNeg(l.intValue));
+  } else if (l.kind == kVarFloat) {
+    StoreFloat(-l.floatValue);
+  } else {
+    const int32_t int_value = WrapNeg(l.intValue);
+    const double float_value = -l.floatValue;
+    SubtractFields(*Target(), int_value, float_value);
+  }
+}
+
+void TagCalculate::ExecuteMultiply() const {
+  const TagVar& l = *left;
+  const TagVar& r = *right;
+  if (l.kind == kVarString && r.kind == kVarInt) {
+    const int32_t count = r.intValue;
+    StoreComputed([&](TagVar& out) { out.RepeatAssign(l, count); });
+  } else if (EitherFloat(l, r)) {
+    StoreFloat(l.GetFloat() * r.GetFloat());
+  } else if (EitherInt(l, r)) {
+    StoreInt(WrapMul(l.GetInt(), r.GetInt()));
+  } else if (BothMaps(l, r)) {
+    StoreComputed([&](TagVar& out) { out.MultiplyAssign(l, r); });
+  }
+}
+
+void TagCalculate::ExecuteDivide() const {
+  const TagVar& l = *left;
+  const TagVar& r = *right;
+  if (EitherFloat(l, r)) {
+    const double d = r.GetFloat();
+    if (d >= -kSmallestDivisor && d <= kSmallestDivisor) return;
+    StoreFloat(l.GetFloat() / d);
+  } else if (EitherInt(l, r)) {
+    const int32_t d = r.GetInt();
+    if (d == 0) return;
+    StoreInt(WrapDiv(l.GetInt(), d));
+  }
+}
+
+void TagCalculate::ExecuteShiftRight() const {
+  const TagVar& l = *left;
+  const TagVar& r = *right;
+  if (l.kind == kVarMap) {
+    MapTable().Erase(l.mapHandle, r);
+    if (dest != left) Target()->Assign(l);
+    return;
+  }
+  StoreInt(l.GetInt() >> (r.GetInt() & 31));
+}
+
+void TagCalculate::ExecuteElement() const {
+  const TagVar* element = left->GetElement(*right);
+  if (dest != left && dest != right) {
+    Target()->Assign(*element);
+    return;
+  }
+  // Writing dest may give back the map the element lives in: copy it out
+  // first.
+  TagVar value;
+  value.Assign(*element);
+  Target()->Assign(value);
+  value.ReleaseMap();
+}
+
+// --- TagExpre -------------------------------------------------------------
+
+TagExpre::TagExpre(const std::vector<TagCalculate>& instructions) {
+  kindLetter = kKindAssign;
+  instructions_.reserve(instructions.size());
+  for (const TagCalculate& c : instructions) instructions_.emplace_back(c);
+  if (!instructions_.empty()) result_ = instructions_.back().dest;
+}
+
+int32_t TagExpre::Execute() {
+  for (TagCalculate& c : instructions_) c.Execute();
+  return static_cast<int32_t>(instructions_.size());
+}
+
+// --- TagMulPlus -----------------------------------------------------------
+
+TagMulPlus::TagMulPlus(const std::vector<TagVar*>& list, TagVar* dest_var, TagVar* dest_index)
+    : dest(dest_var), destIndex(dest_index) {
+  kindLetter = kKindAssign;
+  const size_t n = list.size() < static_cast<size_t>(kMaxPlusOperands)
+                       ? list.size()
+                       : static_cast<size_t>(kMaxPlusOperands);
+  for (size_t i = 0; i < n; ++i) operands[i] = list[i];
+  operandCount = static_cast<int32_t>(n);
+}
+
+TagVar* TagMulPlus::Target() const {
+  return destIndex != nullptr ? dest->Element(*destIndex) : dest;
+}
+
+int32_t TagMulPlus::Execute() {
+  if (operandCount < 3 || dest == nullptr) return -1;
+  for (int32_t i = 0; i < operandCount; ++i) {
+    if (operands[i] == nullptr) return -1;
+  }
+  const TagVar& a = *operands[0];
+  const TagVar& b = *operands[1];
+  if (a.kind != kVarString && !BothMaps(a, b) && (EitherFloat(a, b) || EitherInt(a, b))) {
+    // A numeric sum stays numeric whatever follows (a number plus anything
+    // is a number), so it is kept in plain numbers.
+    bool is_float = EitherFloat(a, b);
+    double float_sum = is_float ? a.GetFloat() + b.GetFloat() : 0.0;
+    int32_t int_sum = is_float ? 0 : WrapAdd(a.GetInt(), b.GetInt());
+    for (int32_t i = 2; i < operandCount; ++i) {
+      const TagVar& v = *operands[i];
+      if (is_float) {
+        float_sum += v.GetFloat();
+      } else if (v.kind == kVarFloat) {
+        is_float = true;
+        float_sum = static_cast<double>(int_sum) + v.floatValue;
+      } else {
+        int_sum = WrapAdd(int_sum, v.GetInt());
+      }
+    }
+    if (is_float) {
+      Target()->AssignFloat(float_sum);
+    } else {
+      Target()->AssignInt(int_sum);
+    }
+    return 0;
+  }
+  // Two sums in turn: an addition's result must be neither of its operands.
+  TagVar sums[2];
+  int current = 0;
+  sums[0].AddAssign(a, b);
+  for (int32_t i = 2; i < operandCount; ++i) {
+    sums[1 - current].AddAssign(sums[current], *operands[i]);
+    current = 1 - current;
+  }
+  Target()->Assign(sums[current]);
+  sums[0].ReleaseMap();
+  sums[1].ReleaseMap();
+  return 0;
+}
+
+}  // namespace engine

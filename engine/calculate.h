@@ -1,0 +1,163 @@
+// The expression instructions of the script language.
+//
+// TagCalculate: one three-address instruction, dest[destIndex] = left op
+// right, placed in a statement list by itself (x = a + b) or inside a
+// TagExpre. TagExpre: the ordered instructions of a longer expression, whose
+// intermediate values go to the temporaries "__m%d". TagMulPlus: a chain of
+// additions only, summed left to right. All three are statements of kind
+// '='.
+//
+// The target of an instruction is dest itself, or with destIndex the element
+// dest[destIndex] (Element: dest becomes a new map first when it is not
+// one). Writes go through AssignInt, AssignFloat or Assign, so a read-only
+// target refuses silently. No instruction reports an error: a division by
+// zero, or a pair of kinds an opcode has no rule for, leaves the target as it
+// was.
+//
+// Ownership: operands, dest and destIndex are variables of the script (its
+// allVariables, parameters or pooled constants) and must outlive the
+// instruction. A TagExpre owns copies of its instructions.
+//
+// Performance: an instruction whose operands and result are integers or
+// floats allocates nothing; temporaries are script variables made once by
+// the compiler and only written at run time.
+//
+// Thread rules: run on the line's thread only; map operations take the map
+// table's locks.
+#ifndef VTTEL_ENGINE_CALCULATE_H_
+#define VTTEL_ENGINE_CALCULATE_H_
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "engine/statement.h"
+#include "engine/tag_var.h"
+
+namespace engine {
+
+// Opcodes; the letters are those SplitExpression yields (split_expression.h).
+// l = left, r = right, "int" results are 0 or 1 unless said otherwise.
+enum CalcOpcode : uint8_t {
+  kOpCopy = 0,         // OP_COPY: Assign of l
+  kOpNot = '!',        // OP_NOT: int, 1 when GetInt(l) is 0
+  kOpComplement = '~', // OP_COMPLEMENT: int, ~GetInt(l)
+  kOpEqual = '=',      // OP_EQUAL "==" (and "="): int Equals(l, r)
+  kOpNotEqual = '#',   // OP_NOT_EQUAL "!=": int 1 - Equals(l, r)
+  kOpLess = '<',       // OP_LESS: int Less(l, r)
+  kOpGreater = '>',    // OP_GREATER: int Greater(l, r)
+  kOpLessEqual = 'l',  // OP_LESS_EQUAL "<=": int Less or Equals
+  kOpGreaterEqual = 'g',  // OP_GREATER_EQUAL ">=": int Greater or Equals
+  kOpAnd = 'a',        // OP_AND "&&": int, GetInt(l) and GetInt(r) non-zero (both computed)
+  kOpOr = 'o',         // OP_OR "||": int, either GetInt non-zero (both computed)
+  kOpBitAnd = '&',     // OP_BIT_AND: int GetInt(l) & GetInt(r)
+  kOpBitOr = '|',      // OP_BIT_OR: int GetInt(l) | GetInt(r)
+  kOpBitXor = '^',     // OP_BIT_XOR: int GetInt(l) ^ GetInt(r)
+  kOpShiftLeft = 'L',  // OP_SHL "<<": int GetInt(l) << (GetInt(r) & 31), wrapping
+  kOpShiftRight = 'R', // OP_SHR ">>": map l: erase key r, then Assign l unless dest is l;
+                       //   else int GetInt(l) >> (GetInt(r) & 31), sign kept
+  kOpMod = '%',        // OP_MOD: GetInt(r) 0 stores nothing; else int remainder, sign of l
+  kOpDiv = '/',        // OP_DIV: a float: |GetFloat(r)| <= 0.001 nothing, else float quotient;
+                       //   else an int: GetInt(r) 0 nothing, else int quotient toward 0;
+                       //   else nothing
+  kOpMul = '*',        // OP_MUL: string l, int r: l repeated r times (r < 0 as 0);
+                       //   a float: float product; an int: int product; two maps:
+                       //   intersection; else nothing
+  kOpAdd = '+',        // OP_ADD: TagVar addition (strings append, maps unite, numbers add)
+  kOpSub = '-',        // OP_SUB: two maps: difference; a float: float; an int: int;
+                       //   else the target's numeric fields (see SubtractFields);
+                       //   with r null, OP_NEG: int l negated (wrapping), float l
+                       //   negated, other kinds as SubtractFields with l alone
+  kOpElement = '[',    // OP_ELEMENT "l[r]": Assign of GetElement(l, r) (NULL when absent)
+};
+
+class TagCalculate final : public TagOper {
+ public:
+  // Two operands: dest[destIndex] = left op right.
+  TagCalculate(TagVar* dest, TagVar* dest_index, TagVar* left, uint8_t op, TagVar* right);
+  // One operand (a copy or a prefix operator); right is null.
+  TagCalculate(TagVar* dest, TagVar* dest_index, TagVar* operand, uint8_t op);
+  // A copy of another instruction's opcode, operands and target (the
+  // statement fields start fresh).
+  TagCalculate(const TagCalculate& other);
+  TagCalculate& operator=(const TagCalculate&) = delete;
+
+  // Performs the opcode; returns 0.
+  int32_t Execute() override;
+
+  uint8_t opcode = kOpCopy;
+  TagVar* left = nullptr;
+  TagVar* right = nullptr;
+  TagVar* dest = nullptr;
+  TagVar* destIndex = nullptr;
+
+ private:
+  TagVar* Target() const;
+  // The opcodes over two integers, the most frequent case, without the
+  // conversions; false when the opcode is not one of them or stores nothing.
+  bool ExecuteIntegers(int32_t l, int32_t r) const;
+  void StoreInt(int32_t v) const;
+  void StoreFloat(double v) const;
+  void ExecuteAdd() const;
+  void ExecuteSubtract() const;
+  void ExecuteNegate() const;
+  void ExecuteMultiply() const;
+  void ExecuteDivide() const;
+  void ExecuteShiftRight() const;
+  void ExecuteElement() const;
+  // Runs compute(out) with out the target, or, when the target could alias
+  // an operand, with a value of its own that is then assigned.
+  template <typename Compute>
+  void StoreComputed(Compute compute) const;
+};
+
+// What a target that is a string or a map becomes when an instruction sets
+// only its numeric fields (unary minus of a non-number, subtraction of two
+// non-numbers): NULL carrying those fields. Integer, float, NULL and
+// function targets keep their kind. A read-only target is left unchanged.
+void SubtractFields(TagVar& target, int32_t int_value, double float_value);
+
+class TagExpre : public TagOper {
+ public:
+  // Copies the instructions; REQUIRES: not empty.
+  explicit TagExpre(const std::vector<TagCalculate>& instructions);
+
+  // Runs every instruction in order; returns the instruction count.
+  int32_t Execute() override;
+
+  // The variable that holds the value after Execute (the last
+  // instruction's dest; with an index, dest is the map written into).
+  TagVar* ResultVariable() const { return result_; }
+  int32_t InstructionCount() const { return static_cast<int32_t>(instructions_.size()); }
+  const std::vector<TagCalculate>& instructions() const { return instructions_; }
+
+ private:
+  std::vector<TagCalculate> instructions_;
+  TagVar* result_ = nullptr;
+};
+
+// The most operands a chain of additions holds; more are cut.
+inline constexpr int32_t kMaxPlusOperands = 40;
+
+class TagMulPlus : public TagOper {
+ public:
+  // Takes at most kMaxPlusOperands of the operands.
+  TagMulPlus(const std::vector<TagVar*>& operands, TagVar* dest, TagVar* dest_index);
+
+  // dest[destIndex] = operand 1 + operand 2 + ... left to right, by the
+  // addition rules of TagVar; returns 0, or -1 (nothing stored) with fewer
+  // than 3 operands.
+  int32_t Execute() override;
+
+  int32_t operandCount = 0;
+  std::array<TagVar*, kMaxPlusOperands> operands{};
+  TagVar* dest = nullptr;
+  TagVar* destIndex = nullptr;
+
+ private:
+  TagVar* Target() const;
+};
+
+}  // namespace engine
+
+#endif  // VTTEL_ENGINE_CALCULATE_H_
