@@ -1,10 +1,31 @@
 #include "engine/statement_registry.h"
 
+#include <atomic>
+
 namespace engine {
 
+namespace {
+
+std::atomic<CallFactory> call_factory{nullptr};
+
+// Rows the compiler handles itself: they build no class through a factory.
+bool IsCompilerRow(int row) {
+  return row <= kRowContinue || row == kRowFunction || row == kRowInclude || row == kRowFor ||
+         row == kRowConst;
+}
+
+}  // namespace
+
+void SetCallFactory(CallFactory factory) { call_factory.store(factory); }
+
+CallFactory GetCallFactory() { return call_factory.load(); }
+
 bool StatementRegistry::Register(std::string_view keyword, StatementFactory factory) {
-  const int row = Keywords().FindKeyword(keyword);
-  if (row == kNoKeyword || factory == nullptr) return false;
+  return RegisterRow(Keywords().FindKeyword(keyword), factory);
+}
+
+bool StatementRegistry::RegisterRow(int row, StatementFactory factory) {
+  if (row < 0 || row >= kKeywordCount || IsCompilerRow(row) || factory == nullptr) return false;
   StatementFactory& slot = factories_[static_cast<size_t>(row)];
   if (slot != nullptr) return false;
   slot = factory;

@@ -4,8 +4,9 @@
 // (a Register...Statements function of its layer, called once at start
 // before any script compiles); the compiler looks the factory up by the
 // keyword's row. A keyword without a factory does not compile: Build gives
-// null and the message "语句未实现: <keyword>". The rows of the control words
-// (0..23) are the compiler's own and take no factory.
+// null and the message "语句未实现: <keyword>". The pure control words
+// (if, else, braces, loops, switch, case, default, break, continue,
+// function, #include, const) are the compiler's own and take no factory.
 //
 // Thread rules: registration happens before any line compiles; lookups from
 // every line's compiler at once then need no lock.
@@ -38,11 +39,25 @@ struct StatementBuild {
 // Builds the statement (the caller owns it), or null with *error set.
 using StatementFactory = TagOper* (*)(const StatementBuild& build, std::string* error);
 
+// Builds the call of a script function (kind 'R') on the function's
+// variable with the argument variables in order; registered by the
+// script-control statements. Without one a call does not compile.
+using CallFactory = TagOper* (*)(TagVar* function, TagTelBasic* script,
+                                 const std::vector<TagVar*>& args, std::string* error);
+void SetCallFactory(CallFactory factory);
+CallFactory GetCallFactory();
+
 class StatementRegistry {
  public:
   // Registers the factory of a keyword (by its exact name); false when the
   // name is no keyword or a control word, or the row has a factory already.
   bool Register(std::string_view keyword, StatementFactory factory);
+  // Registers by row: also the statement rows among the control words
+  // ("Close(", "return(", "IsSysQuit(", "Exit(", "OnDisconn(", "OnSysQuit(",
+  // "Assert(", "StartTimer(", "StopTimer("), which the script-control and
+  // timer statements register; false for the rows that build no statement
+  // class of their own or have a factory already.
+  bool RegisterRow(int row, StatementFactory factory);
 
   StatementFactory Find(int row) const;
 

@@ -275,6 +275,24 @@ void TagTelBasic::SplitVariables() {
   constantCount = constants.count();
 }
 
+TagOper* TagTelBasic::Append(TagOper* statement, char kind, int32_t line_no,
+                             std::string_view source, std::string_view note) {
+  AppendContext c;
+  c.statements = &statements.items();
+  c.pendingArgs = std::move(pendingExpressions);
+  pendingExpressions.clear();
+  c.pendingTarget = pendingTarget;
+  pendingTarget = TagVarRef();
+  c.retVal = allVariables.at(kRetValIndex);
+  c.depth = blockDepth;
+  c.source = source;
+  c.note = note;
+  c.line = line_no;
+  AppendStatement(statement, kind, c);
+  statementCount = statements.count();
+  return statement;
+}
+
 int32_t TagTelBasic::SetPlayToFile(uint8_t flag) {
   playToFile = flag;
   if (!flag) return 0;

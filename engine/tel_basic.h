@@ -234,6 +234,33 @@ class TagTelBasic : public ScriptFunction {
   // Appends a new variable (the script owns it); its index.
   int32_t AddVariable(TagVar* variable);
 
+  // --- statement compiler ---------------------------------------------------
+  // Compiles one logical line: 0 compiled, empty or a comment; -1 failed
+  // (a message was reported).
+  int32_t ParseLine(int32_t line_no, std::string& text);
+  // Appends a built statement with its kind letter (the pending arguments
+  // and target move into it) and returns it.
+  TagOper* Append(TagOper* statement, char kind, int32_t line_no, std::string_view source,
+                  std::string_view note);
+  // Links the statement just appended with the one before it.
+  int32_t LinkLast(int32_t line_no, std::string_view source);
+  // The final linking at the end of a compile: a single-statement body that
+  // is the last statement of the script is linked like any other.
+  void LinkEnd();
+
+  // --- running ----------------------------------------------------------------
+  // The loop of a main script (also of a child): the last statement's
+  // result; -1 when the script did not compile.
+  int32_t Run();
+  // The loop of a script function called from calling: 0; -1 when the
+  // function did not compile.
+  int32_t RunSub(TagTelBasic* calling);
+  // The single-step wait of the debugger, before a statement.
+  void WaitStep();
+  // The line must stop: a quit request or a pending reload of this script
+  // (of the owner for a function) or of its environment.
+  bool QuitCondition() const;
+
   // --- setters used by statements, the line drive and the run loop --------
   void SetPruneFunctions(int32_t v) { pruneFunctions = v; }
   void SetSndExt(std::string_view ext) { voiceExt.assign(ext); }

@@ -152,7 +152,10 @@ TEST(StatementRegistryTest, RegisterFindAndBuild) {
   StatementRegistry registry;
   EXPECT_TRUE(registry.Register("Play(", BuildCounting));
   EXPECT_FALSE(registry.Register("Play(", BuildCounting));   // one factory a row
-  EXPECT_FALSE(registry.Register("Exit(", BuildCounting));   // a control word
+  EXPECT_FALSE(registry.Register("Exit(", BuildCounting));   // not found by name
+  EXPECT_TRUE(registry.RegisterRow(18, BuildCounting));       // "Exit(" by row
+  EXPECT_FALSE(registry.RegisterRow(kRowIf, BuildCounting));  // the compiler's own
+  EXPECT_FALSE(registry.RegisterRow(kRowInclude, BuildCounting));
   EXPECT_FALSE(registry.Register("Nothing(", BuildCounting));
   StatementBuild build;
   build.row = Keywords().FindKeyword("Play(");
