@@ -76,6 +76,7 @@ TagTelBasic::TagTelBasic(std::string_view path, int32_t line_no, LineCallBase* c
   platform::Clock& clock = platform::GetClock();
   const uint32_t start = clock.TickCount();
   const int32_t lines = LoadFile(0, path);
+  LinkEnd();
   const double seconds = static_cast<double>(clock.TickCount() - start) / 1000.0;
   CheckOpenConstructs(lines < 0 ? 0 : lines);
   if (pruneFunctions == 1) PruneFunctions();
