@@ -101,7 +101,9 @@ int32_t TagTelBasic::Run() {
   int32_t result = 0;
   while (endRun.load(std::memory_order_relaxed) == 0) {
     if (current == nullptr) {
-      if (quitRequest.load(std::memory_order_relaxed)) break;
+      // Off the end: the list starts again, unless the line is quitting
+      // (also when a reload's handler ran off its end: no restart spin).
+      if (quitRequest.load(std::memory_order_relaxed) || QuitCondition()) break;
       current = statements.at(0);
       continue;
     }
