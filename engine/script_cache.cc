@@ -8,32 +8,13 @@
 #include <ctime>
 #include <optional>
 
+#include "platform/file_read.h"
 #include "platform/host_path.h"
 
 namespace engine {
 
 namespace {
 
-// Reads the whole regular file behind fd; nullopt for a directory or other
-// non-regular file, a read error, an empty or an oversized file. A file that
-// shrinks while being read gives the bytes that were there.
-std::optional<std::string> ReadWholeFile(int fd) {
-  struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-  if (st.st_size <= 0 || st.st_size > kMaxScriptFileBytes) return std::nullopt;
-  std::string bytes(static_cast<size_t>(st.st_size), '\0');
-  size_t got = 0;
-  while (got < bytes.size()) {
-    ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return std::nullopt;
-    if (n == 0) break;
-    got += static_cast<size_t>(n);
-  }
-  if (got == 0) return std::nullopt;
-  bytes.resize(got);
-  return bytes;
-}
 
 uint32_t ReadLe32(const char* p) {
   const auto* u = reinterpret_cast<const unsigned char*>(p);
@@ -155,7 +136,7 @@ std::shared_ptr<const FileBuffNode> TagMemVts::ReadNode(std::string_view path,
   int fd = platform::OpenHostFd(path, O_RDONLY);
   if (fd < 0) return nullptr;
   disk_reads_.fetch_add(1, std::memory_order_relaxed);
-  std::optional<std::string> bytes = ReadWholeFile(fd);
+  std::optional<std::string> bytes = platform::ReadRegularFile(fd, kMaxScriptFileBytes);
   close(fd);
   if (!bytes) return nullptr;
   auto node = std::make_shared<FileBuffNode>();

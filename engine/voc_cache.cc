@@ -9,36 +9,10 @@
 #include <optional>
 
 #include "frame/log.h"
+#include "platform/file_read.h"
 #include "platform/host_path.h"
 
 namespace engine {
-
-namespace {
-
-// Reads the regular file behind fd in chunks of kVocReadChunk, stopping
-// early when a read returns nothing; nullopt for a non-regular, empty or
-// oversized file or a read error. Every byte read counts, the last short
-// chunk included.
-std::optional<std::string> ReadInChunks(int fd) {
-  struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-  if (st.st_size <= 0 || st.st_size > kMaxVocFileBytes) return std::nullopt;
-  std::string bytes(static_cast<size_t>(st.st_size), '\0');
-  size_t got = 0;
-  while (got < bytes.size()) {
-    size_t want = std::min(kVocReadChunk, bytes.size() - got);
-    ssize_t n = read(fd, bytes.data() + got, want);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return std::nullopt;
-    if (n == 0) break;
-    got += static_cast<size_t>(n);
-  }
-  if (got == 0) return std::nullopt;
-  bytes.resize(got);
-  return bytes;
-}
-
-}  // namespace
 
 int32_t TagMemVocs::LoadVocFile(std::string_view path, int32_t /*flag*/) {
   if (path.empty()) return kVocNoPath;
@@ -50,7 +24,7 @@ int32_t TagMemVocs::LoadVocFile(std::string_view path, int32_t /*flag*/) {
     frame::LogAlways(line);
     return kVocNotLoaded;
   }
-  std::optional<std::string> bytes = ReadInChunks(fd);
+  std::optional<std::string> bytes = platform::ReadRegularFile(fd, kMaxVocFileBytes, kVocReadChunk);
   close(fd);
   if (!bytes) return kVocNotLoaded;
   auto file = std::make_shared<MemStruct>();
