@@ -15,7 +15,6 @@ namespace engine {
 
 namespace {
 
-
 uint32_t ReadLe32(const char* p) {
   const auto* u = reinterpret_cast<const unsigned char*>(p);
   return uint32_t{u[0]} | (uint32_t{u[1]} << 8) | (uint32_t{u[2]} << 16) |
