@@ -31,10 +31,11 @@ void StoreResult(TagOper& statement, int32_t result, TagVar& ret_val) {
   }
 }
 
-// After a run: every variable that holds a map gives it back (integer 0).
-void ReleaseMapVariables(pvector<TagVar>& variables) {
+// After a run: every variable that holds a map gives it back (integer 0),
+// except keep (a function's "_retVal", which its caller takes).
+void ReleaseMapVariables(pvector<TagVar>& variables, const TagVar* keep = nullptr) {
   for (TagVar* v : variables) {
-    if (v != nullptr && v->kind == kVarMap) {
+    if (v != nullptr && v != keep && v->kind == kVarMap) {
       uint8_t read_only = v->readOnly;
       v->readOnly = 0;
       v->AssignInt(0);
@@ -141,13 +142,22 @@ int32_t TagTelBasic::Run() {
     }
   }
   ReleaseMapVariables(allVariables);
+  // A map a function's run left in its "_retVal" and nobody took (a
+  // timer's function) is given back with the run's other maps.
+  for (TagTelBasic* f : functions) {
+    if (f != nullptr) ReleaseMapVariables(f->allVariables);
+  }
   if (isChild && call != nullptr &&
       call->callState.load(std::memory_order_relaxed) == kCallReleasedHandled) {
     call->callState.store(kCallReleased);
   }
   notRunning.store(1);
   if (!isChild && observer != nullptr) observer->SetLineStatus(lineNo, "已停止");
-  if (auto* print = static_cast<PrintOutput*>(store(StoreSlot::kPrint))) print->Close();
+  // A child's prints go to its parent's output, which stays open for the
+  // parent's run: only the line's own script closes it.
+  if (!isChild) {
+    if (auto* print = static_cast<PrintOutput*>(store(StoreSlot::kPrint))) print->Close();
+  }
   return result;
 }
 
@@ -195,7 +205,11 @@ int32_t TagTelBasic::RunSub(TagTelBasic* calling) {
       break;
     }
   }
-  ReleaseMapVariables(allVariables);
+  // "_retVal" keeps its value, a map too: the call statement copies it out
+  // and then gives the function's reference back (whoever else runs a
+  // function takes it the same way; the main run's end gives back what is
+  // left).
+  ReleaseMapVariables(allVariables, allVariables.at(kRetValIndex));
   currentIndex = -1;
   return 0;
 }

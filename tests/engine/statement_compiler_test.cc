@@ -16,6 +16,7 @@
 #include "engine/control_flow.h"
 #include "engine/expression_hook.h"
 #include "engine/script_cache.h"
+#include "engine/script_control.h"
 #include "engine/statement_registry.h"
 #include "engine/tel_basic.h"
 #include "platform/clock.h"
@@ -123,6 +124,7 @@ class StatementCompilerTest : public MapCheckTest {
     MapCheckTest::SetUp();
     RegisterTestFactories();
     RegisterStatementCompiler();
+    RegisterScriptControlStatements();
     saved_call_factory_ = GetCallFactory();
     SetCallFactory(&RecordingCall);
     ScriptCache().Clear();
@@ -432,7 +434,7 @@ TEST_F(StatementCompilerTest, CompileMessages) {
       {"Type(\"a,2)\n", "[Error]s.vts(1): 语法错误: 字符串没有结束"},
       {many_args.c_str(), "[Error]s.vts(1): 语法错误: 太多的参数"},
       {"Type(zz,1)\n", "[Error]s.vts(1): 表达式中的变量没有预先赋值, zz"},
-      {"Exit(1)\n", "[Error]s.vts(1): 语句未实现: Exit("},
+      {"Hangup()\n", "[Error]s.vts(1): 语句未实现: Hangup("},
       {"Close()\n", "[Warning]s.vts(1): 最好不要使用将来可能不支持的Close()函数, 请使用OnDisconn()函数\r\n\r\n"},
       {"IsSysQuit(1)\n",
        "[Warning]s.vts(1): 最好不要使用将来可能不支持的IsSysQuit()函数, 请使用OnSysQuit()函数\r\n\r\n"},
@@ -503,9 +505,11 @@ TEST_F(StatementCompilerTest, TextBehindBraceFailsNoLine) {
 }
 
 TEST_F(StatementCompilerTest, HandlerIndexesAndCloseInMain) {
-  auto script = Compile("a = 1\nClose()\n");
-  EXPECT_EQ(script->onDisconnIndex, -1);  // no factory yet: not appended
-  EXPECT_NE(ErrorFile().find("语句未实现: Close("), std::string::npos);
+  auto script = Compile("a = 1\nClose()\nOnSysQuit()\nreturn(0)\n");
+  EXPECT_EQ(script->errorCount, 0) << ErrorFile();
+  EXPECT_EQ(script->onDisconnIndex, 1);
+  EXPECT_EQ(script->onSysQuitIndex, 2);
+  EXPECT_NE(ErrorFile().find("最好不要使用将来可能不支持的Close()函数"), std::string::npos);
 }
 
 TEST_F(StatementCompilerTest, DefaultWithEmptyParenthesesAndNestedParentheses) {

@@ -1,0 +1,8 @@
+-- String building: 20,000 appends of two characters to one string.
+local i = 0
+local s = ""
+while i < 20000 do
+  s = s .. "ab"
+  i = i + 1
+end
+print("0 : " .. i)

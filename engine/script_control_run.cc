@@ -1,0 +1,255 @@
+// "RunVts(", "SetRunVtsEnvt(" and "RunLine(": scripts and statements made
+// at run time.
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "engine/arguments.h"
+#include "engine/keyword_table.h"
+#include "engine/script_control.h"
+#include "engine/statement_registry.h"
+#include "engine/tel_basic.h"
+#include "frame/log.h"
+
+namespace engine {
+namespace {
+
+// The run mode of a child script (a compile of a running line).
+constexpr int32_t kChildRunMode = 1;
+
+// The settings a child may change on its parent and gets back after it.
+struct ParentSettings {
+  explicit ParentSettings(const TagTelBasic& p)
+      : voiceDirs{p.voiceDirs[0], p.voiceDirs[1], p.voiceDirs[2]},
+        voiceDirIndex(p.voiceDirIndex),
+        breakOnKey(p.breakOnKey),
+        keyTerminator(p.keyTerminator),
+        timeoutVoice(p.timeoutVoice),
+        voiceExt(p.voiceExt) {}
+  void RestoreTo(TagTelBasic& p) const {
+    for (int i = 0; i < 3; ++i) p.voiceDirs[i] = voiceDirs[i];
+    p.voiceDirIndex = voiceDirIndex;
+    p.breakOnKey = breakOnKey;
+    p.keyTerminator = keyTerminator;
+    p.timeoutVoice = timeoutVoice;
+    p.voiceExt = voiceExt;
+  }
+  std::string voiceDirs[3];
+  int32_t voiceDirIndex;
+  uint8_t breakOnKey;
+  char keyTerminator;
+  std::string timeoutVoice;
+  std::string voiceExt;
+};
+
+// "RunVts(" path: the file is built as a child main script of the line
+// (same line number and call object, environment the line's script) and
+// run to its end; the child's statements act on the line's stores. The
+// result is the child's run result, or -999 when it did not compile.
+class TagRunVts : public TagOper {
+ public:
+  TagRunVts(TagTelBasic* script, TagVar* path) : script_(script), path_(path) {}
+
+  int32_t Execute() override {
+    TagTelBasic* acting = script_->MainScript();
+    TagTelBasic* parent = script_->GetRunContext();
+    const std::string path = ArgText(*path_);
+    auto child =
+        std::make_unique<TagTelBasic>(path, acting->lineNo, acting->call, kChildRunMode, parent);
+    parent->runningChild = child.get();
+    int32_t result = kNotCompiled;
+    if (child->initResult != 0) {
+      frame::LogAlwaysF("RunVts('%s') err: [LINE=%d]", path.c_str(), lineNumber);
+      // Maps imported from the parent hold references of the child's own:
+      // a child that never runs gives them back here.
+      for (TagVar* v : child->allVariables) {
+        if (v != nullptr && v->kind == kVarMap && !v->readOnly) v->AssignInt(0);
+      }
+    } else {
+      const ParentSettings saved(*parent);
+      result = child->Run();
+      saved.RestoreTo(*parent);
+    }
+    parent->runningChild = nullptr;
+    return result;
+  }
+
+ private:
+  TagTelBasic* script_;
+  TagVar* path_;
+};
+
+// "SetRunVtsEnvt(" flag: children started later import the variables of
+// the line's script (each map with a reference of the child's own, which
+// the child's end of run gives back).
+class TagSetRunVtsEnvt : public TagOper {
+ public:
+  TagSetRunVtsEnvt(TagTelBasic* script, TagVar* flag) : script_(script), flag_(flag) {}
+  int32_t Execute() override {
+    const int32_t flag = ArgInt(*flag_);
+    script_->GetRunContext()->exportVariables = flag != 0 ? 1 : 0;
+    return flag;
+  }
+
+ private:
+  TagTelBasic* script_;
+  TagVar* flag_;
+};
+
+// --- "RunLine(" -------------------------------------------------------------
+
+bool IsCompilerOrHandlerRow(int row) {
+  static const int kHandlerRows[] = {
+      script_control_internal::RowOf("Close("),
+      script_control_internal::RowOf("OnDisconn("),
+      script_control_internal::RowOf("OnSysQuit("),
+  };
+  if (row == kNoKeyword) return false;
+  if (row <= kRowContinue || row == kRowFunction || row == kRowInclude || row == kRowFor ||
+      row == kRowConst) {
+    return true;
+  }
+  for (int h : kHandlerRows) {
+    if (row == h) return true;
+  }
+  return false;
+}
+
+std::string_view SkipBlanks(std::string_view text) {
+  const size_t first = text.find_first_not_of(" \t");
+  return first == std::string_view::npos ? std::string_view() : text.substr(first);
+}
+
+// False for a text that would compile into control flow, a handler or a
+// compile-time action (a function definition, an include, a constant):
+// checked at the start of the line and behind the "=" of a call
+// assignment, before anything is compiled.
+bool IsPlainStatementText(std::string_view text) {
+  size_t offset = 0;
+  text = SkipBlanks(text);
+  if (IsCompilerOrHandlerRow(Keywords().MatchKeyword(text, &offset))) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '"') {
+      for (++i; i < text.size() && text[i] != '"'; ++i) {
+        if (text[i] == '\\') ++i;
+      }
+    } else if (text[i] == '=') {
+      if (i + 1 < text.size() && text[i + 1] == '=') return true;  // a comparison
+      const std::string_view behind = SkipBlanks(text.substr(i + 1));
+      return !IsCompilerOrHandlerRow(Keywords().MatchKeyword(behind, &offset));
+    }
+  }
+  return true;
+}
+
+bool IsControlKind(char kind) {
+  return std::string_view("ieEwscdbo{}xfn").find(kind) != std::string_view::npos;
+}
+
+// The compile state of a script that a line may change: kept and put back
+// around the compile of a "RunLine(" text.
+struct CompileState {
+  explicit CompileState(const TagTelBasic& s)
+      : ifStack(s.ifStack), switchStack(s.switchStack), loopStack(s.loopStack),
+        braceStack(s.braceStack), functionStack(s.functionStack), commentStack(s.commentStack),
+        blockDepth(s.blockDepth), onDisconnIndex(s.onDisconnIndex),
+        onSysQuitIndex(s.onSysQuitIndex) {}
+  void RestoreTo(TagTelBasic& s) const {
+    s.ifStack = ifStack;
+    s.switchStack = switchStack;
+    s.loopStack = loopStack;
+    s.braceStack = braceStack;
+    s.functionStack = functionStack;
+    s.commentStack = commentStack;
+    s.blockDepth = blockDepth;
+    s.onDisconnIndex = onDisconnIndex;
+    s.onSysQuitIndex = onSysQuitIndex;
+  }
+  std::vector<int32_t> ifStack, switchStack, loopStack, braceStack, functionStack, commentStack;
+  int32_t blockDepth;
+  int32_t onDisconnIndex, onSysQuitIndex;
+};
+
+// "RunLine(" text: the text is compiled as one line of the script that
+// holds the statement (at the statement's line number; errors go to the
+// line's error file) and the statement it builds runs once: its argument
+// expressions, then its Execute, whose result is the result (its own
+// result target is not written). Only a line that builds exactly one
+// statement that is not control flow or a handler runs; anything else
+// gives -999. The statement is then taken out again and the script's
+// statement list and links are as before; variables and constants the
+// compile created stay.
+class TagRunLine : public TagOper {
+ public:
+  TagRunLine(TagTelBasic* script, TagVar* text) : script_(script), text_(text) {}
+
+  int32_t Execute() override {
+    std::string text = ArgText(*text_);
+    if (!IsPlainStatementText(text)) return kNotCompiled;
+    TagTelBasic& s = *script_;
+    const int32_t n = s.statementCount;
+    TagOper* last = n > 0 ? s.statements.at(n - 1) : nullptr;
+    TagOper* const last_next = last != nullptr ? last->next : nullptr;
+    const CompileState state(s);
+    // The linking of control flow is held off while the line compiles (it
+    // does nothing for a script with errors): the script's constructs must
+    // not learn of a statement that lives for one run.
+    TagTelBasic* main = s.MainScript();
+    const int32_t errors = main->errorCount;
+    main->errorCount = errors + 1;
+    const int32_t compiled = s.ParseLine(lineNumber, text);
+    main->errorCount = errors;
+    state.RestoreTo(s);
+    int32_t result = kNotCompiled;
+    if (compiled == 0 && s.statementCount == n + 1) {
+      TagOper* added = s.statements.at(n);
+      if (!IsControlKind(added->kindLetter)) {
+        added->RunArgs();
+        result = added->Execute();
+      }
+    }
+    std::vector<TagOper*>& list = s.statements.items();
+    while (static_cast<int32_t>(list.size()) > n) {
+      TagOper* added = list.back();
+      list.pop_back();
+      if (added == nullptr) continue;
+      added->DeleteArgs();
+      delete added;
+    }
+    s.statementCount = s.statements.count();
+    for (TagOper* e : s.pendingExpressions) delete e;
+    s.pendingExpressions.clear();
+    s.pendingTarget = TagVarRef();
+    if (last != nullptr) last->next = last_next;
+    return result;
+  }
+
+ private:
+  TagTelBasic* script_;
+  TagVar* text_;
+};
+
+TagOper* BuildRunVts(const StatementBuild& b, std::string*) {
+  return new TagRunVts(b.script, b.args.at(0));
+}
+TagOper* BuildSetRunVtsEnvt(const StatementBuild& b, std::string*) {
+  return new TagSetRunVtsEnvt(b.script, b.args.at(0));
+}
+TagOper* BuildRunLine(const StatementBuild& b, std::string*) {
+  // Functions may be called by name at run time: none is pruned.
+  b.script->MainScript()->SetPruneFunctions(0);
+  return new TagRunLine(b.script, b.args.at(0));
+}
+
+}  // namespace
+
+namespace script_control_internal {
+
+void RegisterRunStatements() {
+  Statements().RegisterRow(RowOf("RunVts("), &BuildRunVts);
+  Statements().RegisterRow(RowOf("SetRunVtsEnvt("), &BuildSetRunVtsEnvt);
+  Statements().RegisterRow(RowOf("RunLine("), &BuildRunLine);
+}
+
+}  // namespace script_control_internal
+}  // namespace engine
