@@ -102,13 +102,17 @@ int32_t CompileIf(TagTelBasic& s, const ControlLine& line) {
   }
   s.ifStack.push_back(s.statementCount);
   AppendKind(s, line, st, line.row == kRowElseIf ? kKindElseIf : kKindIf);
+  // A chain's later links sit in the block of its head, not in the body of
+  // the statement before them (which is owned by the if).
+  if (head != nullptr) st->blockOpener = head->blockOpener;
   return kControlAppended;
 }
 
 int32_t CompileElse(TagTelBasic& s, const ControlLine& line) {
   TagOper* top = TopOf<TagOper>(s, s.ifStack);
   if (top == nullptr || top->blockDepth != s.blockDepth) return Fail(s, line, kMsgNoIf);
-  AppendKind(s, line, new TagNull, kKindElse);
+  TagOper* st = AppendKind(s, line, new TagNull, kKindElse);
+  st->blockOpener = top->blockOpener;
   return kControlAppended;
 }
 

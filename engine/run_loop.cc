@@ -113,7 +113,7 @@ int32_t TagTelBasic::Run() {
       break;
     }
     TagOper& s = *current;
-    currentIndex = s.statementIndex;
+    currentIndex.store(s.statementIndex, std::memory_order_relaxed);
     if (observer != nullptr) observer->OnStepMain(*this, s.statementIndex, s.sourceText, lineNo);
     s.previousExecuted = previous;
     if (s.IsBreakpoint()) {
@@ -173,7 +173,7 @@ int32_t TagTelBasic::RunSub(TagTelBasic* calling) {
   }
   lineNo = main->lineNo;
   call = main->call;
-  currentIndex = 0;
+  currentIndex.store(0, std::memory_order_relaxed);
   quitRequest.store(0);
   RunObserver* observer = GetRunObserver();
   auto* timers = static_cast<ScriptTimers*>(main->store(StoreSlot::kTimers));
@@ -182,7 +182,7 @@ int32_t TagTelBasic::RunSub(TagTelBasic* calling) {
   while (stopped.load(std::memory_order_relaxed) == 0 && call != nullptr && current != nullptr) {
     TagOper& s = *current;
     s.previousExecuted = previous;
-    currentIndex = s.statementIndex;
+    currentIndex.store(s.statementIndex, std::memory_order_relaxed);
     if (observer != nullptr) {
       observer->OnStepSub(*this, s.statementIndex, s.sourceText, lineNo, IsCall(&s),
                           IsCall(previous));
@@ -210,7 +210,7 @@ int32_t TagTelBasic::RunSub(TagTelBasic* calling) {
   // function takes it the same way; the main run's end gives back what is
   // left).
   ReleaseMapVariables(allVariables, allVariables.at(kRetValIndex));
-  currentIndex = -1;
+  currentIndex.store(-1, std::memory_order_relaxed);
   return 0;
 }
 

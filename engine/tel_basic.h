@@ -316,7 +316,8 @@ class TagTelBasic : public ScriptFunction {
   std::atomic<uint8_t> notRunning{1};
   int32_t onDisconnIndex = -1;
   int32_t onSysQuitIndex = -1;
-  int32_t currentIndex = -1;
+  // The statement running, -1 none; the monitor reads it from its thread.
+  std::atomic<int32_t> currentIndex{-1};
   int32_t lineNo = 0;
   std::string sourcePath;
   uint8_t starToPoint = 1;
