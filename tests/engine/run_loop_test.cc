@@ -221,3 +221,37 @@ TEST(RunLoopStep, BreakpointStopsAndStepRunsOneStatement) {
 
 }  // namespace
 }  // namespace engine
+
+namespace engine {
+namespace {
+
+// A reload whose "OnSysQuit(" handler runs off the end of the list ends the
+// run instead of restarting the list for ever.
+TEST(RunLoopReload, HandlerRunningOffTheEndEndsTheRun) {
+  testing_support::TempDir dir;
+  testing_support::ScopedChdir cd(dir.path());
+  testing_support::WriteFile("empty.vts", "\n");
+  LineCallBase call;
+  call.lineNo = 2;
+  TagTelBasic script("empty.vts", 0, &call, 0, nullptr);
+  int first_runs = 0;
+  int target = 0;
+  script.Append(new ActionStatement([&] {
+                  if (++first_runs > 3) script.endRun = 1;  // a restart spin
+                  script.reloadTarget = &target;
+                  script.SetReload(1);
+                  return 0;
+                }),
+                kKindGeneral, 0, "", "");
+  TagOper* handler = script.Append(new ActionStatement([&] {
+                                     script.handlerState = 7;
+                                     return 0;
+                                   }),
+                                   kKindGeneral, 0, "", "");
+  script.onSysQuitIndex = handler->statementIndex;
+  script.Run();
+  EXPECT_EQ(first_runs, 1);
+}
+
+}  // namespace
+}  // namespace engine
