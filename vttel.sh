@@ -120,6 +120,8 @@ cmd_bench() {
   configure build/bench -DCMAKE_BUILD_TYPE=Release -DVTTEL_TESTS=OFF -DVTTEL_BENCH=ON
   cmake --build "$ROOT/build/bench" -j "$JOBS"
   for b in "$ROOT"/build/bench/bench/*_bench; do "$b"; done
+  # Whole scripts: vtsrun beside Lua 5.4 (vtsrun of the Release build above).
+  bash "$ROOT/bench/vtsrun_vs_lua.sh" "$ROOT/build/bench/tools/vtsrun"
 }
 
 case "${1:-}" in
