@@ -111,6 +111,20 @@ ScopedClock::~ScopedClock() {
   InstalledClock().store(previous_, std::memory_order_release);
 }
 
+int64_t LocalEpochSeconds(const WallTime& t) {
+  tm parts = {};
+  parts.tm_year = t.year - 1900;
+  parts.tm_mon = t.month - 1;
+  parts.tm_mday = t.day;
+  parts.tm_hour = t.hour;
+  parts.tm_min = t.minute;
+  parts.tm_sec = t.second;
+  parts.tm_isdst = -1;
+  return static_cast<int64_t>(mktime(&parts));
+}
+
+int64_t NowEpochSeconds() { return LocalEpochSeconds(GetClock().Now()); }
+
 WallTime AddMillis(const WallTime& t, uint64_t ms) {
   WallTime r = t;
   uint64_t total = static_cast<uint64_t>(r.millis) + ms;

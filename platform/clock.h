@@ -95,6 +95,12 @@ class ScopedClock {
 // Adds ms to a broken-down time, carrying through days, months and years.
 WallTime AddMillis(const WallTime& t, uint64_t ms);
 
+// Seconds since 1970 of a local time (daylight saving decided by the zone);
+// calendar time of the system: connect times, "Time(" and the like.
+int64_t LocalEpochSeconds(const WallTime& t);
+// LocalEpochSeconds of the installed clock's Now(), so a FakeClock moves it.
+int64_t NowEpochSeconds();
+
 }  // namespace platform
 
 #endif  // VTTEL_PLATFORM_CLOCK_H_

@@ -43,6 +43,7 @@
 
 #include "engine/control_compile.h"
 #include "engine/line_call.h"
+#include "telephony/vt_call.h"
 #include "engine/tel_basic.h"
 #include "engine/timers.h"
 #include "frame/log.h"
@@ -51,6 +52,7 @@
 #include "platform/codepage.h"
 #include "platform/host_path.h"
 #include "platform/thread.h"
+#include "services/service_statements.h"
 
 #if __has_include("engine/script_control.h")
 #include "engine/script_control.h"
@@ -148,6 +150,7 @@ void CopyErrorFileToStderr(int32_t line) {
 void RegisterStatements() {
   engine::RegisterStatementCompiler();
   engine::RegisterTimerAndPrintStatements();
+  services::RegisterServiceStatements();
 #ifdef VTSRUN_HAS_SCRIPT_CONTROL
   engine::RegisterScriptControlStatements();
 #endif
@@ -220,7 +223,9 @@ int main(int argc, char** argv) {
   OneLineTable table(options.line);
   engine::SetLineTableFacts(&table);
 
-  engine::LineCallBase call;
+  // The line is a virtual line: the base call object of line kind 0, whose
+  // operations give their base results.
+  telephony::TagVtCall call;
   call.lineNo = options.line;
   call.lineKind = engine::kLineVirtual;
 
