@@ -519,15 +519,15 @@ const ElxInterface* CBuilderT::ParseFlags(int& flags) {
 
 const ElxInterface* CBuilderT::ParsePosix(int flags) {
   Advance();  // "["
-  std::string spec;
+  std::string bracket;
   while (!current().IsEnd() && !current().IsControl(']')) {
-    spec.push_back(static_cast<char>(current().byte));
+    bracket.push_back(static_cast<char>(current().byte));
     Advance();
   }
   if (current().IsControl(']')) Advance();
-  // spec is ":name:" or ":^name:" (the tokenizer checked the name).
-  const bool positive = !(spec.size() > 1 && spec[1] == '^');
-  std::string_view name(spec);
+  // bracket is ":name:" or ":^name:" (the tokenizer checked the name).
+  const bool positive = !(bracket.size() > 1 && bracket[1] == '^');
+  std::string_view name(bracket);
   name.remove_prefix(positive ? 1 : 2);
   if (!name.empty() && name.back() == ':') name.remove_suffix(1);
   return New<CPosixElxT>(name, (flags & kRightToLeft) != 0, positive);
