@@ -52,9 +52,10 @@ void SetRunObserver(RunObserver* observer) { run_observer.store(observer); }
 
 RunObserver* GetRunObserver() { return run_observer.load(); }
 
-bool TagTelBasic::QuitCondition() const {
+bool TagTelBasic::QuitConditionSlow() const {
   const TagTelBasic* s = owner != nullptr ? owner : this;
-  if (s->IsQuit() || s->IsReloadPending()) return true;
+  if (s->IsQuit()) return true;
+  if (s->reloadRequest.load(std::memory_order_relaxed) != 0 && s->IsReloadPending()) return true;
   const TagTelBasic* env = s->environment;
   return env != nullptr && (env->IsQuit() || env->IsReloadPending());
 }
@@ -121,12 +122,12 @@ int32_t TagTelBasic::Run() {
       stepRelease.store(0);
     }
     if (stepMode.load(std::memory_order_relaxed)) WaitStep();
-    s.RunArgs();
+    if (!s.argExpressions.empty()) s.RunArgs();
     result = s.Execute();
     StoreResult(s, result, ret_val);
     previous = &s;
     if (s.kindLetter == kKindReturn) break;
-    if (timers != nullptr) timers->Tick(*this);
+    if (timers != nullptr && timers->HasTimers()) timers->Tick(*this);
     current = s.Next();
     if (onSysQuitIndex > 0 && handlerState != kInSysQuitHandler && QuitCondition()) {
       if (IsReloadPending()) {
@@ -192,11 +193,11 @@ int32_t TagTelBasic::RunSub(TagTelBasic* calling) {
       main->stepRelease.store(0);
     }
     if (main->stepMode.load(std::memory_order_relaxed)) main->WaitStep();
-    s.RunArgs();
+    if (!s.argExpressions.empty()) s.RunArgs();
     StoreResult(s, s.Execute(), ret_val);
     previous = &s;
     if (s.kindLetter == kKindReturn) break;
-    if (timers != nullptr) timers->Tick(*main);
+    if (timers != nullptr && timers->HasTimers()) timers->Tick(*main);
     current = s.Next();
     if (call == nullptr) break;
     if (QuitCondition() && main->handlerState != kInSysQuitHandler) break;

@@ -258,8 +258,16 @@ class TagTelBasic : public ScriptFunction {
   // The single-step wait of the debugger, before a statement.
   void WaitStep();
   // The line must stop: a quit request or a pending reload of this script
-  // (of the owner for a function) or of its environment.
-  bool QuitCondition() const;
+  // (of the owner for a function) or of its environment. Tested after every
+  // statement: the common case (nothing requested, no environment) inline.
+  bool QuitCondition() const {
+    const TagTelBasic* s = owner != nullptr ? owner : this;
+    if (s->quitRequest.load(std::memory_order_relaxed) == 0 &&
+        s->reloadRequest.load(std::memory_order_relaxed) == 0 && s->environment == nullptr) {
+      return false;
+    }
+    return QuitConditionSlow();
+  }
 
   // --- setters used by statements, the line drive and the run loop --------
   void SetPruneFunctions(int32_t v) { pruneFunctions = v; }
@@ -348,6 +356,7 @@ class TagTelBasic : public ScriptFunction {
   uint8_t exportVariables = 0;
 
  private:
+  bool QuitConditionSlow() const;
   void CreateBuiltIns(bool main_script);
   void ImportVariables(const TagTelBasic& from);
   void CheckOpenConstructs(int32_t last_line);

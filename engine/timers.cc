@@ -110,6 +110,7 @@ int32_t TagSysTimers::Create(const TagVar& function, TagTelBasic* compiling) {
   timer->function = f;
   timer->holders.push_back(compiling);
   timers_.emplace(Key(f->name, created_++), std::move(timer));
+  timerCount_ = timers_.size();
   return 1;
 }
 
@@ -126,6 +127,7 @@ void TagSysTimers::Release(const ScriptFunction* function, TagTelBasic* compilin
     sweep_ = true;
   } else {
     timers_.erase(it);
+    timerCount_ = timers_.size();
   }
 }
 
@@ -177,6 +179,7 @@ void TagSysTimers::Tick(TagTelBasic&) {
   if (sweep_) {
     sweep_ = false;
     std::erase_if(timers_, [](const auto& entry) { return entry.second->removed; });
+    timerCount_ = timers_.size();
   }
 }
 
