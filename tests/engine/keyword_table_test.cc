@@ -50,7 +50,9 @@ class MatchKeywordTest : public ::testing::TestWithParam<MatchCase> {};
 TEST_P(MatchKeywordTest, Matches) {
   size_t offset = 99;
   EXPECT_EQ(Keywords().MatchKeyword(GetParam().line, &offset), GetParam().row) << GetParam().line;
-  if (GetParam().row != kNoKeyword) EXPECT_EQ(offset, GetParam().offset) << GetParam().line;
+  if (GetParam().row != kNoKeyword) {
+    EXPECT_EQ(offset, GetParam().offset) << GetParam().line;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -9,12 +9,12 @@ namespace {
 
 struct SplitCase {
   std::string text;
-  int result;
-  int left_kind;
-  std::string left;
-  char op;
-  int right_kind;
-  std::string right;
+  int result = 0;
+  int left_kind = kOperandNone;
+  std::string left = {};
+  char op = 0;
+  int right_kind = kOperandNone;
+  std::string right = {};
 };
 
 void PrintTo(const SplitCase& c, std::ostream* os) { *os << c.text; }
