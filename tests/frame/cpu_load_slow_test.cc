@@ -55,7 +55,11 @@ TEST(CpuLoadSlow, TwoBusyThreadsReadWhatTheProcessUsed) {
   b.join();
   const int actual = static_cast<int>(cpu_used * 100 / static_cast<uint64_t>(wall));
   EXPECT_NEAR(p, actual, 25) << "meter " << p << ", measured " << actual;
-  EXPECT_GT(p, 100) << "two busy threads use more than one processor";
+  // When the machine gave the two threads two processors, the meter must
+  // count past 100 (it is not divided by the number of processors).
+  if (actual >= 150) {
+    EXPECT_GT(p, 120);
+  }
   EXPECT_LT(p, 260);
 }
 
