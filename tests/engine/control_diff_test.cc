@@ -29,6 +29,7 @@
 #include "engine/tel_basic.h"
 #include "platform/clock.h"
 #include "platform/message_service.h"
+#include "tests/engine/link_dump.h"
 #include "tests/engine/map_check.h"
 #include "tests/test_support.h"
 
@@ -107,38 +108,6 @@ class StepLimit : public RunObserver {
     const_cast<TagTelBasic*>(main)->SetQuit(1);
   }
 };
-
-std::string Ref(const char* tag, const TagOper* s) {
-  return std::string(" ") + tag + (s != nullptr ? std::to_string(s->statementIndex) : "-");
-}
-
-// The links of a compiled script, one statement a line (index, kind, depth,
-// block opener, partner, next, targets of the control statements): printed
-// with a mismatch, to see which link led astray.
-std::string DumpLinks(const TagTelBasic& script) {
-  std::string out;
-  for (const TagOper* s : script.statements) {
-    out += std::to_string(s->statementIndex) + " " + s->kindLetter + " d" +
-           std::to_string(s->blockDepth) + Ref("o", s->blockOpener) + Ref("p", s->partner) +
-           Ref("n", s->next);
-    if (s->singleBody) out += " single";
-    if (auto* i = dynamic_cast<const TagIf*>(s)) {
-      out += Ref("then", i->thenTarget) + Ref("else", i->elseTarget);
-    } else if (auto* w = dynamic_cast<const TagWhile*>(s)) {
-      out += Ref("body", w->bodyStart);
-    } else if (auto* sw = dynamic_cast<const TagSwitch*>(s)) {
-      for (int32_t k = 0; k < sw->caseCount; ++k) {
-        out += " case" + sw->caseValues.at(k)->ToText() + ":" +
-               std::to_string(sw->caseTargets.at(k) != nullptr
-                                  ? sw->caseTargets.at(k)->statementIndex
-                                  : -1);
-      }
-      out += Ref("default", sw->defaultTarget);
-    }
-    out += "  | " + s->sourceText + "\n";
-  }
-  return out;
-}
 
 std::vector<int32_t> ParseTrace(const std::string& text) {
   std::vector<int32_t> values;
@@ -234,7 +203,7 @@ class ControlDiffTest : public MapCheckTest {
       ADD_FAILURE() << label << " prog_" << k << (limit_.hit ? " (stopped by the step limit)" : "")
                     << ": traces differ at value " << first << "\n--- program ---\n" << text
                     << "--- expected ---\n" << Join(expected) << "\n--- got ---\n" << Join(got)
-                    << "\n--- links ---\n" << DumpLinks(*script);
+                    << "\n--- links ---\n" << DumpLinks(*script, /*with_source=*/true);
     }
   }
 

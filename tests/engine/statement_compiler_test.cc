@@ -21,6 +21,7 @@
 #include "engine/tel_basic.h"
 #include "platform/clock.h"
 #include "platform/message_service.h"
+#include "tests/engine/link_dump.h"
 #include "tests/engine/map_check.h"
 #include "tests/test_support.h"
 
@@ -69,37 +70,6 @@ void RegisterTestFactories() {
     return true;
   }();
   (void)registered;
-}
-
-int IndexOf(const TagOper* s) { return s != nullptr ? s->statementIndex : -1; }
-
-std::string Ref(const char* tag, const TagOper* s) {
-  return std::string(" ") + tag + (s != nullptr ? std::to_string(s->statementIndex) : "-");
-}
-
-// One line per statement: index, kind, depth, block opener, partner, next,
-// and the targets of the control classes.
-std::string DumpLinks(const TagTelBasic& script) {
-  std::string out;
-  for (const TagOper* s : script.statements) {
-    out += std::to_string(s->statementIndex) + " " + s->kindLetter + " d" +
-           std::to_string(s->blockDepth) + Ref("o", s->blockOpener) + Ref("p", s->partner) +
-           Ref("n", s->next);
-    if (s->singleBody) out += " single";
-    if (auto* i = dynamic_cast<const TagIf*>(s)) {
-      out += Ref("then", i->thenTarget) + Ref("else", i->elseTarget);
-    } else if (auto* w = dynamic_cast<const TagWhile*>(s)) {
-      out += Ref("body", w->bodyStart);
-    } else if (auto* sw = dynamic_cast<const TagSwitch*>(s)) {
-      for (int32_t k = 0; k < sw->caseCount; ++k) {
-        out += " case" + sw->caseValues.at(k)->ToText() + ":" +
-               std::to_string(IndexOf(sw->caseTargets.at(k)));
-      }
-      out += Ref("default", sw->defaultTarget);
-    }
-    out += "\n";
-  }
-  return out;
 }
 
 // Runs the linked list from its first statement as the run loop would
