@@ -45,6 +45,19 @@ constexpr bool RowsAreInOrder() {
 }
 static_assert(RowsAreInOrder(), "keywords.def rows must be numbered 0..281 in order");
 
+constexpr bool RowIs(int row, std::string_view name) {
+  return std::string_view(kRows[static_cast<size_t>(row)].name) == name;
+}
+static_assert(RowIs(kRowElseIf, "else if(") && RowIs(kRowConst, "const") &&
+                  RowIs(kRowIsSysQuit, "IsSysQuit(") && RowIs(kRowExit, "Exit(") &&
+                  RowIs(kRowOnDisconn, "OnDisconn(") && RowIs(kRowOnSysQuit, "OnSysQuit(") &&
+                  RowIs(kRowAssert, "Assert(") && RowIs(kRowStartTimer, "StartTimer(") &&
+                  RowIs(kRowStopTimer, "StopTimer(") && RowIs(kRowEval, "Eval(") &&
+                  RowIs(kRowGetKeys, "GetKeys(") && RowIs(kRowPlayNumber, "PlayNumber(") &&
+                  RowIs(kRowTxtSpeak, "TxtSpeak(") && RowIs(kRowPcTxtSpeak, "PcTxtSpeak(") &&
+                  RowIs(kRowPcGetKeys, "PcGetKeys(") && RowIs(kRowPcPlayNumber, "PcPlayNumber("),
+              "the named rows must match keywords.def");
+
 constexpr std::string_view kFamilyNames[] = {
     "control",        "script control", "timers",        "call control",    "voice",
     "keys",           "number reading", "link and conference", "line settings", "fax",

@@ -92,7 +92,29 @@ enum KeywordRow : int {
   kRowInclude = 14,
   kRowFor = 15,
   kRowConst = 16,
+  kRowIsSysQuit = 17,
+  kRowExit = 18,
+  kRowOnDisconn = 19,
+  kRowOnSysQuit = 20,
+  kRowAssert = 21,
+  kRowStartTimer = 22,
+  kRowStopTimer = 23,
+  kRowEval = 45,
+  kRowGetKeys = 96,
+  kRowPlayNumber = 145,
+  kRowTxtSpeak = 162,
+  kRowPcTxtSpeak = 163,
+  kRowPcGetKeys = 200,
+  kRowPcPlayNumber = 201,
 };
+
+// The rows the compiler handles itself (if, else, braces, loops, switch,
+// case, default, break, continue, function, #include, const): they build no
+// statement through a factory.
+inline bool IsCompilerRow(int row) {
+  return (row >= 0 && row <= kRowContinue) || row == kRowFunction || row == kRowInclude ||
+         row == kRowFor || row == kRowConst;
+}
 
 const std::array<RecKeyword, kKeywordCount>& KeywordRows();
 

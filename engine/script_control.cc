@@ -163,27 +163,15 @@ void SetExitHandler(ExitHandler handler) {
   exit_handler.store(handler, std::memory_order_release);
 }
 
-namespace script_control_internal {
-
-int RowOf(std::string_view keyword) {
-  for (int i = 0; i < Keywords().count(); ++i) {
-    if (keyword == Keywords().row(i).name) return i;
-  }
-  return kNoKeyword;
-}
-
-}  // namespace script_control_internal
-
 void RegisterScriptControlStatements() {
-  using script_control_internal::RowOf;
   StatementRegistry& r = Statements();
-  r.RegisterRow(RowOf("Close("), &BuildClose);
-  r.RegisterRow(RowOf("OnDisconn("), &BuildClose);
-  r.RegisterRow(RowOf("OnSysQuit("), &BuildOnSysQuit);
-  r.RegisterRow(RowOf("IsSysQuit("), &BuildIsSysQuit);
-  r.RegisterRow(RowOf("Exit("), &BuildExit);
-  r.RegisterRow(RowOf("return("), &BuildReturn);
-  r.RegisterRow(RowOf("Assert("), &BuildAssert);
+  r.RegisterRow(kRowClose, &BuildClose);
+  r.RegisterRow(kRowOnDisconn, &BuildClose);
+  r.RegisterRow(kRowOnSysQuit, &BuildOnSysQuit);
+  r.RegisterRow(kRowIsSysQuit, &BuildIsSysQuit);
+  r.RegisterRow(kRowExit, &BuildExit);
+  r.RegisterRow(kRowReturn, &BuildReturn);
+  r.RegisterRow(kRowAssert, &BuildAssert);
   script_control_internal::RegisterCallStatements();
   script_control_internal::RegisterRunStatements();
 }

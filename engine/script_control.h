@@ -78,8 +78,6 @@ class TagCall : public TagOper {
 
 // The parts of RegisterScriptControlStatements, one per source file.
 namespace script_control_internal {
-// The keyword row of a name, control rows included (kNoKeyword when none).
-int RowOf(std::string_view keyword);
 void RegisterCallStatements();  // the call factory and "Eval("
 void RegisterRunStatements();   // "RunVts(", "SetRunVtsEnvt(", "RunLine("
 }  // namespace script_control_internal

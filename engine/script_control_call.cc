@@ -113,7 +113,7 @@ int32_t TagCall::Execute() {
 namespace script_control_internal {
 
 void RegisterCallStatements() {
-  Statements().RegisterRow(RowOf("Eval("), &BuildEval);
+  Statements().RegisterRow(kRowEval, &BuildEval);
   SetCallFactory(&BuildCall);
 }
 

@@ -99,20 +99,7 @@ class TagSetRunVtsEnvt : public TagOper {
 // --- "RunLine(" -------------------------------------------------------------
 
 bool IsCompilerOrHandlerRow(int row) {
-  static const int kHandlerRows[] = {
-      script_control_internal::RowOf("Close("),
-      script_control_internal::RowOf("OnDisconn("),
-      script_control_internal::RowOf("OnSysQuit("),
-  };
-  if (row == kNoKeyword) return false;
-  if (row <= kRowContinue || row == kRowFunction || row == kRowInclude || row == kRowFor ||
-      row == kRowConst) {
-    return true;
-  }
-  for (int h : kHandlerRows) {
-    if (row == h) return true;
-  }
-  return false;
+  return IsCompilerRow(row) || row == kRowClose || row == kRowOnDisconn || row == kRowOnSysQuit;
 }
 
 std::string_view SkipBlanks(std::string_view text) {
@@ -246,9 +233,9 @@ TagOper* BuildRunLine(const StatementBuild& b, std::string*) {
 namespace script_control_internal {
 
 void RegisterRunStatements() {
-  Statements().RegisterRow(RowOf("RunVts("), &BuildRunVts);
-  Statements().RegisterRow(RowOf("SetRunVtsEnvt("), &BuildSetRunVtsEnvt);
-  Statements().RegisterRow(RowOf("RunLine("), &BuildRunLine);
+  Statements().Register("RunVts(", &BuildRunVts);
+  Statements().Register("SetRunVtsEnvt(", &BuildSetRunVtsEnvt);
+  Statements().Register("RunLine(", &BuildRunLine);
 }
 
 }  // namespace script_control_internal

@@ -29,16 +29,6 @@ namespace {
 
 constexpr size_t npos = std::string_view::npos;
 
-// Keyword rows the statement compiler treats by number.
-constexpr int kRowIsSysQuit = 17;
-constexpr int kRowOnDisconn = 19;
-constexpr int kRowOnSysQuit = 20;
-constexpr int kRowGetKeys = 96;
-constexpr int kRowPlayNumber = 145;
-constexpr int kRowTxtSpeak = 162;
-constexpr int kRowPcTxtSpeak = 163;
-constexpr int kRowPcGetKeys = 200;
-constexpr int kRowPcPlayNumber = 201;
 
 constexpr char kMsgUnknown[] = "不可辨识的关键字";
 constexpr char kMsgSyntaxShort[] = "语法错";

@@ -8,12 +8,6 @@ namespace {
 
 std::atomic<CallFactory> call_factory{nullptr};
 
-// Rows the compiler handles itself: they build no class through a factory.
-bool IsCompilerRow(int row) {
-  return row <= kRowContinue || row == kRowFunction || row == kRowInclude || row == kRowFor ||
-         row == kRowConst;
-}
-
 }  // namespace
 
 void SetCallFactory(CallFactory factory) { call_factory.store(factory); }

@@ -11,8 +11,6 @@
 namespace engine {
 namespace {
 
-constexpr int kRowStartTimer = 22;
-constexpr int kRowStopTimer = 23;
 
 TagTelBasic* FunctionOf(const TagVar& v) {
   return v.kind == kVarFunction ? dynamic_cast<TagTelBasic*>(v.function) : nullptr;
