@@ -6,40 +6,23 @@
 #include <vector>
 
 #include "platform/codepage.h"
-#include "tests/platform/spawned_program.h"
 #include "tests/test_support.h"
+#include "tests/vtsrun_runner.h"
 
 namespace {
 
 using testing_support::FileExists;
 using testing_support::ReadFile;
-using testing_support::ScopedChdir;
-using testing_support::SpawnedProgram;
 using testing_support::TempDir;
 using testing_support::WriteFile;
 
-constexpr int kProcessWaitMs = 20000;
-
-struct Outcome {
-  int status = SpawnedProgram::kTimedOut;
-  std::string out;
-  std::string err;
-};
+using Outcome = testing_support::VtsrunOutcome;
 
 class VtsrunTest : public ::testing::Test {
  protected:
   // Runs vtsrun with args in the test's folder (its program folder).
   Outcome Run(const std::vector<std::string>& args) {
-    SpawnedProgram program;
-    {
-      ScopedChdir cd(dir_.path());
-      if (!program.Start(std::string(VTTEL_TOOLS_DIR) + "/vtsrun", args)) return {};
-    }
-    Outcome o;
-    o.status = program.Wait(kProcessWaitMs);
-    o.out = program.stdout_text();
-    o.err = program.stderr_text();
-    return o;
+    return testing_support::RunVtsrun(dir_.path(), args);
   }
   Outcome RunScript(const std::string& script, std::vector<std::string> args = {}) {
     WriteFile(dir_.File("s.vts"), script);

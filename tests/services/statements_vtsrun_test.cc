@@ -7,36 +7,19 @@
 #include <string>
 #include <vector>
 
-#include "tests/platform/spawned_program.h"
 #include "tests/test_support.h"
+#include "tests/vtsrun_runner.h"
 
 namespace {
 
-using testing_support::ScopedChdir;
-using testing_support::SpawnedProgram;
 using testing_support::TempDir;
 using testing_support::WriteFile;
 
-constexpr int kProcessWaitMs = 20000;
-
-struct Outcome {
-  int status = SpawnedProgram::kTimedOut;
-  std::string out;
-  std::string err;
-};
+using Outcome = testing_support::VtsrunOutcome;
 
 Outcome RunScript(const TempDir& dir, const std::string& script) {
   WriteFile(dir.File("s.vts"), "SetPrintTo(\"\")\n" + script + "return(0)\n");
-  SpawnedProgram program;
-  {
-    ScopedChdir cd(dir.path());
-    if (!program.Start(std::string(VTTEL_TOOLS_DIR) + "/vtsrun", {"s.vts"})) return {};
-  }
-  Outcome o;
-  o.status = program.Wait(kProcessWaitMs);
-  o.out = program.stdout_text();
-  o.err = program.stderr_text();
-  return o;
+  return testing_support::RunVtsrun(dir.path(), {"s.vts"});
 }
 
 // The expected stdout: one "0 : <text>" line per print.
