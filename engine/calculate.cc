@@ -55,25 +55,9 @@ TagVar* TagCalculate::Target() const {
   return destIndex != nullptr ? dest->Element(*destIndex) : dest;
 }
 
-void TagCalculate::StoreInt(int32_t v) const {
-  TagVar* t = destIndex != nullptr ? dest->Element(*destIndex) : dest;
-  if (t->kind != kVarMap && !t->readOnly) {
-    t->kind = kVarInt;  // what SetInt does when no map is held
-    t->intValue = v;
-    return;
-  }
-  t->AssignInt(v);
-}
+void TagCalculate::StoreInt(int32_t v) const { Target()->AssignInt(v); }
 
-void TagCalculate::StoreFloat(double v) const {
-  TagVar* t = destIndex != nullptr ? dest->Element(*destIndex) : dest;
-  if (t->kind != kVarMap && !t->readOnly) {
-    t->kind = kVarFloat;  // what SetFloat does when no map is held
-    t->floatValue = v;
-    return;
-  }
-  t->AssignFloat(v);
-}
+void TagCalculate::StoreFloat(double v) const { Target()->AssignFloat(v); }
 
 bool TagCalculate::ExecuteIntegers(int32_t l, int32_t r) const {
   int32_t v;

@@ -148,34 +148,8 @@ char* TagVar::SetBytes(const char* bytes, size_t n) {
   return text_;
 }
 
-int32_t TagVar::SetInt(int32_t v) {
-  if (readOnly) return 0;
-  ReleaseMap();
-  kind = kVarInt;
-  intValue = v;
-  return v;
-}
-
-double TagVar::SetFloat(double v) {
-  if (readOnly) return 0;
-  ReleaseMap();
-  kind = kVarFloat;
-  floatValue = v;
-  return v;
-}
-
-TagVar& TagVar::AssignInt(int32_t v) {
-  SetInt(v);
-  return *this;
-}
-
 TagVar& TagVar::AssignString(std::string_view text) {
   SetBytes(text.data(), text.size());
-  return *this;
-}
-
-TagVar& TagVar::AssignFloat(double v) {
-  SetFloat(v);
   return *this;
 }
 

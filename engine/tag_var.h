@@ -79,12 +79,30 @@ class TagVar {
   char* SetString(const char* text);                 // up to its zero byte
   char* SetString(std::string_view text) { return SetBytes(text.data(), text.size()); }
   char* SetBytes(const char* bytes, size_t n);       // zero bytes allowed
-  int32_t SetInt(int32_t v);
+  int32_t SetInt(int32_t v) {
+    if (readOnly) return 0;
+    if (kind == kVarMap) ReleaseMap();
+    kind = kVarInt;
+    intValue = v;
+    return v;
+  }
   int32_t SetHandle(int32_t v) { return SetInt(v); }
-  double SetFloat(double v);
-  TagVar& AssignInt(int32_t v);
+  double SetFloat(double v) {
+    if (readOnly) return 0;
+    if (kind == kVarMap) ReleaseMap();
+    kind = kVarFloat;
+    floatValue = v;
+    return v;
+  }
+  TagVar& AssignInt(int32_t v) {
+    SetInt(v);
+    return *this;
+  }
   TagVar& AssignString(std::string_view text);
-  TagVar& AssignFloat(double v);
+  TagVar& AssignFloat(double v) {
+    SetFloat(v);
+    return *this;
+  }
   // The value copy of the language (the name is not copied); map
   // references follow the handle.
   TagVar& Assign(const TagVar& source);
