@@ -14,7 +14,7 @@ JOBS="$(nproc 2>/dev/null || echo 2)"
 PACKAGES=(
   g++ cmake ninja-build pkg-config ccache python3
   libgtest-dev libgmock-dev libbenchmark-dev
-  libpcre2-dev locales
+  libpcre2-dev locales sox
 )
 
 # Test data that other Debian packages ship; each tests/<sub>/fetch_data.sh

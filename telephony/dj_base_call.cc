@@ -22,4 +22,9 @@ void TagDjBaseCall::ErrorLog(std::string_view text) {
   frame::LogAlways(line);
 }
 
+bool TagDjBaseCall::IsPlayingOrRecording() {
+  std::lock_guard<std::recursive_mutex> media(mediaLock_);
+  return playing != 0 || recording != 0;
+}
+
 }  // namespace telephony

@@ -4,12 +4,17 @@
 // created directly; the line kinds derive from it and set lineNo, lineKind
 // and drive.
 //
-// Thread rules: as TagVtCall.
+// Thread rules: as TagVtCall; besides, another line's thread may stop this
+// line's media (a link being made), so the media state (playing, recording
+// and what the line kinds add to it) is guarded by the call's media lock.
+// Lock order: a call's media lock, then the board lock; no thread holds two
+// calls' media locks at once.
 #ifndef VTTEL_TELEPHONY_DJ_BASE_CALL_H_
 #define VTTEL_TELEPHONY_DJ_BASE_CALL_H_
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string_view>
 
 #include "telephony/conf_line.h"
@@ -31,11 +36,19 @@ class TagDjBaseCall : public TagVtCall {
   TagConfLine& confLine() { return *confLine_; }
   const TagConfLine& confLine() const { return *confLine_; }
 
-  uint8_t playing = 0;    // a board play was started and not yet stopped
-  uint8_t recording = 0;  // a board recording was started and not yet stopped
+  // True while a board play or recording of this line runs.
+  bool IsPlayingOrRecording();
+
+  uint8_t playing = 0;    // a board play was started and not yet stopped; media lock
+  uint8_t recording = 0;  // a board recording was started and not yet stopped; media lock
+
+ protected:
+  // Recursive: StopPlay runs inside the operations that hold it.
+  std::recursive_mutex& mediaLock() { return mediaLock_; }
 
  private:
   std::unique_ptr<TagConfLine> confLine_;
+  std::recursive_mutex mediaLock_;
 };
 
 }  // namespace telephony

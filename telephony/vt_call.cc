@@ -45,13 +45,16 @@ bool TagVtCall::IsOnline() {
       connectTime.store(CalendarSeconds(), std::memory_order_relaxed);
     }
     prevState = state;
-  } else if (state == engine::kCallConnected && maxTalkTime > 0 &&
+  } else if (!watchdogHangup_ && state == engine::kCallConnected && maxTalkTime > 0 &&
              static_cast<int64_t>(CalendarSeconds()) - connectTime.load(std::memory_order_relaxed) >
                  maxTalkTime) {
     char text[64];
     std::snprintf(text, sizeof text, "Hangup On MaxTalkTime(%d).", maxTalkTime);
     TraceLog(text);
+    // A line's hang-up polls IsOnline again: that must not hang up twice.
+    watchdogHangup_ = true;
     Hangup();
+    watchdogHangup_ = false;
     prevState = callState.load(std::memory_order_relaxed);
   }
   return callState.load(std::memory_order_relaxed) == engine::kCallConnected;

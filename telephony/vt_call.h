@@ -282,6 +282,9 @@ class TagVtCall : public engine::LineCallBase {
   // Opens file at offset on the sound-card player (reopening the current
   // one); false, with the player deleted, when that failed.
   bool OpenPcPlayer(std::string_view file, int32_t offset);
+
+ private:
+  bool watchdogHangup_ = false;  // the watchdog's Hangup is running
 };
 
 }  // namespace telephony

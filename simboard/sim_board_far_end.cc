@@ -1,0 +1,199 @@
+// SimBoard: the far end of its lines (FarEnd). Each operation answers an
+// empty text when done, else the reason it was refused.
+#include <algorithm>
+#include <fstream>
+
+#include "simboard/sim_board_entry.h"
+
+namespace simboard {
+namespace {
+
+constexpr int32_t kMaxKeyGapMs = 60000;
+
+bool IsKey(char c) {
+  return (c >= '0' && c <= '9') || c == '*' || c == '#' || (c >= 'A' && c <= 'D') ||
+         (c >= 'a' && c <= 'd');
+}
+
+}  // namespace
+
+std::string SimBoard::Call(Address line, std::string_view calling, std::string_view called) {
+  std::lock_guard<std::mutex> hold(mutex_);
+  int32_t i = LineOf(line);
+  if (i < 0 || line.kind != Address::Kind::kE1) return "no such E1 line";
+  SimLine& c = lines_[i];
+  if (c.tup_state != kTupIdle) return "circuit not idle";
+  c.tup_state = kTupOffered;
+  c.calling = std::string(calling.substr(0, kTupNumberMax));
+  c.called = std::string(called.substr(0, kTupNumberMax));
+  return "";
+}
+
+std::string SimBoard::Hangup(Address line) {
+  std::lock_guard<std::mutex> hold(mutex_);
+  int32_t i = LineOf(line);
+  if (i < 0) return "no such line";
+  SimLine& l = lines_[i];
+  if (line.kind == Address::Kind::kAnalog) {
+    if (l.port_type != kPortTrunk) return "not a trunk port";
+    if (!l.dialing && !l.connected) return "no call on the port";
+    l.dialing = false;
+    l.connected = false;
+    return "";
+  }
+  uint8_t s = l.tup_state;
+  if (s != kTupOffered && s != kTupConnectedIn && s != kTupConnectedOut && s != kTupCalling) {
+    return "no call on the circuit";
+  }
+  l.tup_state = kTupFarReleased;
+  return "";
+}
+
+std::string SimBoard::Answer(Address line) {
+  std::lock_guard<std::mutex> hold(mutex_);
+  int32_t i = LineOf(line);
+  if (i < 0) return "no such line";
+  SimLine& l = lines_[i];
+  if (line.kind == Address::Kind::kAnalog) {
+    if (l.port_type != kPortTrunk) return "not a trunk port";
+    if (!l.dialing) return "no outgoing call on the port";
+    l.connected = true;
+    return "";
+  }
+  if (l.tup_state != kTupCalling) return "no outgoing call on the circuit";
+  l.tup_state = kTupConnectedOut;
+  return "";
+}
+
+std::string SimBoard::Reject(Address line, int32_t progress) {
+  std::lock_guard<std::mutex> hold(mutex_);
+  int32_t i = LineOf(line);
+  if (i < 0 || line.kind != Address::Kind::kE1) return "no such E1 line";
+  if (progress != 3 && progress != 4 && progress != 8) return "progress must be 3, 4 or 8";
+  SimLine& l = lines_[i];
+  if (l.tup_state != kTupCalling) return "no outgoing call on the circuit";
+  l.progress = static_cast<uint8_t>(progress);
+  return "";
+}
+
+std::string SimBoard::Block(Address line) {
+  std::lock_guard<std::mutex> hold(mutex_);
+  int32_t i = LineOf(line);
+  if (i < 0 || line.kind != Address::Kind::kE1) return "no such E1 line";
+  SimLine& l = lines_[i];
+  if (l.tup_state == kTupBlocked || l.block_pending) return "circuit already blocked";
+  if (l.tup_state == kTupIdle) {
+    l.tup_state = kTupBlocked;
+  } else {
+    l.block_pending = true;  // takes effect when the system releases
+  }
+  return "";
+}
+
+std::string SimBoard::Unblock(Address line) {
+  std::lock_guard<std::mutex> hold(mutex_);
+  int32_t i = LineOf(line);
+  if (i < 0 || line.kind != Address::Kind::kE1) return "no such E1 line";
+  SimLine& l = lines_[i];
+  if (l.block_pending) {
+    l.block_pending = false;
+  } else if (l.tup_state == kTupBlocked) {
+    l.tup_state = kTupIdle;
+  } else {
+    return "circuit not blocked";
+  }
+  return "";
+}
+
+std::string SimBoard::Lift(Address line) {
+  std::lock_guard<std::mutex> hold(mutex_);
+  int32_t i = LineOf(line);
+  if (i < 0 || line.kind != Address::Kind::kAnalog) return "no such analog port";
+  SimLine& l = lines_[i];
+  if (l.port_type != kPortPhone) return "not a phone port";
+  l.hook = true;
+  l.ringing = false;  // lifting the set answers the ringing
+  return "";
+}
+
+std::string SimBoard::Drop(Address line) {
+  std::lock_guard<std::mutex> hold(mutex_);
+  int32_t i = LineOf(line);
+  if (i < 0 || line.kind != Address::Kind::kAnalog) return "no such analog port";
+  SimLine& l = lines_[i];
+  if (l.port_type != kPortPhone) return "not a phone port";
+  l.hook = false;
+  return "";
+}
+
+std::string SimBoard::Keys(Address line, std::string_view digits, int32_t gap_ms) {
+  std::lock_guard<std::mutex> hold(mutex_);
+  int32_t i = LineOf(line);
+  if (i < 0) return "no such line";
+  if (digits.empty()) return "no keys";
+  for (char c : digits) {
+    if (!IsKey(c)) return "not a key: " + std::string(1, c);
+  }
+  if (gap_ms < 0 || gap_ms > kMaxKeyGapMs) return "gap out of range";
+  SimLine& l = lines_[i];
+  SimClock::time_point now = SimClock::now();
+  SimClock::time_point start = now;
+  if (!l.coming_keys.empty()) start = std::max(now, l.coming_keys.back().first);
+  for (size_t k = 0; k < digits.size(); ++k) {
+    auto due = start + std::chrono::milliseconds(gap_ms * static_cast<int64_t>(k));
+    l.coming_keys.emplace_back(due, digits[k]);
+  }
+  FinishDueTimers(l, now);
+  return "";
+}
+
+std::string SimBoard::Inject(Address line, std::string_view file) {
+  std::string path = config_.FolderPath(file);
+  if (!std::ifstream(path).good()) return "cannot open file";
+  std::lock_guard<std::mutex> hold(mutex_);
+  int32_t i = LineOf(line);
+  if (i < 0) return "no such line";
+  lines_[i].injects.push_back(path);
+  return "";
+}
+
+std::string SimBoard::CaptureStart(Address line, std::string_view file) {
+  std::lock_guard<std::mutex> hold(mutex_);
+  int32_t i = LineOf(line);
+  if (i < 0) return "no such line";
+  if (!lines_[i].capture.Open(config_.FolderPath(file), 0)) return "cannot open file";
+  return "";
+}
+
+std::string SimBoard::CaptureStop(Address line) {
+  std::lock_guard<std::mutex> hold(mutex_);
+  int32_t i = LineOf(line);
+  if (i < 0) return "no such line";
+  if (!lines_[i].capture.is_open()) return "no capture on the line";
+  lines_[i].capture.Close();
+  return "";
+}
+
+std::string SimBoard::State(Address line, std::string& fields) {
+  std::lock_guard<std::mutex> hold(mutex_);
+  int32_t i = LineOf(line);
+  if (i < 0) return "no such line";
+  SimLine& l = lines_[i];
+  FinishDueTimers(l, SimClock::now());
+  auto flag = [](bool b) { return b ? "1" : "0"; };
+  fields.clear();
+  if (line.kind == Address::Kind::kE1) {
+    fields = "state=" + std::to_string(l.tup_state);
+  } else {
+    fields = std::string("hook=") + flag(l.hook) + " ringing=" + flag(l.ringing) +
+             " connected=" + flag(l.connected);
+  }
+  fields += std::string(" playing=") + flag(l.play != nullptr && !l.play->ended);
+  fields += std::string(" recording=") + flag(l.record != nullptr && !l.record->ended);
+  fields += " keys=" + std::to_string(l.keys.size());
+  fields += " switched=" + (l.partner >= 0 ? lines_[l.partner].name : std::string("-"));
+  fields += " group=" + std::to_string(l.group);
+  return "";
+}
+
+}  // namespace simboard

@@ -1,0 +1,221 @@
+// SimBoard: fax resources and transfers, FSK caller-identification sending,
+// and the timers (keys still to come, DTMF, FSK) that end in real time.
+#include <fstream>
+
+#include "simboard/sim_board_entry.h"
+
+namespace simboard {
+namespace {
+
+// Bell 202: 1200 bit/s; a message is preceded by the channel seizure and
+// the mark bits and takes 10 bits (start, 8 data, stop) a byte.
+constexpr int64_t kFskBitsPerSecond = 1200;
+constexpr int64_t kFskSeizureBits = 300;
+constexpr int64_t kFskMarkBits = 180;
+constexpr int64_t kFskBitsPerByte = 10;
+
+// Fax results.
+constexpr int32_t kFaxDone = 1;
+constexpr int32_t kFaxSendFailed = -1;
+constexpr int32_t kFaxNothingReceived = -2;
+
+std::string Hex(const uint8_t* bytes, size_t n) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(n * 2);
+  for (size_t i = 0; i < n; ++i) {
+    out += kDigits[bytes[i] >> 4];
+    out += kDigits[bytes[i] & 0x0F];
+  }
+  return out;
+}
+
+}  // namespace
+
+// --- Timers. ---
+
+void SimBoard::FinishDueTimers(SimLine& line, SimClock::time_point now) {
+  while (!line.coming_keys.empty() && line.coming_keys.front().first <= now) {
+    line.keys.push_back(line.coming_keys.front().second);
+    line.coming_keys.pop_front();
+  }
+  if (line.dtmf_running && line.dtmf_due <= now) {
+    line.dtmf_running = false;
+    Post("DTMF", line.name, line.dtmf);
+  }
+  if (line.fsk_running && line.fsk_due <= now) {
+    line.fsk_running = false;
+    Post("FSK", line.name, line.fsk_hex);
+  }
+}
+
+// --- Fax. ---
+
+SimFax* SimBoard::FaxOf(int32_t fax) {
+  if (fax < 0 || static_cast<size_t>(fax) >= faxes_.size()) return nullptr;
+  return &faxes_[fax];
+}
+
+bool SimBoard::LineConnected(const SimLine& line) const {
+  if (line.addr.kind == Address::Kind::kE1) {
+    return line.tup_state == kTupConnectedIn || line.tup_state == kTupConnectedOut;
+  }
+  return line.port_type == kPortPhone ? line.hook : line.connected;
+}
+
+void SimBoard::FinishFax(SimFax& fax) {
+  if (!fax.running || fax.due > SimClock::now()) return;
+  fax.running = false;
+  SimLine& line = lines_[fax.line];
+  if (fax.sending) {
+    fax.state = LineConnected(line) ? kFaxDone : kFaxSendFailed;
+  } else if (line.injects.empty() && !line.inject_open) {
+    fax.state = kFaxNothingReceived;
+  } else {
+    // The far end's document: the rest of the queued file that is sending.
+    if (!line.inject_open) {
+      line.inject_open = line.inject_reader.Open(line.injects.front(), 0, -1);
+      line.injects.pop_front();
+    }
+    std::string document = line.inject_reader.ReadAll();
+    line.inject_reader.Close();
+    line.inject_open = false;
+    std::ofstream out(fax.file, std::ios::binary | std::ios::trunc);
+    out.write(document.data(), static_cast<std::streamsize>(document.size()));
+    fax.state = out ? kFaxDone : kFaxNothingReceived;
+    fax.receive_result = out ? 1 : 0;
+  }
+  Post("FAX", line.name,
+       std::string(fax.sending ? "send " : "recv ") + fax.file + " " + std::to_string(fax.state));
+}
+
+int32_t SimBoard::FaxInit(int32_t buffer) {
+  Entry e(*this, kLibE1, 172, "FaxInit", Args(buffer));
+  return e.Done(config_.fax_init);
+}
+
+int32_t SimBoard::FaxResourceCount() {
+  Entry e(*this, kLibE1, 175, "FaxResourceCount", "");
+  return e.Done(static_cast<int32_t>(faxes_.size()));
+}
+
+void SimBoard::FaxClose() {
+  Entry e(*this, kLibE1, 173, "FaxClose", "");
+  for (SimFax& fax : faxes_) fax = SimFax{};
+}
+
+int32_t SimBoard::FaxFreeResource() {
+  Entry e(*this, kLibE1, 187, "FaxFreeResource", "");
+  for (size_t i = 0; i < faxes_.size(); ++i) {
+    if (faxes_[i].line < 0) return e.Done(static_cast<int32_t>(i));
+  }
+  return e.Done(-1);
+}
+
+int32_t SimBoard::AttachFax(int32_t fax, int32_t line) {
+  SimFax* f = FaxOf(fax);
+  if (f == nullptr || line < 0 || f->line >= 0) return 0;
+  *f = SimFax{};
+  f->line = line;
+  return 1;
+}
+
+int32_t SimBoard::FaxAttachChannel(int32_t fax, int32_t ch) {
+  Entry e(*this, kLibE1, 181, "FaxAttachChannel", Args(fax, ch));
+  return e.Done(AttachFax(fax, LineOfChannel(ch)));
+}
+
+int32_t SimBoard::FaxAttachPort(int32_t fax, int32_t port) {
+  Entry e(*this, kLibE1, 350, "FaxAttachPort", Args(fax, port));
+  return e.Done(AttachFax(fax, LineOfPort(port)));
+}
+
+void SimBoard::FaxDetach(int32_t fax, int32_t ch_or_port) {
+  Entry e(*this, kLibE1, 182, "FaxDetach", Args(fax, ch_or_port));
+  if (SimFax* f = FaxOf(fax)) *f = SimFax{};
+}
+
+void SimBoard::FaxRelease(int32_t fax) {
+  Entry e(*this, kLibE1, 194, "FaxRelease", Args(fax));
+  if (SimFax* f = FaxOf(fax)) f->running = false;
+}
+
+void SimBoard::FaxSetLocalId(int32_t fax, std::string_view id) {
+  Entry e(*this, kLibE1, 176, "FaxSetLocalId", Args(fax, id));
+}
+
+int32_t SimBoard::FaxStartSend(int32_t fax, std::string_view file) {
+  Entry e(*this, kLibE1, 195, "FaxStartSend", Args(fax, file));
+  SimFax* f = FaxOf(fax);
+  if (f == nullptr || f->line < 0 || !std::ifstream(std::string(file)).good()) return e.Done(0);
+  f->running = true;
+  f->sending = true;
+  f->file = std::string(file);
+  f->state = 0;
+  f->due = SimClock::now() + std::chrono::milliseconds(config_.fax_ms);
+  return e.Done(1);
+}
+
+int32_t SimBoard::FaxStartReceive(int32_t fax, std::string_view file) {
+  Entry e(*this, kLibE1, 197, "FaxStartReceive", Args(fax, file));
+  SimFax* f = FaxOf(fax);
+  if (f == nullptr || f->line < 0) return e.Done(0);
+  f->running = true;
+  f->sending = false;
+  f->file = std::string(file);
+  f->state = 0;
+  f->receive_result = 0;
+  f->due = SimClock::now() + std::chrono::milliseconds(config_.fax_ms);
+  return e.Done(1);
+}
+
+int32_t SimBoard::FaxState(int32_t fax) {
+  Entry e(*this, kLibE1, 196, "FaxState", Args(fax));
+  SimFax* f = FaxOf(fax);
+  if (f == nullptr) return e.Done(-1);
+  FinishFax(*f);
+  return e.Done(f->state);
+}
+
+int32_t SimBoard::FaxReceiveResult(int32_t fax) {
+  Entry e(*this, kLibE1, 404, "FaxReceiveResult", Args(fax));
+  SimFax* f = FaxOf(fax);
+  return e.Done(f == nullptr ? 0 : f->receive_result);
+}
+
+// --- FSK. ---
+
+int32_t SimBoard::FskInit(int32_t mode) {
+  Entry e(*this, kLibFsk, 1, "FskInit", Args(mode));
+  return e.Done(config_.fsk_init);
+}
+
+int32_t SimBoard::FskSend(int32_t port, const uint8_t* message, uint16_t length, int32_t mode) {
+  std::string hex = message == nullptr ? std::string() : Hex(message, length);
+  Entry e(*this, kLibFsk, 4, "FskSend", Args(port, hex, length, mode));
+  SimLine* line = PortOfType(port, kPortPhone);
+  if (line == nullptr || length == 0 || message == nullptr) return e.Done(-1);
+  int64_t bits = kFskSeizureBits + kFskMarkBits + kFskBitsPerByte * length;
+  line->fsk_running = true;
+  line->fsk_hex = std::move(hex);
+  line->fsk_due = SimClock::now() + std::chrono::microseconds(bits * 1000000 / kFskBitsPerSecond);
+  return e.Done(0);
+}
+
+int32_t SimBoard::FskIsSent(int32_t port, int32_t mode) {
+  Entry e(*this, kLibFsk, 3, "FskIsSent", Args(port, mode));
+  int32_t line = LineOfPort(port);
+  if (line < 0) return e.Done(1);
+  FinishDueTimers(lines_[line], SimClock::now());
+  return e.Done(lines_[line].fsk_running ? 0 : 1);
+}
+
+void SimBoard::FskEndSend(int32_t port, int32_t mode) {
+  Entry e(*this, kLibFsk, 6, "FskEndSend", Args(port, mode));
+  int32_t line = LineOfPort(port);
+  if (line >= 0) FinishDueTimers(lines_[line], SimClock::now());
+}
+
+void SimBoard::FskClose() { Entry e(*this, kLibFsk, 7, "FskClose", ""); }
+
+}  // namespace simboard

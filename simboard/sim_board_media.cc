@@ -1,0 +1,121 @@
+// SimBoard: the media clock's tick. Every 20 ms each busy line moves 160
+// bytes: what its far end sends (the queued injected files, else A-law
+// silence) is taken only when something on the board receives it (a
+// recording of the line, a switch partner, the line's conference group);
+// what the line sends is its play, else its switch partner's received
+// audio, else its conference group's mix; a capture writes what is sent.
+// Idle lines cost one test each; nothing is allocated per tick.
+#include <algorithm>
+
+#include "platform/g711.h"
+#include "simboard/sim_board_entry.h"
+
+namespace simboard {
+namespace {
+
+int16_t Clamp16(int32_t v) {
+  return static_cast<int16_t>(std::clamp<int32_t>(v, INT16_MIN, INT16_MAX));
+}
+
+}  // namespace
+
+void SimBoard::Tick() {
+  std::lock_guard<std::mutex> hold(mutex_);
+  ++tick_;
+  SimClock::time_point now = SimClock::now();
+  for (SimLine& line : lines_) {
+    if (line.HasTimers()) FinishDueTimers(line, now);
+  }
+  for (SimFax& fax : faxes_) {
+    if (fax.running) FinishFax(fax);
+  }
+  for (SimGroup& group : groups_) {
+    if (group.Active()) MixGroup(group);
+  }
+  for (SimLine& line : lines_) {
+    if (line.HasMedia()) SendLine(line);
+  }
+}
+
+const TickBuffer& SimBoard::Received(SimLine& line) {
+  if (line.rx_tick == tick_) return line.rx;
+  line.rx_tick = tick_;
+  size_t filled = 0;
+  while (filled < kTickBytes) {
+    if (!line.inject_open) {
+      if (line.injects.empty()) break;
+      line.inject_open = line.inject_reader.Open(line.injects.front(), 0, -1);
+      line.injects.pop_front();
+      continue;
+    }
+    filled += line.inject_reader.Read(line.rx.data() + filled, kTickBytes - filled);
+    if (filled < kTickBytes) {
+      line.inject_reader.Close();
+      line.inject_open = false;
+    }
+  }
+  std::fill(line.rx.begin() + static_cast<std::ptrdiff_t>(filled), line.rx.end(), platform::kAlawZero);
+  return line.rx;
+}
+
+void SimBoard::MixGroup(SimGroup& group) {
+  std::array<int32_t, kTickBytes> sum{};
+  if (group.play != nullptr && !group.play->ended) {
+    TickBuffer bytes;
+    size_t n = group.play->reader.Read(bytes.data(), kTickBytes);
+    group.play->bytes += static_cast<int64_t>(n);
+    for (size_t i = 0; i < n; ++i) sum[i] += platform::AlawToLinear(bytes[i]);
+    if (n < kTickBytes || group.play->reader.AtEnd()) EndVoice(*group.play);
+  }
+  for (int32_t m : group.members) {
+    SimLine& line = lines_[m];
+    if (!line.talker) continue;
+    const TickBuffer& rx = Received(line);
+    for (size_t i = 0; i < kTickBytes; ++i) sum[i] += platform::AlawToLinear(rx[i]);
+  }
+  for (int32_t m : group.members) {
+    SimLine& line = lines_[m];
+    const TickBuffer* own = line.talker ? &Received(line) : nullptr;
+    for (size_t i = 0; i < kTickBytes; ++i) {
+      int32_t others = sum[i] - (own != nullptr ? platform::AlawToLinear((*own)[i]) : 0);
+      line.mix[i] = platform::LinearToAlaw(Clamp16(others));
+    }
+    line.mix_tick = tick_;
+  }
+  if (group.record != nullptr && !group.record->ended) {
+    TickBuffer all;
+    for (size_t i = 0; i < kTickBytes; ++i) all[i] = platform::LinearToAlaw(Clamp16(sum[i]));
+    RecordTick(*group.record, all.data());
+  }
+}
+
+void SimBoard::SendLine(SimLine& line) {
+  TickBuffer played;
+  const uint8_t* sent = nullptr;
+  size_t n = 0;
+  if (line.play != nullptr && !line.play->ended) {
+    n = line.play->reader.Read(played.data(), kTickBytes);
+    line.play->bytes += static_cast<int64_t>(n);
+    sent = played.data();
+    if (n < kTickBytes || line.play->reader.AtEnd()) EndVoice(*line.play);
+  } else if (line.partner >= 0) {
+    sent = Received(lines_[line.partner]).data();
+    n = kTickBytes;
+  } else if (line.group >= 0 && line.mix_tick == tick_) {
+    sent = line.mix.data();
+    n = kTickBytes;
+  }
+  if (n > 0 && line.capture.is_open()) line.capture.Write(sent, n);
+  if (line.record != nullptr && !line.record->ended) RecordTick(*line.record, Received(line).data());
+}
+
+void SimBoard::RecordTick(SimVoice& v, const uint8_t* bytes) {
+  int64_t take = std::min<int64_t>(kTickBytes, v.max_bytes - v.bytes);
+  if (take > 0) {
+    v.writer.Write(bytes, static_cast<size_t>(take));
+    v.bytes += take;
+  }
+  if (v.bytes >= v.max_bytes) EndVoice(v);
+}
+
+}  // namespace simboard

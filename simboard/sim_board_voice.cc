@@ -1,0 +1,329 @@
+// SimBoard: voices (plays and recordings in one id space), the E1 channel
+// voice and key entries, DTMF sending and the conference media entries.
+#include "simboard/sim_board_entry.h"
+
+namespace simboard {
+namespace {
+
+// The event address of a conference group's media: "G2".
+std::string GroupAddress(int32_t group) {
+  std::string addr(1, 'G');
+  addr += std::to_string(group);
+  return addr;
+}
+
+}  // namespace
+
+// --- Voices. ---
+
+SimVoice* SimBoard::NewVoice(SimVoice::Kind kind, std::string addr) {
+  auto voice = std::make_unique<SimVoice>();
+  voice->id = next_voice_id_++;
+  voice->kind = kind;
+  voice->addr = std::move(addr);
+  SimVoice* v = voice.get();
+  voices_[v->id] = std::move(voice);
+  return v;
+}
+
+bool SimBoard::OpenPlay(SimVoice& v, std::string_view file, int32_t offset, int32_t length) {
+  if (!v.reader.Open(std::string(file), offset > 0 ? offset : 0, length)) return false;
+  Post("PLAY", v.addr, std::string(file) + " " + std::to_string(offset));
+  if (v.reader.AtEnd()) EndVoice(v);  // an offset beyond the end plays nothing
+  return true;
+}
+
+bool SimBoard::OpenRecord(SimVoice& v, std::string_view file, int32_t position,
+                          int32_t max_bytes) {
+  if (!v.writer.Open(std::string(file), position)) return false;
+  v.max_bytes = max_bytes;
+  Post("RECORD", v.addr, std::string(file) + " " + std::to_string(max_bytes));
+  if (max_bytes <= 0) EndVoice(v);
+  return true;
+}
+
+void SimBoard::EndVoice(SimVoice& v) {
+  if (v.ended) return;
+  v.ended = true;
+  v.reader.Close();
+  v.writer.Close();
+  if (v.kind == SimVoice::Kind::kPlay) {
+    Post("PLAYEND", v.addr, "");
+  } else {
+    Post("RECORDEND", v.addr, std::to_string(v.bytes));
+  }
+}
+
+void SimBoard::DropVoice(int32_t id) {
+  auto it = voices_.find(id);
+  if (it == voices_.end()) return;
+  EndVoice(*it->second);
+  voices_.erase(it);
+}
+
+int32_t SimBoard::StartLinePlay(int32_t line, std::string_view file, int32_t offset,
+                                int32_t length) {
+  if (line < 0) return -1;
+  StopLinePlay(line);
+  SimLine& l = lines_[line];
+  SimVoice* v = NewVoice(SimVoice::Kind::kPlay, l.name);
+  if (!OpenPlay(*v, file, offset, length)) {
+    voices_.erase(v->id);
+    return -1;
+  }
+  l.play = v;
+  l.play_id = v->id;
+  return v->id;
+}
+
+int32_t SimBoard::StartLineRecord(int32_t line, std::string_view file, int32_t position,
+                                  int32_t max_bytes) {
+  if (line < 0) return -1;
+  StopLineRecord(line);
+  SimLine& l = lines_[line];
+  SimVoice* v = NewVoice(SimVoice::Kind::kRecord, l.name);
+  if (!OpenRecord(*v, file, position, max_bytes)) {
+    voices_.erase(v->id);
+    return -1;
+  }
+  l.record = v;
+  l.record_id = v->id;
+  return v->id;
+}
+
+void SimBoard::StopLinePlay(int32_t line) {
+  if (line < 0) return;
+  SimLine& l = lines_[line];
+  if (l.play_id >= 0) DropVoice(l.play_id);
+  l.play = nullptr;
+  l.play_id = -1;
+}
+
+void SimBoard::StopLineRecord(int32_t line) {
+  if (line < 0) return;
+  SimLine& l = lines_[line];
+  if (l.record_id >= 0) DropVoice(l.record_id);
+  l.record = nullptr;
+  l.record_id = -1;
+}
+
+void SimBoard::StopAllMedia() {
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    int32_t line = static_cast<int32_t>(i);
+    StopLinePlay(line);
+    StopLineRecord(line);
+    lines_[i].capture.Close();
+  }
+  for (SimGroup& g : groups_) {
+    g.play = g.record = nullptr;
+    g.play_id = g.record_id = -1;
+  }
+  while (!voices_.empty()) DropVoice(voices_.begin()->first);
+}
+
+void SimBoard::CheckFreed(int32_t id, const char* role) {
+  if (strict_ && freed_ids_.count(id) != 0) {
+    Violation(std::string(role) + " used the freed voice id " + std::to_string(id));
+  }
+}
+
+// --- E1 channel voice. ---
+
+int32_t SimBoard::ChannelPlay(int32_t ch, std::string_view file, int32_t offset, int32_t length) {
+  Entry e(*this, kLibE1, 249, "ChannelPlay", Args(ch, file, offset, length));
+  return e.Done(StartLinePlay(LineOfChannel(ch), file, offset, length));
+}
+
+int32_t SimBoard::ChannelRecord(int32_t ch, std::string_view file, int32_t position,
+                                int32_t max_bytes) {
+  Entry e(*this, kLibE1, 250, "ChannelRecord", Args(ch, file, position, max_bytes));
+  int32_t id = StartLineRecord(LineOfChannel(ch), file, position, max_bytes);
+  return e.Done(id > 0 ? id : 0);  // non-zero is success
+}
+
+int32_t SimBoard::ChannelPlayId(int32_t ch) {
+  Entry e(*this, kLibE1, 37, "ChannelPlayId", Args(ch));
+  int32_t line = LineOfChannel(ch);
+  return e.Done(line < 0 ? -1 : lines_[line].play_id);
+}
+
+int32_t SimBoard::ChannelRecordId(int32_t ch) {
+  Entry e(*this, kLibE1, 38, "ChannelRecordId", Args(ch));
+  int32_t line = LineOfChannel(ch);
+  return e.Done(line < 0 ? -1 : lines_[line].record_id);
+}
+
+int32_t SimBoard::IsVoiceEnded(int32_t id) {
+  Entry e(*this, kLibE1, 123, "IsVoiceEnded", Args(id));
+  CheckFreed(id, "e1:123 IsVoiceEnded");
+  auto it = voices_.find(id);
+  return e.Done(it == voices_.end() || it->second->ended ? 1 : 0);
+}
+
+int32_t SimBoard::IsFilePlay(int32_t id) {
+  Entry e(*this, kLibE1, 128, "IsFilePlay", Args(id));
+  CheckFreed(id, "e1:128 IsFilePlay");
+  auto it = voices_.find(id);
+  return e.Done(it != voices_.end() && it->second->kind == SimVoice::Kind::kPlay ? 1 : 0);
+}
+
+int32_t SimBoard::IsIndexPlay(int32_t id) {
+  Entry e(*this, kLibE1, 129, "IsIndexPlay", Args(id));
+  CheckFreed(id, "e1:129 IsIndexPlay");
+  return e.Done(0);  // the board has no index plays
+}
+
+void SimBoard::StopFilePlay(int32_t ch) {
+  Entry e(*this, kLibE1, 161, "StopFilePlay", Args(ch));
+  StopLinePlay(LineOfChannel(ch));
+}
+
+void SimBoard::StopIndexPlay(int32_t ch) {
+  Entry e(*this, kLibE1, 153, "StopIndexPlay", Args(ch));
+  StopLinePlay(LineOfChannel(ch));
+}
+
+void SimBoard::FreeVoice(int32_t id) {
+  Entry e(*this, kLibE1, 122, "FreeVoice", Args(id));
+  CheckFreed(id, "e1:122 FreeVoice");
+  freed_ids_.insert(id);
+  for (SimLine& l : lines_) {
+    if (l.play_id == id) {
+      l.play = nullptr;
+      l.play_id = -1;
+    }
+    if (l.record_id == id) {
+      l.record = nullptr;
+      l.record_id = -1;
+    }
+  }
+  for (SimGroup& g : groups_) {
+    if (g.play_id == id) {
+      g.play = nullptr;
+      g.play_id = -1;
+    }
+    if (g.record_id == id) {
+      g.record = nullptr;
+      g.record_id = -1;
+    }
+  }
+  DropVoice(id);
+}
+
+void SimBoard::StopChannelRecord(int32_t ch) {
+  Entry e(*this, kLibE1, 168, "StopChannelRecord", Args(ch));
+  StopLineRecord(LineOfChannel(ch));
+}
+
+// --- Keys and DTMF. ---
+
+int32_t SimBoard::LineKey(int32_t line) {
+  if (line < 0) return 0;
+  SimLine& l = lines_[line];
+  FinishDueTimers(l, SimClock::now());
+  if (l.keys.empty()) return 0;
+  char key = l.keys.front();
+  l.keys.pop_front();
+  return static_cast<unsigned char>(key);
+}
+
+void SimBoard::ClearLineKeys(int32_t line) {
+  if (line < 0) return;
+  SimLine& l = lines_[line];
+  FinishDueTimers(l, SimClock::now());
+  l.keys.clear();
+}
+
+void SimBoard::ClearChannelKeys(int32_t ch) {
+  Entry e(*this, kLibE1, 257, "ClearChannelKeys", Args(ch));
+  ClearLineKeys(LineOfChannel(ch));
+}
+
+int32_t SimBoard::ChannelKey(int32_t ch) {
+  Entry e(*this, kLibE1, 259, "ChannelKey", Args(ch));
+  return e.Done(LineKey(LineOfChannel(ch)));
+}
+
+void SimBoard::SendDtmf(int32_t ch, std::string_view digits) {
+  Entry e(*this, kLibE1, 265, "SendDtmf", Args(ch, digits));
+  int32_t line = LineOfChannel(ch);
+  if (line < 0) return;
+  SimLine& l = lines_[line];
+  l.dtmf_running = true;
+  l.dtmf = std::string(digits);
+  l.dtmf_due = SimClock::now() + std::chrono::milliseconds(static_cast<int64_t>(digits.size()) *
+                                                           config_.dtmf_digit_ms);
+}
+
+int32_t SimBoard::IsDtmfSent(int32_t ch) {
+  Entry e(*this, kLibE1, 266, "IsDtmfSent", Args(ch));
+  int32_t line = LineOfChannel(ch);
+  if (line < 0) return e.Done(1);
+  SimLine& l = lines_[line];
+  FinishDueTimers(l, SimClock::now());
+  return e.Done(l.dtmf_running ? 0 : 1);
+}
+
+// --- Conference media. ---
+
+int32_t SimBoard::ConfPlay(int32_t group, std::string_view file, int32_t offset,
+                           int32_t length) {
+  Entry e(*this, kLibE1, 296, "ConfPlay", Args(group, file, offset, length));
+  if (!GroupValid(group)) return e.Done(-1);
+  SimGroup& g = groups_[group];
+  if (g.play_id >= 0) DropVoice(g.play_id);
+  g.play = nullptr;
+  g.play_id = -1;
+  SimVoice* v = NewVoice(SimVoice::Kind::kPlay, GroupAddress(group));
+  if (!OpenPlay(*v, file, offset, length)) {
+    voices_.erase(v->id);
+    return e.Done(-1);
+  }
+  g.play = v;
+  g.play_id = v->id;
+  return e.Done(v->id);
+}
+
+void SimBoard::ConfStopPlay(int32_t id) {
+  Entry e(*this, kLibE1, 299, "ConfStopPlay", Args(id));
+  CheckFreed(id, "e1:299 ConfStopPlay");
+  for (SimGroup& g : groups_) {
+    if (g.play_id == id) {
+      g.play = nullptr;
+      g.play_id = -1;
+      DropVoice(id);
+    }
+  }
+}
+
+int32_t SimBoard::ConfRecord(int32_t group, std::string_view file, int32_t position,
+                             int32_t max_bytes) {
+  Entry e(*this, kLibE1, 300, "ConfRecord", Args(group, file, position, max_bytes));
+  if (!GroupValid(group)) return e.Done(-1);
+  SimGroup& g = groups_[group];
+  if (g.record_id >= 0) DropVoice(g.record_id);
+  g.record = nullptr;
+  g.record_id = -1;
+  SimVoice* v = NewVoice(SimVoice::Kind::kRecord, GroupAddress(group));
+  if (!OpenRecord(*v, file, position, max_bytes)) {
+    voices_.erase(v->id);
+    return e.Done(-1);
+  }
+  g.record = v;
+  g.record_id = v->id;
+  return e.Done(v->id);
+}
+
+void SimBoard::ConfStopRecord(int32_t id) {
+  Entry e(*this, kLibE1, 301, "ConfStopRecord", Args(id));
+  CheckFreed(id, "e1:301 ConfStopRecord");
+  for (SimGroup& g : groups_) {
+    if (g.record_id == id) {
+      g.record = nullptr;
+      g.record_id = -1;
+      DropVoice(id);
+    }
+  }
+}
+
+}  // namespace simboard

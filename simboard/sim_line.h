@@ -1,0 +1,130 @@
+// The state of the simulated board's lines, voices, conference groups and
+// fax resources: plain records that SimBoard owns and changes under its
+// lock. Nothing here is thread-safe on its own.
+#ifndef VTTEL_SIMBOARD_SIM_LINE_H_
+#define VTTEL_SIMBOARD_SIM_LINE_H_
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "simboard/far_end.h"
+#include "simboard/sim_voice_file.h"
+
+namespace simboard {
+
+using SimClock = std::chrono::steady_clock;
+
+// Bytes of one 20 ms tick of a stream at 8000 bytes/s.
+inline constexpr size_t kTickBytes = 160;
+inline constexpr auto kTickPeriod = std::chrono::milliseconds(20);
+using TickBuffer = std::array<uint8_t, kTickBytes>;
+
+// TUP circuit states (the byte that entry 1 of the signalling reports).
+inline constexpr uint8_t kTupNone = 0;          // not a circuit of the board
+inline constexpr uint8_t kTupIdle = 1;
+inline constexpr uint8_t kTupFarReleased = 2;
+inline constexpr uint8_t kTupCalling = 3;       // outgoing call in progress
+inline constexpr uint8_t kTupBlocked = 5;
+inline constexpr uint8_t kTupConnectedOut = 6;  // outgoing call answered
+inline constexpr uint8_t kTupOffered = 8;       // incoming call offered
+inline constexpr uint8_t kTupConnectedIn = 9;   // incoming call answered
+
+// A play or a recording, in the one id space of the board.
+struct SimVoice {
+  enum class Kind { kPlay, kRecord };
+  int32_t id = 0;
+  Kind kind = Kind::kPlay;
+  std::string addr;  // event address: "E3", "A0", "G2"
+  VoiceFileReader reader;
+  VoiceFileWriter writer;
+  int64_t max_bytes = 0;  // recordings
+  int64_t bytes = 0;      // moved so far
+  bool ended = false;     // end reached or stopped (its end event posted)
+};
+
+struct SimLine {
+  Address addr;
+  std::string name;         // "E3", "A0"
+  int32_t port_type = -1;   // analog ports: the configured type
+
+  // TUP circuit (E1 lines).
+  uint8_t tup_state = kTupIdle;
+  uint8_t progress = 0;
+  bool block_pending = false;
+  std::string called, calling;
+
+  // Analog port.
+  bool hook = false;       // phone port: set lifted; trunk port: off hook by the system
+  bool ringing = false;
+  bool dialing = false;    // trunk port: a number was dialed
+  bool connected = false;  // trunk port: the far end answered
+
+  // Voices (ids stay until stopped or freed; the pointers until then too).
+  int32_t play_id = -1;
+  int32_t record_id = -1;
+  SimVoice* play = nullptr;
+  SimVoice* record = nullptr;
+
+  int32_t partner = -1;  // switched line index, -1 none
+  int32_t group = -1;    // conference group, -1 none
+  bool talker = false;
+
+  // Keys from the far end: ready ones and ones still to come.
+  std::deque<char> keys;
+  std::deque<std::pair<SimClock::time_point, char>> coming_keys;
+
+  // DTMF sending and FSK sending by the system.
+  bool dtmf_running = false;
+  std::string dtmf;
+  SimClock::time_point dtmf_due{};
+  bool fsk_running = false;
+  std::string fsk_hex;
+  SimClock::time_point fsk_due{};
+
+  // What the far end sends: queued files (host paths), the front one open.
+  std::deque<std::string> injects;
+  VoiceFileReader inject_reader;
+  bool inject_open = false;
+
+  VoiceFileWriter capture;
+
+  // Media of the current tick.
+  uint64_t rx_tick = 0;   // tick whose received bytes rx holds
+  TickBuffer rx{};
+  uint64_t mix_tick = 0;  // tick whose conference mix `mix` holds
+  TickBuffer mix{};
+
+  bool HasTimers() const { return dtmf_running || fsk_running || !coming_keys.empty(); }
+  bool HasMedia() const {
+    return play != nullptr || record != nullptr || partner >= 0 || group >= 0 ||
+           capture.is_open();
+  }
+};
+
+struct SimGroup {
+  std::vector<int32_t> members;  // line indexes
+  int32_t play_id = -1;
+  int32_t record_id = -1;
+  SimVoice* play = nullptr;
+  SimVoice* record = nullptr;
+  bool Active() const { return !members.empty() || play != nullptr || record != nullptr; }
+};
+
+struct SimFax {
+  int32_t line = -1;  // attached line index, -1 free
+  bool running = false;
+  bool sending = false;
+  std::string file;
+  SimClock::time_point due{};
+  int32_t state = 0;           // 0 running or idle, 1 done, negative failed
+  int32_t receive_result = 0;  // documents received
+};
+
+}  // namespace simboard
+
+#endif  // VTTEL_SIMBOARD_SIM_LINE_H_

@@ -1,0 +1,114 @@
+#include "simboard/sim_voice_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace simboard {
+
+bool VoiceFileReader::Open(const std::string& path, int64_t offset, int64_t limit) {
+  Close();
+  fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) return false;
+  if (offset > 0 && lseek(fd_, offset, SEEK_SET) < 0) eof_ = true;
+  left_ = limit;
+  block_.reserve(kVoiceFileBlock);
+  return true;
+}
+
+bool VoiceFileReader::Fill() {
+  if (fd_ < 0 || eof_) return false;
+  size_t want = kVoiceFileBlock;
+  if (left_ >= 0) want = static_cast<size_t>(std::min<int64_t>(left_, kVoiceFileBlock));
+  if (want == 0) {
+    eof_ = true;
+    return false;
+  }
+  block_.resize(want);
+  ssize_t got;
+  do {
+    got = read(fd_, block_.data(), want);
+  } while (got < 0 && errno == EINTR);
+  if (got <= 0) {
+    block_.clear();
+    eof_ = true;
+    return false;
+  }
+  block_.resize(static_cast<size_t>(got));
+  if (left_ >= 0) left_ -= got;
+  pos_ = 0;
+  return true;
+}
+
+size_t VoiceFileReader::Read(uint8_t* out, size_t n) {
+  size_t done = 0;
+  while (done < n) {
+    if (pos_ >= block_.size() && !Fill()) break;
+    size_t take = std::min(n - done, block_.size() - pos_);
+    std::memcpy(out + done, block_.data() + pos_, take);
+    pos_ += take;
+    done += take;
+  }
+  return done;
+}
+
+std::string VoiceFileReader::ReadAll() {
+  std::string all;
+  uint8_t buf[4096];
+  size_t got;
+  while ((got = Read(buf, sizeof buf)) > 0) all.append(reinterpret_cast<char*>(buf), got);
+  return all;
+}
+
+bool VoiceFileReader::AtEnd() { return pos_ >= block_.size() && !Fill(); }
+
+void VoiceFileReader::Close() {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+  block_.clear();
+  pos_ = 0;
+  eof_ = false;
+  left_ = -1;
+}
+
+bool VoiceFileWriter::Open(const std::string& path, int64_t position) {
+  Close();
+  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (position <= 0 ? O_TRUNC : 0);
+  fd_ = open(path.c_str(), flags, 0644);
+  if (fd_ < 0) return false;
+  if (position > 0 && lseek(fd_, position, SEEK_SET) < 0) {
+    Close();
+    return false;
+  }
+  block_.reserve(kVoiceFileBlock);
+  return true;
+}
+
+void VoiceFileWriter::Write(const uint8_t* bytes, size_t n) {
+  if (fd_ < 0) return;
+  if (block_.size() + n > kVoiceFileBlock) Flush();
+  block_.insert(block_.end(), bytes, bytes + n);
+}
+
+void VoiceFileWriter::Flush() {
+  size_t done = 0;
+  while (done < block_.size()) {
+    ssize_t put = write(fd_, block_.data() + done, block_.size() - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) break;  // a full disk drops the rest, as a board would
+    done += static_cast<size_t>(put);
+  }
+  block_.clear();
+}
+
+void VoiceFileWriter::Close() {
+  if (fd_ < 0) return;
+  Flush();
+  close(fd_);
+  fd_ = -1;
+}
+
+}  // namespace simboard

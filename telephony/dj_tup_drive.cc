@@ -1,0 +1,37 @@
+#include "telephony/dj_tup_drive.h"
+
+#include "frame/log.h"
+
+namespace telephony {
+
+TagDjTupDrive::TagDjTupDrive(simboard::Binding& binding) : TagDjDigitDrive(binding) {
+  frame::LogMsg("TagDjTupDrive ...");
+  Open();
+  frame::LogMsg("TagDjTupDrive End.");
+  if (status == 0 && analogCount > 0) {
+    frame::LogAlwaysF(
+        "The board has %d analog ports, but analog lines are not available in this build: "
+        "the board is not used.",
+        analogCount);
+    status = -1;
+    telCount = 0;
+  }
+}
+
+TagDjTupDrive::~TagDjTupDrive() { Close(); }
+
+int32_t TagDjTupDrive::Open() {
+  tup().TupOpen();
+  return 0;
+}
+
+void TagDjTupDrive::Close() {
+  tup().TupClose();
+  frame::LogMsg("TagDjTupDrive Closed.");
+}
+
+std::unique_ptr<TagVtCard> CreateTupDrive(simboard::Binding& binding) {
+  return std::make_unique<TagDjTupDrive>(binding);
+}
+
+}  // namespace telephony

@@ -1,0 +1,32 @@
+// TagDjTupDrive: the board drive with the SS7 TUP signalling of its E1
+// trunks; the physical card that the line drive makes. Its constructor opens
+// the signalling after the board, its destructor closes the signalling
+// before the board.
+//
+// Analog lines are not available in this build: a board that reports
+// analog ports is not used (status -1, telCount 0, a log line says why).
+#ifndef VTTEL_TELEPHONY_DJ_TUP_DRIVE_H_
+#define VTTEL_TELEPHONY_DJ_TUP_DRIVE_H_
+
+#include <memory>
+
+#include "telephony/dj_digit_drive.h"
+
+namespace telephony {
+
+class TagDjTupDrive : public TagDjDigitDrive {
+ public:
+  // binding must outlive the drive.
+  explicit TagDjTupDrive(simboard::Binding& binding);
+  ~TagDjTupDrive() override;
+
+  int32_t Open() override;  // opens the signalling; 0
+  void Close() override;    // closes the signalling
+};
+
+// The physical card the line drive makes, on the process's board binding.
+std::unique_ptr<TagVtCard> CreateTupDrive(simboard::Binding& binding);
+
+}  // namespace telephony
+
+#endif  // VTTEL_TELEPHONY_DJ_TUP_DRIVE_H_

@@ -1,0 +1,76 @@
+// Several line threads call the simulated board under the drive's board
+// lock while its media clock runs and the far end acts from another thread.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "simboard/sim_board.h"
+#include "tests/simboard/sim_board_fixture.h"
+
+namespace simboard {
+namespace {
+
+TEST_F(SimBoardTest, LineThreadsClockAndFarEndTogether) {
+  Make("Trunks=1\nAnalogPorts=0,1\nConfGroups=4\nDtmfDigitMs=1\nStrict=1");
+  Write("p.raw", std::string(1600, 'p'));
+  BoardLock lock;
+  b().WatchLock(&lock);
+  ASSERT_EQ(b().OpenBoard("", "prompt.ini"), 0);
+  b().TupOpen();
+
+  constexpr int kLines = 4;
+  constexpr int kRounds = 40;
+  std::atomic<bool> stop{false};
+  std::thread far_end([&] {
+    for (int i = 0; !stop.load(); ++i) {
+      Address line = E(i % kLines);
+      b().Call(line, "139", "800");
+      b().Keys(line, "12", 1);
+      b().Hangup(line);
+      std::string fields;
+      b().State(line, fields);
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  });
+  std::vector<std::thread> lines;
+  for (int ch = 0; ch < kLines; ++ch) {
+    lines.emplace_back([&, ch] {
+      for (int round = 0; round < kRounds; ++round) {
+        {
+          std::lock_guard<BoardLock> hold(lock);
+          b().TupCircuitState(0, static_cast<uint8_t>(ch));
+          b().ChannelPlay(ch, Path("p.raw"), 0, -1);
+          b().ChannelRecord(ch, Path("r" + std::to_string(ch)), 0, 320);
+          b().SendDtmf(ch, "5");
+          b().ConfJoin(ch % 4, 0, ch, 2, 0, 0, 1);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        {
+          std::lock_guard<BoardLock> hold(lock);
+          b().ChannelKey(ch);
+          int32_t id = b().ChannelPlayId(ch);
+          b().IsVoiceEnded(id);
+          b().LinkTrunkAndTrunk(ch, (ch + 1) % kLines);
+          b().ClearLinkTrunkAndTrunk(ch);
+          b().ConfExit(0, ch, 0);
+          b().StopFilePlay(ch);
+          b().FreeVoice(id);
+          b().StopChannelRecord(ch);
+          b().IsDtmfSent(ch);
+          b().TupRelease(0, static_cast<uint8_t>(ch), 1);
+        }
+      }
+    });
+  }
+  for (std::thread& t : lines) t.join();
+  stop = true;
+  far_end.join();
+  EXPECT_TRUE(b().Violations().empty()) << testing::PrintToString(b().Violations());
+  EXPECT_GT(b().Journal().size(), static_cast<size_t>(kLines * kRounds * 10));
+  b().WatchLock(nullptr);
+}
+
+}  // namespace
+}  // namespace simboard

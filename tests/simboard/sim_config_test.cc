@@ -1,0 +1,105 @@
+#include "simboard/sim_config.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/test_support.h"
+
+namespace simboard {
+namespace {
+
+TEST(SimConfigTest, DefaultsWhenTheFileIsMissing) {
+  testing_support::TempDir dir;
+  SimConfig c = LoadSimConfig(dir.path());
+  EXPECT_EQ(c.folder, dir.path());
+  EXPECT_EQ(c.trunks, 1);
+  EXPECT_TRUE(c.analog_ports.empty());
+  EXPECT_EQ(c.open_result, 0);
+  EXPECT_EQ(c.serial_no, 20061101);
+  EXPECT_EQ(c.conference, ConferenceKind::kNewer);
+  EXPECT_EQ(c.conf_groups, 64);
+  EXPECT_EQ(c.fax_resources, 4);
+  EXPECT_EQ(c.fax_ms, 2000);
+  EXPECT_EQ(c.dtmf_digit_ms, 100);
+  EXPECT_EQ(c.journal, 100000u);
+  EXPECT_FALSE(c.strict);
+  EXPECT_EQ(c.SocketPath(), dir.path() + "/simboard.sock");
+}
+
+TEST(SimConfigTest, ReadsEveryKeyCaseInsensitivelyWithBlanks) {
+  testing_support::TempDir dir;
+  testing_support::WriteFile(dir.File("SimBoard.ini"),
+                             "# comment\n; another\n"
+                             "  TRUNKS = 2 \r\n"
+                             "analogports=0, 1 ,5\n"
+                             "OpenResult=3\n"
+                             "serialno = 42\n"
+                             "Conference = Older\n"
+                             "ConfGroups=16\n"
+                             "FaxResources=2\nFaxInit=-1\nFaxMs=150\n"
+                             "DtmfDigitMs=40\nFskInit=-2\n"
+                             "Socket=/tmp/x.sock\nJournal=10\nStrict=1\n");
+  SimConfig c = LoadSimConfig(dir.path());
+  EXPECT_EQ(c.trunks, 2);
+  EXPECT_EQ(c.analog_ports, (std::vector<int32_t>{0, 1, 5}));
+  EXPECT_EQ(c.open_result, 3);
+  EXPECT_EQ(c.serial_no, 42);
+  EXPECT_EQ(c.conference, ConferenceKind::kOlder);
+  EXPECT_EQ(c.conf_groups, 16);
+  EXPECT_EQ(c.fax_resources, 2);
+  EXPECT_EQ(c.fax_init, -1);
+  EXPECT_EQ(c.fax_ms, 150);
+  EXPECT_EQ(c.dtmf_digit_ms, 40);
+  EXPECT_EQ(c.fsk_init, -2);
+  EXPECT_EQ(c.SocketPath(), "/tmp/x.sock");
+  EXPECT_EQ(c.journal, 10u);
+  EXPECT_TRUE(c.strict);
+}
+
+TEST(SimConfigTest, ClampsAndSkipsMalformedLines) {
+  struct Case {
+    const char* ini;
+    int32_t trunks;
+    int32_t groups;
+    size_t ports;
+  };
+  const Case cases[] = {
+      {"Trunks=99", 8, 64, 0},
+      {"Trunks=-3", 0, 64, 0},
+      {"Trunks=abc", 1, 64, 0},
+      {"Trunks", 1, 64, 0},
+      {"=5\n==\nTrunks==2", 1, 64, 0},
+      {"ConfGroups=100000", 1, 4096, 0},
+      {"ConfGroups=-1", 1, 0, 0},
+      {"AnalogPorts=0,x,1", 1, 64, 0},
+      {"AnalogPorts=", 1, 64, 0},
+      {"Conference=maybe\nUnknown=1", 1, 64, 0},
+      {"Trunks=99999999999999999999999", 1, 64, 0},
+  };
+  for (const Case& c : cases) {
+    SimConfig config;
+    config.ApplyIni(c.ini);
+    EXPECT_EQ(config.trunks, c.trunks) << c.ini;
+    EXPECT_EQ(config.conf_groups, c.groups) << c.ini;
+    EXPECT_EQ(config.analog_ports.size(), c.ports) << c.ini;
+    EXPECT_EQ(config.conference, ConferenceKind::kNewer) << c.ini;
+  }
+}
+
+TEST(SimConfigTest, KeepsAtMost256AnalogPorts) {
+  std::string list;
+  for (int i = 0; i < 300; ++i) list += (i ? "," : "") + std::to_string(i % 2);
+  SimConfig config;
+  config.ApplyIni("AnalogPorts=" + list);
+  EXPECT_EQ(config.analog_ports.size(), kMaxAnalogPorts);
+}
+
+TEST(SimConfigTest, RelativeSocketIsUnderTheFolder) {
+  SimConfig config;
+  config.folder = "/srv/board";
+  config.ApplyIni("Socket=ctl/board.sock");
+  EXPECT_EQ(config.SocketPath(), "/srv/board/ctl/board.sock");
+  EXPECT_EQ(config.FolderPath("/abs.raw"), "/abs.raw");
+}
+
+}  // namespace
+}  // namespace simboard

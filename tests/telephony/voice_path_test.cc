@@ -1,0 +1,97 @@
+// The voice-name rule: extension, absolute names, the voice directory of
+// the selected language, and GBK names whose trail byte is 0x5C.
+#include "telephony/voice_path.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engine/tel_basic.h"
+
+namespace telephony {
+namespace {
+
+// "表" is 0xB1 0xED; "\x95\x5C" is one GBK character whose trail byte is
+// the backslash code.
+const std::string kTrail5C = "\x95\x5C";
+
+struct PathCase {
+  std::string name;
+  std::string expected;
+};
+
+class VoicePathTest : public ::testing::Test {
+ protected:
+  VoicePathTest() : script_("none.vts", 0, nullptr, 1, nullptr) {
+    script_.voiceDirs[0] = "D:\\snd\\cn\\";
+    script_.voiceDirs[1] = "D:\\snd\\en\\";
+    script_.voiceDirIndex = 1;
+  }
+  engine::TagTelBasic script_;
+};
+
+TEST_F(VoicePathTest, NamesResolveInTheSelectedLanguage) {
+  const PathCase cases[] = {
+      {"hello", "D:\\snd\\en\\hello.WAV"},
+      {"hello.vox", "D:\\snd\\en\\hello.vox"},
+      {"sub\\hello", "D:\\snd\\en\\sub\\hello.WAV"},
+      {"E:\\x\\hello", "E:\\x\\hello.WAV"},
+      {"\\hello", "\\hello.WAV"},
+      {"/hello", "/hello.WAV"},
+      {"a.b\\hello", "D:\\snd\\en\\a.b\\hello.WAV"},
+      {"a.b/hello", "D:\\snd\\en\\a.b/hello.WAV"},
+      {"x\\\\y", "x\\\\y.WAV"},  // two backslashes: absolute
+      {"\\\\srv\\v\\a.wav", "\\\\srv\\v\\a.wav"},
+      {"E:x", "D:\\snd\\en\\E:x.WAV"},  // a colon alone is not enough
+      {"表.wav", "D:\\snd\\en\\表.wav"},
+      // A trail byte 0x5C is no separator: the dot before it still counts,
+      // and it with a following backslash is not a double backslash.
+      {"a." + kTrail5C, "D:\\snd\\en\\a." + kTrail5C},
+      {kTrail5C + "\\b", "D:\\snd\\en\\" + kTrail5C + "\\b.WAV"},
+      {"C:" + kTrail5C, "D:\\snd\\en\\C:" + kTrail5C + ".WAV"},
+  };
+  for (const PathCase& c : cases) {
+    EXPECT_EQ(ResolveVoicePath(script_, c.name), c.expected) << c.name;
+  }
+}
+
+TEST_F(VoicePathTest, DirectoryAndExtensionComeFromTheScript) {
+  script_.voiceDirIndex = 2;  // an empty directory
+  EXPECT_EQ(ResolveVoicePath(script_, "hello"), "hello.WAV");
+  script_.voiceDirIndex = 0;
+  script_.SetSndExt(".vox");
+  EXPECT_EQ(ResolveVoicePath(script_, "hello"), "D:\\snd\\cn\\hello.vox");
+  script_.voiceDirIndex = 7;  // out of range: no directory
+  EXPECT_EQ(ResolveVoicePath(script_, "hello"), "hello.vox");
+}
+
+TEST(VoicePathRuleTest, ExtensionAndAbsoluteTests) {
+  struct RuleCase {
+    std::string name;
+    bool has_extension;
+    bool absolute;
+  };
+  const RuleCase cases[] = {
+      {"", false, false},
+      {"a.wav", true, false},
+      {"a", false, false},
+      {"dir.x/a", false, false},
+      {"dir/a.x", true, false},
+      {"/a", false, true},
+      {"\\a.b", true, true},
+      {"a:\\b", false, true},
+      {"a\\\\b", false, true},
+      {"a\\b", false, false},
+      {kTrail5C + "a", false, false},
+      {"." + kTrail5C, true, false},
+      {kTrail5C + "\\", false, false},
+      {":" + kTrail5C, false, false},
+  };
+  for (const RuleCase& c : cases) {
+    EXPECT_EQ(HasFileExtension(c.name), c.has_extension) << c.name;
+    EXPECT_EQ(IsAbsoluteVoicePath(c.name), c.absolute) << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace telephony
