@@ -4,10 +4,12 @@
 
 #include "engine/arguments.h"
 #include "platform/codepage.h"
-#include "services/statement_args.h"
+#include "engine/statement_args.h"
 
 namespace services {
 
+using engine::BuildStatement;
+using engine::TruncateDouble;
 using engine::ArgInt;
 using engine::StatementBuild;
 using engine::TagOper;

@@ -10,10 +10,12 @@
 #include "platform/gbk.h"
 #include "platform/number_text.h"
 #include "platform/text_trim.h"
-#include "services/statement_args.h"
+#include "engine/statement_args.h"
 
 namespace services {
 
+using engine::BuildStatement;
+using engine::TruncateDouble;
 using engine::ArgInt;
 using engine::ArgStoredInt;
 using engine::ArgText;

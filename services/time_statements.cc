@@ -12,10 +12,12 @@
 #include "engine/tel_basic.h"
 #include "platform/clock.h"
 #include "platform/number_text.h"
-#include "services/statement_args.h"
+#include "engine/statement_args.h"
 
 namespace services {
 
+using engine::BuildStatement;
+using engine::TruncateDouble;
 using engine::StatementBuild;
 using engine::TagOper;
 using engine::TagVar;

@@ -23,7 +23,9 @@ TagDjDigitCall::TagDjDigitCall(int32_t ch, TagDjDigitDrive* drive_of_line)
   drive = drive_of_line;
 }
 
-TagDjDigitCall::~TagDjDigitCall() = default;
+TagDjDigitCall::~TagDjDigitCall() {
+  if (digitDrive->calls.at(channel) == this) digitDrive->calls[channel] = nullptr;
+}
 
 bool TagDjDigitCall::IsOnline() { return false; }
 

@@ -1,6 +1,7 @@
 #include "telephony/dj_tup_drive.h"
 
 #include "frame/log.h"
+#include "telephony/dj_tup_call.h"
 
 namespace telephony {
 
@@ -28,6 +29,15 @@ int32_t TagDjTupDrive::Open() {
 void TagDjTupDrive::Close() {
   tup().TupClose();
   frame::LogMsg("TagDjTupDrive Closed.");
+}
+
+std::unique_ptr<TagVtCall> TagDjTupDrive::CreateLineCall(int32_t index) {
+  std::string name;
+  if (CreateLineName(index, name) != 0 || !IsE1Line(index)) return nullptr;
+  auto call = std::make_unique<TagDjTupCall>(index, this);
+  call->lineName = name;
+  calls[index] = call.get();
+  return call;
 }
 
 std::unique_ptr<TagVtCard> CreateTupDrive(simboard::Binding& binding) {

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "telephony/dj_digit_drive.h"
+#include "telephony/vt_call.h"
 
 namespace telephony {
 
@@ -22,6 +23,11 @@ class TagDjTupDrive : public TagDjDigitDrive {
 
   int32_t Open() override;  // opens the signalling; 0
   void Close() override;    // closes the signalling
+
+  // The call object of the line at a card index, named by CreateLineName
+  // and entered in calls: a TagDjTupCall for an E1 channel; null outside
+  // the card. The line that gets it owns it; it must go before the drive.
+  std::unique_ptr<TagVtCall> CreateLineCall(int32_t index);
 };
 
 // The physical card the line drive makes, on the process's board binding.

@@ -10,6 +10,7 @@
 
 #include "platform/clock.h"
 #include "telephony/card_options.h"
+#include "telephony/dj_tup_call.h"
 #include "telephony/dj_tup_drive.h"
 #include "tests/telephony/board_drive_fixture.h"
 
@@ -208,6 +209,21 @@ TEST(BoardDriveTest, PumpsTheBoardAtMostEvery200Ms) {
   clock.Advance(1);
   drive.PumpBoard();
   EXPECT_EQ(pumps(), 2);
+}
+
+TEST(BoardDriveTest, MakesTheCallOfEachE1Line) {
+  BoardFolder folder("");
+  TagDjTupDrive drive(folder.board());
+  std::unique_ptr<TagVtCall> call = drive.CreateLineCall(12);
+  ASSERT_NE(call, nullptr);
+  EXPECT_EQ(call->lineName, "E1:12");
+  EXPECT_EQ(call->lineNo, 12);
+  EXPECT_EQ(call->lineKind, engine::kLineE1);
+  EXPECT_EQ(static_cast<TagVtCall*>(drive.calls.at(12)), call.get());
+  EXPECT_EQ(drive.CreateLineCall(30), nullptr);
+  EXPECT_EQ(drive.CreateLineCall(-1), nullptr);
+  call.reset();  // a call leaves the drive's table with its line
+  EXPECT_EQ(drive.calls.at(12), nullptr);
 }
 
 // --- Fax resources ---

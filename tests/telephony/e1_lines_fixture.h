@@ -19,12 +19,8 @@ class E1Lines {
   E1Lines(const std::string& sim_ini, const std::string& card_ini, std::vector<int32_t> channels)
       : folder_(sim_ini + "Strict=1\n", card_ini), drive_(folder_.board()) {
     for (int32_t ch : channels) {
-      calls_[ch] = std::make_unique<TagDjTupCall>(ch, &drive_);
-      drive_.calls[ch] = calls_[ch].get();
+      calls_[ch].reset(static_cast<TagDjTupCall*>(drive_.CreateLineCall(ch).release()));
     }
-  }
-  ~E1Lines() {
-    for (auto& [ch, call] : calls_) drive_.calls[ch] = nullptr;
   }
 
   TagDjTupCall& operator[](int32_t ch) { return *calls_.at(ch); }

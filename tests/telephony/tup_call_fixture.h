@@ -38,13 +38,11 @@ class TupLine {
       : folder_(sim_ini + "Strict=1\n"), drive_(folder_.board()) {
     std::string error;
     EXPECT_TRUE(folder_.board().StartControl(error)) << error;
-    call_ = std::make_unique<TagDjTupCall>(kChannel, &drive_);
-    drive_.calls[kChannel] = call_.get();
+    call_.reset(static_cast<TagDjTupCall*>(drive_.CreateLineCall(kChannel).release()));
     EXPECT_TRUE(far_.Connect(folder_.path() + "/simboard.sock"));
   }
   ~TupLine() {
     far_.Close();
-    drive_.calls[kChannel] = nullptr;
     call_.reset();
   }
 

@@ -1,7 +1,8 @@
-// Small helpers the services' statement families share: registering a
-// statement class by keyword and writing out-values. Internal to services/.
-#ifndef VTTEL_SERVICES_STATEMENT_ARGS_H_
-#define VTTEL_SERVICES_STATEMENT_ARGS_H_
+// Small helpers that the statement families of the layers above the engine
+// share: building a statement class from a keyword row and writing
+// out-values.
+#ifndef VTTEL_ENGINE_STATEMENT_ARGS_H_
+#define VTTEL_ENGINE_STATEMENT_ARGS_H_
 
 #include <cstdint>
 #include <string>
@@ -11,29 +12,29 @@
 #include "engine/statement_registry.h"
 #include "engine/tag_var.h"
 
-namespace services {
+namespace engine {
 
 // A factory that builds S from the line's arguments (S takes the
 // StatementBuild and keeps what it needs).
 template <typename S>
-engine::TagOper* BuildStatement(const engine::StatementBuild& build, std::string*) {
+TagOper* BuildStatement(const StatementBuild& build, std::string*) {
   return new S(build);
 }
 
 // The argument i of a build; the compiler gives exactly the row's count.
-inline engine::TagVar* Arg(const engine::StatementBuild& build, size_t i) {
+inline TagVar* Arg(const StatementBuild& build, size_t i) {
   return build.args.at(i);
 }
 
 // Hands a text value to a 'v' statement's assignment target.
-inline void StoreText(const engine::TagOper& s, std::string_view text) {
-  engine::TagVar v;
+inline void StoreText(const TagOper& s, std::string_view text) {
+  TagVar v;
   v.SetBytes(text.data(), text.size());
   s.StoreResult(v);
 }
 
-inline void StoreFloat(const engine::TagOper& s, double d) {
-  engine::TagVar v;
+inline void StoreFloat(const TagOper& s, double d) {
+  TagVar v;
   v.SetFloat(d);
   s.StoreResult(v);
 }
@@ -41,11 +42,11 @@ inline void StoreFloat(const engine::TagOper& s, double d) {
 // The integer a double gives when truncated toward zero, by the values'
 // own rule (GetInt of a float).
 inline int32_t TruncateDouble(double d) {
-  engine::TagVar v;
+  TagVar v;
   v.SetFloat(d);
   return v.GetInt();
 }
 
-}  // namespace services
+}  // namespace engine
 
-#endif  // VTTEL_SERVICES_STATEMENT_ARGS_H_
+#endif  // VTTEL_ENGINE_STATEMENT_ARGS_H_
