@@ -65,12 +65,6 @@ bool WriteAll(FILE* file, const std::string& bytes) {
   return fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
 }
 
-// A voice is looked at as WAV only when its name ends in exactly ".wav" or
-// ".WAV"; other spellings are appended as they are.
-bool NamesWavVoice(std::string_view path) {
-  return path.ends_with(kWavSuffixLower) || path.ends_with(kWavSuffixUpper);
-}
-
 int PathLength(std::string_view path) { return static_cast<int>(path.size()); }
 
 // The sample type of a WAV format, or nullopt (logged) when the system
@@ -145,6 +139,10 @@ int PreparePlayFile(FILE* play_file, const WavFormat& voice_format, std::string_
 }
 
 }  // namespace
+
+bool NamesWavVoice(std::string_view path) {
+  return path.ends_with(kWavSuffixLower) || path.ends_with(kWavSuffixUpper);
+}
 
 int RawAlawToWav(std::string_view raw_path, std::string_view wav_path) {
   UniqueFile source(platform::OpenHostFile(raw_path, "rb"));

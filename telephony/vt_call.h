@@ -82,6 +82,8 @@ class TagVtCall : public engine::LineCallBase {
   virtual int32_t Spare14();                                               // 14
   // 15: 1 ended, 0 cut by a key, negative error. The base plays on the PC.
   virtual int32_t Play(std::string_view file, int32_t break_on_key, int32_t on_pc);
+  // 16: plays a voice held in memory as a file of the line (mem_voice_play.cc);
+  // -1 when there are no bytes or they cannot be written.
   virtual int32_t PlayMemVoc(const char* buffer, int32_t start, int32_t length,
                              int32_t reserved, int32_t break_on_key);      // 16
   virtual int32_t StartLoopPlay(std::string_view file, int32_t reserved);  // 17

@@ -49,7 +49,6 @@ int32_t TagVtCall::SipGetPeerMsg(std::string& text1, std::string& text2) {
 int32_t TagVtCall::Spare14() { return 0; }
 
 // Voice and keys (the sound-card bodies are in vt_call.cc).
-int32_t TagVtCall::PlayMemVoc(const char*, int32_t, int32_t, int32_t, int32_t) { return 0; }
 int32_t TagVtCall::Record(std::string_view, int32_t, int32_t) { return 0; }
 int32_t TagVtCall::StartRecord(std::string_view, int32_t) { return 0; }
 int32_t TagVtCall::GetKeys(std::string&, int32_t, int32_t, std::string_view) { return 0; }

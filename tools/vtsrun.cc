@@ -53,6 +53,7 @@
 #include "platform/host_path.h"
 #include "platform/thread.h"
 #include "services/service_statements.h"
+#include "telephony/telephony_statements.h"
 
 #if __has_include("engine/script_control.h")
 #include "engine/script_control.h"
@@ -151,6 +152,7 @@ void RegisterStatements() {
   engine::RegisterStatementCompiler();
   engine::RegisterTimerAndPrintStatements();
   services::RegisterServiceStatements();
+  telephony::RegisterTelephonyStatements();
 #ifdef VTSRUN_HAS_SCRIPT_CONTROL
   engine::RegisterScriptControlStatements();
 #endif

@@ -97,7 +97,7 @@ const Row kRows[] = {
   {13, "SipGetPeerMsg", [](auto& c, auto& o, auto&) { return c.SipGetPeerMsg(o.s1, o.s2); }, 0, "out.s1=;out.s2="},
   {14, "Spare14", [](auto& c, auto&, auto&) { return c.Spare14(); }, 0, ""},
   {15, "Play", [](auto& c, auto&, auto&) { return c.Play("a.wav", 1, 1); }, -2, ""},
-  {16, "PlayMemVoc", [](auto& c, auto&, auto&) { return c.PlayMemVoc("\x55\xd5", 0, 2, 0, 1); }, 0, ""},
+  {16, "PlayMemVoc", [](auto& c, auto&, auto&) { return c.PlayMemVoc("\x55\xd5", 0, 2, 0, 1); }, -2, ""},  // played as a file, as Play
   {17, "StartLoopPlay", [](auto& c, auto&, auto&) { return c.StartLoopPlay("a.wav", 0); }, -2, ""},
   {18, "PcPlay", [](auto& c, auto&, auto&) { return c.PcPlay("a.wav", 0, 1, 1); }, -2, ""},
   {19, "IsPcPlayEnd", [](auto& c, auto&, auto&) { return c.IsPcPlayEnd(); }, 1, ""},
