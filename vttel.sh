@@ -16,6 +16,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libpcre2-dev locales sox
 )
+# What only the demo needs: its voices are spoken by espeak-ng.
+RUN_PACKAGES=(espeak-ng)
 
 # Test data that other Debian packages ship; each tests/<sub>/fetch_data.sh
 # unpacks what its tests need into build/data/<sub> (idempotent).
@@ -31,7 +33,7 @@ log() { printf '== %s\n' "$*" >&2; }
 
 install_packages() {
   local missing=()
-  for p in "${PACKAGES[@]}"; do
+  for p in "${PACKAGES[@]}" "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' ||
       missing+=("$p")
   done
@@ -66,8 +68,10 @@ build_release() {
 }
 
 cmd_run() {
-  install_packages
+  install_packages "${RUN_PACKAGES[@]}"
   build_release
+  log "making the demo's voices"
+  "$ROOT/demo/make_voices.sh"
   log "starting vttel on $ROOT/demo (vttelctl quit stops it)"
   export VTTEL_HOME="$ROOT/demo"
   exec "$ROOT/build/release/vttel/vttel"
