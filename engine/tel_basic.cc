@@ -308,7 +308,11 @@ int32_t TagTelBasic::SetPlayToFile(uint8_t flag) {
 
 void TagTelBasic::SetReload(uint8_t flag) {
   reloadRequest.store(flag, std::memory_order_relaxed);
-  if (flag && call != nullptr) call->stopFlag.store(1, std::memory_order_relaxed);
+  // A reload waits for a connected call to end: only a pending one stops
+  // what the line is waiting in.
+  if (flag && call != nullptr && IsReloadPending()) {
+    call->stopFlag.store(1, std::memory_order_relaxed);
+  }
 }
 
 bool TagTelBasic::IsReloadPending() const {

@@ -318,14 +318,18 @@ TEST_F(TelBasicTest, ReloadIsPendingOnlyOutsideAConnectedCall) {
   WriteFile("main.vts", "x\n");
   auto s = Compile("main.vts");
   s->SetReload(1);
-  EXPECT_EQ(call_.stopFlag.load(), 1);
   EXPECT_FALSE(s->IsReloadPending());  // no target yet
+  EXPECT_EQ(call_.stopFlag.load(), 0);
   int target = 0;
   s->reloadTarget = &target;
   call_.callState = kCallConnected;
+  s->SetReload(1);
   EXPECT_FALSE(s->IsReloadPending());
+  EXPECT_EQ(call_.stopFlag.load(), 0);  // the call is not cut
   call_.callState = kCallReleased;
   EXPECT_TRUE(s->IsReloadPending());
+  s->SetReload(1);
+  EXPECT_EQ(call_.stopFlag.load(), 1);  // what the line waits in ends
 }
 
 TEST_F(TelBasicTest, ChildImportsExportedVariables) {

@@ -1,0 +1,152 @@
+// Races of the line drive: readers of the line table while all lines are
+// restarted, a quit while lines are still being handed out, and a line
+// whose run does not end within the bounded waits of stopping.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/clock.h"
+#include "platform/thread.h"
+#include "telephony/tel_drive.h"
+#include "telephony/vir_card.h"
+#include "tests/telephony/tel_drive_fixture.h"
+
+namespace telephony {
+namespace {
+
+constexpr int kWaitMs = 10000;
+constexpr const char* kWaitScript = "k = \"\"\nWaitRing(1)\nGetKeys(k, 1, 30)\nHangup()\n";
+
+TEST(TelDriveConcurrencyTest, ReadersKeepScriptsAliveWhileAllLinesRestart) {
+  DriveFolder f("Trunks=1\n", RunCfgText("0-3=wait.vts\n", 5));
+  f.WriteScript("wait.vts", kWaitScript);
+  TagTelDrive& drive = f.MakeDrive();
+  std::atomic<bool> stop{false};
+  std::atomic<int64_t> reads{0};
+  std::thread reader([&] {
+    while (!stop.load()) {
+      for (int32_t line = 0; line < 4; ++line) {
+        int32_t talk = 0, since = 0;
+        drive.GetTalkTime(line, &talk, &since);
+        drive.GetBlockState(line);
+        if (auto script = drive.Line(line)->Script()) reads += script->statementCount;
+      }
+      drive.CountReloadPending();
+    }
+  });
+  for (int pass = 0; pass < 3; ++pass) {
+    ASSERT_EQ(drive.RunAllLines("VtTelRun.cfg"), kRunOk);
+    ASSERT_TRUE(f.WaitRunning(3, kWaitMs));
+  }
+  // Reload: the run threads compile anew while the reader reads.
+  const auto before = drive.Line(3)->Script();
+  drive.StartReload();
+  ASSERT_TRUE(drive.WaitReload(kWaitMs));
+  ASSERT_TRUE(WaitUntil([&] {
+    auto now = drive.Line(3)->Script();
+    return now != nullptr && now != before && now->notRunning.load() == 0;
+  }, kWaitMs));
+  // A held script outlives its line's close.
+  auto held = drive.Line(0)->Script();
+  drive.CloseAllTelLine();
+  EXPECT_EQ(drive.Line(0)->Script(), nullptr);
+  EXPECT_EQ(held.use_count(), 1);
+  EXPECT_EQ(held->notRunning.load(), 1);
+  stop = true;
+  reader.join();
+  EXPECT_GT(reads.load(), 0);
+}
+
+TEST(TelDriveConcurrencyTest, QuitWhileLinesAreHandedOutEndsCleanly) {
+  DriveFolder f("Trunks=1\n", RunCfgText("0-29=wait.vts\n", 40));
+  f.WriteScript("wait.vts", kWaitScript);
+  TagTelDrive* drive = &f.MakeDrive();
+  std::atomic<int32_t> result{99};
+  std::thread main_run([&result, drive] { result = drive->RunAllLines("VtTelRun.cfg"); });
+  ASSERT_TRUE(WaitUntil([drive] { return drive->Line(3)->Script() != nullptr; }, kWaitMs));
+  const auto start = std::chrono::steady_clock::now();
+  f.DeleteDrive();
+  main_run.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(result.load(), kRunShuttingDown);
+  EXPECT_LT(LoadedLineCount(), 30);
+  for (const std::string& name : platform::LiveThreadNames()) {
+    EXPECT_EQ(name.rfind("line ", 0), std::string::npos) << name;
+  }
+}
+
+// The release of a call that ignores the stop flag.
+struct Gate {
+  std::mutex mu;
+  std::condition_variable cv;
+  bool entered = false, open = false;
+};
+
+// A virtual line whose wait for a ring ignores the stop flag until the
+// test opens the gate.
+class StuckCall : public TagVtCall {
+ public:
+  explicit StuckCall(Gate* gate) : gate_(gate) {}
+  int32_t WaitRing(int32_t) override {
+    std::unique_lock<std::mutex> lock(gate_->mu);
+    gate_->entered = true;
+    gate_->cv.notify_all();
+    gate_->cv.wait(lock, [this] { return gate_->open; });
+    return 0;
+  }
+
+ private:
+  Gate* gate_;
+};
+
+TEST(TelDriveConcurrencyTest, ARunThatDoesNotEndIsLeftToItsThread) {
+  static Gate gate;  // the stuck thread may use it after the test
+  DriveFolder f("Trunks=0\n", RunCfgText("0=stuck.vts\n"));
+  f.WriteScript("stuck.vts", "WaitRing(1)\n");
+  platform::FakeClock clock;  // the 35 s wait passes at once
+  platform::ScopedClock use_clock(&clock);
+  TagTelDrive& drive = f.MakeDrive([](const frame::TagRunCfg*) {
+    TelCards cards;
+    auto card = std::make_unique<TagVirCard>(1, 1);
+    cards.vir = {std::move(card), [](int32_t, int32_t line_no) {
+                   auto call = std::make_unique<StuckCall>(&gate);
+                   call->lineNo = line_no;
+                   return std::unique_ptr<TagVtCall>(std::move(call));
+                 }};
+    return cards;
+  });
+  ASSERT_EQ(drive.LineCount(), 1);
+  ASSERT_EQ(drive.RunAllLines("VtTelRun.cfg"), kRunOk);
+  {
+    std::unique_lock<std::mutex> lock(gate.mu);
+    ASSERT_TRUE(gate.cv.wait_for(lock, std::chrono::milliseconds(kWaitMs),
+                                 [] { return gate.entered; }));
+  }
+  drive.CloseAllTelLine();
+  TagTelLine* line = drive.Line(0);
+  EXPECT_TRUE(line->abandoned());
+  auto script = line->Script();
+  ASSERT_NE(script, nullptr);  // still the thread's; never freed under it
+  EXPECT_EQ(script->notRunning.load(), 0);
+  script.reset();
+  EXPECT_NE(f.Log().find("0: the line's run did not end; its script is left to its thread."),
+            std::string::npos);
+  EXPECT_EQ(drive.LoadLine(0, "stuck.vts"), 0);  // the line cannot be loaded again
+  f.DeleteDrive();  // keeps the line, its call and the cards
+  EXPECT_NE(f.Log().find("0: the line's thread is still running; the line is kept."),
+            std::string::npos);
+  {
+    std::lock_guard<std::mutex> lock(gate.mu);
+    gate.open = true;
+  }
+  gate.cv.notify_all();
+  EXPECT_EQ(ReapAbandonedLines(kWaitMs), 0);  // its thread has ended: the line goes now
+}
+
+}  // namespace
+}  // namespace telephony
