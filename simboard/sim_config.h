@@ -4,7 +4,7 @@
 // comments, malformed lines and unknown keys are skipped. Every key is
 // optional:
 //
-//   Trunks        E1 trunks of 30 channels each (default 1, held to 0..8)
+//   Trunks        E1 trunks of 30 channels each (default 1, held to 0..16)
 //   AnalogPorts   comma-separated analog port types: 0 phone port, 1 trunk
 //                 port, other numbers other port kinds ("0,1,5"); default
 //                 none; at most kMaxAnalogPorts entries
@@ -33,7 +33,7 @@
 namespace simboard {
 
 inline constexpr int32_t kChannelsPerTrunk = 30;
-inline constexpr int32_t kMaxTrunks = 8;
+inline constexpr int32_t kMaxTrunks = 16;
 inline constexpr size_t kMaxAnalogPorts = 256;
 inline constexpr int32_t kMaxConfGroups = 4096;
 inline constexpr int32_t kMaxFaxResources = 64;

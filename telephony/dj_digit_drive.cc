@@ -157,8 +157,10 @@ int32_t TagDjDigitDrive::IsVoiceEnded(int32_t id) {
 int32_t TagDjDigitDrive::ConfPlay(int32_t group, std::string_view file) {
   std::lock_guard<simboard::BoardLock> hold(*boardLock_);
   int32_t id = board().ConfPlay(group, file, 0, -1);
-  frame::LogMsg("'" + std::string(file) + "', id=" + std::to_string(group) +
-                ", ret=" + std::to_string(id));
+  std::string text = "'";
+  text.append(file).append("', id=").append(std::to_string(group));
+  text.append(", ret=").append(std::to_string(id));
+  frame::LogMsg(text);
   return id;
 }
 

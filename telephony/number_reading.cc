@@ -224,7 +224,8 @@ NumberReading ChineseDate(std::string_view text) {
   if (m < 1 || m > 12 || d < 1 || d > 31) return Refused(NumberReadStatus::kInvalid);
   NumberReading reading;
   if (y > 0) {
-    const std::string year = (y < 10 ? "0" : "") + std::to_string(y);
+    std::string year = std::to_string(y);
+    if (y < 10) year.insert(year.begin(), '0');
     for (char c : year) reading.voices.push_back(DigitVoice(c));
     reading.voices.push_back("nian");
   }
@@ -330,7 +331,7 @@ std::string_view NumberCodeVoice(char code) {
 ChineseCodes ChineseNumberCodes(std::string_view digits) {
   ChineseCodes codes;
   if (digits.empty()) {
-    codes.integer = "0";
+    codes.integer.assign(1, '0');
     return codes;
   }
   const size_t dot = digits.find('.');

@@ -368,7 +368,9 @@ void RegisterVoiceStatements() {
 std::string PlayFilePath(const TagTelBasic& script) {
   const int32_t language = script.voiceDirIndex;
   std::string path = IsLanguage(language) ? script.voiceDirs[language] : std::string();
-  path += "t" + std::to_string(script.lineNo) + script.voiceExt;
+  path += 't';
+  path += std::to_string(script.lineNo);
+  path += script.voiceExt;
   return path;
 }
 

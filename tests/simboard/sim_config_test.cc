@@ -63,7 +63,7 @@ TEST(SimConfigTest, ClampsAndSkipsMalformedLines) {
     size_t ports;
   };
   const Case cases[] = {
-      {"Trunks=99", 8, 64, 0},
+      {"Trunks=99", 16, 64, 0},
       {"Trunks=-3", 0, 64, 0},
       {"Trunks=abc", 1, 64, 0},
       {"Trunks", 1, 64, 0},
