@@ -86,17 +86,6 @@ void ApplySetting(const std::string& key, const std::string& value, TagRunCfg* c
 
 // Cleans one raw line: up to its first zero byte, without blanks, tabs and
 // carriage returns, and cut at a "//" that starts at the line's first '/'.
-std::string CleanLine(const std::string& raw) {
-  std::string line(raw.c_str());  // a binary file's zero byte ends the line
-  platform::RemoveAllBlanks(line);
-  std::erase(line, '\r');
-  size_t slash = line.find('/');
-  if (slash != std::string::npos && slash + 1 < line.size() && line[slash + 1] == '/') {
-    line.resize(slash);
-  }
-  return line;
-}
-
 // Checks a line list against every number seen so far; false on a repeat.
 bool AddLineList(const std::string& list, std::unordered_set<int32_t>* seen) {
   for (int32_t line : ParseLineList(list)) {
@@ -106,6 +95,17 @@ bool AddLineList(const std::string& list, std::unordered_set<int32_t>* seen) {
 }
 
 }  // namespace
+
+std::string CleanCfgLine(std::string_view raw) {
+  std::string line(raw.substr(0, raw.find('\0')));  // a binary file's zero byte ends the line
+  platform::RemoveAllBlanks(line);
+  std::erase(line, '\r');
+  size_t slash = line.find('/');
+  if (slash != std::string::npos && slash + 1 < line.size() && line[slash + 1] == '/') {
+    line.resize(slash);
+  }
+  return line;
+}
 
 TagRunCfg& RunCfg() {
   static TagRunCfg cfg;
@@ -122,7 +122,7 @@ int ReadCfgFile(std::string_view file_name, TagRunCfg* cfg) {
   std::unordered_set<int32_t> seen_lines;
   std::string raw;
   while (reader.ReadLine(&raw, kCfgLineMax)) {
-    std::string line = CleanLine(raw);
+    std::string line = CleanCfgLine(raw);
     size_t eq = line.find('=');
     if (eq == std::string::npos) continue;
     std::string key = line.substr(0, eq);

@@ -60,6 +60,11 @@ inline constexpr int kCfgLinesOverlap = -3;
 // settings of the lines before stay in the record).
 int ReadCfgFile(std::string_view file_name, TagRunCfg* cfg);
 
+// A line of a configuration file as the reader takes it: cut at a zero
+// byte, every blank, tab and carriage return removed, cut at the first
+// "//".
+std::string CleanCfgLine(std::string_view raw);
+
 }  // namespace frame
 
 #endif  // VTTEL_FRAME_RUN_CFG_H_

@@ -254,14 +254,6 @@ int32_t TagTelDrive::CountLinesByKind(int32_t* external, int32_t* internal,
   return counts.Total();
 }
 
-std::string TagTelDrive::ReloadWaitingText() const {
-  const int32_t pending = CountReloadPending();
-  if (pending == 0) return "";
-  char text[64];
-  std::snprintf(text, sizeof text, " Waiting Reload Num:%d", pending);
-  return text;
-}
-
 void TagTelDrive::WriteLinesList() const {
   std::vector<LinesListRow> rows;
   for (int32_t i = 0; i < line_count_; ++i) {

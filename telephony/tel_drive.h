@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "engine/line_call.h"
+#include "frame/line_facts.h"
 #include "frame/run_cfg.h"
 #include "platform/thread.h"
 #include "telephony/tel_line.h"
@@ -99,7 +100,7 @@ inline constexpr uint32_t kLoadPauseExtraMs = 55;
 // cards once no kept line is left). Returns the number still kept.
 int32_t ReapAbandonedLines(uint32_t ms);
 
-class TagTelDrive : public engine::LineTableFacts {
+class TagTelDrive : public engine::LineTableFacts, public frame::LineDriveFacts {
  public:
   // Reads the configuration file into cfg (when both are given), makes the
   // cards and the lines, and writes "LinesList.txt". The caller reads
@@ -121,18 +122,16 @@ class TagTelDrive : public engine::LineTableFacts {
   // kCardNone and a log line outside them.
   TagVtCall* GetCall(int32_t line, int32_t* card_kind) const;
   // Talk seconds and connect time of a connected line with a script.
-  bool GetTalkTime(int32_t line, int32_t* talk_seconds, int32_t* connect_time) const;
+  bool GetTalkTime(int32_t line, int32_t* talk_seconds, int32_t* connect_time) const override;
   // 1 blocked, 0 not, -1 bad line or no script.
-  int32_t GetBlockState(int32_t line) const;
+  int32_t GetBlockState(int32_t line) const override;
   int32_t CountConnectedLines(int32_t* external, int32_t* internal, int32_t* virtual_lines,
-                              int32_t* ip) const;
+                              int32_t* ip) const override;
   // Adds the dialing external and IP lines to the counters.
-  int32_t CountDialingLines(int32_t* external, int32_t* ip) const;
-  int32_t CountReloadPending() const;
+  int32_t CountDialingLines(int32_t* external, int32_t* ip) const override;
+  int32_t CountReloadPending() const override;
   int32_t CountLinesByKind(int32_t* external, int32_t* internal, int32_t* virtual_lines,
                            int32_t* ip) const;
-  // " Waiting Reload Num:%d" while reloads are pending, else "".
-  std::string ReloadWaitingText() const;
   void WriteLinesList() const;
 
   // --- line threads ---------------------------------------------------

@@ -1,0 +1,46 @@
+// What the display pass shows through the main window, and where its count
+// text goes besides the window. The Qt window implements MainWindowView;
+// the monitor server implements SummaryTarget. Texts are GBK.
+//
+// Thread rules: every call comes from the window thread (the display
+// pass); none may wait for a line thread.
+#ifndef VTTEL_FRAME_MAIN_WINDOW_H_
+#define VTTEL_FRAME_MAIN_WINDOW_H_
+
+#include <string_view>
+
+namespace frame {
+
+// Icons of the tray image list.
+inline constexpr int kTrayIconOk = 0;
+inline constexpr int kTrayIconProblem = 2;
+
+class MainWindowView {
+ public:
+  virtual ~MainWindowView() = default;
+  // The clock panel ("hh:mm:ss").
+  virtual void SetClockText(std::string_view text) = 0;
+  // Shows the window as the tray's "open" entry does: show, restore, hide
+  // the task-bar window, bring it to the foreground.
+  virtual void ShowFromTray() = 0;
+  // Replaces the tray icon (kTrayIcon*) and its tip.
+  virtual void SetTrayIcon(int icon, std::string_view tip) = 0;
+  // The monitor table has copied `cells` changed cells (at least one) into
+  // the grid model; the window repaints them.
+  virtual void GridRefreshed(int cells) = 0;
+  // The connection-count panel.
+  virtual void SetCountText(std::string_view text) = 0;
+  // Posts the quit message (the shutdown runs later from the message loop).
+  virtual void PostQuit() = 0;
+};
+
+class SummaryTarget {
+ public:
+  virtual ~SummaryTarget() = default;
+  // The summary line that monitoring clients receive after their cells.
+  virtual void SetSummary(std::string_view text) = 0;
+};
+
+}  // namespace frame
+
+#endif  // VTTEL_FRAME_MAIN_WINDOW_H_
