@@ -1,123 +1,114 @@
 // vttel: the run-time platform of the telephony voice system.
 //
-// This is the program's life cycle as it stands today: one instance per
-// user, the two named events for other programs, the run configuration,
-// the log, and a display pass that flushes the log and answers the events
-// until "VtTel Quit" (vttelctl quit), SIGINT or SIGTERM stops it. The line
-// drive, the monitor and the window join it as they are built.
+// One instance per user; the frame controller builds the system (the line
+// drive on the simulated board, the monitor table, the main run thread),
+// runs the display pass every DISP_DELAY ms and takes everything down again
+// on "VtTel Quit" (vttelctl quit), a script's "Exit(", or the end of the
+// user's session (SIGTERM, SIGINT, SIGHUP). Without a window toolkit the
+// main window is log-only and messages go to the console service.
 //
 // The program's directory is the folder of the executable, or VTTEL_HOME
-// when set; the program changes into it at start, as the original did.
+// when set (it must exist); the program changes into it at start and finds
+// "VtTelRun.cfg", "Card.ini", "SimBoard.ini", the scripts and its logs there.
 #include <signal.h>
-#include <unistd.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <memory>
 #include <string>
 
+#include "engine/control_compile.h"
+#include "engine/script_control.h"
+#include "engine/timers.h"
+#include "frame/frame_controller.h"
 #include "frame/log.h"
-#include "frame/log_writer.h"
 #include "frame/run_cfg.h"
-#include "frame/settings.h"
-#include "platform/clock.h"
 #include "platform/instance_lock.h"
-#include "platform/message_service.h"
-#include "platform/named_event.h"
 #include "regex/limits.h"
+#include "services/service_statements.h"
+#include "simboard/sim_board.h"
+#include "telephony/telephony_statements.h"
+#include "vttel/board_system_parts.h"
+#include "vttel/log_window.h"
 
 namespace {
 
-constexpr const char* kCfgFileName = "VtTelRun.cfg";
-constexpr uint32_t kShowRequestWaitMs = 130;
+constexpr int kExitNoProgramDir = 2;
 
-std::atomic<bool> stop_requested{false};
+frame::FrameController* active_controller = nullptr;
 
-void OnStopSignal(int) { stop_requested.store(true, std::memory_order_relaxed); }
+void OnSessionEnd(int) { frame::FrameController::RequestQuitFromSignal(); }
 
-std::string ProgramDirectory(const char* argv0) {
-  if (const char* home = std::getenv("VTTEL_HOME"); home != nullptr && *home != '\0') return home;
-  std::error_code ec;
-  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (ec) exe = std::filesystem::absolute(argv0, ec);
-  return exe.parent_path().string();
-}
-
-// A second copy tells the running one to show itself and goes away.
-int AnnounceSecondInstance() {
-  platform::ShowMessage("程序已经启动！", "Vantorel自动语音系统平台",
-                        platform::MessageIcon::kError);
-  if (platform::SignalNamedEvent(platform::kShowEventName)) {
-    platform::GetClock().Sleep(kShowRequestWaitMs);
-  }
-  return -1;
+void OnScriptExit(int32_t) {
+  if (frame::FrameController* controller = active_controller) controller->Exit();
 }
 
 void InstallSignalHandlers() {
   struct sigaction action = {};
-  action.sa_handler = OnStopSignal;
+  action.sa_handler = OnSessionEnd;
   sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &action, nullptr);
   signal(SIGPIPE, SIG_IGN);
 }
 
-void OpenLog(const frame::TagRunCfg& cfg) {
-  frame::OpenProcessLog(std::make_unique<frame::TagWriteLog>(
-      cfg.log_file, static_cast<uint32_t>(cfg.log_size), cfg.immediate_log != 0,
-      cfg.log_level <= 0));
+// The folder of the executable, or VTTEL_HOME; empty when it does not exist.
+std::string ProgramDirectory(const char* argv0) {
+  std::error_code ec;
+  std::filesystem::path dir;
+  if (const char* home = std::getenv("VTTEL_HOME"); home != nullptr && *home != '\0') {
+    dir = home;
+  } else {
+    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) exe = std::filesystem::absolute(argv0, ec);
+    dir = exe.parent_path();
+  }
+  if (!std::filesystem::is_directory(dir, ec)) return {};
+  return std::filesystem::absolute(dir, ec).string();
 }
 
-// The display pass until a quit request.
-void RunDisplayPasses(const frame::TagRunCfg& cfg, platform::NamedEvent& show,
-                      platform::NamedEvent& quit) {
-  platform::Clock& clock = platform::GetClock();
-  while (!stop_requested.load(std::memory_order_relaxed)) {
-    if (show.IsSet()) {
-      show.Reset();
-      frame::LogAlways("show request (no window in this build)");
-    }
-    if (cfg.immediate_log == 0) frame::FlushProcessLog();
-    if (quit.IsSet()) break;
-    clock.Sleep(static_cast<uint32_t>(cfg.disp_delay), &stop_requested);
-  }
+void RegisterStatements() {
+  engine::RegisterStatementCompiler();
+  engine::RegisterTimerAndPrintStatements();
+  services::RegisterServiceStatements();
+  telephony::RegisterTelephonyStatements();
+  engine::RegisterScriptControlStatements();
 }
 
 }  // namespace
 
 int main(int /*argc*/, char** argv) {
+  const std::string home = ProgramDirectory(argv[0]);
+  if (home.empty()) {
+    const char* named = std::getenv("VTTEL_HOME");
+    std::fprintf(stderr, "vttel: the program folder %s does not exist\n",
+                 named != nullptr ? named : argv[0]);
+    return kExitNoProgramDir;
+  }
   platform::InstanceLock instance;
-  if (!instance.TryAcquire()) return AnnounceSecondInstance();
+  if (!instance.TryAcquire()) return frame::AnnounceSecondInstance();
+  InstallSignalHandlers();
+  RegisterStatements();
 
-  platform::NamedEvent quit, show;
-  if (!quit.Create(platform::kQuitEventName) || !show.Create(platform::kShowEventName)) {
+  simboard::SimBoard board(simboard::SimBoard::LoadConfig(home));
+  vttel::BoardSystemParts parts(&board);
+  vttel::LogWindow window;
+  frame::FrameController controller(&parts, &window, &frame::RunCfg());
+  window.SetPostQuit([&controller] { controller.PostQuit(); });
+
+  std::string error;
+  const bool control = board.StartControl(error);
+  regex::SetLimitLogger([](std::string_view text) { frame::LogAlways(text); });
+  active_controller = &controller;
+  engine::SetExitHandler(&OnScriptExit);
+  if (!controller.Start(home)) {
     std::fprintf(stderr, "vttel: cannot create the named events\n");
     return 1;
   }
-  InstallSignalHandlers();
+  if (!control) frame::LogAlwaysF("simboard control socket: %s", error.c_str());
+  std::fprintf(stderr, "vttel: running in %s (vttelctl quit stops it)\n", home.c_str());
 
-  std::string home = ProgramDirectory(argv[0]);
-  std::error_code ec;
-  if (!home.empty()) std::filesystem::current_path(home, ec);
-  if (ec) std::fprintf(stderr, "vttel: cannot change to %s: %s\n", home.c_str(), ec.message().c_str());
-
-  frame::TagRunCfg& cfg = frame::RunCfg();
-  int cfg_result = frame::ReadCfgFile(kCfgFileName, &cfg);
-  OpenLog(cfg);
-  regex::SetLimitLogger([](std::string_view text) { frame::LogAlways(text); });
-  frame::LogAlwaysF("ReadCfgFile(%s) = %d", kCfgFileName, cfg_result);
-  std::fprintf(stderr, "vttel: running in %s (vttelctl quit stops it)\n",
-               std::filesystem::current_path(ec).c_str());
-
-  RunDisplayPasses(cfg, show, quit);
-
-  frame::LogAlways("quit");
-  frame::CloseProcessLog();
-  quit.Reset();
-  quit.Close();
-  show.Reset();
-  show.Close();
-  return 0;
+  const int status = controller.RunMessageLoop();
+  engine::SetExitHandler(nullptr);
+  active_controller = nullptr;
+  return status;
 }
