@@ -31,8 +31,9 @@ int AnnounceSecondInstance() {
   return kExitSecondInstance;
 }
 
-FrameController::FrameController(SystemParts* parts, MainWindowView* window, TagRunCfg* cfg)
-    : parts_(parts), window_(window), cfg_(cfg) {}
+FrameController::FrameController(SystemParts* parts, MainWindowView* window, TagRunCfg* cfg,
+                                 TagMapCfg* form_pos)
+    : parts_(parts), window_(window), cfg_(cfg), form_pos_(form_pos) {}
 
 FrameController::~FrameController() {
   if (main_run_.joinable()) {
@@ -79,6 +80,7 @@ bool FrameController::Start(const std::string& program_dir) {
   ReadCfgFile(kRunCfgFileName, cfg_);
   OpenLog();
   LogAlwaysF("%s", version_.c_str());
+  if (form_pos_ != nullptr) window_->ApplyPosition(*form_pos_);
   pass_ = std::make_unique<DisplayPass>(window_, &flags_, DisplayOptionsFrom(*cfg_));
   pass_->SetEvents(&show_event_, &quit_event_);
   Create();
@@ -212,6 +214,7 @@ void FrameController::Shutdown() {
   WriteRawLog("delete pCtrlPages...");
   WriteRawLog("ModifyTrayIcon()...");
   WriteRawLog("SavePost()...");
+  SavePost();
   WriteRawLog("delete pTelDrive;");
   DeleteDrive();
   WriteRawLog("delete pRemoteCtrl;");
@@ -224,6 +227,13 @@ void FrameController::Shutdown() {
   CloseEvents();
   WriteRawLog("Action = caFree;");
   ended_ = true;
+}
+
+// Into the program's folder (the working directory since the start).
+void FrameController::SavePost() {
+  if (form_pos_ == nullptr) return;
+  window_->StorePosition(form_pos_);
+  if (form_pos_->Save() < 0) LogAlwaysF("%s: the window position was not saved.", kFormPosFile);
 }
 
 void FrameController::WaitForDisplayPass() {

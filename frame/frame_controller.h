@@ -63,7 +63,9 @@ int AnnounceSecondInstance();
 
 class FrameController {
  public:
-  FrameController(SystemParts* parts, MainWindowView* window, TagRunCfg* cfg);
+  // form_pos (may be null) is the window-position file read at start.
+  FrameController(SystemParts* parts, MainWindowView* window, TagRunCfg* cfg,
+                  TagMapCfg* form_pos = nullptr);
   ~FrameController();  // closes what a shutdown did not (events, thread)
   FrameController(const FrameController&) = delete;
   FrameController& operator=(const FrameController&) = delete;
@@ -112,6 +114,7 @@ class FrameController {
   void WaitForDisplayPass();
   void DeleteDrive();
   void DeleteMonitor();
+  void SavePost();
   void CloseEvents();
   // A quit request seen by the loop outside the display pass.
   bool TakeQuitRequest();
@@ -120,6 +123,7 @@ class FrameController {
   SystemParts* parts_;
   MainWindowView* window_;
   TagRunCfg* cfg_;
+  TagMapCfg* form_pos_;
   FrameFlags flags_;
   std::string version_;
   platform::NamedEvent quit_event_, show_event_;

@@ -9,6 +9,8 @@
 
 #include <string_view>
 
+#include "frame/form_pos.h"
+
 namespace frame {
 
 // Icons of the tray image list.
@@ -32,6 +34,12 @@ class MainWindowView {
   virtual void SetCountText(std::string_view text) = 0;
   // Posts the quit message (the shutdown runs later from the message loop).
   virtual void PostQuit() = 0;
+  // Takes the saved place, size and column widths (ReadFormPos), or the
+  // default layout when the file holds no place. Called once at start.
+  virtual void ApplyPosition(const TagMapCfg& saved) = 0;
+  // Stores the window's place, size and column widths (StoreFormPos) for
+  // the shutdown to save.
+  virtual void StorePosition(TagMapCfg* cfg) = 0;
 };
 
 class SummaryTarget {

@@ -24,6 +24,9 @@ class LogWindow : public frame::MainWindowView {
   void GridRefreshed(int) override {}
   void SetCountText(std::string_view text) override;
   void PostQuit() override;
+  // A log has no place on the screen: the saved values stay as they are.
+  void ApplyPosition(const frame::TagMapCfg&) override {}
+  void StorePosition(frame::TagMapCfg*) override {}
 
  private:
   std::function<void()> post_quit_;

@@ -84,6 +84,8 @@ int main(int /*argc*/, char** argv) {
                  named != nullptr ? named : argv[0]);
     return kExitNoProgramDir;
   }
+  // Read from the folder the program was started in, saved to its own.
+  frame::TagMapCfg form_pos(frame::kFormPosFile);
   platform::InstanceLock instance;
   if (!instance.TryAcquire()) return frame::AnnounceSecondInstance();
   InstallSignalHandlers();
@@ -92,7 +94,7 @@ int main(int /*argc*/, char** argv) {
   simboard::SimBoard board(simboard::SimBoard::LoadConfig(home));
   vttel::BoardSystemParts parts(&board);
   vttel::LogWindow window;
-  frame::FrameController controller(&parts, &window, &frame::RunCfg());
+  frame::FrameController controller(&parts, &window, &frame::RunCfg(), &form_pos);
   window.SetPostQuit([&controller] { controller.PostQuit(); });
 
   std::string error;

@@ -20,6 +20,9 @@ namespace frame {
 namespace {
 
 struct FakeWindow : MainWindowView {
+  void ApplyPosition(const TagMapCfg& saved) override { applied_x = saved.GetInt("WinX"); }
+  void StorePosition(TagMapCfg* cfg) override { cfg->SetInt("WinX", 77); }
+  int32_t applied_x = -2;
   void SetClockText(std::string_view text) override { clock = text; }
   void ShowFromTray() override { ++shown; }
   void SetTrayIcon(int icon, std::string_view tip) override { tray.push_back({icon, std::string(tip)}); }

@@ -89,6 +89,9 @@ class FakeParts : public SystemParts {
 };
 
 struct FakeWindow : MainWindowView {
+  void ApplyPosition(const TagMapCfg& saved) override { applied_x = saved.GetInt("WinX"); }
+  void StorePosition(TagMapCfg* cfg) override { cfg->SetInt("WinX", 77); }
+  int32_t applied_x = -2;
   void SetClockText(std::string_view) override {}
   void ShowFromTray() override { ++shown; }
   void SetTrayIcon(int, std::string_view) override {}
@@ -305,6 +308,29 @@ TEST_F(FrameControllerTest, ShowRequestOfASecondCopyReachesTheWindow) {
   controller_.PostQuit();
   loop.join();
   EXPECT_NE(MainLog().find("程序已经启动！"), std::string::npos);
+}
+
+// The window position comes from the folder the program was started in
+// and goes to the program's folder; keys the window does not know stay.
+TEST_F(FrameControllerTest, WindowPositionReadFromStartFolderSavedToProgramFolder) {
+  WriteFile(start_dir_.File(kFormPosFile), "WinX = 5\nWinY = 6\nOther = kept\n");
+  TagMapCfg form_pos(kFormPosFile);
+  FakeParts parts;
+  FakeWindow window;
+  {
+    FrameController controller(&parts, &window, &RunCfg(), &form_pos);
+    window.controller = &controller;
+    ASSERT_TRUE(controller.Start(home_.path()));
+    EXPECT_EQ(window.applied_x, 5);
+    parts.OpenGate();
+    ASSERT_TRUE(controller.JoinMainRun(5000));
+    controller.Shutdown();
+    ASSERT_TRUE(controller.ended());
+  }
+  EXPECT_EQ(ReadFile(home_.File(kFormPosFile)).value_or(""),
+            "Other = kept\nWinX = 77\nWinY = 6\n");
+  EXPECT_EQ(ReadFile(start_dir_.File(kFormPosFile)).value_or(""),
+            "WinX = 5\nWinY = 6\nOther = kept\n");
 }
 
 TEST_F(FrameControllerTest, ReloadOnlyForAReadyDrive) {

@@ -139,6 +139,7 @@ TEST_F(VttelTest, RunsRefusesASecondCopyAndQuits) {
                     "CloseAllTelLine()...", "delete pRemoteCtrl;", "delete pMonitor;",
                     "delete _logFp ...", "Close Ok.", "Action = caFree;"});
   EXPECT_NE(MainLog().find("System Closed."), std::string::npos);
+  EXPECT_TRUE(ReadFile(home_.File("FormPos.dat")).has_value());
   // The events went with the program.
   EXPECT_EQ(Ctl("quit"), 1);
 }
