@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "gtest/gtest.h"
+#include "platform/named_event.h"
 #include "tests/platform/spawned_program.h"
 #include "tests/test_support.h"
 
@@ -183,6 +184,19 @@ TEST_F(VttelTest, FailedBuildReportsAndEndsWithStatusOne) {
                 err.find("Initialize failed. return : -100") != std::string::npos)
         << err;
   }
+}
+
+// A script's "Exit(" with a value tells the program that started vttel
+// ("AutoRun Quit") and ends vttel through the ordinary shutdown.
+TEST_F(VttelTest, ScriptExitTellsTheStarterAndEndsTheProgram) {
+  WriteFile(home_.File("exit.vts"), "Exit(3)\n");
+  WriteProgramFolder("0=exit.vts\n");
+  platform::NamedEvent autorun;
+  ASSERT_TRUE(autorun.Create(platform::kAutoRunQuitEventName));
+  ASSERT_TRUE(Start());
+  EXPECT_EQ(vttel_.Wait(kQuitMs), 0) << vttel_.stderr_text();
+  EXPECT_TRUE(autorun.IsSet());
+  ExpectRawInOrder({"Exit()!", "WMVtSysQuit()!", "delete pTelDrive;", "Action = caFree;"});
 }
 
 TEST_F(VttelTest, MissingProgramFolderIsRefused) {
