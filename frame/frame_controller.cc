@@ -58,6 +58,7 @@ void FrameController::RequestQuitFromSignal() {
 void FrameController::PostQuit() {
   quit_posted_.store(true, std::memory_order_relaxed);
   wake_.store(true, std::memory_order_relaxed);
+  if (wake_hook_) wake_hook_();
 }
 
 void FrameController::Exit() {
@@ -166,24 +167,41 @@ bool FrameController::TakeQuitRequest() {
   return build_failed_ && quit_event_.is_open() && quit_event_.IsSet();
 }
 
+bool FrameController::Tick() {
+  if (ended_) return true;
+  wake_.store(false, std::memory_order_relaxed);
+  pass_->Run();
+  // A request before the lines are handed out stays pending.
+  if (TakeQuitRequest()) {
+    if (build_failed_) {
+      EndFailedBuild();
+    } else if (!flags_.closing.load(std::memory_order_relaxed)) {
+      QuitMessage();
+    }
+  }
+  return ended_;
+}
+
 int FrameController::RunMessageLoop() {
   platform::Clock& clock = platform::GetClock();
-  while (!ended_) {
-    wake_.store(false, std::memory_order_relaxed);
-    pass_->Run();
+  while (!Tick()) {
+    // A posted quit shortens the wait only once the frame is active.
     const bool active = !flags_.closing.load(std::memory_order_relaxed);
-    if (TakeQuitRequest()) {
-      if (build_failed_) return EndFailedBuild();
-      if (active) {
-        QuitMessage();
-        continue;
-      }
-    }
-    // A request before the lines are handed out stays pending; the wake
-    // only shortens the wait.
     clock.Sleep(period_ms_, active ? &wake_ : nullptr);
   }
-  return kExitNormal;
+  return exit_status_;
+}
+
+int FrameController::CloseBox() {
+  if (!flags_.closing.load(std::memory_order_relaxed)) return kCloseBoxHides;
+  if (!ended_) {
+    if (build_failed_) {
+      EndFailedBuild();
+    } else {
+      ended_ = true;
+    }
+  }
+  return exit_status_;
 }
 
 void FrameController::QuitMessage() {
@@ -193,13 +211,13 @@ void FrameController::QuitMessage() {
   Shutdown();
 }
 
-int FrameController::EndFailedBuild() {
+void FrameController::EndFailedBuild() {
   LogAlways("quit request after a failed build");
   CloseProcessLog();
   log_opened_ = false;
   CloseEvents();
   ended_ = true;
-  return kExitBuildFailed;
+  exit_status_ = kExitBuildFailed;
 }
 
 void FrameController::Shutdown() {

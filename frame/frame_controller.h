@@ -16,13 +16,14 @@
 // process-wide one while it exists), the main run thread and the process
 // log it opens; parts and window are the caller's and must outlive it.
 // Thread rules: everything on the window thread (the thread that calls
-// Start and RunMessageLoop) except PostQuit and Exit (any thread, never
+// Start and Tick or RunMessageLoop) except PostQuit and Exit (any thread, never
 // block) and RequestQuitFromSignal (async-signal-safe).
 #ifndef VTTEL_FRAME_FRAME_CONTROLLER_H_
 #define VTTEL_FRAME_FRAME_CONTROLLER_H_
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -44,6 +45,8 @@ inline constexpr const char* kVersionText = "Ver2.41-DjTup";
 inline constexpr int kExitNormal = 0;
 inline constexpr int kExitSecondInstance = -1;  // 255 as a process status
 inline constexpr int kExitBuildFailed = 1;
+// CloseBox: the window only hides.
+inline constexpr int kCloseBoxHides = -2;
 // Fixed waits.
 inline constexpr uint32_t kShowRequestWaitMs = 130;
 inline constexpr uint32_t kFailedBuildSleepMs = 600;
@@ -77,9 +80,22 @@ class FrameController {
   bool Start(const std::string& program_dir);
   // Builds the drive, the monitor table and starts the main run thread.
   void Create();
-  // Runs display passes every period until the shutdown ran or a request
-  // ended a failed build; returns the process's exit status.
+  // One turn of the message loop: a display pass, then the quit requests
+  // (acted on once the frame is active; after a failed build at once).
+  // True once the program is to end with exit_status().
+  bool Tick();
+  // Ticks every display_period_ms() until the program is to end; returns
+  // its exit status. A window toolkit drives Tick from its own timer
+  // instead.
   int RunMessageLoop();
+  // The main window's close box: kCloseBoxHides while the frame is active
+  // (the window only hides); otherwise the program ends at once, without
+  // the shutdown steps, and the exit status is returned.
+  int CloseBox();
+  // Called by PostQuit (from any thread) so that a toolkit's loop runs a
+  // Tick soon; it must not block. Set before Start.
+  void SetWakeHook(std::function<void()> hook) { wake_hook_ = std::move(hook); }
+  int exit_status() const { return exit_status_; }
 
   // Posts the quit message; returns at once (any thread).
   void PostQuit();
@@ -118,7 +134,7 @@ class FrameController {
   void CloseEvents();
   // A quit request seen by the loop outside the display pass.
   bool TakeQuitRequest();
-  int EndFailedBuild();
+  void EndFailedBuild();
 
   SystemParts* parts_;
   MainWindowView* window_;
@@ -137,6 +153,8 @@ class FrameController {
   std::atomic<bool> wake_{false};
   bool build_failed_ = false;
   bool ended_ = false;
+  int exit_status_ = kExitNormal;
+  std::function<void()> wake_hook_;
   bool english_ = false;
   bool log_opened_ = false;
   uint32_t period_ms_ = kStartTimerMs;

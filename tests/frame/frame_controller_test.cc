@@ -333,6 +333,35 @@ TEST_F(FrameControllerTest, WindowPositionReadFromStartFolderSavedToProgramFolde
             "WinX = 5\nWinY = 6\nOther = kept\n");
 }
 
+// The close box only hides the window of a running program; before the
+// lines are handed out, or after a failed build, it ends the program at
+// once without the shutdown.
+TEST_F(FrameControllerTest, CloseBoxHidesARunningProgramAndEndsAnInactiveOne) {
+  WriteCfg("LOAD_DELAY=1000\n");
+  ASSERT_TRUE(StartFrame());
+  EXPECT_FALSE(controller_.Tick());
+  EXPECT_EQ(controller_.CloseBox(), kExitNormal);
+  EXPECT_TRUE(controller_.ended());
+  EXPECT_TRUE(controller_.Tick());
+  EXPECT_EQ(parts_.Count("delete"), 0);
+  parts_.OpenGate();
+  ASSERT_TRUE(controller_.JoinMainRun(5000));
+
+  TempDir runtime, home;
+  ScopedEnv xdg("XDG_RUNTIME_DIR", runtime.path());
+  WriteFile(home.File("VtTelRun.cfg"), "IS_WRITE_LOG=2\nLOG_FILE=frame.log\nDISP_DELAY=100\n");
+  FakeParts running;
+  FakeWindow window;
+  FrameController controller(&running, &window, &RunCfg());
+  ASSERT_TRUE(controller.Start(home.path()));
+  running.OpenGate();
+  ASSERT_TRUE(controller.JoinMainRun(5000));
+  EXPECT_EQ(controller.CloseBox(), kCloseBoxHides);
+  EXPECT_FALSE(controller.Tick());
+  controller.Shutdown();
+  EXPECT_TRUE(controller.Tick());
+}
+
 TEST_F(FrameControllerTest, ReloadOnlyForAReadyDrive) {
   ASSERT_TRUE(StartFrame());
   controller_.Reload();
