@@ -6,6 +6,7 @@
 
 #include "frame/log.h"
 #include "frame/log_writer.h"
+#include "frame/version_text.h"
 #include "platform/clock.h"
 #include "platform/message_service.h"
 
@@ -73,6 +74,8 @@ bool FrameController::Start(const std::string& program_dir) {
     return false;
   }
   version_ = kVersionText;
+  SetVersionText(version_);
+  window_->SetVersionText(version_);
   if (!program_dir.empty()) {
     std::error_code ec;
     std::filesystem::current_path(program_dir, ec);
@@ -80,7 +83,6 @@ bool FrameController::Start(const std::string& program_dir) {
   // The drive reads the file again and reports its errors.
   ReadCfgFile(kRunCfgFileName, cfg_);
   OpenLog();
-  LogAlwaysF("%s", version_.c_str());
   if (form_pos_ != nullptr) window_->ApplyPosition(*form_pos_);
   pass_ = std::make_unique<DisplayPass>(window_, &flags_, DisplayOptionsFrom(*cfg_));
   pass_->SetEvents(&show_event_, &quit_event_);
@@ -129,6 +131,7 @@ void FrameController::FailBuild(int32_t status) {
   std::snprintf(text, sizeof text,
                 english_ ? "Initialize failed. return : %d" : "初始化系统失败: 返回值=%d", status);
   platform::ShowMessage(text, kBuildFailedCaption, platform::MessageIcon::kError);
+  window_->SetInfoText(text);
   LogAlways(text);
 }
 
@@ -136,12 +139,16 @@ void FrameController::ShowStartInfo() {
   const std::time_t now = std::time(nullptr);
   std::tm t{};
   localtime_r(&now, &t);
-  LogAlwaysF("%d-%d-%d %02d:%02d:%02d", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour,
-             t.tm_min, t.tm_sec);
+  char text[96];
+  std::snprintf(text, sizeof text, "%d-%d-%d %02d:%02d:%02d", t.tm_year + 1900, t.tm_mon + 1,
+                t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+  window_->SetInfoText(text);
   const LinesByKind n = parts_->CountLinesByKind();
-  LogAlwaysF(english_ ? "Lines:%d: Ex:%d, In:%d, Vir:%d, Ip:%d"
-                      : "总线数:%d: 外:%d, 内:%d, 虚:%d, Ip:%d",
-             n.total, n.external, n.internal, n.virtual_lines, n.ip);
+  std::snprintf(text, sizeof text,
+                english_ ? "Lines:%d: Ex:%d, In:%d, Vir:%d, Ip:%d"
+                         : "总线数:%d: 外:%d, 内:%d, 虚:%d, Ip:%d",
+                n.total, n.external, n.internal, n.virtual_lines, n.ip);
+  window_->SetLinesText(text);
 }
 
 void FrameController::StartMainRun() {

@@ -20,6 +20,11 @@ inline constexpr int kTrayIconProblem = 2;
 class MainWindowView {
  public:
   virtual ~MainWindowView() = default;
+  // The version label, the information panel (start time or the build
+  // failure) and the line-count panel; set at start.
+  virtual void SetVersionText(std::string_view text) = 0;
+  virtual void SetInfoText(std::string_view text) = 0;
+  virtual void SetLinesText(std::string_view text) = 0;
   // The clock panel ("hh:mm:ss").
   virtual void SetClockText(std::string_view text) = 0;
   // Shows the window as the tray's "open" entry does: show, restore, hide

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "frame/log.h"
+#include "frame/version_text.h"
 #include "platform/message_service.h"
 #include "telephony/dj_tup_drive.h"
 #include "telephony/tel_lines_list.h"
@@ -72,6 +73,9 @@ TagTelDrive::TagTelDrive(std::string_view cfg_file, frame::TagRunCfg* cfg,
                          const TelCardFactory& cards)
     : cfg_(cfg) {
   flags_->started.store(true);
+  const std::string version = frame::VersionText();
+  frame::LogAlways(version);
+  frame::WriteRawLog(version);
   if (cfg != nullptr && !cfg_file.empty() && frame::ReadCfgFile(cfg_file, cfg) != frame::kCfgOk) {
     char text[kMessageMax];
     std::snprintf(text, sizeof text, "\"%.*s\" File Open Error.",

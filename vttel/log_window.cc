@@ -4,6 +4,10 @@
 
 namespace vttel {
 
+void LogWindow::SetVersionText(std::string_view text) { frame::LogAlways(text); }
+void LogWindow::SetInfoText(std::string_view text) { frame::LogAlways(text); }
+void LogWindow::SetLinesText(std::string_view text) { frame::LogAlways(text); }
+
 void LogWindow::ShowFromTray() { frame::LogAlways("show request: the window is shown"); }
 
 void LogWindow::SetTrayIcon(int icon, std::string_view tip) {

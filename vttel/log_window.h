@@ -18,6 +18,9 @@ class LogWindow : public frame::MainWindowView {
  public:
   void SetPostQuit(std::function<void()> post_quit) { post_quit_ = std::move(post_quit); }
 
+  void SetVersionText(std::string_view text) override;
+  void SetInfoText(std::string_view text) override;
+  void SetLinesText(std::string_view text) override;
   void SetClockText(std::string_view) override {}
   void ShowFromTray() override;
   void SetTrayIcon(int icon, std::string_view tip) override;

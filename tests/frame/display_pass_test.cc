@@ -20,6 +20,10 @@ namespace frame {
 namespace {
 
 struct FakeWindow : MainWindowView {
+  void SetVersionText(std::string_view) override {}
+  void SetInfoText(std::string_view text) override { info = text; }
+  void SetLinesText(std::string_view text) override { lines = text; }
+  std::string info, lines;
   void ApplyPosition(const TagMapCfg& saved) override { applied_x = saved.GetInt("WinX"); }
   void StorePosition(TagMapCfg* cfg) override { cfg->SetInt("WinX", 77); }
   int32_t applied_x = -2;

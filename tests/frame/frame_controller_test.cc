@@ -11,6 +11,7 @@
 
 #include "frame/log.h"
 #include "frame/monitor.h"
+#include "frame/version_text.h"
 #include "gtest/gtest.h"
 #include "platform/named_event.h"
 #include "tests/test_support.h"
@@ -89,6 +90,10 @@ class FakeParts : public SystemParts {
 };
 
 struct FakeWindow : MainWindowView {
+  void SetVersionText(std::string_view) override {}
+  void SetInfoText(std::string_view text) override { info = text; }
+  void SetLinesText(std::string_view text) override { lines = text; }
+  std::string info, lines;
   void ApplyPosition(const TagMapCfg& saved) override { applied_x = saved.GetInt("WinX"); }
   void StorePosition(TagMapCfg* cfg) override { cfg->SetInt("WinX", 77); }
   int32_t applied_x = -2;
@@ -179,6 +184,9 @@ class FrameControllerTest : public ::testing::Test {
 TEST_F(FrameControllerTest, ShutdownRunsItsStepsInOrderOnce) {
   ASSERT_TRUE(StartFrame());
   EXPECT_EQ(controller_.version(), "Ver2.41-DjTup");
+  EXPECT_EQ(VersionText(), "Ver2.41-DjTup");
+  EXPECT_EQ(window_.lines, "总线数:4: 外:4, 内:0, 虚:0, Ip:0");
+  EXPECT_EQ(window_.info.size() >= 14, true) << window_.info;
   EXPECT_EQ(controller_.display_period_ms(), 100u);
   EXPECT_NE(ProcessMonitor(), nullptr);
   EXPECT_EQ(controller_.grid().RowCount(), 5);
@@ -286,6 +294,7 @@ TEST_F(FrameControllerTest, FailedBuildReportsAndEndsOnQuit) {
     ASSERT_TRUE(platform::SignalNamedEvent(platform::kQuitEventName));
     loop.join();
     EXPECT_EQ(status, kExitBuildFailed);
+    EXPECT_EQ(window.info, c.text);
     std::string log = MainLogOf(home.path());
     EXPECT_NE(log.find(c.text), std::string::npos) << log;
     EXPECT_NE(log.find("System Closed."), std::string::npos);
