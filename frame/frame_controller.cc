@@ -244,6 +244,13 @@ void FrameController::Shutdown() {
   DeleteDrive();
   WriteRawLog("delete pRemoteCtrl;");
   WriteRawLog("delete pMonitor;");
+  if (const int32_t left = parts_->AbandonedLines(); left > 0) {
+    // Lines that did not stop may still write to the table: it is left to
+    // them for the rest of the process.
+    LogAlwaysF("%d lines did not stop; the monitor table is kept for them.", left);
+    SetProcessMonitor(nullptr);
+    static_cast<void>(monitor_.release());
+  }
   DeleteMonitor();
   WriteRawLog("delete _logFp ...");
   CloseProcessLog();

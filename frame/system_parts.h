@@ -49,6 +49,8 @@ class SystemParts {
   virtual void BeginShutdown() = 0;
   // Stops every line and frees the drive (bounded waits).
   virtual void DeleteDrive() = 0;
+  // Lines whose threads outlived the drive's waits and still run.
+  virtual int32_t AbandonedLines() = 0;
 };
 
 }  // namespace frame

@@ -32,6 +32,7 @@ class BoardSystemParts : public frame::SystemParts {
   void StartReload() override;
   void BeginShutdown() override;
   void DeleteDrive() override;
+  int32_t AbandonedLines() override { return telephony::ReapAbandonedLines(0); }
 
  private:
   simboard::SimBoard* board_;

@@ -62,6 +62,9 @@ class FakeParts : public SystemParts {
     has_drive_ = false;
   }
 
+  int32_t AbandonedLines() override { return abandoned; }
+  int32_t abandoned = 0;
+
   void OpenGate() {
     std::lock_guard<std::mutex> lock(mu_);
     gate_open_ = true;
@@ -369,6 +372,22 @@ TEST_F(FrameControllerTest, CloseBoxHidesARunningProgramAndEndsAnInactiveOne) {
   EXPECT_FALSE(controller.Tick());
   controller.Shutdown();
   EXPECT_TRUE(controller.Tick());
+}
+
+// A line that did not stop within the drive's waits may still write to the
+// monitor table: the table is not freed under it.
+TEST_F(FrameControllerTest, MonitorTableIsKeptForLinesThatDidNotStop) {
+  ASSERT_TRUE(StartFrame());
+  parts_.OpenGate();
+  ASSERT_TRUE(controller_.JoinMainRun(5000));
+  TagMonitor* table = ProcessMonitor();
+  ASSERT_NE(table, nullptr);
+  parts_.abandoned = 1;
+  controller_.Shutdown();
+  EXPECT_EQ(ProcessMonitor(), nullptr);
+  table->SetCell("still here", 0, kCellRunInfo);  // no use after free
+  EXPECT_NE(MainLog().find("1 lines did not stop"), std::string::npos);
+  delete table;
 }
 
 TEST_F(FrameControllerTest, ReloadOnlyForAReadyDrive) {
