@@ -6,6 +6,7 @@
 
 #include "frame/log.h"
 #include "frame/log_writer.h"
+#include "frame/tcp_socket.h"
 #include "frame/version_text.h"
 #include "platform/clock.h"
 #include "platform/message_service.h"
@@ -41,8 +42,14 @@ FrameController::~FrameController() {
     parts_->BeginShutdown();
     main_run_.JoinFor(kMainRunJoinMs);
   }
+  DeleteRemote();
   DeleteMonitor();
   CloseEvents();
+}
+
+void FrameController::DeleteRemote() {
+  if (pass_) pass_->SetSummaryTarget(nullptr);
+  remote_.reset();
 }
 
 void FrameController::DeleteMonitor() {
@@ -115,6 +122,10 @@ void FrameController::Create() {
   monitor_->SetLineInfoSource(parts_->LineInfo());
   SetProcessMonitor(monitor_.get());
   LogAlways("TagMonitor() OK.");
+  remote_ = std::make_unique<TagRemoteCtrl>(lines.total, cfg_->monitor_port, cfg_->monitor_max_conn,
+                                            monitor_.get(), panel_);
+  LogAlways("TagRemoteCtrl().");
+  pass_->SetSummaryTarget(remote_.get());
   DispMonitor(&grid_);
   LogMsg("DispMonitor().");
   pass_->SetLineFacts(parts_->Facts());
@@ -243,6 +254,7 @@ void FrameController::Shutdown() {
   WriteRawLog("delete pTelDrive;");
   DeleteDrive();
   WriteRawLog("delete pRemoteCtrl;");
+  DeleteRemote();
   WriteRawLog("delete pMonitor;");
   if (const int32_t left = parts_->AbandonedLines(); left > 0) {
     // Lines that did not stop may still write to the table: it is left to
@@ -257,6 +269,7 @@ void FrameController::Shutdown() {
   log_opened_ = false;
   WriteRawLog("Close Ok.");
   CloseEvents();
+  TcpCleanup();
   WriteRawLog("Action = caFree;");
   ended_ = true;
 }

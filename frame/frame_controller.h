@@ -32,6 +32,7 @@
 #include "frame/main_window.h"
 #include "frame/monitor.h"
 #include "frame/monitor_grid.h"
+#include "frame/remote_ctrl.h"
 #include "frame/run_cfg.h"
 #include "frame/system_parts.h"
 #include "platform/named_event.h"
@@ -95,6 +96,11 @@ class FrameController {
   // Called by PostQuit (from any thread) so that a toolkit's loop runs a
   // Tick soon; it must not block. Set before Start.
   void SetWakeHook(std::function<void()> hook) { wake_hook_ = std::move(hook); }
+  // Where the monitor server shows its state (may stay null). Set before
+  // Start; it must outlive the controller.
+  void SetMonitorPanel(MonitorConnPanel* panel) { panel_ = panel; }
+  // The monitor server; null before Create and after the shutdown.
+  TagRemoteCtrl* remote() const { return remote_.get(); }
   int exit_status() const { return exit_status_; }
 
   // Posts the quit message; returns at once (any thread).
@@ -130,6 +136,7 @@ class FrameController {
   void WaitForDisplayPass();
   void DeleteDrive();
   void DeleteMonitor();
+  void DeleteRemote();
   void SavePost();
   void CloseEvents();
   // A quit request seen by the loop outside the display pass.
@@ -145,6 +152,8 @@ class FrameController {
   platform::NamedEvent quit_event_, show_event_;
   TagMonitorGrid grid_;
   std::unique_ptr<TagMonitor> monitor_;
+  std::unique_ptr<TagRemoteCtrl> remote_;
+  MonitorConnPanel* panel_ = nullptr;
   std::unique_ptr<DisplayPass> pass_;
   platform::Thread main_run_;
   std::mutex closing_mu_;       // orders the run thread's clearing and the shutdown

@@ -47,6 +47,17 @@ class MainWindowView {
   virtual void StorePosition(TagMapCfg* cfg) = 0;
 };
 
+// The main window's monitor-connection panel as the monitor server writes
+// it: unlike the calls above, from any thread.
+class MonitorConnPanel {
+ public:
+  virtual ~MonitorConnPanel() = default;
+  // The server's state and client count (GBK). Called from the server's
+  // threads as well as the constructing one: an implementation hands the
+  // text over to the window thread and never blocks.
+  virtual void ShowMonitorConn(std::string_view text) = 0;
+};
+
 class SummaryTarget {
  public:
   virtual ~SummaryTarget() = default;

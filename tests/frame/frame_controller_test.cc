@@ -1,5 +1,10 @@
 #include "frame/frame_controller.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <condition_variable>
 #include <filesystem>
@@ -112,6 +117,30 @@ struct FakeWindow : MainWindowView {
   std::atomic<int> shown{0};
 };
 
+// A loopback port nobody listens on at the moment.
+int FreePort() {
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof addr;
+  bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+  close(fd);
+  return ntohs(addr.sin_port);
+}
+
+bool CanConnect(int port) {
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  addr.sin_port = htons(static_cast<uint16_t>(port));
+  bool ok = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+  close(fd);
+  return ok;
+}
+
 // The main log of a folder: every dated file of "frame.log" together.
 std::string MainLogOf(const std::string& dir) {
   std::string all;
@@ -206,6 +235,7 @@ TEST_F(FrameControllerTest, ShutdownRunsItsStepsInOrderOnce) {
   EXPECT_EQ(ProcessMonitor(), nullptr);
 
   const std::vector<std::string> expected = {
+      "WSAStartup(WINSOCK_VERSION=0x202)", "WSAStartup OK.",
       "Create : MainRunThread..", "InitSystem() OK.", "new TagCtrlPages()...",
       "new TagCtrlPages() OK.",   "HasQuitEvent!",    "WMVtSysQuit()!", "isCloseing = true;",
       "delete pCtrlPages...",     "ModifyTrayIcon()...", "SavePost()...",
@@ -241,9 +271,10 @@ TEST_F(FrameControllerTest, QuitDuringHandOutStopsItBeforeTheDriveGoes) {
             (std::vector<std::string>{"build", "run begins", "begin shutdown", "run ends", "delete"}));
   EXPECT_TRUE(controller_.flags().closing.load());
   auto traces = RawTraces(home_.path());
-  ASSERT_GE(traces.size(), 6u);
-  EXPECT_EQ(traces[4], "Exit()!");
-  EXPECT_EQ(traces[5], "WMVtSysQuit()!");
+  auto exit = std::find(traces.begin(), traces.end(), "Exit()!");
+  ASSERT_NE(exit, traces.end());
+  ASSERT_NE(exit + 1, traces.end());
+  EXPECT_EQ(exit[1], "WMVtSysQuit()!");
 }
 
 // With LOAD_DELAY of 1000 or more the frame stays inactive until every
@@ -388,6 +419,38 @@ TEST_F(FrameControllerTest, MonitorTableIsKeptForLinesThatDidNotStop) {
   table->SetCell("still here", 0, kCellRunInfo);  // no use after free
   EXPECT_NE(MainLog().find("1 lines did not stop"), std::string::npos);
   delete table;
+}
+
+// The monitor server lives from the build to the shutdown's step for it,
+// receives the count text of every pass as its summary and shows its state
+// in the connection panel.
+TEST_F(FrameControllerTest, MonitorServerFromBuildToShutdown) {
+  struct Panel : MonitorConnPanel {
+    void ShowMonitorConn(std::string_view text) override {
+      std::lock_guard<std::mutex> lock(mu);
+      last = text;
+    }
+    std::mutex mu;
+    std::string last;
+  } panel;
+  const int port = FreePort();
+  WriteCfg("LANGUAGE_TYPE=EN\nMONITOR_MAX_CONN=2\nMONITOR_PORT=" + std::to_string(port) + "\n");
+  controller_.SetMonitorPanel(&panel);
+  ASSERT_TRUE(StartFrame());
+  ASSERT_NE(controller_.remote(), nullptr);
+  EXPECT_TRUE(controller_.remote()->running());
+  {
+    std::lock_guard<std::mutex> lock(panel.mu);
+    EXPECT_EQ(panel.last, "MonitorServer Running, Conn Num: 0");
+  }
+  parts_.OpenGate();
+  ASSERT_TRUE(controller_.JoinMainRun(5000));
+  EXPECT_FALSE(controller_.Tick());
+  EXPECT_EQ(controller_.remote()->Summary(), "Connected:0.0: Ex:0.0, In:0, Vir:0, Ip:0.0");
+  controller_.Shutdown();
+  EXPECT_EQ(controller_.remote(), nullptr);
+  EXPECT_FALSE(CanConnect(port));
+  EXPECT_NE(MainLog().find("TagRemoteCtrl()."), std::string::npos);
 }
 
 TEST_F(FrameControllerTest, ReloadOnlyForAReadyDrive) {
