@@ -1,7 +1,11 @@
 // The program as a user runs it: vttel started headless in a folder of its
 // own (VTTEL_HOME) with its own runtime folder, stopped by vttelctl or a
 // signal, a second copy refused, a call placed by tools/simboard.py.
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -26,6 +30,7 @@ using testing_support::WriteFile;
 const std::string kVttel = std::string(VTTEL_PROGRAM_DIR) + "/vttel";
 const std::string kVttelctl = std::string(VTTEL_TOOLS_DIR) + "/vttelctl";
 const std::string kSimboardPy = std::string(VTTEL_SOURCE_DIR) + "/tools/simboard.py";
+const std::string kMonitorPy = std::string(VTTEL_SOURCE_DIR) + "/tools/monitor_client.py";
 
 // Exit statuses of vttel.
 constexpr int kSecondCopy = 255;  // -1
@@ -68,12 +73,11 @@ int RunToEnd(const std::string& program, const std::vector<std::string>& args,
 // scripts, with the process's own runtime folder.
 class VttelTest : public ::testing::Test {
  public:
-  void WriteProgramFolder(const std::string& lines) {
+  void WriteProgramFolder(const std::string& lines, const std::string& monitor = "MONITOR_MAX_CONN=0\n") {
     WriteFile(home_.File("VtTelRun.cfg"),
               "IS_SHOW_FORM=no\nLANGUAGE_TYPE=EN\nIS_WRITE_LOG=2\nIS_IMMEDIATE_LOG=1\n"
-              "LOG_FILE=vttel.log\nDISP_DELAY=100\nLOAD_DELAY=20\nVIR_LINES_NUM=0\n"
-              "MONITOR_MAX_CONN=0\n" +
-                  lines);
+              "LOG_FILE=vttel.log\nDISP_DELAY=100\nLOAD_DELAY=20\nVIR_LINES_NUM=0\n" +
+                  monitor + lines);
     WriteFile(home_.File("SimBoard.ini"), "Trunks=1\nStrict=1\n");
     WriteFile(home_.File("Card.ini"), "CONF=NO\nFAX=NO\n");
     WriteFile(home_.File("answer.vts"), kAnswerScript);
@@ -225,6 +229,61 @@ TEST_F(VttelTest, AnswersACallPlacedThroughTheBoardSocket) {
   ASSERT_EQ(py({"wait", "RELEASE", "E0", "10000"}, &released), 0) << released;
   // The key ended the wait, not the 20 s time-out.
   EXPECT_LT(std::chrono::steady_clock::now() - keyed, std::chrono::seconds(8));
+  EXPECT_EQ(Ctl("quit"), 0);
+  EXPECT_EQ(vttel_.Wait(kQuitMs), 0);
+}
+
+// A loopback port nobody listens on at the moment.
+int FreePort() {
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof addr;
+  bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+  close(fd);
+  return ntohs(addr.sin_port);
+}
+
+// A monitoring client (tools/monitor_client.py) watches the running
+// program: every line's cells in Chinese, "运行" while a line waits and
+// "连通" once a call placed through the board is answered; the summary
+// counts it. With no client allowed no port is open.
+TEST_F(VttelTest, MonitorClientSeesLinesAndACall) {
+  const int port = FreePort();
+  WriteProgramFolder("0-1=answer.vts\n", "LANGUAGE_TYPE=CN\nMONITOR_MAX_CONN=2\nMONITOR_PORT=" +
+                                             std::to_string(port) + "\n");
+  ASSERT_TRUE(Start());
+  ASSERT_TRUE(WaitForRaw("1 Loaded."));
+  SpawnedProgram watch;
+  ASSERT_TRUE(watch.Start("/usr/bin/python3", {kMonitorPy, "--port", std::to_string(port), "--count",
+                                               "40", "--interval", "0.25"}));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  std::string out;
+  ASSERT_EQ(RunToEnd("/usr/bin/python3", {kSimboardPy, "call", "E0", "13900000000", "8001"}, &out), 0)
+      << out;
+  ASSERT_EQ(RunToEnd("/usr/bin/python3", {kSimboardPy, "wait", "ANSWER", "E0", "10000"}, &out), 0)
+      << out;
+  ASSERT_EQ(watch.Wait(30000), 0) << watch.stderr_text();
+  const std::string seen = watch.stdout_text();
+  EXPECT_NE(seen.find("update lines=30 "), std::string::npos) << seen;
+  EXPECT_NE(seen.find(Utf8(u8"cell 0 2 0 15 运行")), std::string::npos) << seen;
+  EXPECT_NE(seen.find(Utf8(u8"cell 0 2 1 14 连通")), std::string::npos) << seen;
+  EXPECT_NE(seen.find(Utf8(u8"cell 1 1 ")), std::string::npos) << seen;
+  EXPECT_NE(seen.find(Utf8(u8"summary 连通数:1.0: 外:1.0, 内:0, 虚:0, Ip:0.0")), std::string::npos)
+      << seen;
+  EXPECT_EQ(Ctl("quit"), 0);
+  EXPECT_EQ(vttel_.Wait(kQuitMs), 0);
+}
+
+TEST_F(VttelTest, NoMonitorPortWithoutClientsAllowed) {
+  const int port = FreePort();
+  WriteProgramFolder("0-1=answer.vts\n", "MONITOR_MAX_CONN=0\nMONITOR_PORT=" + std::to_string(port) + "\n");
+  ASSERT_TRUE(Start());
+  ASSERT_TRUE(WaitForRaw("1 Loaded."));
+  std::string out;
+  EXPECT_EQ(RunToEnd("/usr/bin/python3", {kMonitorPy, "--port", std::to_string(port)}, &out), 2) << out;
   EXPECT_EQ(Ctl("quit"), 0);
   EXPECT_EQ(vttel_.Wait(kQuitMs), 0);
 }
