@@ -18,6 +18,12 @@ class TagTelBasic;
 class ScriptStore {
  public:
   virtual ~ScriptStore() = default;
+  // The line is told to stop (its script's quit request was raised): a
+  // store whose statements may block wakes them here. Called from any
+  // thread while the script lives, concurrently with the line's own thread
+  // using the store: a store that acts on it guards its state with a lock
+  // of its own. Must not block.
+  virtual void OnStop() {}
 };
 
 // Slots, in the order the destructor gives them up after the statements

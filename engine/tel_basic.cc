@@ -135,6 +135,14 @@ void TagTelBasic::CreateStores() {
 
 void TagTelBasic::DeleteStore(StoreSlot slot) { stores_[static_cast<size_t>(slot)].reset(); }
 
+void TagTelBasic::SetQuit(uint8_t flag) {
+  quitRequest.store(flag, std::memory_order_relaxed);
+  if (flag == 0) return;
+  for (const auto& s : stores_) {
+    if (s != nullptr) s->OnStop();
+  }
+}
+
 int32_t TagTelBasic::AddVariable(TagVar* variable) {
   allVariables.push_back(variable);
   variableCount = allVariables.count();

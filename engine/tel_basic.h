@@ -15,7 +15,8 @@
 // Thread rules: built, run and deleted on its line's threads. Other
 // threads only set the single-byte flags quitRequest, stopped, endRun,
 // reloadRequest, stepMode and stepRelease (atomics), which the run loop
-// polls.
+// polls; raising quitRequest through SetQuit also calls the stores'
+// OnStop on the calling thread (the stores lock what they touch there).
 #ifndef VTTEL_ENGINE_TEL_BASIC_H_
 #define VTTEL_ENGINE_TEL_BASIC_H_
 
@@ -273,7 +274,9 @@ class TagTelBasic : public ScriptFunction {
   void SetPruneFunctions(int32_t v) { pruneFunctions = v; }
   void SetSndExt(std::string_view ext) { voiceExt.assign(ext); }
   int32_t SetPlayToFile(uint8_t flag);
-  void SetQuit(uint8_t flag) { quitRequest.store(flag, std::memory_order_relaxed); }
+  // Raises (non-zero) or clears the quit request; raising it also tells
+  // every store of this script (OnStop), from the calling thread.
+  void SetQuit(uint8_t flag);
   bool IsQuit() const { return quitRequest.load(std::memory_order_relaxed) != 0; }
   void SetReload(uint8_t flag);
   bool IsReloadPending() const;

@@ -127,7 +127,7 @@ int PollPending(TcpConnectState* state, int* connected) {
     close(s);
     return kTcpPollError;
   }
-  if (false) {
+  if (!ConnectSucceeded(s)) {
     // Refused or unreachable: drop this attempt; the next step starts a
     // fresh one, so only the caller's time-out ends the wait.
     close(s);

@@ -2,6 +2,7 @@
 
 #include "services/encoding_statements.h"
 #include "services/string_statements.h"
+#include "services/tcp_statements.h"
 #include "services/time_statements.h"
 
 namespace services {
@@ -10,6 +11,7 @@ void RegisterServiceStatements() {
   RegisterStringStatements();
   RegisterEncodingStatements();
   RegisterTimeStatements();
+  RegisterTcpStatements();
 }
 
 }  // namespace services

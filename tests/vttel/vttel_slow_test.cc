@@ -1,11 +1,7 @@
 // The program as a user runs it: vttel started headless in a folder of its
 // own (VTTEL_HOME) with its own runtime folder, stopped by vttelctl or a
 // signal, a second copy refused, a call placed by tools/simboard.py.
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -16,112 +12,10 @@
 
 #include "gtest/gtest.h"
 #include "platform/named_event.h"
-#include "tests/platform/spawned_program.h"
-#include "tests/test_support.h"
+#include "tests/vttel/vttel_fixture.h"
 
+namespace vttel_test {
 namespace {
-
-using testing_support::ReadFile;
-using testing_support::ScopedEnv;
-using testing_support::SpawnedProgram;
-using testing_support::TempDir;
-using testing_support::WriteFile;
-
-const std::string kVttel = std::string(VTTEL_PROGRAM_DIR) + "/vttel";
-const std::string kVttelctl = std::string(VTTEL_TOOLS_DIR) + "/vttelctl";
-const std::string kSimboardPy = std::string(VTTEL_SOURCE_DIR) + "/tools/simboard.py";
-const std::string kMonitorPy = std::string(VTTEL_SOURCE_DIR) + "/tools/monitor_client.py";
-
-// Exit statuses of vttel.
-constexpr int kSecondCopy = 255;  // -1
-constexpr int kBuildFailed = 1;
-constexpr int kNoProgramFolder = 2;
-// Longest a shutdown may take: the line drive waits up to 35 s for lines
-// that do not stop, ours stop at once.
-constexpr int kQuitMs = 20000;
-
-// A line script that answers a call, waits for one key and hangs up.
-constexpr char kAnswerScript[] =
-    "WaitRing(1)\n"
-    "key = \"\"\n"
-    "GetKeys(key, 1, 20)\n"
-    "Hangup()\n";
-
-// Text as the console shows it (the program writes UTF-8 to stderr).
-std::string Utf8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
-
-bool WaitFor(const std::function<bool()>& done, int ms) {
-  for (int waited = 0; waited < ms; waited += 20) {
-    if (done()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return done();
-}
-
-// Runs a program (args without the program itself) to its end and returns
-// its exit status.
-int RunToEnd(const std::string& program, const std::vector<std::string>& args,
-             std::string* out = nullptr, int ms = 15000) {
-  SpawnedProgram p;
-  if (!p.Start(program, args)) return SpawnedProgram::kTimedOut;
-  int status = p.Wait(ms);
-  if (out != nullptr) *out = p.stdout_text() + p.stderr_text();
-  return status;
-}
-
-// A program folder for vttel: run configuration, board, card options and
-// scripts, with the process's own runtime folder.
-class VttelTest : public ::testing::Test {
- public:
-  void WriteProgramFolder(const std::string& lines, const std::string& monitor = "MONITOR_MAX_CONN=0\n") {
-    WriteFile(home_.File("VtTelRun.cfg"),
-              "IS_SHOW_FORM=no\nLANGUAGE_TYPE=EN\nIS_WRITE_LOG=2\nIS_IMMEDIATE_LOG=1\n"
-              "LOG_FILE=vttel.log\nDISP_DELAY=100\nLOAD_DELAY=20\nVIR_LINES_NUM=0\n" +
-                  monitor + lines);
-    WriteFile(home_.File("SimBoard.ini"), "Trunks=1\nStrict=1\n");
-    WriteFile(home_.File("Card.ini"), "CONF=NO\nFAX=NO\n");
-    WriteFile(home_.File("answer.vts"), kAnswerScript);
-  }
-  TempDir home_, runtime_;
-
- protected:
-  void SetUp() override { WriteProgramFolder("0-1=answer.vts\n"); }
-
-  bool Start() { return vttel_.Start(kVttel, {}); }
-  std::string MainLog() const {
-    std::string all;
-    for (const auto& entry : std::filesystem::directory_iterator(home_.path())) {
-      if (entry.path().filename().string().rfind("vttel", 0) == 0) {
-        all += ReadFile(entry.path().string()).value_or("");
-      }
-    }
-    return all;
-  }
-  std::string RawLog() const { return ReadFile(home_.File("RawLog.txt")).value_or(""); }
-  bool WaitForLog(const std::string& text, int ms = 15000) {
-    return WaitFor([&] { return MainLog().find(text) != std::string::npos; }, ms);
-  }
-  bool WaitForRaw(const std::string& text, int ms = 15000) {
-    return WaitFor([&] { return RawLog().find(text) != std::string::npos; }, ms);
-  }
-  // Every text appears in the raw trace log, each after the one before.
-  void ExpectRawInOrder(const std::vector<std::string>& texts) {
-    const std::string raw = RawLog();
-    size_t at = 0;
-    for (const std::string& text : texts) {
-      size_t found = raw.find("[" + text + "]", at);
-      ASSERT_NE(found, std::string::npos) << "missing after offset " << at << ": " << text;
-      at = found;
-    }
-  }
-  int Ctl(const std::string& what) { return RunToEnd(kVttelctl, {what}); }
-
-  ScopedEnv home_env_{"VTTEL_HOME", home_.path()};
-  ScopedEnv runtime_env_{"XDG_RUNTIME_DIR", runtime_.path()};
-  ScopedEnv headless_{"VTTEL_HEADLESS", std::string("1")};
-  ScopedEnv socket_env_{"SIMBOARD_SOCKET", home_.File("simboard.sock")};
-  SpawnedProgram vttel_;
-};
 
 // Start, a refused second copy whose show request reaches the first, and
 // the quit request: the shutdown in its order, the log closed.
@@ -214,36 +108,20 @@ TEST_F(VttelTest, MissingProgramFolderIsRefused) {
 // answers, takes a key and hangs up.
 TEST_F(VttelTest, AnswersACallPlacedThroughTheBoardSocket) {
   ASSERT_TRUE(Start());
-  ASSERT_TRUE(WaitForRaw("1 Loaded."));
-  auto py = [](const std::vector<std::string>& words, std::string* out = nullptr) {
-    std::vector<std::string> args = {kSimboardPy};
-    args.insert(args.end(), words.begin(), words.end());
-    return RunToEnd("/usr/bin/python3", args, out, 30000);
-  };
-  ASSERT_EQ(py({"call", "E0", "13900000000", "8001"}), 0);
-  std::string answered;
-  ASSERT_EQ(py({"wait", "ANSWER", "E0", "10000"}, &answered), 0) << answered;
-  const auto keyed = std::chrono::steady_clock::now();
-  ASSERT_EQ(py({"keys", "E0", "5"}), 0);
-  std::string released;
-  ASSERT_EQ(py({"wait", "RELEASE", "E0", "10000"}, &released), 0) << released;
-  // The key ended the wait, not the 20 s time-out.
-  EXPECT_LT(std::chrono::steady_clock::now() - keyed, std::chrono::seconds(8));
+  ASSERT_TRUE(WaitForRun(0)) << MainLog();
+  // The key ends the wait, not the script's 20 s time-out.
+  std::string out;
+  EXPECT_EQ(FarEnd("c.call('E0', '13900000000', '8001')\n"
+                   "need(c.wait('ANSWER', 'E0', 10000), 'answer')\n"
+                   "keyed = time.time()\n"
+                   "c.keys('E0', '5')\n"
+                   "need(c.wait('RELEASE', 'E0', 10000), 'release')\n"
+                   "need(time.time() - keyed < 8, 'release before the time-out')\n",
+                   &out),
+            0)
+      << out;
   EXPECT_EQ(Ctl("quit"), 0);
   EXPECT_EQ(vttel_.Wait(kQuitMs), 0);
-}
-
-// A loopback port nobody listens on at the moment.
-int FreePort() {
-  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-  close(fd);
-  return ntohs(addr.sin_port);
 }
 
 // A monitoring client (tools/monitor_client.py) watches the running
@@ -255,15 +133,16 @@ TEST_F(VttelTest, MonitorClientSeesLinesAndACall) {
   WriteProgramFolder("0-1=answer.vts\n", "LANGUAGE_TYPE=CN\nMONITOR_MAX_CONN=2\nMONITOR_PORT=" +
                                              std::to_string(port) + "\n");
   ASSERT_TRUE(Start());
-  ASSERT_TRUE(WaitForRaw("1 Loaded."));
+  ASSERT_TRUE(WaitForRun(0)) << MainLog();
   SpawnedProgram watch;
   ASSERT_TRUE(watch.Start("/usr/bin/python3", {kMonitorPy, "--port", std::to_string(port), "--count",
                                                "40", "--interval", "0.25"}));
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
   std::string out;
-  ASSERT_EQ(RunToEnd("/usr/bin/python3", {kSimboardPy, "call", "E0", "13900000000", "8001"}, &out), 0)
-      << out;
-  ASSERT_EQ(RunToEnd("/usr/bin/python3", {kSimboardPy, "wait", "ANSWER", "E0", "10000"}, &out), 0)
+  ASSERT_EQ(FarEnd("c.call('E0', '13900000000', '8001')\n"
+                   "need(c.wait('ANSWER', 'E0', 10000), 'answer')\n",
+                   &out),
+            0)
       << out;
   ASSERT_EQ(watch.Wait(30000), 0) << watch.stderr_text();
   const std::string seen = watch.stdout_text();
@@ -289,3 +168,4 @@ TEST_F(VttelTest, NoMonitorPortWithoutClientsAllowed) {
 }
 
 }  // namespace
+}  // namespace vttel_test
