@@ -14,7 +14,7 @@ JOBS="$(nproc 2>/dev/null || echo 2)"
 PACKAGES=(
   g++ cmake ninja-build pkg-config ccache python3
   libgtest-dev libgmock-dev libbenchmark-dev
-  libpcre2-dev locales sox
+  libpcre2-dev locales sox qt6-base-dev xvfb fonts-wqy-microhei
 )
 # What only the demo needs: its voices are spoken by espeak-ng.
 RUN_PACKAGES=(espeak-ng)

@@ -37,6 +37,14 @@ class BusyGuard {
   FrameFlags* flags_;
 };
 
+// A line whose script did not compile. Its status word does not always
+// say so ("加载不成功" after a load, "Initialize failed." in English mode
+// set no state), so the line's own compile result is asked.
+bool ScriptFailed(TagMonitor& monitor, int line) {
+  LineInfoSource* source = monitor.Source();
+  return source != nullptr && source->HasScript(line) && source->CompileResult(line) != 0;
+}
+
 }  // namespace
 
 DisplayOptions DisplayOptionsFrom(const TagRunCfg& cfg) {
@@ -140,7 +148,7 @@ bool DisplayPass::UpdateLine(TagMonitor& monitor, int line) {
   if (blocked == 0) UpdateConnected(monitor, line);
   // A blocked trunk stays a problem for as long as it is blocked.
   if (trunk_first) return monitor.Blocked(line) != 0;
-  return state == kStateInitError || state == kStateEnded;
+  return state == kStateInitError || state == kStateEnded || ScriptFailed(monitor, line);
 }
 
 void DisplayPass::UpdateConnected(TagMonitor& monitor, int line) {

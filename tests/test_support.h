@@ -54,6 +54,9 @@ std::optional<std::string> ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 
+// A loopback TCP port nobody listens on at the moment of the call.
+int FreeLoopbackPort();
+
 }  // namespace testing_support
 
 #endif  // VTTEL_TESTS_TEST_SUPPORT_H_

@@ -26,6 +26,14 @@ int32_t BoardSystemParts::RunAllLines(std::string_view cfg_file) {
   return drive != nullptr ? drive->RunAllLines(cfg_file) : telephony::kRunShuttingDown;
 }
 
+bool BoardSystemParts::HangupLine(int32_t line) {
+  if (!drive_ || drive_->status.load() != telephony::kDriveReady) return false;
+  telephony::TagTelLine* rec = drive_->Line(line);
+  if (rec == nullptr) return false;
+  rec->call().Hangup();
+  return true;
+}
+
 void BoardSystemParts::StartReload() {
   if (drive_) drive_->StartReload();
 }

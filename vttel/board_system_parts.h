@@ -33,6 +33,9 @@ class BoardSystemParts : public frame::SystemParts {
   void BeginShutdown() override;
   void DeleteDrive() override;
   int32_t AbandonedLines() override { return telephony::ReapAbandonedLines(0); }
+  // The window's "Hangup": tells the line's call to hang up when the line
+  // exists and the drive is ready; false otherwise. Window thread.
+  bool HangupLine(int32_t line);
 
  private:
   simboard::SimBoard* board_;

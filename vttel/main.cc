@@ -4,17 +4,20 @@
 // drive on the simulated board, the monitor table, the main run thread),
 // runs the display pass every DISP_DELAY ms and takes everything down again
 // on "VtTel Quit" (vttelctl quit), a script's "Exit(", or the end of the
-// user's session (SIGTERM, SIGINT, SIGHUP). Without a window toolkit the
-// main window is log-only and messages go to the console service.
+// user's session (SIGTERM, SIGINT, SIGHUP). The main window is the Qt one;
+// without a display (or with VTTEL_HEADLESS=1) it runs on Qt's offscreen
+// platform and messages go to the console service.
 //
 // The program's directory is the folder of the executable, or VTTEL_HOME
 // when set (it must exist); the program changes into it at start and finds
 // "VtTelRun.cfg", "Card.ini", "SimBoard.ini", the scripts and its logs there.
 #include <signal.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "engine/control_compile.h"
@@ -24,24 +27,24 @@
 #include "frame/frame_controller.h"
 #include "frame/log.h"
 #include "frame/run_cfg.h"
+#include "gui/qt_program.h"
 #include "platform/instance_lock.h"
 #include "regex/limits.h"
 #include "services/service_statements.h"
 #include "simboard/sim_board.h"
 #include "telephony/telephony_statements.h"
 #include "vttel/board_system_parts.h"
-#include "vttel/log_window.h"
 
 namespace {
 
 constexpr int kExitNoProgramDir = 2;
 
-frame::FrameController* active_controller = nullptr;
+std::atomic<frame::FrameController*> active_controller{nullptr};
 
 void OnSessionEnd(int) { frame::FrameController::RequestQuitFromSignal(); }
 
 void OnScriptExit(int32_t) {
-  if (frame::FrameController* controller = active_controller) controller->Exit();
+  if (frame::FrameController* controller = active_controller.load()) controller->Exit();
 }
 
 void InstallSignalHandlers() {
@@ -77,7 +80,7 @@ void RegisterStatements() {
 
 }  // namespace
 
-int main(int /*argc*/, char** argv) {
+int main(int argc, char** argv) {
   const std::string home = ProgramDirectory(argv[0]);
   if (home.empty()) {
     const char* named = std::getenv("VTTEL_HOME");
@@ -94,28 +97,29 @@ int main(int /*argc*/, char** argv) {
 
   simboard::SimBoard board(simboard::SimBoard::LoadConfig(home));
   vttel::BoardSystemParts parts(&board);
-  vttel::LogWindow window;
-  frame::FrameController controller(&parts, &window, &frame::RunCfg(), &form_pos);
-  window.SetPostQuit([&controller] { controller.PostQuit(); });
-  // The lines' status words and statements go to the monitor table.
-  engine::MonitorRunObserver observer(&controller.flags().closing);
-  engine::SetRunObserver(&observer);
-
   std::string error;
   const bool control = board.StartControl(error);
   regex::SetLimitLogger([](std::string_view text) { frame::LogAlways(text); });
-  active_controller = &controller;
-  engine::SetExitHandler(&OnScriptExit);
-  if (!controller.Start(home)) {
-    std::fprintf(stderr, "vttel: cannot create the named events\n");
-    return 1;
-  }
-  if (!control) frame::LogAlwaysF("simboard control socket: %s", error.c_str());
-  std::fprintf(stderr, "vttel: running in %s (vttelctl quit stops it)\n", home.c_str());
 
-  const int status = controller.RunMessageLoop();
-  engine::SetRunObserver(nullptr);
-  engine::SetExitHandler(nullptr);
-  active_controller = nullptr;
-  return status;
+  gui::QtProgram program;
+  program.parts = &parts;
+  program.cfg = &frame::RunCfg();
+  program.form_pos = &form_pos;
+  program.program_dir = home;
+  program.hangup = [&parts](int line) { parts.HangupLine(line); };
+  // The lines' status words and statements go to the monitor table.
+  std::unique_ptr<engine::MonitorRunObserver> observer;
+  program.attach = [&observer](frame::FrameController* controller) {
+    active_controller.store(controller);
+    engine::SetExitHandler(controller != nullptr ? &OnScriptExit : nullptr);
+    if (controller != nullptr) {
+      observer = std::make_unique<engine::MonitorRunObserver>(&controller->flags().closing);
+    }
+    engine::SetRunObserver(controller != nullptr ? observer.get() : nullptr);
+  };
+  program.started = [&] {
+    if (!control) frame::LogAlwaysF("simboard control socket: %s", error.c_str());
+    std::fprintf(stderr, "vttel: running in %s (vttelctl quit stops it)\n", home.c_str());
+  };
+  return gui::RunQtProgram(argc, argv, program);
 }

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -176,6 +177,45 @@ TEST_F(DisplayPassTest, EndedAndFailedLinesAreProblems) {
   pass_->Run();
   ASSERT_EQ(window_.tray.size(), 2u);
   EXPECT_EQ(window_.tray[1].icon, kTrayIconOk);
+}
+
+// Lines with a script whose compile failed, as the line drive answers.
+struct FailedScripts : LineInfoSource {
+  bool DriveReady() override { return true; }
+  std::string LineName(int) override { return "L"; }
+  bool HasScript(int line) override { return line != kNoScriptLine; }
+  std::string ScriptFileName(int) override { return "a.vts"; }
+  int CompileResult(int line) override { return failed.count(line) != 0 ? -3 : 0; }
+  bool KeyDisplayMode(int, int*) override { return false; }
+  std::string StatementText(int, int32_t) override { return {}; }
+  static constexpr int kNoScriptLine = 5;
+  std::set<int> failed;
+};
+
+// A failed load leaves a status word without a state ("加载不成功" after
+// "加载...", or "Initialize failed." in English mode): the line is a
+// problem all the same, for as long as its script stays failed.
+TEST_F(DisplayPassTest, LineWhoseScriptFailedToLoadIsAProblem) {
+  FailedScripts scripts;
+  monitor_.SetLineInfoSource(&scripts);
+  for (const char* word : {"加载不成功", "Initialize failed."}) {
+    SCOPED_TRACE(word);
+    window_.tray.clear();
+    SetLineStatus(12, "加载...");
+    SetLineStatus(12, word);
+    scripts.failed = {12};
+    pass_->Run();
+    ASSERT_EQ(window_.tray.size(), 1u);
+    EXPECT_EQ(window_.tray[0].icon, kTrayIconProblem);
+    pass_->Run();
+    EXPECT_EQ(window_.tray.size(), 1u);  // still failed: no return to normal
+    scripts.failed.clear();  // reloaded with a good script
+    SetLineStatus(12, "运行");
+    pass_->Run();
+    ASSERT_EQ(window_.tray.size(), 2u);
+    EXPECT_EQ(window_.tray[1].icon, kTrayIconOk);
+  }
+  monitor_.SetLineInfoSource(nullptr);
 }
 
 TEST_F(DisplayPassTest, TalkTimeAdvancesAndCallEndRestoresRunning) {

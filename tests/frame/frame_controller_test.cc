@@ -117,19 +117,6 @@ struct FakeWindow : MainWindowView {
   std::atomic<int> shown{0};
 };
 
-// A loopback port nobody listens on at the moment.
-int FreePort() {
-  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-  close(fd);
-  return ntohs(addr.sin_port);
-}
-
 bool CanConnect(int port) {
   int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in addr{};
@@ -433,7 +420,7 @@ TEST_F(FrameControllerTest, MonitorServerFromBuildToShutdown) {
     std::mutex mu;
     std::string last;
   } panel;
-  const int port = FreePort();
+  const int port = testing_support::FreeLoopbackPort();
   WriteCfg("LANGUAGE_TYPE=EN\nMONITOR_MAX_CONN=2\nMONITOR_PORT=" + std::to_string(port) + "\n");
   controller_.SetMonitorPanel(&panel);
   ASSERT_TRUE(StartFrame());

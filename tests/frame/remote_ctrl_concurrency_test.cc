@@ -19,21 +19,10 @@
 
 #include "frame/monitor.h"
 #include "frame/monitor_update.h"
+#include "tests/test_support.h"
 
 namespace frame {
 namespace {
-
-int FreePort() {
-  int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t len = sizeof a;
-  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-  ::close(s);
-  return ntohs(a.sin_port);
-}
 
 int Connect(int port, const char* from) {
   int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -89,7 +78,7 @@ void ReadAndCheck(int fd, int ms, std::string* pending, std::atomic<int>* update
 }
 
 TEST(RemoteCtrlConcurrencyTest, ClientsComingAndGoingWhileEverythingChanges) {
-  const int port = FreePort();
+  const int port = testing_support::FreeLoopbackPort();
   TagMonitor monitor(60);
   TagRemoteCtrl server(monitor.LineCount(), port, 3, &monitor, nullptr);
   ASSERT_TRUE(server.running());

@@ -40,19 +40,6 @@ long MillisSince(Clock::time_point start) {
       std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
 }
 
-// A port that nothing listens on right now.
-int FreePort() {
-  int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t len = sizeof a;
-  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-  ::close(s);
-  return ntohs(a.sin_port);
-}
-
 class RecordingPanel : public MonitorConnPanel {
  public:
   void ShowMonitorConn(std::string_view text) override {
@@ -214,7 +201,7 @@ void FillFull(TagMonitor& m, char fill) {
 
 class RemoteCtrlTest : public ::testing::Test {
  protected:
-  void SetUp() override { port_ = FreePort(); }
+  void SetUp() override { port_ = testing_support::FreeLoopbackPort(); }
 
   std::unique_ptr<TagRemoteCtrl> Start(int limit, int lines = 4) {
     if (monitor_ == nullptr) monitor_ = std::make_unique<TagMonitor>(lines);

@@ -40,7 +40,7 @@ class MonitorE2eTest : public VttelTest {
  protected:
   // A monitor server for `max_conn` clients on a free port, Chinese texts.
   void WriteMonitorFolder(const std::string& lines, int max_conn, int trunks = 1) {
-    port_ = FreePort();
+    port_ = testing_support::FreeLoopbackPort();
     WriteProgramFolder(lines,
                        "LANGUAGE_TYPE=CN\nLOAD_DELAY=5\nMONITOR_MAX_CONN=" + std::to_string(max_conn) +
                            "\nMONITOR_PORT=" + std::to_string(port_) + "\n",

@@ -73,19 +73,6 @@ inline int RunToEnd(const std::string& program, const std::vector<std::string>& 
   return status;
 }
 
-// A loopback port nobody listens on at the moment.
-inline int FreePort() {
-  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-  close(fd);
-  return ntohs(addr.sin_port);
-}
-
 // A program folder for vttel: run configuration, board, card options and
 // scripts, with the process's own runtime folder.
 class VttelTest : public ::testing::Test {

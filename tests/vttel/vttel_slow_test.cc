@@ -129,7 +129,7 @@ TEST_F(VttelTest, AnswersACallPlacedThroughTheBoardSocket) {
 // "连通" once a call placed through the board is answered; the summary
 // counts it. With no client allowed no port is open.
 TEST_F(VttelTest, MonitorClientSeesLinesAndACall) {
-  const int port = FreePort();
+  const int port = testing_support::FreeLoopbackPort();
   WriteProgramFolder("0-1=answer.vts\n", "LANGUAGE_TYPE=CN\nMONITOR_MAX_CONN=2\nMONITOR_PORT=" +
                                              std::to_string(port) + "\n");
   ASSERT_TRUE(Start());
@@ -157,7 +157,7 @@ TEST_F(VttelTest, MonitorClientSeesLinesAndACall) {
 }
 
 TEST_F(VttelTest, NoMonitorPortWithoutClientsAllowed) {
-  const int port = FreePort();
+  const int port = testing_support::FreeLoopbackPort();
   WriteProgramFolder("0-1=answer.vts\n", "MONITOR_MAX_CONN=0\nMONITOR_PORT=" + std::to_string(port) + "\n");
   ASSERT_TRUE(Start());
   ASSERT_TRUE(WaitForRaw("1 Loaded."));

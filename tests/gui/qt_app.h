@@ -1,0 +1,22 @@
+// The one QApplication of a gui test binary, on Qt's offscreen platform.
+#ifndef VTTEL_TESTS_GUI_QT_APP_H_
+#define VTTEL_TESTS_GUI_QT_APP_H_
+
+#include <QApplication>
+#include <cstdlib>
+
+namespace gui_test {
+
+inline QApplication& TestApp() {
+  static int argc = 1;
+  static char name[] = "gui_tests";
+  static char* argv[] = {name, nullptr};
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  // Kept for the whole run: widgets of static tests never outlive it.
+  static QApplication* app = new QApplication(argc, argv);
+  return *app;
+}
+
+}  // namespace gui_test
+
+#endif  // VTTEL_TESTS_GUI_QT_APP_H_
