@@ -1,5 +1,6 @@
 #include "platform/clock.h"
 
+#include <cerrno>
 #include <ctime>
 #include <sys/time.h>
 #include <time.h>
@@ -13,6 +14,14 @@ namespace {
 
 // A stop flag is looked at this often while sleeping.
 constexpr uint32_t kStopPollMs = 5;
+constexpr uint64_t kNanosPerMilli = 1000000;
+constexpr uint64_t kNanosPerSecond = 1000000000;
+
+uint64_t MonotonicNanos() {
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<uint64_t>(ts.tv_sec) * kNanosPerSecond + static_cast<uint64_t>(ts.tv_nsec);
+}
 
 std::atomic<Clock*>& InstalledClock() {
   static RealClock real;
@@ -30,11 +39,7 @@ int DaysInMonth(int y, int m) {
 }  // namespace
 
 uint32_t RealClock::TickCount() {
-  timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u +
-                static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
-  return static_cast<uint32_t>(ms);
+  return static_cast<uint32_t>(MonotonicNanos() / kNanosPerMilli);
 }
 
 WallTime RealClock::Now() {
@@ -63,6 +68,22 @@ bool RealClock::Sleep(uint32_t ms, const std::atomic<bool>* stop) {
   }
 }
 
+void RealClock::SleepUntil(uint32_t tick) {
+  const uint64_t now_ms = MonotonicNanos() / kNanosPerMilli;
+  const int32_t ahead = static_cast<int32_t>(tick - static_cast<uint32_t>(now_ms));
+  if (ahead <= 0) return;
+  // The absolute deadline is the same instant for every thread that sleeps
+  // until this tick, so the kernel wakes them from one timer expiry.
+  const uint64_t deadline = (now_ms + static_cast<uint64_t>(ahead)) * kNanosPerMilli;
+  timespec ts;
+  ts.tv_sec = static_cast<time_t>(deadline / kNanosPerSecond);
+  ts.tv_nsec = static_cast<long>(deadline % kNanosPerSecond);
+  int rc;
+  do {
+    rc = clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr);
+  } while (rc == EINTR);  // a signal: the same deadline again
+}
+
 FakeClock::FakeClock(uint32_t start_tick, WallTime start)
     : tick_(start_tick), start_(start) {}
 
@@ -84,6 +105,16 @@ bool FakeClock::Sleep(uint32_t ms, const std::atomic<bool>* stop) {
   slept_ += ms;
   ++sleep_calls_;
   return true;
+}
+
+void FakeClock::SleepUntil(uint32_t tick) {
+  std::lock_guard<std::mutex> lock(mu_);
+  const int32_t ahead = static_cast<int32_t>(tick - tick_);
+  const uint32_t ms = ahead > 0 ? static_cast<uint32_t>(ahead) : 0;
+  tick_ += ms;
+  elapsed_ += ms;
+  slept_ += ms;
+  ++sleep_calls_;
 }
 
 void FakeClock::Advance(uint32_t ms) {

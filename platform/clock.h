@@ -40,14 +40,22 @@ class Clock {
   // ends early (within a few milliseconds). Returns false when it ended
   // because of the stop flag, true when the full time has passed.
   virtual bool Sleep(uint32_t ms, const std::atomic<bool>* stop = nullptr) = 0;
+
+  // Sleeps until the tick count reaches `tick`; returns at once when it has
+  // already (a tick up to 2^31 ms behind the count counts as reached).
+  // Threads that sleep until the same tick wake together, which costs the
+  // system much less than the same wakeups spread over time.
+  virtual void SleepUntil(uint32_t tick) = 0;
 };
 
-// The system clock: CLOCK_MONOTONIC for the tick, localtime_r for the date.
+// The system clock: CLOCK_MONOTONIC for the tick (a tick starts exactly on
+// a millisecond of that clock), localtime_r for the date.
 class RealClock : public Clock {
  public:
   uint32_t TickCount() override;
   WallTime Now() override;
   bool Sleep(uint32_t ms, const std::atomic<bool>* stop = nullptr) override;
+  void SleepUntil(uint32_t tick) override;
 };
 
 // A clock for tests: time moves only when a test advances it or when some
@@ -62,9 +70,12 @@ class FakeClock : public Clock {
   uint32_t TickCount() override;
   WallTime Now() override;
   bool Sleep(uint32_t ms, const std::atomic<bool>* stop = nullptr) override;
+  // Moves the clock to `tick` at once (when it is ahead), counted as a sleep.
+  void SleepUntil(uint32_t tick) override;
 
   void Advance(uint32_t ms);
-  // Total milliseconds slept through Sleep, and the number of Sleep calls.
+  // Total milliseconds slept through Sleep and SleepUntil, and the number of
+  // their calls.
   uint64_t SleptMillis() const;
   uint64_t SleepCalls() const;
 

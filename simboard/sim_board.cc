@@ -121,60 +121,60 @@ SimLine* SimBoard::PortOfType(int32_t port, int32_t type) {
 // --- Board. ---
 
 int32_t SimBoard::OpenBoard(std::string_view text, std::string_view prompt_file) {
-  Entry e(*this, kLibE1, 1, "OpenBoard", Args(text, prompt_file));
+  Entry e(*this, kLibE1, 1, "OpenBoard", text, prompt_file);
   if (config_.open_result == 0) phase_ = Phase::kOpening;
   return e.Done(config_.open_result);
 }
 
 void SimBoard::CloseBoard() {
-  Entry e(*this, kLibE1, 2, "CloseBoard", "");
+  Entry e(*this, kLibE1, 2, "CloseBoard");
   StopAllMedia();
   phase_ = Phase::kClosed;
 }
 
-void SimBoard::PumpBoard() { Entry e(*this, kLibE1, 3, "PumpBoard", ""); }
+void SimBoard::PumpBoard() { Entry e(*this, kLibE1, 3, "PumpBoard"); }
 
 int32_t SimBoard::TrunkCount() {
-  Entry e(*this, kLibE1, 273, "TrunkCount", "");
+  Entry e(*this, kLibE1, 273, "TrunkCount");
   return e.Done(config_.trunks);
 }
 
 int32_t SimBoard::ChannelsOfTrunks(int32_t trunks) {
-  Entry e(*this, kLibE1, 25, "ChannelsOfTrunks", Args(trunks));
+  Entry e(*this, kLibE1, 25, "ChannelsOfTrunks", trunks);
   return e.Done(trunks * kChannelsPerTrunk);
 }
 
 int32_t SimBoard::AnalogPortCount(int32_t n) {
-  Entry e(*this, kLibE1, 78, "AnalogPortCount", Args(n));
+  Entry e(*this, kLibE1, 78, "AnalogPortCount", n);
   return e.Done(static_cast<int32_t>(config_.analog_ports.size()));
 }
 
 int64_t SimBoard::SerialNumber(int32_t which) {
-  Entry e(*this, kLibE1, 280, "SerialNumber", Args(which));
+  Entry e(*this, kLibE1, 280, "SerialNumber", which);
   return e.Done(config_.serial_no);
 }
 
 void SimBoard::SetAnalogParams(int32_t a, int32_t b) {
-  Entry e(*this, kLibE1, 348, "SetAnalogParams", Args(a, b));
+  Entry e(*this, kLibE1, 348, "SetAnalogParams", a, b);
 }
 
 int32_t SimBoard::PortType(int32_t port) {
-  Entry e(*this, kLibE1, 316, "PortType", Args(port));
+  Entry e(*this, kLibE1, 316, "PortType", port);
   int32_t line = LineOfPort(port);
   return e.Done(line < 0 ? -1 : lines_[line].port_type);
 }
 
-void SimBoard::InitPort(int32_t port) { Entry e(*this, kLibE1, 88, "InitPort", Args(port)); }
+void SimBoard::InitPort(int32_t port) { Entry e(*this, kLibE1, 88, "InitPort", port); }
 
 // --- Analog port. ---
 
 void SimBoard::PortOffHook(int32_t port) {
-  Entry e(*this, kLibE1, 79, "PortOffHook", Args(port));
+  Entry e(*this, kLibE1, 79, "PortOffHook", port);
   if (SimLine* line = PortOfType(port, kPortTrunk)) line->hook = true;
 }
 
 void SimBoard::PortOnHook(int32_t port) {
-  Entry e(*this, kLibE1, 80, "PortOnHook", Args(port));
+  Entry e(*this, kLibE1, 80, "PortOnHook", port);
   if (SimLine* line = PortOfType(port, kPortTrunk)) {
     line->hook = false;
     line->dialing = false;
@@ -183,7 +183,7 @@ void SimBoard::PortOnHook(int32_t port) {
 }
 
 int32_t SimBoard::PortStartRing(int32_t port) {
-  Entry e(*this, kLibE1, 85, "PortStartRing", Args(port));
+  Entry e(*this, kLibE1, 85, "PortStartRing", port);
   SimLine* line = PortOfType(port, kPortPhone);
   if (line == nullptr) return e.Done(-1);
   line->ringing = true;
@@ -192,7 +192,7 @@ int32_t SimBoard::PortStartRing(int32_t port) {
 }
 
 void SimBoard::PortStopRing(int32_t port) {
-  Entry e(*this, kLibE1, 86, "PortStopRing", Args(port));
+  Entry e(*this, kLibE1, 86, "PortStopRing", port);
   SimLine* line = PortOfType(port, kPortPhone);
   if (line == nullptr || !line->ringing) return;
   line->ringing = false;
@@ -200,23 +200,23 @@ void SimBoard::PortStopRing(int32_t port) {
 }
 
 int32_t SimBoard::PortIsOffHook(int32_t port) {
-  Entry e(*this, kLibE1, 90, "PortIsOffHook", Args(port));
+  Entry e(*this, kLibE1, 90, "PortIsOffHook", port);
   int32_t line = LineOfPort(port);
   return e.Done(line >= 0 && lines_[line].hook ? 1 : 0);
 }
 
 void SimBoard::PortClearKeys(int32_t port) {
-  Entry e(*this, kLibE1, 96, "PortClearKeys", Args(port));
+  Entry e(*this, kLibE1, 96, "PortClearKeys", port);
   ClearLineKeys(LineOfPort(port));
 }
 
 int32_t SimBoard::PortKey(int32_t port) {
-  Entry e(*this, kLibE1, 263, "PortKey", Args(port));
+  Entry e(*this, kLibE1, 263, "PortKey", port);
   return e.Done(LineKey(LineOfPort(port)));
 }
 
 int32_t SimBoard::PortDial(int32_t port, std::string_view number) {
-  Entry e(*this, kLibE1, 269, "PortDial", Args(port, number));
+  Entry e(*this, kLibE1, 269, "PortDial", port, number);
   SimLine* line = PortOfType(port, kPortTrunk);
   if (line == nullptr || !line->hook) return e.Done(0);
   line->dialing = true;
@@ -226,40 +226,40 @@ int32_t SimBoard::PortDial(int32_t port, std::string_view number) {
 }
 
 int32_t SimBoard::PortConnected(int32_t port) {
-  Entry e(*this, kLibE1, 270, "PortConnected", Args(port));
+  Entry e(*this, kLibE1, 270, "PortConnected", port);
   SimLine* line = PortOfType(port, kPortTrunk);
   return e.Done(line != nullptr && line->connected ? 1 : 0);
 }
 
 int32_t SimBoard::PortPlay(int32_t port, std::string_view file, int32_t offset, int32_t length) {
-  Entry e(*this, kLibE1, 251, "PortPlay", Args(port, file, offset, length));
+  Entry e(*this, kLibE1, 251, "PortPlay", port, file, offset, length);
   return e.Done(StartLinePlay(LineOfPort(port), file, offset, length));
 }
 
 void SimBoard::PortStopPlay(int32_t port) {
-  Entry e(*this, kLibE1, 252, "PortStopPlay", Args(port));
+  Entry e(*this, kLibE1, 252, "PortStopPlay", port);
   StopLinePlay(LineOfPort(port));
 }
 
 int32_t SimBoard::PortRecord(int32_t port, std::string_view file, int32_t position,
                              int32_t max_bytes) {
-  Entry e(*this, kLibE1, 253, "PortRecord", Args(port, file, position, max_bytes));
+  Entry e(*this, kLibE1, 253, "PortRecord", port, file, position, max_bytes);
   return e.Done(StartLineRecord(LineOfPort(port), file, position, max_bytes));
 }
 
 void SimBoard::PortStopRecord(int32_t port) {
-  Entry e(*this, kLibE1, 254, "PortStopRecord", Args(port));
+  Entry e(*this, kLibE1, 254, "PortStopRecord", port);
   StopLineRecord(LineOfPort(port));
 }
 
 int32_t SimBoard::PortPlayId(int32_t port) {
-  Entry e(*this, kLibE1, 101, "PortPlayId", Args(port));
+  Entry e(*this, kLibE1, 101, "PortPlayId", port);
   int32_t line = LineOfPort(port);
   return e.Done(line < 0 ? -1 : lines_[line].play_id);
 }
 
 int32_t SimBoard::PortRecordId(int32_t port) {
-  Entry e(*this, kLibE1, 102, "PortRecordId", Args(port));
+  Entry e(*this, kLibE1, 102, "PortRecordId", port);
   int32_t line = LineOfPort(port);
   return e.Done(line < 0 ? -1 : lines_[line].record_id);
 }

@@ -1,7 +1,7 @@
 // SimBoard::Entry: the frame of every call the system makes into the
 // simulated board. It takes the board's lock, checks the calling rules in
 // strict mode, and at the end writes the call with its result into the
-// journal. Private to the board's sources.
+// journal (when the board keeps one). Private to the board's sources.
 #ifndef VTTEL_SIMBOARD_SIM_BOARD_ENTRY_H_
 #define VTTEL_SIMBOARD_SIM_BOARD_ENTRY_H_
 
@@ -22,7 +22,7 @@ inline constexpr const char* kLibFsk = "fsk";
 template <typename... A>
 std::string Args(const A&... args) {
   std::string out;
-  auto one = [&out](const auto& a) {
+  [[maybe_unused]] auto one = [&out](const auto& a) {
     if (!out.empty()) out += ", ";
     using T = std::decay_t<decltype(a)>;
     if constexpr (std::is_integral_v<T>) {
@@ -39,8 +39,21 @@ std::string Args(const A&... args) {
 
 class SimBoard::Entry {
  public:
+  // The call `role` (entry `ordinal` of `library`) with its arguments. The
+  // journal record is built only when the board keeps a journal, so a call
+  // costs no formatting when the journal is off.
+  template <typename... A>
   Entry(SimBoard& board, const char* library, int32_t ordinal, const char* role,
-        std::string args);
+        const A&... args)
+      : board_(board),
+        hold_(board.mutex_),
+        library_(library),
+        ordinal_(ordinal),
+        role_(role),
+        journaled_(board.journal_.Keeps()) {
+    if (journaled_) entry_.args = Args(args...);
+    if (board_.strict_) Check();
+  }
   ~Entry();
   Entry(const Entry&) = delete;
   Entry& operator=(const Entry&) = delete;
@@ -48,7 +61,7 @@ class SimBoard::Entry {
   // Notes the result for the journal and returns it.
   template <typename T>
   T Done(T result) {
-    entry_.result = std::to_string(static_cast<int64_t>(result));
+    if (journaled_) entry_.result = std::to_string(static_cast<int64_t>(result));
     return result;
   }
 
@@ -58,7 +71,11 @@ class SimBoard::Entry {
 
   SimBoard& board_;
   std::unique_lock<std::mutex> hold_;
-  JournalEntry entry_;
+  const char* library_;
+  int32_t ordinal_;
+  const char* role_;
+  const bool journaled_;  // the journal keeps entries: entry_ is filled
+  JournalEntry entry_;    // args and result; the rest is filled at the end
 };
 
 }  // namespace simboard

@@ -90,22 +90,22 @@ void SimBoard::FinishFax(SimFax& fax) {
 }
 
 int32_t SimBoard::FaxInit(int32_t buffer) {
-  Entry e(*this, kLibE1, 172, "FaxInit", Args(buffer));
+  Entry e(*this, kLibE1, 172, "FaxInit", buffer);
   return e.Done(config_.fax_init);
 }
 
 int32_t SimBoard::FaxResourceCount() {
-  Entry e(*this, kLibE1, 175, "FaxResourceCount", "");
+  Entry e(*this, kLibE1, 175, "FaxResourceCount");
   return e.Done(static_cast<int32_t>(faxes_.size()));
 }
 
 void SimBoard::FaxClose() {
-  Entry e(*this, kLibE1, 173, "FaxClose", "");
+  Entry e(*this, kLibE1, 173, "FaxClose");
   for (SimFax& fax : faxes_) fax = SimFax{};
 }
 
 int32_t SimBoard::FaxFreeResource() {
-  Entry e(*this, kLibE1, 187, "FaxFreeResource", "");
+  Entry e(*this, kLibE1, 187, "FaxFreeResource");
   for (size_t i = 0; i < faxes_.size(); ++i) {
     if (faxes_[i].line < 0) return e.Done(static_cast<int32_t>(i));
   }
@@ -121,31 +121,31 @@ int32_t SimBoard::AttachFax(int32_t fax, int32_t line) {
 }
 
 int32_t SimBoard::FaxAttachChannel(int32_t fax, int32_t ch) {
-  Entry e(*this, kLibE1, 181, "FaxAttachChannel", Args(fax, ch));
+  Entry e(*this, kLibE1, 181, "FaxAttachChannel", fax, ch);
   return e.Done(AttachFax(fax, LineOfChannel(ch)));
 }
 
 int32_t SimBoard::FaxAttachPort(int32_t fax, int32_t port) {
-  Entry e(*this, kLibE1, 350, "FaxAttachPort", Args(fax, port));
+  Entry e(*this, kLibE1, 350, "FaxAttachPort", fax, port);
   return e.Done(AttachFax(fax, LineOfPort(port)));
 }
 
 void SimBoard::FaxDetach(int32_t fax, int32_t ch_or_port) {
-  Entry e(*this, kLibE1, 182, "FaxDetach", Args(fax, ch_or_port));
+  Entry e(*this, kLibE1, 182, "FaxDetach", fax, ch_or_port);
   if (SimFax* f = FaxOf(fax)) *f = SimFax{};
 }
 
 void SimBoard::FaxRelease(int32_t fax) {
-  Entry e(*this, kLibE1, 194, "FaxRelease", Args(fax));
+  Entry e(*this, kLibE1, 194, "FaxRelease", fax);
   if (SimFax* f = FaxOf(fax)) f->running = false;
 }
 
 void SimBoard::FaxSetLocalId(int32_t fax, std::string_view id) {
-  Entry e(*this, kLibE1, 176, "FaxSetLocalId", Args(fax, id));
+  Entry e(*this, kLibE1, 176, "FaxSetLocalId", fax, id);
 }
 
 int32_t SimBoard::FaxStartSend(int32_t fax, std::string_view file) {
-  Entry e(*this, kLibE1, 195, "FaxStartSend", Args(fax, file));
+  Entry e(*this, kLibE1, 195, "FaxStartSend", fax, file);
   SimFax* f = FaxOf(fax);
   if (f == nullptr || f->line < 0 || !std::ifstream(std::string(file)).good()) return e.Done(0);
   f->running = true;
@@ -157,7 +157,7 @@ int32_t SimBoard::FaxStartSend(int32_t fax, std::string_view file) {
 }
 
 int32_t SimBoard::FaxStartReceive(int32_t fax, std::string_view file) {
-  Entry e(*this, kLibE1, 197, "FaxStartReceive", Args(fax, file));
+  Entry e(*this, kLibE1, 197, "FaxStartReceive", fax, file);
   SimFax* f = FaxOf(fax);
   if (f == nullptr || f->line < 0) return e.Done(0);
   f->running = true;
@@ -170,7 +170,7 @@ int32_t SimBoard::FaxStartReceive(int32_t fax, std::string_view file) {
 }
 
 int32_t SimBoard::FaxState(int32_t fax) {
-  Entry e(*this, kLibE1, 196, "FaxState", Args(fax));
+  Entry e(*this, kLibE1, 196, "FaxState", fax);
   SimFax* f = FaxOf(fax);
   if (f == nullptr) return e.Done(-1);
   FinishFax(*f);
@@ -178,7 +178,7 @@ int32_t SimBoard::FaxState(int32_t fax) {
 }
 
 int32_t SimBoard::FaxReceiveResult(int32_t fax) {
-  Entry e(*this, kLibE1, 404, "FaxReceiveResult", Args(fax));
+  Entry e(*this, kLibE1, 404, "FaxReceiveResult", fax);
   SimFax* f = FaxOf(fax);
   return e.Done(f == nullptr ? 0 : f->receive_result);
 }
@@ -186,13 +186,13 @@ int32_t SimBoard::FaxReceiveResult(int32_t fax) {
 // --- FSK. ---
 
 int32_t SimBoard::FskInit(int32_t mode) {
-  Entry e(*this, kLibFsk, 1, "FskInit", Args(mode));
+  Entry e(*this, kLibFsk, 1, "FskInit", mode);
   return e.Done(config_.fsk_init);
 }
 
 int32_t SimBoard::FskSend(int32_t port, const uint8_t* message, uint16_t length, int32_t mode) {
   std::string hex = message == nullptr ? std::string() : Hex(message, length);
-  Entry e(*this, kLibFsk, 4, "FskSend", Args(port, hex, length, mode));
+  Entry e(*this, kLibFsk, 4, "FskSend", port, hex, length, mode);
   SimLine* line = PortOfType(port, kPortPhone);
   if (line == nullptr || length == 0 || message == nullptr) return e.Done(-1);
   int64_t bits = kFskSeizureBits + kFskMarkBits + kFskBitsPerByte * length;
@@ -203,7 +203,7 @@ int32_t SimBoard::FskSend(int32_t port, const uint8_t* message, uint16_t length,
 }
 
 int32_t SimBoard::FskIsSent(int32_t port, int32_t mode) {
-  Entry e(*this, kLibFsk, 3, "FskIsSent", Args(port, mode));
+  Entry e(*this, kLibFsk, 3, "FskIsSent", port, mode);
   int32_t line = LineOfPort(port);
   if (line < 0) return e.Done(1);
   FinishDueTimers(lines_[line], SimClock::now());
@@ -211,11 +211,11 @@ int32_t SimBoard::FskIsSent(int32_t port, int32_t mode) {
 }
 
 void SimBoard::FskEndSend(int32_t port, int32_t mode) {
-  Entry e(*this, kLibFsk, 6, "FskEndSend", Args(port, mode));
+  Entry e(*this, kLibFsk, 6, "FskEndSend", port, mode);
   int32_t line = LineOfPort(port);
   if (line >= 0) FinishDueTimers(lines_[line], SimClock::now());
 }
 
-void SimBoard::FskClose() { Entry e(*this, kLibFsk, 7, "FskClose", ""); }
+void SimBoard::FskClose() { Entry e(*this, kLibFsk, 7, "FskClose"); }
 
 }  // namespace simboard

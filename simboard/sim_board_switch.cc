@@ -45,37 +45,37 @@ int32_t SimBoard::Unlink(int32_t line, Address::Kind partner_kind) {
 }
 
 int32_t SimBoard::LinkTrunkAndTrunk(int32_t ch, int32_t other_ch) {
-  Entry e(*this, kLibE1, 147, "LinkTrunkAndTrunk", Args(ch, other_ch));
+  Entry e(*this, kLibE1, 147, "LinkTrunkAndTrunk", ch, other_ch);
   return e.Done(Link(LineOfChannel(ch), LineOfChannel(other_ch)));
 }
 
 int32_t SimBoard::LinkTrunkAndUser(int32_t ch, int32_t port) {
-  Entry e(*this, kLibE1, 144, "LinkTrunkAndUser", Args(ch, port));
+  Entry e(*this, kLibE1, 144, "LinkTrunkAndUser", ch, port);
   return e.Done(Link(LineOfChannel(ch), LineOfPort(port)));
 }
 
 int32_t SimBoard::LinkUserAndUser(int32_t port, int32_t other_port) {
-  Entry e(*this, kLibE1, 149, "LinkUserAndUser", Args(port, other_port));
+  Entry e(*this, kLibE1, 149, "LinkUserAndUser", port, other_port);
   return e.Done(Link(LineOfPort(port), LineOfPort(other_port)));
 }
 
 int32_t SimBoard::ClearLinkTrunkAndTrunk(int32_t ch) {
-  Entry e(*this, kLibE1, 148, "ClearLinkTrunkAndTrunk", Args(ch));
+  Entry e(*this, kLibE1, 148, "ClearLinkTrunkAndTrunk", ch);
   return e.Done(Unlink(LineOfChannel(ch), Address::Kind::kE1));
 }
 
 int32_t SimBoard::ClearLinkTrunkAndUserByTrunk(int32_t ch) {
-  Entry e(*this, kLibE1, 145, "ClearLinkTrunkAndUserByTrunk", Args(ch));
+  Entry e(*this, kLibE1, 145, "ClearLinkTrunkAndUserByTrunk", ch);
   return e.Done(Unlink(LineOfChannel(ch), Address::Kind::kAnalog));
 }
 
 int32_t SimBoard::ClearLinkUserAndUser(int32_t port) {
-  Entry e(*this, kLibE1, 150, "ClearLinkUserAndUser", Args(port));
+  Entry e(*this, kLibE1, 150, "ClearLinkUserAndUser", port);
   return e.Done(Unlink(LineOfPort(port), Address::Kind::kAnalog));
 }
 
 int32_t SimBoard::ChannelSwitchState(int32_t ch) {
-  Entry e(*this, kLibE1, 34, "ChannelSwitchState", Args(ch));
+  Entry e(*this, kLibE1, 34, "ChannelSwitchState", ch);
   int32_t line = LineOfChannel(ch);
   return e.Done(line < 0 ? -1 : lines_[line].partner);
 }
@@ -124,45 +124,45 @@ void SimBoard::FillConfRecord(ConfInfoRecord& record, ConferenceKind kind) const
 // Older interface.
 
 int32_t SimBoard::ConfInitOld() {
-  Entry e(*this, kLibE1, 288, "ConfInitOld", "");
+  Entry e(*this, kLibE1, 288, "ConfInitOld");
   return e.Done(ConfEnabled(ConferenceKind::kOlder) ? 0 : -1);
 }
 
 void SimBoard::ConfInfoOld(ConfInfoRecord& record) {
-  Entry e(*this, kLibE1, 290, "ConfInfoOld", "");
+  Entry e(*this, kLibE1, 290, "ConfInfoOld");
   FillConfRecord(record, ConferenceKind::kOlder);
 }
 
-void SimBoard::ConfReleaseOld() { Entry e(*this, kLibE1, 289, "ConfReleaseOld", ""); }
+void SimBoard::ConfReleaseOld() { Entry e(*this, kLibE1, 289, "ConfReleaseOld"); }
 
 int32_t SimBoard::ConfEnter(int32_t group, int32_t listen, int32_t type, int32_t number,
                             int32_t gain, int32_t reserved) {
-  Entry e(*this, kLibE1, 291, "ConfEnter", Args(group, listen, type, number, gain, reserved));
+  Entry e(*this, kLibE1, 291, "ConfEnter", group, listen, type, number, gain, reserved);
   if (!ConfEnabled(ConferenceKind::kOlder)) return e.Done(-1);
   int32_t r = JoinGroup(group, LineOfMember(type, number), listen == 0, gain);
   return e.Done(r < 0 ? -1 : r);
 }
 
 int32_t SimBoard::ConfLeave(int32_t type, int32_t number) {
-  Entry e(*this, kLibE1, 292, "ConfLeave", Args(type, number));
+  Entry e(*this, kLibE1, 292, "ConfLeave", type, number);
   if (!ConfEnabled(ConferenceKind::kOlder)) return e.Done(-1);
   return e.Done(LeaveGroup(LineOfMember(type, number)) ? 0 : -1);
 }
 
 void SimBoard::ConfFreeOld(int32_t group) {
-  Entry e(*this, kLibE1, 293, "ConfFreeOld", Args(group));
+  Entry e(*this, kLibE1, 293, "ConfFreeOld", group);
   if (ConfEnabled(ConferenceKind::kOlder)) FreeGroup(group);
 }
 
 int32_t SimBoard::ConfGroupOfOld(int32_t type, int32_t number) {
-  Entry e(*this, kLibE1, 294, "ConfGroupOfOld", Args(type, number));
+  Entry e(*this, kLibE1, 294, "ConfGroupOfOld", type, number);
   int32_t line = LineOfMember(type, number);
   if (!ConfEnabled(ConferenceKind::kOlder) || line < 0) return e.Done(-1);
   return e.Done(lines_[line].group);
 }
 
 int32_t SimBoard::ConfModuleFree(int32_t module) {
-  Entry e(*this, kLibE1, 311, "ConfModuleFree", Args(module));
+  Entry e(*this, kLibE1, 311, "ConfModuleFree", module);
   if (!ConfEnabled(ConferenceKind::kOlder) || module < 0) return e.Done(0);
   int32_t used = 0;
   for (int32_t g = module * kGroupsPerModule; g < (module + 1) * kGroupsPerModule; ++g) {
@@ -174,25 +174,25 @@ int32_t SimBoard::ConfModuleFree(int32_t module) {
 // Newer interface.
 
 int32_t SimBoard::ConfInitNew() {
-  Entry e(*this, kLibE1, 364, "ConfInitNew", "");
+  Entry e(*this, kLibE1, 364, "ConfInitNew");
   conf_last_result_ = ConfEnabled(ConferenceKind::kNewer) ? 0 : -1;
   return e.Done(conf_last_result_);
 }
 
 void SimBoard::ConfInfoNew(ConfInfoRecord& record) {
-  Entry e(*this, kLibE1, 366, "ConfInfoNew", "");
+  Entry e(*this, kLibE1, 366, "ConfInfoNew");
   FillConfRecord(record, ConferenceKind::kNewer);
 }
 
 void SimBoard::ConfSetMode(int32_t a, int32_t b) {
-  Entry e(*this, kLibE1, 407, "ConfSetMode", Args(a, b));
+  Entry e(*this, kLibE1, 407, "ConfSetMode", a, b);
 }
 
-void SimBoard::ConfReleaseNew() { Entry e(*this, kLibE1, 365, "ConfReleaseNew", ""); }
+void SimBoard::ConfReleaseNew() { Entry e(*this, kLibE1, 365, "ConfReleaseNew"); }
 
 int32_t SimBoard::ConfJoin(int32_t group, int32_t type, int32_t number, int32_t mode,
                            int32_t gain, int32_t level, int32_t flag) {
-  Entry e(*this, kLibE1, 370, "ConfJoin", Args(group, type, number, mode, gain, level, flag));
+  Entry e(*this, kLibE1, 370, "ConfJoin", group, type, number, mode, gain, level, flag);
   int32_t r = kConfBadArgument;
   if (ConfEnabled(ConferenceKind::kNewer) && (mode == 1 || mode == 2)) {
     r = JoinGroup(group, LineOfMember(type, number), mode == 2, gain);
@@ -202,20 +202,20 @@ int32_t SimBoard::ConfJoin(int32_t group, int32_t type, int32_t number, int32_t 
 }
 
 int32_t SimBoard::ConfTalkSetup(int32_t type, int32_t number, int32_t flag) {
-  Entry e(*this, kLibE1, 363, "ConfTalkSetup", Args(type, number, flag));
+  Entry e(*this, kLibE1, 363, "ConfTalkSetup", type, number, flag);
   conf_last_result_ = 0;
   return e.Done(0);
 }
 
 int32_t SimBoard::ConfExit(int32_t type, int32_t number, int32_t flag) {
-  Entry e(*this, kLibE1, 371, "ConfExit", Args(type, number, flag));
+  Entry e(*this, kLibE1, 371, "ConfExit", type, number, flag);
   bool left = ConfEnabled(ConferenceKind::kNewer) && LeaveGroup(LineOfMember(type, number));
   conf_last_result_ = left ? 0 : kConfBadArgument;
   return e.Done(conf_last_result_);
 }
 
 int32_t SimBoard::ConfGroupOfNew(int32_t type, int32_t number) {
-  Entry e(*this, kLibE1, 375, "ConfGroupOfNew", Args(type, number));
+  Entry e(*this, kLibE1, 375, "ConfGroupOfNew", type, number);
   int32_t line = LineOfMember(type, number);
   int32_t group = ConfEnabled(ConferenceKind::kNewer) && line >= 0 ? lines_[line].group : -1;
   conf_last_result_ = group;
@@ -223,7 +223,7 @@ int32_t SimBoard::ConfGroupOfNew(int32_t type, int32_t number) {
 }
 
 int32_t SimBoard::ConfFreeNew(int32_t group) {
-  Entry e(*this, kLibE1, 369, "ConfFreeNew", Args(group));
+  Entry e(*this, kLibE1, 369, "ConfFreeNew", group);
   if (!ConfEnabled(ConferenceKind::kNewer) || !GroupValid(group)) {
     conf_last_result_ = kConfBadArgument;
   } else {
@@ -234,7 +234,7 @@ int32_t SimBoard::ConfFreeNew(int32_t group) {
 }
 
 int32_t SimBoard::ConfLastResult() {
-  Entry e(*this, kLibE1, 408, "ConfLastResult", "");
+  Entry e(*this, kLibE1, 408, "ConfLastResult");
   return e.Done(conf_last_result_);
 }
 

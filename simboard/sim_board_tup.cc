@@ -27,25 +27,25 @@ SimLine* SimBoard::Circuit(uint8_t port, uint8_t slot) {
 }
 
 void SimBoard::TupOpen() {
-  Entry e(*this, kLibTup, 9, "TupOpen", "");
+  Entry e(*this, kLibTup, 9, "TupOpen");
   if (phase_ == Phase::kOpening) phase_ = Phase::kOpen;
 }
 
 void SimBoard::TupClose() {
-  Entry e(*this, kLibTup, 10, "TupClose", "");
+  Entry e(*this, kLibTup, 10, "TupClose");
   if (phase_ == Phase::kOpen || phase_ == Phase::kOpening) phase_ = Phase::kClosing;
 }
 
-void SimBoard::TupPump() { Entry e(*this, kLibTup, 8, "TupPump", ""); }
+void SimBoard::TupPump() { Entry e(*this, kLibTup, 8, "TupPump"); }
 
 uint8_t SimBoard::TupCircuitState(uint8_t port, uint8_t slot) {
-  Entry e(*this, kLibTup, 1, "TupCircuitState", Args(port, slot));
+  Entry e(*this, kLibTup, 1, "TupCircuitState", port, slot);
   SimLine* c = Circuit(port, slot);
   return e.Done(c == nullptr ? kTupNone : c->tup_state);
 }
 
 void SimBoard::TupRelease(uint8_t port, uint8_t slot, int32_t cause) {
-  Entry e(*this, kLibTup, 2, "TupRelease", Args(port, slot, cause));
+  Entry e(*this, kLibTup, 2, "TupRelease", port, slot, cause);
   SimLine* c = Circuit(port, slot);
   if (c == nullptr) return;
   Post("RELEASE", c->name, std::to_string(cause));
@@ -58,7 +58,7 @@ void SimBoard::TupRelease(uint8_t port, uint8_t slot, int32_t cause) {
 }
 
 void SimBoard::TupSendMessage(uint8_t port, uint8_t slot, int32_t kind, int32_t value) {
-  Entry e(*this, kLibTup, 3, "TupSendMessage", Args(port, slot, kind, value));
+  Entry e(*this, kLibTup, 3, "TupSendMessage", port, slot, kind, value);
   SimLine* c = Circuit(port, slot);
   if (c == nullptr) return;
   if (kind == kMessageCharge) {
@@ -71,20 +71,20 @@ void SimBoard::TupSendMessage(uint8_t port, uint8_t slot, int32_t kind, int32_t 
 }
 
 void SimBoard::TupCalledNumber(uint8_t port, uint8_t slot, std::string& number) {
-  Entry e(*this, kLibTup, 4, "TupCalledNumber", Args(port, slot));
+  Entry e(*this, kLibTup, 4, "TupCalledNumber", port, slot);
   SimLine* c = Circuit(port, slot);
   number = c == nullptr ? std::string() : c->called;
 }
 
 void SimBoard::TupCallingNumber(uint8_t port, uint8_t slot, std::string& number) {
-  Entry e(*this, kLibTup, 5, "TupCallingNumber", Args(port, slot));
+  Entry e(*this, kLibTup, 5, "TupCallingNumber", port, slot);
   SimLine* c = Circuit(port, slot);
   number = c == nullptr ? std::string() : c->calling;
 }
 
 uint8_t SimBoard::TupCallout(uint8_t port, uint8_t slot, std::string_view called,
                              std::string_view calling) {
-  Entry e(*this, kLibTup, 7, "TupCallout", Args(port, slot, called, calling));
+  Entry e(*this, kLibTup, 7, "TupCallout", port, slot, called, calling);
   SimLine* c = Circuit(port, slot);
   if (c == nullptr || c->tup_state != kTupIdle) return e.Done<uint8_t>(0);
   c->tup_state = kTupCalling;
@@ -96,7 +96,7 @@ uint8_t SimBoard::TupCallout(uint8_t port, uint8_t slot, std::string_view called
 }
 
 uint8_t SimBoard::TupProgress(uint8_t port, uint8_t slot) {
-  Entry e(*this, kLibTup, 11, "TupProgress", Args(port, slot));
+  Entry e(*this, kLibTup, 11, "TupProgress", port, slot);
   SimLine* c = Circuit(port, slot);
   return e.Done<uint8_t>(c == nullptr ? 0 : c->progress);
 }

@@ -130,61 +130,61 @@ void SimBoard::CheckFreed(int32_t id, const char* role) {
 // --- E1 channel voice. ---
 
 int32_t SimBoard::ChannelPlay(int32_t ch, std::string_view file, int32_t offset, int32_t length) {
-  Entry e(*this, kLibE1, 249, "ChannelPlay", Args(ch, file, offset, length));
+  Entry e(*this, kLibE1, 249, "ChannelPlay", ch, file, offset, length);
   return e.Done(StartLinePlay(LineOfChannel(ch), file, offset, length));
 }
 
 int32_t SimBoard::ChannelRecord(int32_t ch, std::string_view file, int32_t position,
                                 int32_t max_bytes) {
-  Entry e(*this, kLibE1, 250, "ChannelRecord", Args(ch, file, position, max_bytes));
+  Entry e(*this, kLibE1, 250, "ChannelRecord", ch, file, position, max_bytes);
   int32_t id = StartLineRecord(LineOfChannel(ch), file, position, max_bytes);
   return e.Done(id > 0 ? id : 0);  // non-zero is success
 }
 
 int32_t SimBoard::ChannelPlayId(int32_t ch) {
-  Entry e(*this, kLibE1, 37, "ChannelPlayId", Args(ch));
+  Entry e(*this, kLibE1, 37, "ChannelPlayId", ch);
   int32_t line = LineOfChannel(ch);
   return e.Done(line < 0 ? -1 : lines_[line].play_id);
 }
 
 int32_t SimBoard::ChannelRecordId(int32_t ch) {
-  Entry e(*this, kLibE1, 38, "ChannelRecordId", Args(ch));
+  Entry e(*this, kLibE1, 38, "ChannelRecordId", ch);
   int32_t line = LineOfChannel(ch);
   return e.Done(line < 0 ? -1 : lines_[line].record_id);
 }
 
 int32_t SimBoard::IsVoiceEnded(int32_t id) {
-  Entry e(*this, kLibE1, 123, "IsVoiceEnded", Args(id));
+  Entry e(*this, kLibE1, 123, "IsVoiceEnded", id);
   CheckFreed(id, "e1:123 IsVoiceEnded");
   auto it = voices_.find(id);
   return e.Done(it == voices_.end() || it->second->ended ? 1 : 0);
 }
 
 int32_t SimBoard::IsFilePlay(int32_t id) {
-  Entry e(*this, kLibE1, 128, "IsFilePlay", Args(id));
+  Entry e(*this, kLibE1, 128, "IsFilePlay", id);
   CheckFreed(id, "e1:128 IsFilePlay");
   auto it = voices_.find(id);
   return e.Done(it != voices_.end() && it->second->kind == SimVoice::Kind::kPlay ? 1 : 0);
 }
 
 int32_t SimBoard::IsIndexPlay(int32_t id) {
-  Entry e(*this, kLibE1, 129, "IsIndexPlay", Args(id));
+  Entry e(*this, kLibE1, 129, "IsIndexPlay", id);
   CheckFreed(id, "e1:129 IsIndexPlay");
   return e.Done(0);  // the board has no index plays
 }
 
 void SimBoard::StopFilePlay(int32_t ch) {
-  Entry e(*this, kLibE1, 161, "StopFilePlay", Args(ch));
+  Entry e(*this, kLibE1, 161, "StopFilePlay", ch);
   StopLinePlay(LineOfChannel(ch));
 }
 
 void SimBoard::StopIndexPlay(int32_t ch) {
-  Entry e(*this, kLibE1, 153, "StopIndexPlay", Args(ch));
+  Entry e(*this, kLibE1, 153, "StopIndexPlay", ch);
   StopLinePlay(LineOfChannel(ch));
 }
 
 void SimBoard::FreeVoice(int32_t id) {
-  Entry e(*this, kLibE1, 122, "FreeVoice", Args(id));
+  Entry e(*this, kLibE1, 122, "FreeVoice", id);
   CheckFreed(id, "e1:122 FreeVoice");
   freed_ids_.insert(id);
   for (SimLine& l : lines_) {
@@ -211,7 +211,7 @@ void SimBoard::FreeVoice(int32_t id) {
 }
 
 void SimBoard::StopChannelRecord(int32_t ch) {
-  Entry e(*this, kLibE1, 168, "StopChannelRecord", Args(ch));
+  Entry e(*this, kLibE1, 168, "StopChannelRecord", ch);
   StopLineRecord(LineOfChannel(ch));
 }
 
@@ -235,17 +235,17 @@ void SimBoard::ClearLineKeys(int32_t line) {
 }
 
 void SimBoard::ClearChannelKeys(int32_t ch) {
-  Entry e(*this, kLibE1, 257, "ClearChannelKeys", Args(ch));
+  Entry e(*this, kLibE1, 257, "ClearChannelKeys", ch);
   ClearLineKeys(LineOfChannel(ch));
 }
 
 int32_t SimBoard::ChannelKey(int32_t ch) {
-  Entry e(*this, kLibE1, 259, "ChannelKey", Args(ch));
+  Entry e(*this, kLibE1, 259, "ChannelKey", ch);
   return e.Done(LineKey(LineOfChannel(ch)));
 }
 
 void SimBoard::SendDtmf(int32_t ch, std::string_view digits) {
-  Entry e(*this, kLibE1, 265, "SendDtmf", Args(ch, digits));
+  Entry e(*this, kLibE1, 265, "SendDtmf", ch, digits);
   int32_t line = LineOfChannel(ch);
   if (line < 0) return;
   SimLine& l = lines_[line];
@@ -256,7 +256,7 @@ void SimBoard::SendDtmf(int32_t ch, std::string_view digits) {
 }
 
 int32_t SimBoard::IsDtmfSent(int32_t ch) {
-  Entry e(*this, kLibE1, 266, "IsDtmfSent", Args(ch));
+  Entry e(*this, kLibE1, 266, "IsDtmfSent", ch);
   int32_t line = LineOfChannel(ch);
   if (line < 0) return e.Done(1);
   SimLine& l = lines_[line];
@@ -268,7 +268,7 @@ int32_t SimBoard::IsDtmfSent(int32_t ch) {
 
 int32_t SimBoard::ConfPlay(int32_t group, std::string_view file, int32_t offset,
                            int32_t length) {
-  Entry e(*this, kLibE1, 296, "ConfPlay", Args(group, file, offset, length));
+  Entry e(*this, kLibE1, 296, "ConfPlay", group, file, offset, length);
   if (!GroupValid(group)) return e.Done(-1);
   SimGroup& g = groups_[group];
   if (g.play_id >= 0) DropVoice(g.play_id);
@@ -285,7 +285,7 @@ int32_t SimBoard::ConfPlay(int32_t group, std::string_view file, int32_t offset,
 }
 
 void SimBoard::ConfStopPlay(int32_t id) {
-  Entry e(*this, kLibE1, 299, "ConfStopPlay", Args(id));
+  Entry e(*this, kLibE1, 299, "ConfStopPlay", id);
   CheckFreed(id, "e1:299 ConfStopPlay");
   for (SimGroup& g : groups_) {
     if (g.play_id == id) {
@@ -298,7 +298,7 @@ void SimBoard::ConfStopPlay(int32_t id) {
 
 int32_t SimBoard::ConfRecord(int32_t group, std::string_view file, int32_t position,
                              int32_t max_bytes) {
-  Entry e(*this, kLibE1, 300, "ConfRecord", Args(group, file, position, max_bytes));
+  Entry e(*this, kLibE1, 300, "ConfRecord", group, file, position, max_bytes);
   if (!GroupValid(group)) return e.Done(-1);
   SimGroup& g = groups_[group];
   if (g.record_id >= 0) DropVoice(g.record_id);
@@ -315,7 +315,7 @@ int32_t SimBoard::ConfRecord(int32_t group, std::string_view file, int32_t posit
 }
 
 void SimBoard::ConfStopRecord(int32_t id) {
-  Entry e(*this, kLibE1, 301, "ConfStopRecord", Args(id));
+  Entry e(*this, kLibE1, 301, "ConfStopRecord", id);
   CheckFreed(id, "e1:301 ConfStopRecord");
   for (SimGroup& g : groups_) {
     if (g.record_id == id) {

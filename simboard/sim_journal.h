@@ -30,6 +30,8 @@ class SimJournal {
  public:
   explicit SimJournal(size_t capacity) : capacity_(capacity) {}
 
+  // False for a journal of capacity 0: callers need not build entries.
+  bool Keeps() const { return capacity_ > 0; }
   void Add(JournalEntry entry);
   void Clear() { entries_.clear(); }
   std::vector<JournalEntry> Entries() const;

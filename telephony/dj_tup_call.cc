@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/clock.h"
+#include "telephony/poll_schedule.h"
 
 namespace telephony {
 namespace {
@@ -82,6 +83,8 @@ int32_t TagDjTupCall::WaitRing(int32_t rings) {
   if (rings <= 0) return -1;
   callingNo.clear();
   calledNo.clear();
+  // Idle lines spend their time here: they all poll at the same instants.
+  PollSchedule schedule(kWaitRingPauseMs);
   while (stopFlag.load() == 0) {
     if (IsOnline() && tupState == kTupOffered) {
       incomingPending = 1;
@@ -90,7 +93,7 @@ int32_t TagDjTupCall::WaitRing(int32_t rings) {
       MarkConnected();
       break;
     }
-    platform::GetClock().Sleep(kWaitRingPauseMs);
+    schedule.Pause();
   }
   ClearKeys();
   return 0;

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -44,6 +45,28 @@ TEST(FakeClock, TickWrapsAndSleepAdvances) {
   EXPECT_EQ(clock.SleptMillis(), 0x20u);
 }
 
+TEST(FakeClock, SleepUntilMovesToTheTick) {
+  struct {
+    uint32_t start;
+    uint32_t until;
+    uint32_t end;
+    uint64_t slept;
+  } cases[] = {
+      {1000, 1180, 1180, 180},
+      {1000, 1000, 1000, 0},                      // reached
+      {1000, 900, 1000, 0},                       // behind: no sleep
+      {0xFFFFFFF0u, 0x10, 0x10, 0x20},            // across the wrap
+      {0x10, 0xFFFFFFF0u, 0x10, 0},               // just before the wrap: behind
+  };
+  for (const auto& c : cases) {
+    FakeClock clock(c.start);
+    clock.SleepUntil(c.until);
+    EXPECT_EQ(clock.TickCount(), c.end) << c.start << " -> " << c.until;
+    EXPECT_EQ(clock.SleptMillis(), c.slept) << c.start << " -> " << c.until;
+    EXPECT_EQ(clock.SleepCalls(), 1u);
+  }
+}
+
 TEST(ScopedClock, InstallsAndRestores) {
   Clock* real = &GetClock();
   {
@@ -70,6 +93,28 @@ TEST(RealClock, SleepEndsEarlyOnStop) {
   start = clock.TickCount();
   EXPECT_TRUE(clock.Sleep(20, &never));
   EXPECT_GE(clock.TickCount() - start, 20u);
+}
+
+TEST(RealClock, SleepUntilWakesEveryThreadAtTheTick) {
+  RealClock clock;
+  const uint32_t tick = clock.TickCount() + 40;
+  constexpr int kThreads = 4;
+  std::atomic<int> early{0};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kThreads; ++i) {
+    threads.emplace_back([&] {
+      clock.SleepUntil(tick);
+      if (static_cast<int32_t>(clock.TickCount() - tick) < 0) ++early;
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(early.load(), 0);
+  EXPECT_LT(clock.TickCount() - tick, 1000u);
+  // A tick already passed returns at once.
+  const uint32_t start = clock.TickCount();
+  clock.SleepUntil(start - 5);
+  clock.SleepUntil(start);
+  EXPECT_LT(clock.TickCount() - start, 1000u);
 }
 
 TEST(RealClock, NowIsAPlausibleLocalTime) {

@@ -72,5 +72,44 @@ TEST_F(SimBoardTest, LineThreadsClockAndFarEndTogether) {
   b().WatchLock(nullptr);
 }
 
+// Threads that take the board lock at once, some of them again inside
+// their hold, never overlap and each sees the lock as its own only while it
+// holds it.
+TEST(BoardLockConcurrencyTest, ContendersTakeTurns) {
+  BoardLock lock;
+  constexpr int kThreads = 8;
+  constexpr int kRounds = 2000;
+  int inside = 0;      // guarded by lock
+  int64_t total = 0;   // guarded by lock
+  std::atomic<int> overlaps{0};
+  std::atomic<int> wrong_holder{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      for (int round = 0; round < kRounds; ++round) {
+        std::lock_guard<BoardLock> hold(lock);
+        if (++inside != 1) ++overlaps;
+        if (!lock.HeldByCurrentThread()) ++wrong_holder;
+        if ((round + t) % 3 == 0) {
+          std::lock_guard<BoardLock> again(lock);
+          ++total;
+        }
+        ++total;
+        --inside;
+      }
+      if (lock.HeldByCurrentThread()) ++wrong_holder;
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(overlaps.load(), 0);
+  EXPECT_EQ(wrong_holder.load(), 0);
+  int64_t nested = 0;
+  for (int t = 0; t < kThreads; ++t) {
+    for (int round = 0; round < kRounds; ++round) nested += (round + t) % 3 == 0;
+  }
+  std::lock_guard<BoardLock> hold(lock);
+  EXPECT_EQ(total, int64_t{kThreads} * kRounds + nested);
+}
+
 }  // namespace
 }  // namespace simboard

@@ -533,6 +533,51 @@ TEST_F(SimBoardTest, JournalIsBounded) {
   EXPECT_TRUE(b().Journal().empty());
 }
 
+TEST_F(SimBoardTest, StrictModeNeedsNoJournal) {
+  Make("Journal=0\nTrunks=1\nStrict=1");
+  BoardLock lock;
+  b().WatchLock(&lock);
+  b().TupCircuitState(0, 1);  // before the open
+  ASSERT_EQ(b().OpenBoard("", "prompt.ini"), 0);
+  b().TupOpen();
+  EXPECT_EQ(b().TupCircuitState(0, 1), kTupIdle);  // without the lock
+  {
+    std::lock_guard<BoardLock> hold(lock);
+    EXPECT_EQ(b().TupCircuitState(0, 1), kTupIdle);
+  }
+  EXPECT_EQ(b().Violations(),
+            (std::vector<std::string>{"tup:1 TupCircuitState called before the board was opened",
+                                      "tup:1 TupCircuitState called without the board lock"}));
+  EXPECT_TRUE(b().Journal().empty());
+  b().WatchLock(nullptr);
+}
+
+TEST(BoardLockTest, RecursiveAndKnowsItsHolder) {
+  BoardLock lock;
+  auto taken_elsewhere = [&lock] {
+    bool taken = false;
+    std::thread other([&] {
+      EXPECT_FALSE(lock.HeldByCurrentThread());
+      taken = lock.try_lock();
+      if (taken) lock.unlock();
+    });
+    other.join();
+    return taken;
+  };
+  EXPECT_FALSE(lock.HeldByCurrentThread());
+  lock.lock();
+  ASSERT_TRUE(lock.try_lock());  // again on the holding thread
+  lock.lock();
+  EXPECT_TRUE(lock.HeldByCurrentThread());
+  lock.unlock();
+  lock.unlock();
+  EXPECT_TRUE(lock.HeldByCurrentThread());  // still held once
+  EXPECT_FALSE(taken_elsewhere());
+  lock.unlock();
+  EXPECT_FALSE(lock.HeldByCurrentThread());
+  EXPECT_TRUE(taken_elsewhere());
+}
+
 TEST_F(SimBoardTest, StrictModeFollowsTheDrivesCallingRules) {
   Make("Trunks=1\nAnalogPorts=0");
   b().SetStrict(true);

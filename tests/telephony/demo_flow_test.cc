@@ -5,8 +5,10 @@
 // short tones made by sox in place of the spoken ones.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "telephony/telephony_statements.h"
@@ -81,6 +83,9 @@ TEST_F(DemoFlowTest, RecordsTheCallersMessage) {
   testing_support::WriteFile(line_.File("said.raw"), said);
   ASSERT_EQ(line_.far().Inject("E3", "said.raw"), "OK");
   ASSERT_TRUE(line_.far().Wait("RECORD", "E3", kWaitMs));
+  // The caller speaks (8000 bytes a second reach the recording), then
+  // presses "#": not before the whole message is in.
+  std::this_thread::sleep_for(std::chrono::milliseconds(2 * said.size() * 1000 / 8000 + 100));
   ASSERT_EQ(line_.far().Keys("E3", "#", 0), "OK");  // done speaking
   EXPECT_EQ(Name(NextPlay()), "thanks.WAV");
   EXPECT_EQ(Name(NextPlay()), "goodbye.WAV");

@@ -5,8 +5,10 @@
 // calls answered, rejected, blocked and unanswered.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/clock.h"
@@ -92,6 +94,44 @@ TEST(TupCallTest, FarEndReleaseEndsTheCall) {
   EXPECT_EQ(call.callState.load(), engine::kCallReleased);
   EXPECT_EQ(EventArgs(line.far().Wait("RELEASE", "E3", 2000)), "1");
   EXPECT_EQ(line.State("state"), "1");
+}
+
+// An idle line reads its circuit once a poll; its pauses are the 180 ms
+// period (the first one shortened to meet the lines' common instant, never
+// longer).
+TEST(TupCallTest, WaitRingPollsOncePerPeriodUntilACallComes) {
+  TupLine line;
+  platform::FakeClock clock(1000);
+  platform::ScopedClock use(&clock);
+  simboard::SimBoard& board = line.folder().board();
+  board.ClearJournal();
+  auto ring = std::async(std::launch::async, [&] { return line.call().WaitRing(1); });
+  while (clock.SleepCalls() < 5) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_EQ(board.Call(*simboard::Address::Parse("E3"), "13900000000", "8001"), "");
+  ASSERT_EQ(ring.get(), 0);
+  EXPECT_EQ(line.call().callState.load(), engine::kCallConnected);
+  const uint64_t pauses = clock.SleepCalls();
+  EXPECT_LE(clock.SleptMillis(), pauses * 180);
+  EXPECT_GT(clock.SleptMillis(), (pauses - 1) * 180);
+  uint64_t reads = 0;
+  for (const simboard::JournalEntry& e : board.Journal()) {
+    if (e.Ordinal() == "tup:1" && e.args == "0, 3") ++reads;
+  }
+  // Every poll reads the circuit; ClearKeys before and after the wait reads
+  // it once each.
+  EXPECT_EQ(reads, pauses + 1 + 2);
+  EXPECT_EQ(board.Violations(), std::vector<std::string>());
+}
+
+TEST(TupCallTest, StopEndsWaitRingWithinAPoll) {
+  TupLine line;
+  auto ring = std::async(std::launch::async, [&] { return line.call().WaitRing(1); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  const auto stopped = std::chrono::steady_clock::now();
+  line.call().stopFlag.store(1);
+  ASSERT_EQ(ring.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+  EXPECT_EQ(ring.get(), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::milliseconds(1000));
 }
 
 TEST(TupCallTest, OfferedCallIsReportedAndChargedOnce) {
