@@ -66,6 +66,7 @@ void FrameController::RequestQuitFromSignal() {
 void FrameController::PostQuit() {
   quit_posted_.store(true, std::memory_order_relaxed);
   wake_.store(true, std::memory_order_relaxed);
+  platform::WakeStopSleepers();
   if (wake_hook_) wake_hook_();
 }
 

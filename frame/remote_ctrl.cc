@@ -65,6 +65,7 @@ bool TagRemoteCtrl::StartThreads() {
 
 void TagRemoteCtrl::StopThreads() {
   quit_.store(true, std::memory_order_relaxed);
+  platform::WakeStopSleepers();
   {
     // Wakes an accept that waits on a connection that went away.
     std::lock_guard<std::mutex> lock(listen_mu_);

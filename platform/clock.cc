@@ -7,13 +7,25 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 namespace platform {
 namespace {
 
-// A stop flag is looked at this often while sleeping.
-constexpr uint32_t kStopPollMs = 5;
+// Sleeps with a stop flag wait on the bell that WakeStopSleepers rings,
+// so a sleeping line costs no wakeups until its time is up or a stop comes.
+struct StopBell {
+  std::mutex mu;
+  std::condition_variable rung;
+  uint64_t generation = 0;  // guarded by mu
+};
+
+StopBell& Bell() {
+  static StopBell bell;
+  return bell;
+}
 constexpr uint64_t kNanosPerMilli = 1000000;
 constexpr uint64_t kNanosPerSecond = 1000000000;
 
@@ -58,14 +70,26 @@ bool RealClock::Sleep(uint32_t ms, const std::atomic<bool>* stop) {
     return true;
   }
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  StopBell& bell = Bell();
+  std::unique_lock<std::mutex> lock(bell.mu);
   for (;;) {
     if (stop->load(std::memory_order_relaxed)) return false;
     auto now = std::chrono::steady_clock::now();
     if (now >= end) return true;
     auto step = std::min<std::chrono::steady_clock::duration>(
-        end - now, std::chrono::milliseconds(kStopPollMs));
-    std::this_thread::sleep_for(step);
+        end - now, std::chrono::milliseconds(kStopCheckMs));
+    const uint64_t seen = bell.generation;
+    bell.rung.wait_for(lock, step, [&] { return bell.generation != seen; });
   }
+}
+
+void WakeStopSleepers() {
+  StopBell& bell = Bell();
+  {
+    std::lock_guard<std::mutex> lock(bell.mu);
+    ++bell.generation;
+  }
+  bell.rung.notify_all();
 }
 
 void RealClock::SleepUntil(uint32_t tick) {

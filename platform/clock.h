@@ -37,8 +37,9 @@ class Clock {
   virtual WallTime Now() = 0;
 
   // Sleeps ms milliseconds. When stop is given and becomes true the sleep
-  // ends early (within a few milliseconds). Returns false when it ended
-  // because of the stop flag, true when the full time has passed.
+  // ends early: at once when the setter rings WakeStopSleepers, else within
+  // kStopCheckMs. Returns false when it ended because of the stop flag,
+  // true when the full time has passed.
   virtual bool Sleep(uint32_t ms, const std::atomic<bool>* stop = nullptr) = 0;
 
   // Sleeps until the tick count reaches `tick`; returns at once when it has
@@ -47,6 +48,14 @@ class Clock {
   // system much less than the same wakeups spread over time.
   virtual void SleepUntil(uint32_t tick) = 0;
 };
+
+// A sleep with a stop flag looks at the flag at least this often.
+inline constexpr uint32_t kStopCheckMs = 50;
+
+// Ends every Sleep with a stop flag early enough to see its flag: call it
+// right after setting a flag that such a sleep may be waiting on. Any
+// thread; cheap enough for every stop request.
+void WakeStopSleepers();
 
 // The system clock: CLOCK_MONOTONIC for the tick (a tick starts exactly on
 // a millisecond of that clock), localtime_r for the date.

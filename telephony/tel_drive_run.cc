@@ -65,6 +65,7 @@ bool TagTelDrive::PauseForLoad() const {
 void TagTelDrive::BeginShutdown() {
   shutting_down_.store(true);
   flags_->halt.store(true);
+  platform::WakeStopSleepers();
 }
 
 int32_t TagTelDrive::RunAllLines(std::string_view cfg_file) {
@@ -208,6 +209,7 @@ void TagTelDrive::CloseAllTelLine() {
 
 void TagTelDrive::CloseAllLinesLocked() {
   flags_->halt.store(true);
+  platform::WakeStopSleepers();
   JoinLoadThreads();
   RaiseStop(false);
   frame::WriteRawLog("CloseAllTelLine(): 1");

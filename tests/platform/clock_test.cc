@@ -77,6 +77,29 @@ TEST(ScopedClock, InstallsAndRestores) {
   EXPECT_EQ(&GetClock(), real);
 }
 
+// The bell ends the sleeps whose flag is set; the others sleep on.
+TEST(RealClock, StopBellEndsOnlyTheStoppedSleeps) {
+  RealClock clock;
+  constexpr int kSleepers = 16;
+  std::atomic<bool> flags[kSleepers] = {};
+  std::atomic<int> ended_early{0};
+  std::vector<std::thread> sleepers;
+  const uint32_t start = clock.TickCount();
+  for (int i = 0; i < kSleepers; ++i) {
+    sleepers.emplace_back([&, i] {
+      if (!clock.Sleep(i % 2 == 0 ? 400u : 10000u, &flags[i])) ++ended_early;
+    });
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  for (int i = 1; i < kSleepers; i += 2) flags[i] = true;
+  WakeStopSleepers();
+  for (auto& t : sleepers) t.join();
+  const uint32_t took = clock.TickCount() - start;
+  EXPECT_EQ(ended_early.load(), kSleepers / 2);
+  EXPECT_GE(took, 400u);   // the unstopped ones slept their time
+  EXPECT_LT(took, 3000u);  // the stopped ones did not sleep their 10 s
+}
+
 TEST(RealClock, SleepEndsEarlyOnStop) {
   RealClock clock;
   std::atomic<bool> stop{false};
