@@ -105,7 +105,6 @@ bool FrameController::Start(const std::string& program_dir) {
 void FrameController::OpenLog() {
   OpenProcessLog(std::make_unique<TagWriteLog>(cfg_->log_file, static_cast<uint32_t>(cfg_->log_size),
                                                cfg_->immediate_log != 0, cfg_->log_level <= 0));
-  log_opened_ = true;
 }
 
 void FrameController::Create() {
@@ -233,7 +232,6 @@ void FrameController::QuitMessage() {
 void FrameController::EndFailedBuild() {
   LogAlways("quit request after a failed build");
   CloseProcessLog();
-  log_opened_ = false;
   CloseEvents();
   ended_ = true;
   exit_status_ = kExitBuildFailed;
@@ -267,7 +265,6 @@ void FrameController::Shutdown() {
   DeleteMonitor();
   WriteRawLog("delete _logFp ...");
   CloseProcessLog();
-  log_opened_ = false;
   WriteRawLog("Close Ok.");
   CloseEvents();
   TcpCleanup();

@@ -165,7 +165,6 @@ class FrameController {
   int exit_status_ = kExitNormal;
   std::function<void()> wake_hook_;
   bool english_ = false;
-  bool log_opened_ = false;
   uint32_t period_ms_ = kStartTimerMs;
 };
 

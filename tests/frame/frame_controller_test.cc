@@ -205,7 +205,7 @@ TEST_F(FrameControllerTest, ShutdownRunsItsStepsInOrderOnce) {
   EXPECT_EQ(controller_.version(), "Ver2.41-DjTup");
   EXPECT_EQ(VersionText(), "Ver2.41-DjTup");
   EXPECT_EQ(window_.lines, "总线数:4: 外:4, 内:0, 虚:0, Ip:0");
-  EXPECT_EQ(window_.info.size() >= 14, true) << window_.info;
+  EXPECT_GE(window_.info.size(), 14u) << window_.info;
   EXPECT_EQ(controller_.display_period_ms(), 100u);
   EXPECT_NE(ProcessMonitor(), nullptr);
   EXPECT_EQ(controller_.grid().RowCount(), 5);
