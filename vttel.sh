@@ -102,7 +102,8 @@ cmd_test() {
 }
 
 # ./vttel.sh fuzz [SECONDS]: builds the fuzz targets with clang and runs
-# each for SECONDS (default 60) from its corpus under build/fuzz-corpus.
+# each for SECONDS (default 60) from its corpus under build/fuzz-corpus and
+# the seed inputs checked in under fuzz/corpus.
 cmd_fuzz() {
   PACKAGES+=(clang libclang-rt-14-dev)
   install_packages
@@ -114,7 +115,10 @@ cmd_fuzz() {
     [ -x "$target" ] || continue
     name="$(basename "$target")"
     mkdir -p "$ROOT/build/fuzz-corpus/$name"
-    "$target" -max_total_time="${1:-60}" "$ROOT/build/fuzz-corpus/$name"
+    # fuzz/corpus/<name without _fuzz> holds real inputs to start from.
+    local corpus=("$ROOT/build/fuzz-corpus/$name")
+    [ -d "$ROOT/fuzz/corpus/${name%_fuzz}" ] && corpus+=("$ROOT/fuzz/corpus/${name%_fuzz}")
+    "$target" -max_total_time="${1:-60}" "${corpus[@]}"
   done
 }
 
