@@ -14,10 +14,11 @@
 //
 // Thread rules: built and run on its line's threads; LeaveLine is called
 // where the script leaves its line, while its last holder (a reader of the
-// line, on any thread) frees it later. Other threads only set the single-byte flags quitRequest, stopped, endRun,
-// reloadRequest, stepMode and stepRelease (atomics), which the run loop
-// polls; raising quitRequest through SetQuit also calls the stores'
-// OnStop on the calling thread (the stores lock what they touch there).
+// line, on any thread) frees it later. Other threads only set the
+// single-byte flags quitRequest, stopped, endRun, reloadRequest, stepMode
+// and stepRelease (atomics), which the run loop polls; raising quitRequest
+// through SetQuit also calls the stores' OnStop on the calling thread (the
+// stores lock what they touch there).
 #ifndef VTTEL_ENGINE_TEL_BASIC_H_
 #define VTTEL_ENGINE_TEL_BASIC_H_
 
