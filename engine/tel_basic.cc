@@ -100,15 +100,7 @@ TagTelBasic::TagTelBasic(std::string_view path, std::string_view function_name,
 
 TagTelBasic::~TagTelBasic() {
   DeleteStore(StoreSlot::kSpeech);
-  const bool line_main = owner == nullptr && !isChild && call != nullptr;
-  if (line_main) {
-    for (const std::string& dir : voiceDirs) {
-      RemoveFile(dir + "t" + std::to_string(lineNo) + voiceExt);
-      RemoveFile(dir + "tts" + std::to_string(lineNo) + voiceExt);
-    }
-  }
   stopped.store(1, std::memory_order_relaxed);
-  if (line_main) call->stopFlag.store(1, std::memory_order_relaxed);
   DeleteStore(StoreSlot::kDatabases);
   DeleteStore(StoreSlot::kSockets);
   for (TagOper* s : statements) {
@@ -123,6 +115,17 @@ TagTelBasic::~TagTelBasic() {
   DeleteStore(StoreSlot::kMessages);
   DeleteStore(StoreSlot::kTimers);
   for (auto& s : stores_) s.reset();
+}
+
+void TagTelBasic::LeaveLine() {
+  stopped.store(1, std::memory_order_relaxed);
+  if (owner != nullptr || isChild || call == nullptr) return;
+  const std::string line = std::to_string(lineNo);
+  for (const std::string& dir : voiceDirs) {
+    RemoveFile(dir + "t" + line + voiceExt);
+    RemoveFile(dir + "tts" + line + voiceExt);
+  }
+  call->stopFlag.store(1, std::memory_order_relaxed);
 }
 
 void TagTelBasic::CreateStores() {

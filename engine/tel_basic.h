@@ -12,11 +12,13 @@
 // allVariables and its stores; the call object is the line's and must
 // outlive the script.
 //
-// Thread rules: built, run and deleted on its line's threads. Other
-// threads only set the single-byte flags quitRequest, stopped, endRun,
-// reloadRequest, stepMode and stepRelease (atomics), which the run loop
-// polls; raising quitRequest through SetQuit also calls the stores'
-// OnStop on the calling thread (the stores lock what they touch there).
+// Thread rules: built and run on its line's threads; LeaveLine is called
+// where the script leaves its line, while its last holder (a reader of the
+// line, on any thread) frees it later. Other threads only set the
+// single-byte flags quitRequest, stopped, endRun, reloadRequest, stepMode
+// and stepRelease (atomics), which the run loop polls; raising quitRequest
+// through SetQuit also calls the stores' OnStop on the calling thread (the
+// stores lock what they touch there).
 #ifndef VTTEL_ENGINE_TEL_BASIC_H_
 #define VTTEL_ENGINE_TEL_BASIC_H_
 
@@ -65,6 +67,10 @@ class TagTelBasic : public ScriptFunction {
               TagTelBasic* environment);
   // An empty script function named name, defined in the file at path.
   TagTelBasic(std::string_view path, std::string_view function_name, TagTelBasic* owner);
+  // Frees what the script owns (its stores close their own sockets and
+  // databases). It touches nothing of its line: a script may be freed on
+  // any thread, long after it left the line and while the line already
+  // runs another script; LeaveLine does the line's part.
   ~TagTelBasic() override;
   TagTelBasic(const TagTelBasic&) = delete;
   TagTelBasic& operator=(const TagTelBasic&) = delete;
@@ -280,6 +286,14 @@ class TagTelBasic : public ScriptFunction {
   bool IsQuit() const { return quitRequest.load(std::memory_order_relaxed) != 0; }
   void SetReload(uint8_t flag);
   bool IsReloadPending() const;
+  // The script leaves its line (taken off it, replaced on a reload, or its
+  // stand-alone run is over): stopped is raised and, for a main script of
+  // a line (not a child, with a call object), the line's temporary play and
+  // speech files ("t<line>" and "tts<line>" with voiceExt in each of the
+  // three voice directories) are deleted and the call's stopFlag raised.
+  // REQUIRES: called once, by whoever takes the script off its line, when
+  // the script's run has ended and before the line runs another script.
+  void LeaveLine();
 
   // The store of a slot, or null when its subsystem is absent.
   ScriptStore* store(StoreSlot slot) const { return stores_[static_cast<size_t>(slot)].get(); }

@@ -33,12 +33,19 @@ void TagTelLine::SetScript(std::shared_ptr<engine::TagTelBasic> script) {
     std::lock_guard<std::mutex> lock(mu_);
     old = std::exchange(script_, std::move(script));
   }
-  // The old script (if this was its last reference) goes outside the lock.
+  // The old script leaves the line outside the lock (its files are deleted
+  // there); it is freed when its last reader lets go of it.
+  if (old != nullptr) old->LeaveLine();
 }
 
 std::shared_ptr<engine::TagTelBasic> TagTelLine::TakeScript() {
-  std::lock_guard<std::mutex> lock(mu_);
-  return std::exchange(script_, nullptr);
+  std::shared_ptr<engine::TagTelBasic> taken;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    taken = std::exchange(script_, nullptr);
+  }
+  if (taken != nullptr) taken->LeaveLine();
+  return taken;
 }
 
 }  // namespace telephony

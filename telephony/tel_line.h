@@ -7,7 +7,10 @@
 // Ownership: the line owns its call object and shares the ownership of its
 // script with whoever reads it: Script() hands out a reference that keeps
 // the script alive while the caller uses it, so taking a script off the
-// line never frees it under a reader or under the line's run thread.
+// line never frees it under a reader or under the line's run thread. What
+// a script does to its line when it goes (the stop flag, the temporary play
+// files) happens where it leaves the line, never where its last reader
+// frees it.
 //
 // Thread rules: number, name, card and call object are fixed for the
 // line's life. The script and the script file are guarded by the line's
@@ -52,8 +55,13 @@ class TagTelLine {
   // REQUIRES: let go of before the line is freed (the script uses the
   // line's call object).
   std::shared_ptr<engine::TagTelBasic> Script() const;
+  // Attaches a script; one it replaces leaves the line (LeaveLine).
+  // REQUIRES: the replaced script's run has ended.
   void SetScript(std::shared_ptr<engine::TagTelBasic> script);
-  // Takes the script off the line; it is freed when its last user lets go.
+  // Takes the script off the line: it leaves the line here (stop flag,
+  // temporary files) and is freed when its last user lets go, which may be
+  // on another thread while the line runs a new script.
+  // REQUIRES: the script's run has ended.
   std::shared_ptr<engine::TagTelBasic> TakeScript();
 
   // The line is taken from the moment a load is handed to it until its

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <utility>
 
 #include "frame/cpu_load.h"
 #include "frame/log.h"
@@ -83,8 +84,12 @@ bool LoadScript(TagTelLine& line, const std::shared_ptr<LineRunFlags>& flags) {
     frame::LogMsgF("%d: new TagTelBasic(%s) OK. ret=%d", n, file.c_str(), script->initResult);
     ReportCompileFailure(line, *script);
     if (script->initResult == 0 && !flags->halt.load()) {
+      // The run thread holds the script only in RunLoop, which lets go of it
+      // at a reload.
       line.runThread().Start("line run " + std::to_string(n), platform::kLineThreadStackBytes,
-                             [&line, flags, script] { RunLoop(line, flags, script); });
+                             [&line, flags, script]() mutable {
+                               RunLoop(line, flags, std::move(script));
+                             });
     }
   } catch (const std::exception& e) {
     platform::ShowMessage(e.what(), "加载脚本错误...", platform::MessageIcon::kError);

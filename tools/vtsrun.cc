@@ -243,6 +243,8 @@ int main(int argc, char** argv) {
       if (RunWithTimeout(*script, call, options.timeoutSeconds)) status = kExitTimeout;
       InstallExitHook(nullptr);
     }
+    // The run is over: the line's temporary play files go with it.
+    script->LeaveLine();
   }
   engine::SetLineTableFacts(nullptr);
   frame::CloseProcessLog();

@@ -332,6 +332,53 @@ TEST_F(TelBasicTest, ReloadIsPendingOnlyOutsideAConnectedCall) {
   EXPECT_EQ(call_.stopFlag.load(), 1);  // what the line waits in ends
 }
 
+// The line's temporary play and speech files and its stop flag belong to
+// the script on the line: freeing a script touches none of them (its last
+// holder may free it while the line runs another script); leaving the line
+// deletes the files in each voice directory and stops the line's wait.
+TEST_F(TelBasicTest, OnlyLeavingTheLineTouchesTheLinesFilesAndStopFlag) {
+  WriteFile("main.vts", "x\n");
+  call_.lineNo = 4;
+  const std::vector<std::string> files = {"a/t4.WAV", "a/tts4.WAV", "b/t4.WAV", "b/tts4.WAV"};
+  auto make_files = [&] {
+    std::filesystem::create_directories("a");
+    std::filesystem::create_directories("b");
+    for (const std::string& f : files) WriteFile(f, "x");
+  };
+  auto count_files = [&] {
+    int n = 0;
+    for (const std::string& f : files) n += FileExists(f) ? 1 : 0;
+    return n;
+  };
+  auto script = Compile("main.vts");
+  script->voiceDirs[0] = "a/";
+  script->voiceDirs[2] = "b/";
+  make_files();
+  script.reset();
+  EXPECT_EQ(count_files(), 4);
+  EXPECT_EQ(call_.stopFlag.load(), 0);
+
+  script = Compile("main.vts");
+  script->voiceDirs[0] = "a/";
+  script->voiceDirs[2] = "b/";
+  {
+    TagTelBasic child("main.vts", 4, &call_, 1, script.get());
+    child.voiceDirs[0] = "a/";
+    child.LeaveLine();  // a child's run ends, the line goes on
+  }
+  EXPECT_EQ(count_files(), 4);
+  EXPECT_EQ(call_.stopFlag.load(), 0);
+  script->LeaveLine();
+  EXPECT_EQ(count_files(), 0);
+  EXPECT_EQ(call_.stopFlag.load(), 1);
+  EXPECT_EQ(script->stopped.load(), 1);
+  call_.stopFlag = 0;
+  make_files();
+  script.reset();  // freed later by its last holder: the next run's files stay
+  EXPECT_EQ(count_files(), 4);
+  EXPECT_EQ(call_.stopFlag.load(), 0);
+}
+
 TEST_F(TelBasicTest, ChildImportsExportedVariables) {
   WriteFile("main.vts", "x\n");
   auto parent = Compile("main.vts");

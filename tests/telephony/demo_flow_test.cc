@@ -1,8 +1,9 @@
 // The demo's call flow (demo/demo.vts) on an E1 line of the simulated
 // board, the test as the caller: the greeting and the menu are heard, "1#"
 // reads the caller's number back digit by digit, "2#" records what the
-// caller says, and the line hangs up after its goodbye. The voices are
-// short tones made by sox in place of the spoken ones.
+// caller says into the line's own file and plays it back, and the line hangs
+// up after its goodbye. The voices are short tones made by sox in place of
+// the spoken ones.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -82,16 +83,19 @@ TEST_F(DemoFlowTest, RecordsTheCallersMessage) {
   const std::string said(2000, '\x42');
   testing_support::WriteFile(line_.File("said.raw"), said);
   ASSERT_EQ(line_.far().Inject("E3", "said.raw"), "OK");
-  ASSERT_TRUE(line_.far().Wait("RECORD", "E3", kWaitMs));
+  // Into the line's own file: callers on other lines record at the same time.
+  const std::string recording = EventArgs(line_.far().Wait("RECORD", "E3", kWaitMs));
+  EXPECT_EQ(Name(recording.substr(0, recording.rfind(' '))), "message3.WAV");
   // The caller speaks (8000 bytes a second reach the recording), then
   // presses "#": not before the whole message is in.
   std::this_thread::sleep_for(std::chrono::milliseconds(2 * said.size() * 1000 / 8000 + 100));
   ASSERT_EQ(line_.far().Keys("E3", "#", 0), "OK");  // done speaking
   EXPECT_EQ(Name(NextPlay()), "thanks.WAV");
+  EXPECT_EQ(Name(NextPlay()), "message3.WAV");  // played back to the caller
   EXPECT_EQ(Name(NextPlay()), "goodbye.WAV");
   EXPECT_TRUE(line_.far().Wait("RELEASE", "E3", kWaitMs));
   const std::string message =
-      testing_support::ReadFile(line_.File("voc/en/message.WAV")).value_or("");
+      testing_support::ReadFile(line_.File("voc/en/message3.WAV")).value_or("");
   ASSERT_GT(message.size(), 46u + said.size());
   EXPECT_EQ(message.substr(0, 4), "RIFF");
   EXPECT_EQ(message.substr(46, said.size()), said);

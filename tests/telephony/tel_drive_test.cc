@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -324,6 +325,45 @@ TEST(TelDriveRunTest, ReloadWaitsForTheConnectedCallToEnd) {
   }, kWaitMs));
   EXPECT_EQ(drive.Line(3)->Script()->statementCount, before->statementCount + 1);
   EXPECT_EQ(drive.CountReloadPending(), 0);
+}
+
+// A reader (the monitor, the window) may hold the old script past a
+// reload and free it last, on its own thread: the line's new run keeps its
+// stop flag and its temporary play and speech files. The old script did its
+// part when it left the line, and the new one does its part when the lines
+// are closed.
+TEST(TelDriveRunTest, AScriptFreedAfterItsReloadLeavesTheNewRunAlone) {
+  DriveFolder f("Trunks=1\n", RunCfgText("3=play.vts\n"));
+  f.WriteScript("play.vts", std::string("SetPlayToFile(1)\n") + kWaitScript);
+  TagTelDrive& drive = f.MakeDrive();
+  ASSERT_EQ(drive.RunAllLines("VtTelRun.cfg"), kRunOk);
+  ASSERT_TRUE(f.WaitRunning(3));
+  // Reloads the line: true once its new script waits in WaitRing.
+  std::shared_ptr<engine::TagTelBasic> now = drive.Line(3)->Script();
+  auto reload = [&] {
+    const auto before = now;
+    drive.StartReload();
+    return drive.WaitReload(kWaitMs) && WaitUntil([&] {
+      now = drive.Line(3)->Script();
+      return now != nullptr && now != before && now->currentIndex.load() >= 1;
+    }, kWaitMs);
+  };
+  // Twice: the second old script is one the line's run thread compiled.
+  ASSERT_TRUE(reload());
+  auto held = now;
+  ASSERT_TRUE(reload());
+  testing_support::WriteFile("tts3.WAV", "speech");
+  ASSERT_TRUE(testing_support::ReadFile("t3.WAV").has_value());
+  held.reset();  // the old script's last reference
+  EXPECT_EQ(drive.Line(3)->call().stopFlag.load(), 0);
+  EXPECT_TRUE(testing_support::ReadFile("t3.WAV").has_value());
+  EXPECT_TRUE(testing_support::ReadFile("tts3.WAV").has_value());
+  EXPECT_EQ(now->notRunning.load(), 0);
+  EXPECT_EQ(drive.Line(3)->Script(), now);
+  now.reset();
+  drive.CloseAllTelLine();
+  EXPECT_FALSE(testing_support::ReadFile("t3.WAV").has_value());
+  EXPECT_FALSE(testing_support::ReadFile("tts3.WAV").has_value());
 }
 
 TEST(TelDriveRunTest, ALineListedTwiceGetsOneScript) {
