@@ -36,6 +36,9 @@ inline constexpr uint32_t kStartedPollMs = 200;
 inline constexpr uint32_t kRunStaggerMs = 100;
 // Before a reload's compile.
 inline constexpr uint32_t kReloadPauseMs = 35;
+// Before a line runs its script again after a fault ended its run (so a
+// script that fails at once does not fill the log).
+inline constexpr uint32_t kFaultRestartPauseMs = 1000;
 
 struct LineRunFlags {
   // Clear while the loading pass hands out lines: no script runs then.
