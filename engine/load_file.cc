@@ -6,6 +6,7 @@
 #include "engine/script_cache.h"
 #include "engine/tel_basic.h"
 #include "frame/cpu_load.h"
+#include "frame/log.h"
 
 namespace engine {
 namespace {
@@ -58,8 +59,7 @@ int32_t TagTelBasic::LoadFile(int32_t include_line, std::string_view path) {
   if (!file) {
     ShowError(include_line, "打不开文件错误", path);
     Error(include_line, "打不开文件错误", path);
-    std::fputs("  fBuff==NULL, 打不开文件错误\n", stdout);
-    std::fflush(stdout);
+    frame::LogMsg("fBuff==NULL, 打不开文件错误");
     return -2;
   }
   if (file->scrambled) main->scrambled = 1;

@@ -1,8 +1,10 @@
 // The run loops: Run for a main script, RunSub for a script function.
 #include <cstdio>
+#include <new>
 #include <string>
 
 #include "engine/line_random.h"
+#include "engine/run_fault.h"
 #include "engine/run_observer.h"
 #include "engine/run_stores.h"
 #include "engine/tel_basic.h"
@@ -44,6 +46,32 @@ void ReleaseMapVariables(pvector<TagVar>& variables, const TagVar* keep = nullpt
   }
 }
 
+// Gives back the maps of a whole run: the script's variables and those of
+// its functions and their parameters (a run ended by a fault left some there).
+void ReleaseRunMaps(TagTelBasic& script) {
+  ReleaseMapVariables(script.allVariables);
+  // A map a function's run left in its "_retVal" and nobody took (a
+  // timer's function) is given back with the run's other maps.
+  for (TagTelBasic* f : script.functions) {
+    if (f == nullptr) continue;
+    ReleaseMapVariables(f->allVariables);
+    for (TagVar& param : f->params) {
+      if (param.kind == kVarMap) param.AssignInt(0);
+    }
+  }
+}
+
+// The arguments and Execute of one statement: its result. Memory that
+// cannot be had for the statement's data ends the line's run (RunFault).
+int32_t ExecuteStatement(TagTelBasic& script, TagOper& s) {
+  try {
+    if (!s.argExpressions.empty()) s.RunArgs();
+    return s.Execute();
+  } catch (const std::bad_alloc&) {
+    throw RunFault(RunFaultKind::kMemory, script, &s);
+  }
+}
+
 bool IsCall(const TagOper* s) { return s != nullptr && s->kindLetter == kKindCall; }
 
 }  // namespace
@@ -82,6 +110,7 @@ int32_t TagTelBasic::Run() {
   if (!isChild) {
     frame::LogMsgF("%d Run: tId:[0x%x], '%s'", lineNo, platform::CurrentThreadId(),
                    sourcePath.c_str());
+    runError.clear();
   }
   stopped.store(0);
   endRun.store(0);
@@ -97,10 +126,31 @@ int32_t TagTelBasic::Run() {
   }
   notRunning.store(0);
   quitRequest.store(0);
+  int32_t result = 0;
+  try {
+    try {
+      RunStatements(result);
+    } catch (const std::bad_alloc&) {
+      throw RunFault(RunFaultKind::kMemory, *this, current);
+    }
+  } catch (const RunFault& fault) {
+    // The one way a line's run ends with an error: the run ends as any run
+    // does, a child's fault goes on to its parent, and the line's own run
+    // reports it.
+    EndRun(observer);
+    if (isChild) throw;
+    ReportFault(fault);
+    return result;
+  }
+  EndRun(observer);
+  return result;
+}
+
+void TagTelBasic::RunStatements(int32_t& result) {
+  RunObserver* observer = GetRunObserver();
   TagVar& ret_val = *allVariables.at(kRetValIndex);
   auto* timers = static_cast<ScriptTimers*>(store(StoreSlot::kTimers));
   TagOper* previous = nullptr;
-  int32_t result = 0;
   while (endRun.load(std::memory_order_relaxed) == 0) {
     if (current == nullptr) {
       // Off the end: the list starts again, unless the line is quitting
@@ -122,8 +172,7 @@ int32_t TagTelBasic::Run() {
       stepRelease.store(0);
     }
     if (stepMode.load(std::memory_order_relaxed)) WaitStep();
-    if (!s.argExpressions.empty()) s.RunArgs();
-    result = s.Execute();
+    result = ExecuteStatement(*this, s);
     StoreResult(s, result, ret_val);
     previous = &s;
     if (s.kindLetter == kKindReturn) break;
@@ -142,12 +191,10 @@ int32_t TagTelBasic::Run() {
       current = statements.at(onDisconnIndex);
     }
   }
-  ReleaseMapVariables(allVariables);
-  // A map a function's run left in its "_retVal" and nobody took (a
-  // timer's function) is given back with the run's other maps.
-  for (TagTelBasic* f : functions) {
-    if (f != nullptr) ReleaseMapVariables(f->allVariables);
-  }
+}
+
+void TagTelBasic::EndRun(RunObserver* observer) {
+  ReleaseRunMaps(*this);
   if (isChild && call != nullptr &&
       call->callState.load(std::memory_order_relaxed) == kCallReleasedHandled) {
     call->callState.store(kCallReleased);
@@ -159,7 +206,18 @@ int32_t TagTelBasic::Run() {
   if (!isChild) {
     if (auto* print = static_cast<PrintOutput*>(store(StoreSlot::kPrint))) print->Close();
   }
-  return result;
+}
+
+void TagTelBasic::ReportFault(const RunFault& fault) {
+  // The run's maps are given back by now; should even the log line find no
+  // memory, the text still reaches stderr.
+  try {
+    runError = fault.what();
+    frame::LogAlways(runError);
+  } catch (const std::bad_alloc&) {
+    std::fputs(fault.what(), stderr);
+    std::fputc('\n', stderr);
+  }
 }
 
 int32_t TagTelBasic::RunSub(TagTelBasic* calling) {
@@ -180,6 +238,11 @@ int32_t TagTelBasic::RunSub(TagTelBasic* calling) {
   auto* timers = static_cast<ScriptTimers*>(main->store(StoreSlot::kTimers));
   TagVar& ret_val = *allVariables.at(kRetValIndex);
   TagOper* previous = nullptr;
+  // currentIndex is -1 again however the function's run ends.
+  struct IndexReset {
+    std::atomic<int32_t>& index;
+    ~IndexReset() { index.store(-1, std::memory_order_relaxed); }
+  } index_reset{currentIndex};
   while (stopped.load(std::memory_order_relaxed) == 0 && call != nullptr && current != nullptr) {
     TagOper& s = *current;
     s.previousExecuted = previous;
@@ -193,8 +256,7 @@ int32_t TagTelBasic::RunSub(TagTelBasic* calling) {
       main->stepRelease.store(0);
     }
     if (main->stepMode.load(std::memory_order_relaxed)) main->WaitStep();
-    if (!s.argExpressions.empty()) s.RunArgs();
-    StoreResult(s, s.Execute(), ret_val);
+    StoreResult(s, ExecuteStatement(*this, s), ret_val);
     previous = &s;
     if (s.kindLetter == kKindReturn) break;
     if (timers != nullptr && timers->HasTimers()) timers->Tick(*main);
@@ -211,7 +273,6 @@ int32_t TagTelBasic::RunSub(TagTelBasic* calling) {
   // function takes it the same way; the main run's end gives back what is
   // left).
   ReleaseMapVariables(allVariables, allVariables.at(kRetValIndex));
-  currentIndex.store(-1, std::memory_order_relaxed);
   return 0;
 }
 

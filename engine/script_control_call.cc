@@ -5,6 +5,7 @@
 #include "engine/arguments.h"
 #include "engine/complex_expre.h"
 #include "engine/calculate.h"
+#include "engine/run_fault.h"
 #include "engine/script_control.h"
 #include "engine/statement_registry.h"
 #include "engine/tel_basic.h"
@@ -29,8 +30,14 @@ class TagEval : public TagOper {
   TagEval(TagTelBasic* script, TagVar* text) : script_(script), text_(text) {}
 
   int32_t Execute() override {
+    const ScriptDepth depth(*script_, *this);
     TagTelBasic* main = script_->MainScript();
-    const int32_t saved_counter = main->tempCounter;
+    // The counter is put back however the run of the text ends.
+    struct CounterReset {
+      int32_t& counter;
+      int32_t saved;
+      ~CounterReset() { counter = saved; }
+    } counter_reset{main->tempCounter, main->tempCounter};
     const std::string_view text = ArgText(*text_);
     std::string error, warning;
     std::unique_ptr<TagExpre> expression(
@@ -45,7 +52,6 @@ class TagEval : public TagOper {
       frame::LogMsg(line);
       ret_val.Assign(NullVar());
     }
-    main->tempCounter = saved_counter;
     return ret_val.intValue;
   }
 
@@ -89,6 +95,7 @@ int32_t TagCall::Execute() {
     ret_val.AssignInt(kCallWrongArgCount);
     return kCallWrongArgCount;
   }
+  const ScriptDepth depth(*script_, *this);
   for (int32_t i = 0; i < n; ++i) f->params[i].Assign(*args_[i]);
   f->RunSub(script_);
   for (int32_t i = 0; i < n; ++i) {

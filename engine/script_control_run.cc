@@ -6,6 +6,7 @@
 
 #include "engine/arguments.h"
 #include "engine/keyword_table.h"
+#include "engine/run_fault.h"
 #include "engine/script_control.h"
 #include "engine/statement_registry.h"
 #include "engine/tel_basic.h"
@@ -51,27 +52,31 @@ class TagRunVts : public TagOper {
   TagRunVts(TagTelBasic* script, TagVar* path) : script_(script), path_(path) {}
 
   int32_t Execute() override {
+    const ScriptDepth depth(*script_, *this, kCompiledLevelCost);
     TagTelBasic* acting = script_->MainScript();
     TagTelBasic* parent = script_->GetRunContext();
     const std::string path = ArgText(*path_);
     auto child =
         std::make_unique<TagTelBasic>(path, acting->lineNo, acting->call, kChildRunMode, parent);
-    parent->runningChild = child.get();
-    int32_t result = kNotCompiled;
-    if (child->initResult != 0) {
-      frame::LogAlwaysF("RunVts('%s') err: [LINE=%d]", path.c_str(), lineNumber);
-      // Maps imported from the parent hold references of the child's own:
-      // a child that never runs gives them back here.
-      for (TagVar* v : child->allVariables) {
-        if (v != nullptr && v->kind == kVarMap && !v->readOnly) v->AssignInt(0);
+    // However the child's run ends (a fault of the line's run passes
+    // through here), the parent gets its settings back and no running child.
+    struct ChildRun {
+      TagTelBasic& parent;
+      const ParentSettings saved;
+      ~ChildRun() {
+        saved.RestoreTo(parent);
+        parent.runningChild = nullptr;
       }
-    } else {
-      const ParentSettings saved(*parent);
-      result = child->Run();
-      saved.RestoreTo(*parent);
+    } child_run{*parent, ParentSettings(*parent)};
+    parent->runningChild = child.get();
+    if (child->initResult == 0) return child->Run();
+    frame::LogAlwaysF("RunVts('%s') err: [LINE=%d]", path.c_str(), lineNumber);
+    // Maps imported from the parent hold references of the child's own:
+    // a child that never runs gives them back here.
+    for (TagVar* v : child->allVariables) {
+      if (v != nullptr && v->kind == kVarMap && !v->readOnly) v->AssignInt(0);
     }
-    parent->runningChild = nullptr;
-    return result;
+    return kNotCompiled;
   }
 
  private:
@@ -171,6 +176,8 @@ class TagRunLine : public TagOper {
   TagRunLine(TagTelBasic* script, TagVar* text) : script_(script), text_(text) {}
 
   int32_t Execute() override {
+    // A line may run "RunLine(" itself: a level of nesting.
+    const ScriptDepth depth(*script_, *this, kCompiledLevelCost);
     std::string text = ArgText(*text_);
     if (!IsPlainStatementText(text)) return kNotCompiled;
     TagTelBasic& s = *script_;
@@ -178,6 +185,15 @@ class TagRunLine : public TagOper {
     TagOper* last = n > 0 ? s.statements.at(n - 1) : nullptr;
     TagOper* const last_next = last != nullptr ? last->next : nullptr;
     const CompileState state(s);
+    // The line's statement goes again however its run ends (a fault of the
+    // line's run passes through here).
+    struct Removal {
+      TagTelBasic& script;
+      int32_t n;
+      TagOper* last;
+      TagOper* last_next;
+      ~Removal() { RemoveAddedStatements(script, n, last, last_next); }
+    } removal{s, n, last, last_next};
     // The linking of control flow is held off while the line compiles (it
     // does nothing for a script with errors): the script's constructs must
     // not learn of a statement that lives for one run.
@@ -187,14 +203,18 @@ class TagRunLine : public TagOper {
     const int32_t compiled = s.ParseLine(lineNumber, text);
     main->errorCount = errors;
     state.RestoreTo(s);
-    int32_t result = kNotCompiled;
-    if (compiled == 0 && s.statementCount == n + 1) {
-      TagOper* added = s.statements.at(n);
-      if (!IsControlKind(added->kindLetter)) {
-        added->RunArgs();
-        result = added->Execute();
-      }
-    }
+    if (compiled != 0 || s.statementCount != n + 1) return kNotCompiled;
+    TagOper* added = s.statements.at(n);
+    if (IsControlKind(added->kindLetter)) return kNotCompiled;
+    added->RunArgs();
+    return added->Execute();
+  }
+
+ private:
+  // Takes the statements from position n on out of the script again and
+  // puts back the link of the statement before them.
+  static void RemoveAddedStatements(TagTelBasic& s, int32_t n, TagOper* last,
+                                    TagOper* last_next) {
     std::vector<TagOper*>& list = s.statements.items();
     while (static_cast<int32_t>(list.size()) > n) {
       TagOper* added = list.back();
@@ -208,7 +228,6 @@ class TagRunLine : public TagOper {
     s.pendingExpressions.clear();
     s.pendingTarget = TagVarRef();
     if (last != nullptr) last->next = last_next;
-    return result;
   }
 
  private:

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "engine/map_table.h"
 #include "platform/number_text.h"
@@ -16,7 +17,7 @@ char kEmptyText[1] = {'\0'};
 
 char* CopyName(std::string_view name) {
   if (name.empty()) return kEmptyText;
-  char* p = static_cast<char*>(std::malloc(name.size() + 1));
+  char* p = AllocateText(name.size());
   std::memcpy(p, name.data(), name.size());
   p[name.size()] = '\0';
   return p;
@@ -56,9 +57,15 @@ TagVar::~TagVar() {
 
 bool TagVar::OwnsText() const { return text_ != kEmptyText; }
 
+char* AllocateText(size_t n) {
+  auto* p = static_cast<char*>(std::malloc(n + 1));
+  if (p == nullptr) throw std::bad_alloc();
+  return p;
+}
+
 void TagVar::ReserveText(size_t n) {
   if (OwnsText() && n <= text_capacity_) return;
-  char* p = static_cast<char*>(std::malloc(n + 1));
+  char* p = AllocateText(n);
   if (OwnsText()) std::free(text_);
   text_ = p;
   text_capacity_ = n;
@@ -162,6 +169,9 @@ void TagVar::TakeMapReference(int32_t handle) {
 
 TagVar& TagVar::Assign(const TagVar& source) {
   if (&source == this || readOnly) return *this;
+  // The room for a string first: when it cannot be had, nothing changed.
+  const size_t n = static_cast<size_t>(source.intValue > 0 ? source.intValue - 1 : 0);
+  if (source.kind == kVarString) ReserveText(n);
   if (source.kind == kVarMap) {
     TakeMapReference(source.mapHandle);
   } else if (kind == kVarMap) {
@@ -169,8 +179,6 @@ TagVar& TagVar::Assign(const TagVar& source) {
   }
   kind = source.kind;
   if (kind == kVarString) {
-    const size_t n = static_cast<size_t>(source.intValue > 0 ? source.intValue - 1 : 0);
-    ReserveText(n);
     std::memcpy(text_, source.text_, n);
     text_[n] = '\0';
     intValue = source.intValue;

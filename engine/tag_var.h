@@ -55,6 +55,11 @@ inline constexpr int32_t kScalarLength = 4;
 // The longest string a value may hold (its intValue must fit 32 bits).
 inline constexpr int64_t kMaxStringBytes = INT32_MAX - 1;
 
+// A malloc'ed text buffer of n bytes and a terminator; throws
+// std::bad_alloc when the memory cannot be had (the run loops turn that
+// into the end of the line's run, run_fault.h).
+char* AllocateText(size_t n);
+
 class TagVar {
  public:
   TagVar();

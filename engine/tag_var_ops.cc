@@ -133,7 +133,7 @@ int32_t TagVar::RepeatAssign(const TagVar& unit, int32_t count) {
   const int64_t total = static_cast<int64_t>(bytes.size()) * n;
   if (total > kMaxStringBytes) return -1;
   // The new text is built apart first: unit may be this very value.
-  char* text = static_cast<char*>(std::malloc(static_cast<size_t>(total) + 1));
+  char* text = AllocateText(static_cast<size_t>(total));
   for (int64_t i = 0; i < n && !bytes.empty(); ++i) {
     std::memcpy(text + i * static_cast<int64_t>(bytes.size()), bytes.data(), bytes.size());
   }

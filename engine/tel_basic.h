@@ -42,6 +42,9 @@
 
 namespace engine {
 
+class RunFault;
+class RunObserver;
+
 // One file the main script has loaded: the path text of the request.
 struct TagFInclude {
   std::string path;
@@ -257,7 +260,9 @@ class TagTelBasic : public ScriptFunction {
 
   // --- running ----------------------------------------------------------------
   // The loop of a main script (also of a child): the last statement's
-  // result; -1 when the script did not compile.
+  // result; -1 when the script did not compile. A fault of the line's run
+  // (run_fault.h) ends it: the run ends as any run does, the fault is
+  // logged and kept in runError (a child's run passes it on to its parent).
   int32_t Run();
   // The loop of a script function called from calling: 0; -1 when the
   // function did not compile.
@@ -371,8 +376,14 @@ class TagTelBasic : public ScriptFunction {
   TagTelBasic* environment = nullptr;
   std::string voiceExt = ".WAV";
   uint8_t exportVariables = 0;
+  // The log line of the fault that ended the last run of the line's own
+  // script; empty when that run ended normally.
+  std::string runError;
 
  private:
+  void RunStatements(int32_t& result);
+  void EndRun(RunObserver* observer);
+  void ReportFault(const RunFault& fault);
   bool QuitConditionSlow() const;
   void CreateBuiltIns(bool main_script);
   void ImportVariables(const TagTelBasic& from);

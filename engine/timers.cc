@@ -163,6 +163,12 @@ void TagSysTimers::Fire(TagTimer& timer) {
 void TagSysTimers::Tick(TagTelBasic&) {
   if (reentry_ || timers_.empty()) return;
   reentry_ = 1;
+  // Timers fire again after a firing that ended the line's run (a fault
+  // passes through here).
+  struct ReentryReset {
+    uint8_t& reentry;
+    ~ReentryReset() { reentry = 0; }
+  } reentry_reset{reentry_};
   platform::Clock& clock = platform::GetClock();
   // Insertions during a firing (a child script compiling) keep the
   // iterators valid; removals wait for the sweep below.
@@ -173,7 +179,6 @@ void TagSysTimers::Tick(TagTelBasic&) {
     Fire(timer);
     timer.startTick = clock.TickCount();
   }
-  reentry_ = 0;
   if (sweep_) {
     sweep_ = false;
     std::erase_if(timers_, [](const auto& entry) { return entry.second->removed; });

@@ -54,7 +54,14 @@ void RunLoop(TagTelLine& line, std::shared_ptr<LineRunFlags> flags,
     if (!Sleep(static_cast<uint32_t>(n % 10) * kRunStaggerMs, *flags)) return;
     if (!WaitCpuQuiet(kRunGateTries, kRunGateMs, flags->halt)) return;
     script->Run();
-    if (script->reloadRequest.load() == 0 || script->reloadTarget.load() == nullptr) return;
+    if (script->reloadRequest.load() == 0 || script->reloadTarget.load() == nullptr) {
+      if (script->runError.empty() || script->IsQuit()) return;
+      // A fault ended the run (logged by the run): the call in progress is
+      // given up and the line runs its script again, ready for the next.
+      if (line.call().callState.load() == engine::kCallConnected) line.call().Hangup();
+      if (!Sleep(kFaultRestartPauseMs, *flags)) return;
+      continue;
+    }
     if (!Sleep(kReloadPauseMs, *flags)) return;
     if (!WaitCpuQuiet(kRunGateTries, kRunGateMs, flags->halt)) return;
     // The old script goes when its last reader lets go of it.

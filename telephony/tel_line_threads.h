@@ -1,6 +1,8 @@
 // The two threads of a line: the load thread compiles the line's script
 // file and starts the run thread, which runs the script again and again
-// and compiles it anew when a reload is pending.
+// and compiles it anew when a reload is pending. A run ended by a fault
+// (the script's runError) does not stop the line: its connected call is
+// released and the script runs again after kFaultRestartPauseMs.
 //
 // Both threads read the drive's state only through LineRunFlags, which they
 // share, so a line whose thread outlives the drive's bounded waits touches
@@ -36,6 +38,9 @@ inline constexpr uint32_t kStartedPollMs = 200;
 inline constexpr uint32_t kRunStaggerMs = 100;
 // Before a reload's compile.
 inline constexpr uint32_t kReloadPauseMs = 35;
+// Before a line runs its script again after a fault ended its run (so a
+// script that fails at once does not fill the log).
+inline constexpr uint32_t kFaultRestartPauseMs = 1000;
 
 struct LineRunFlags {
   // Clear while the loading pass hands out lines: no script runs then.

@@ -17,19 +17,26 @@ struct VtsrunOutcome {
   std::string err;
 };
 
-// Waits at most wait_ms for the tool to end.
-inline VtsrunOutcome RunVtsrun(const std::string& dir, const std::vector<std::string>& args,
-                               int wait_ms = 20000) {
-  SpawnedProgram program;
+// Runs program (a vtsrun, or a program that starts one) in dir; waits at
+// most wait_ms for it to end.
+inline VtsrunOutcome RunProgramIn(const std::string& dir, const std::string& program,
+                                  const std::vector<std::string>& args, int wait_ms = 20000) {
+  SpawnedProgram p;
   {
     ScopedChdir cd(dir);
-    if (!program.Start(std::string(VTTEL_TOOLS_DIR) + "/vtsrun", args)) return {};
+    if (!p.Start(program, args)) return {};
   }
   VtsrunOutcome o;
-  o.status = program.Wait(wait_ms);
-  o.out = program.stdout_text();
-  o.err = program.stderr_text();
+  o.status = p.Wait(wait_ms);
+  o.out = p.stdout_text();
+  o.err = p.stderr_text();
   return o;
+}
+
+// The vtsrun of the test build.
+inline VtsrunOutcome RunVtsrun(const std::string& dir, const std::vector<std::string>& args,
+                               int wait_ms = 20000) {
+  return RunProgramIn(dir, std::string(VTTEL_TOOLS_DIR) + "/vtsrun", args, wait_ms);
 }
 
 }  // namespace testing_support

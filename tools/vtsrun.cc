@@ -22,6 +22,8 @@
 //   3  the timeout (default 60 s, 0 none) passed: the quit request was
 //      raised (an "OnSysQuit(" handler runs), and a run still going 5 s
 //      later was ended without handlers.
+//   4  a fault ended the run (script calls nested too deep, memory that
+//      could not be had): its log line also goes to stderr, in UTF-8.
 // --check compiles only, in run mode 0 (warnings are written too): 0
 // without errors, 1 with errors.
 //
@@ -69,6 +71,7 @@ constexpr int kExitOk = 0;
 constexpr int kExitCompileError = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitTimeout = 3;
+constexpr int kExitRunFault = 4;
 
 constexpr double kDefaultTimeoutSeconds = 60;
 // After the timeout's quit request: how long the handlers may take before
@@ -240,7 +243,12 @@ int main(int argc, char** argv) {
       status = kExitCompileError;
     } else if (!options.check) {
       InstallExitHook(script.get());
-      if (RunWithTimeout(*script, call, options.timeoutSeconds)) status = kExitTimeout;
+      if (RunWithTimeout(*script, call, options.timeoutSeconds)) {
+        status = kExitTimeout;
+      } else if (!script->runError.empty()) {
+        std::fprintf(stderr, "vtsrun: %s\n", platform::GbkToUtf8(script->runError).c_str());
+        status = kExitRunFault;
+      }
       InstallExitHook(nullptr);
     }
     // The run is over: the line's temporary play files go with it.

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "engine/script_cache.h"
+#include "frame/log.h"
+#include "frame/settings.h"
 #include "platform/clock.h"
 #include "platform/message_service.h"
 #include "tests/engine/map_check.h"
@@ -241,10 +243,16 @@ TEST_F(TelBasicTest, RunModeDropsWarningsAndTheSummary) {
 
 TEST_F(TelBasicTest, MissingInclude) {
   WriteFile("main.vts", "a\n#include nothere.vts\nb\n");
+  const int32_t level = frame::GetSettings().log_level.exchange(1);
+  frame::OpenProcessLog(std::make_unique<frame::TagWriteLog>("msg_log.txt", 0, true, true));
   testing::internal::CaptureStdout();
   auto s = Compile("main.vts");
   std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(out, "  fBuff==NULL, 打不开文件错误\n");
+  frame::CloseProcessLog();
+  frame::GetSettings().log_level = level;
+  EXPECT_EQ(out, "");  // the program writes no debug text to stdout: it goes to the log
+  const std::string log = ReadFile("msg_log.txt").value_or("");
+  EXPECT_NE(log.find("[fBuff==NULL, 打不开文件错误]"), std::string::npos) << log;
   EXPECT_EQ(s->initResult, -2);
   EXPECT_EQ(ErrorFile(),
             "[Error]main.vts(2): 打不开文件错误, nothere.vts\r\n"
