@@ -247,15 +247,11 @@ void TagTelDrive::RaiseStop(bool end_run) {
     TagTelLine& line = *lines_[static_cast<size_t>(i)];
     const auto script = line.Script();
     if (script == nullptr || script->call == nullptr) continue;
-    if (!end_run) {
-      script->SetReload(0);
-      script->SetQuit(1);
-    }
-    script->call->stopFlag.store(1);
     if (end_run) {
+      script->call->stopFlag.store(1);
       script->endRun.store(1);
     } else {
-      script->stopped.store(1);
+      script->RequestStop();
     }
   }
 }
