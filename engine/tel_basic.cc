@@ -146,6 +146,14 @@ void TagTelBasic::SetQuit(uint8_t flag) {
   }
 }
 
+void TagTelBasic::RequestStop() {
+  SetReload(0);
+  SetQuit(1);
+  if (call != nullptr) call->stopFlag.store(1, std::memory_order_relaxed);
+  stopped.store(1, std::memory_order_relaxed);
+  platform::WakeStopSleepers();
+}
+
 int32_t TagTelBasic::AddVariable(TagVar* variable) {
   allVariables.push_back(variable);
   variableCount = allVariables.count();

@@ -288,6 +288,11 @@ class TagTelBasic : public ScriptFunction {
   // Raises (non-zero) or clears the quit request; raising it also tells
   // every store of this script (OnStop), from the calling thread.
   void SetQuit(uint8_t flag);
+  // Stops the line as the line drive does: clears the reload request,
+  // raises the quit request (an "OnSysQuit(" handler then runs), sets
+  // stopped and the call object's stopFlag, so the statement in progress
+  // ends whatever it waits in, and rings the stop bell. Any thread.
+  void RequestStop();
   bool IsQuit() const { return quitRequest.load(std::memory_order_relaxed) != 0; }
   void SetReload(uint8_t flag);
   bool IsReloadPending() const;

@@ -1,5 +1,6 @@
 #include "frame/run_cfg.h"
 
+#include <cstdio>
 #include <cstring>
 #include <unordered_set>
 #include <vector>
@@ -27,8 +28,54 @@ int32_t YesOrNumber(const std::string& value, const std::string& upper_value) {
 
 int32_t Clamp(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
-// Applies one key=value line; unknown keys are ignored.
-void ApplySetting(const std::string& key, const std::string& value, TagRunCfg* cfg) {
+// One key=value line of the file being read, for the log lines about it.
+struct CfgLine {
+  std::string_view file;
+  int number;  // 1-based; a piece of a long line counts as a line, as it is read
+  std::string_view key;
+  std::string_view value;
+};
+
+// The log line about a setting the reader did not take as written.
+void LogSetting(const CfgLine& line, const char* what) {
+  LogAlwaysF("\"%.*s\" line %d: %.*s=%.*s %s", static_cast<int>(line.file.size()),
+             line.file.data(), line.number, static_cast<int>(line.key.size()), line.key.data(),
+             static_cast<int>(line.value.size()), line.value.data(), what);
+}
+
+void LogKept(const CfgLine& line, const char* why, int64_t kept) {
+  char what[160];
+  std::snprintf(what, sizeof what, "refused (%s); %lld kept.", why,
+                static_cast<long long>(kept));
+  LogSetting(line, what);
+}
+
+// VIR_LINES_NUM: atol; a negative count is refused (the earlier value is
+// kept), a count above the line table's capacity is cut to it.
+void SetVirtualLines(const CfgLine& line, TagRunCfg* cfg) {
+  const int32_t n = platform::AtoL(line.value);
+  if (n < 0) return LogKept(line, "a negative line count", cfg->virtual_lines);
+  if (n > kMaxTableLines) {
+    char what[160];
+    std::snprintf(what, sizeof what, "cut to %d: the most lines the line table holds.",
+                  kMaxTableLines);
+    LogSetting(line, what);
+  }
+  cfg->virtual_lines = static_cast<uint32_t>(n > kMaxTableLines ? kMaxTableLines : n);
+}
+
+// TOTAL_LINES_NUM: atol, unsigned; only a limit below the number of lines
+// has an effect, so a negative or larger one means no limit.
+void SetTotalLines(const CfgLine& line, TagRunCfg* cfg) {
+  const int32_t n = platform::AtoL(line.value);
+  cfg->total_lines = static_cast<uint32_t>(n);
+  if (n < 0 || n > kMaxTableLines) LogSetting(line, "is not a line count: no line limit.");
+}
+
+// Applies one key=value line; false for a key not in the table.
+bool ApplySetting(const CfgLine& line, TagRunCfg* cfg) {
+  const std::string key(line.key);
+  const std::string value(line.value);
   const std::string upper = platform::UpperGbk(value);
   Settings& settings = GetSettings();
   if (key == "IS_DISP_SENTE") {
@@ -38,25 +85,34 @@ void ApplySetting(const std::string& key, const std::string& value, TagRunCfg* c
   } else if (key == "LANGUAGE_TYPE") {
     cfg->language = (upper == "ENGLISH" || upper == "EN") ? 1 : 0;
   } else if (key == "VIR_LINES_NUM") {
-    // A negative count would ask for four thousand million lines; it is
-    // refused and the earlier value kept.
-    int32_t n = platform::AtoL(value);
-    if (n >= 0) cfg->virtual_lines = static_cast<uint32_t>(n);
+    SetVirtualLines(line, cfg);
   } else if (key == "TOTAL_LINES_NUM") {
-    cfg->total_lines = static_cast<uint32_t>(platform::AtoL(value));
+    SetTotalLines(line, cfg);
   } else if (key == "FORM_TITLE") {
     cfg->form_title = value;
   } else if (key == "TITLE1" || key == "TITLE2" || key == "TITLE3") {
     cfg->titles[key[5] - '1'] = value;
   } else if (key == "COL_GROUP_NUM") {
     int32_t n = platform::AtoL(value);
-    if (n >= 1 && n <= 10) cfg->column_groups = n;
+    if (n >= 1 && n <= 10) {
+      cfg->column_groups = n;
+    } else {
+      LogKept(line, "1 to 10 column groups", cfg->column_groups);
+    }
   } else if (key == "MONITOR_PORT") {
     int32_t n = platform::AtoL(value);
-    if (n > 0 && n <= 65535) cfg->monitor_port = n;  // a TCP port, never truncated
+    if (n > 0 && n <= 65535) {
+      cfg->monitor_port = n;  // a TCP port, never truncated
+    } else {
+      LogKept(line, "a TCP port is 1 to 65535", cfg->monitor_port);
+    }
   } else if (key == "MONITOR_MAX_CONN") {
     int32_t n = platform::AtoL(value);
-    if (n <= 10) cfg->monitor_max_conn = n;
+    if (n <= 10) {
+      cfg->monitor_max_conn = n;
+    } else {
+      LogKept(line, "at most 10 clients", cfg->monitor_max_conn);
+    }
   } else if (key == "IS_WRITE_LOG") {
     cfg->log_level = YesOrNumber(value, upper);
     settings.log_level.store(cfg->log_level, std::memory_order_relaxed);
@@ -81,15 +137,32 @@ void ApplySetting(const std::string& key, const std::string& value, TagRunCfg* c
   } else if (key == "DB_BITFIELD_IS_DIGIT") {
     uint8_t on = (IsYes(upper) || platform::AtoL(value) != 0) ? 1 : 0;
     settings.db_bitfield_is_digit.store(on, std::memory_order_relaxed);
+  } else {
+    return false;
   }
+  return true;
 }
 
-// Cleans one raw line: up to its first zero byte, without blanks, tabs and
-// carriage returns, and cut at a "//" that starts at the line's first '/'.
-// Checks a line list against every number seen so far; false on a repeat.
-bool AddLineList(const std::string& list, std::unordered_set<int32_t>* seen) {
-  for (int32_t line : ParseLineList(list)) {
-    if (!seen->insert(line).second) return false;
+// A key=value line whose key is not in the table: ignored, and said so.
+// A key that starts with a range operator was meant as a line list, but
+// only a list that starts with a digit assigns lines.
+void LogUnknownKey(const CfgLine& line) {
+  const char c = line.key.empty() ? 0 : line.key[0];
+  LogSetting(line, c == '-' || c == '+' || c == '*'
+                       ? "is ignored: a line list begins with a digit."
+                       : "is ignored: the key is not known.");
+}
+
+// Checks a line list against every number seen so far; false on a repeat,
+// which is logged.
+bool AddLineList(const CfgLine& line, std::unordered_set<int32_t>* seen) {
+  for (int32_t number : ParseLineList(line.key)) {
+    if (!seen->insert(number).second) {
+      char what[160];
+      std::snprintf(what, sizeof what, "gives line %d again: the line lists overlap.", number);
+      LogSetting(line, what);
+      return false;
+    }
   }
   return true;
 }
@@ -121,13 +194,14 @@ int ReadCfgFile(std::string_view file_name, TagRunCfg* cfg) {
   }
   std::unordered_set<int32_t> seen_lines;
   std::string raw;
-  while (reader.ReadLine(&raw, kCfgLineMax)) {
-    std::string line = CleanCfgLine(raw);
-    size_t eq = line.find('=');
+  for (int number = 1; reader.ReadLine(&raw, kCfgLineMax); ++number) {
+    std::string text = CleanCfgLine(raw);
+    size_t eq = text.find('=');
     if (eq == std::string::npos) continue;
-    std::string key = line.substr(0, eq);
-    if (!line.empty() && platform::IsAsciiDigit(static_cast<unsigned char>(line[0]))) {
-      if (!AddLineList(key, &seen_lines)) {
+    std::string key = text.substr(0, eq);
+    const std::string value = text.substr(eq + 1);
+    if (platform::IsAsciiDigit(static_cast<unsigned char>(text[0]))) {
+      if (!AddLineList({file_name, number, key, value}, &seen_lines)) {
         platform::ShowMessage("Error : VtTelRun.Cfg : lines overlap", "Vantorel System",
                               platform::MessageIcon::kError);
         return kCfgLinesOverlap;
@@ -135,7 +209,8 @@ int ReadCfgFile(std::string_view file_name, TagRunCfg* cfg) {
       continue;
     }
     platform::UpperGbkInPlace(key);
-    ApplySetting(key, line.substr(eq + 1), cfg);
+    const CfgLine line{file_name, number, key, value};
+    if (!ApplySetting(line, cfg)) LogUnknownKey(line);
   }
   return kCfgOk;
 }

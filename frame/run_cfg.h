@@ -17,6 +17,10 @@ namespace frame {
 
 // The longest piece of a physical line handled as one line.
 inline constexpr size_t kCfgLineMax = 511;
+// The most lines the line table holds (the board's lines first, then the
+// virtual ones): as many as one line list can name, so "0-5119" reaches
+// every line. VIR_LINES_NUM above it is cut to it.
+inline constexpr int32_t kMaxTableLines = 5120;
 // LOG_SIZE is given in MiB and clamped to this range.
 inline constexpr int32_t kLogSizeMinMiB = 2;
 inline constexpr int32_t kLogSizeMaxMiB = 80;
@@ -53,7 +57,9 @@ inline constexpr int kCfgLinesOverlap = -3;
 
 // Reads the file (a script-visible path) into *cfg; the log level, the
 // message-queue limit and the database switches also go into the frame's
-// Settings. Returns kCfgOk when read to its end, kCfgNoRecord without a
+// Settings. A value the reader refuses or cuts, a line number that two
+// lists give and a line that is neither a known key nor a line list get a
+// log line naming the file, the key and the value. Returns kCfgOk when read to its end, kCfgNoRecord without a
 // record, kCfgOpenError when the file cannot be opened (raw trace "ReadCfgFile
 // Err", the record unchanged), kCfgLinesOverlap when a line number is given
 // twice (the message "Error : VtTelRun.Cfg : lines overlap" is shown; the

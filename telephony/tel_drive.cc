@@ -76,7 +76,13 @@ TagTelDrive::TagTelDrive(std::string_view cfg_file, frame::TagRunCfg* cfg,
   const std::string version = frame::VersionText();
   frame::LogAlways(version);
   frame::WriteRawLog(version);
-  if (cfg != nullptr && !cfg_file.empty() && frame::ReadCfgFile(cfg_file, cfg) != frame::kCfgOk) {
+  const int read = cfg != nullptr && !cfg_file.empty() ? frame::ReadCfgFile(cfg_file, cfg)
+                                                       : frame::kCfgOk;
+  if (read != frame::kCfgOk) {
+    frame::LogAlwaysF("\"%.*s\": %s; no line is made.", static_cast<int>(cfg_file.size()),
+                      cfg_file.data(),
+                      read == frame::kCfgLinesOverlap ? "two line lists give the same line"
+                                                      : "the file cannot be opened");
     char text[kMessageMax];
     std::snprintf(text, sizeof text, "\"%.*s\" File Open Error.",
                   static_cast<int>(cfg_file.size()), cfg_file.data());
@@ -108,6 +114,13 @@ void TagTelDrive::CreateLines() {
 
 void TagTelDrive::CreateCardLines(TelCard& card) {
   if (card.card == nullptr) return;
+  const auto room = frame::kMaxTableLines - static_cast<int32_t>(lines_.size());
+  if (card.card->telCount > room) {
+    frame::LogAlwaysF("Init Lines: the line table holds at most %d lines; %d of the card's %d "
+                      "lines are made.",
+                      frame::kMaxTableLines, room, card.card->telCount);
+    card.card->telCount = room;
+  }
   for (int32_t index = 0; index < card.card->telCount; ++index) {
     const auto line_no = static_cast<int32_t>(lines_.size());
     std::unique_ptr<TagVtCall> call = card.make_call ? card.make_call(index, line_no) : nullptr;

@@ -172,7 +172,9 @@ class TagTelDrive : public engine::LineTableFacts, public frame::LineDriveFacts 
   uint32_t LoadPauseMs() const;
   bool PauseForLoad() const;
   int32_t LoadLineLocked(int32_t line, std::string_view script_file);
-  void HandOutLines(FILE* file);
+  void HandOutLines(FILE* file, std::string_view cfg_file);
+  void LogNumbersOutside(const std::vector<int32_t>& numbers, std::string_view cfg_file,
+                         std::string_view cfg_line) const;
   void CloseAllLinesLocked();
   void JoinLoadThreads();
   void RaiseStop(bool end_run);

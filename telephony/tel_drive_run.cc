@@ -91,7 +91,7 @@ int32_t TagTelDrive::RunAllLines(std::string_view cfg_file) {
   }
   flags_->started.store(false);
   ResetLoadedLineCount();
-  HandOutLines(file);
+  HandOutLines(file, cfg_file);
   std::fclose(file);
   frame::LogMsgF("LOAD_DELAY = %d", cfg_ != nullptr ? cfg_->load_delay : kDefaultLoadDelayMs);
   frame::LogMsg("Run End.");
@@ -101,7 +101,7 @@ int32_t TagTelDrive::RunAllLines(std::string_view cfg_file) {
   return shutting_down_.load() ? kRunShuttingDown : kRunOk;
 }
 
-void TagTelDrive::HandOutLines(FILE* file) {
+void TagTelDrive::HandOutLines(FILE* file, std::string_view cfg_file) {
   char raw[frame::kCfgLineMax + 1];
   while (!shutting_down_.load() && std::fgets(raw, sizeof raw, file) != nullptr) {
     std::string line = CleanCfgLine(raw);
@@ -114,12 +114,30 @@ void TagTelDrive::HandOutLines(FILE* file) {
     if (list.empty() || list[0] < '0' || list[0] > '9') continue;
     frame::WriteRawLog(list);
     const std::vector<int32_t> numbers = frame::ParseLineList(list);
+    LogNumbersOutside(numbers, cfg_file, line);
     for (size_t i = 0; i < numbers.size() && !shutting_down_.load(); ++i) {
       frame::WriteRawLogF("%d:%d, '%s'", static_cast<int32_t>(numbers.size()),
                           static_cast<int32_t>(i), script.c_str());
       LoadLineLocked(numbers[i], script);
     }
   }
+}
+
+// One log line for the numbers of a list that name no line of the table
+// (LoadLine refuses each of them).
+void TagTelDrive::LogNumbersOutside(const std::vector<int32_t>& numbers,
+                                    std::string_view cfg_file, std::string_view cfg_line) const {
+  int32_t outside = 0, first = 0;
+  for (int32_t n : numbers) {
+    if (n >= 0 && n < line_count_) continue;
+    if (outside++ == 0) first = n;
+  }
+  if (outside == 0) return;
+  frame::LogAlwaysF("\"%.*s\": %.*s: %d line number(s) not in the line table of %d lines "
+                    "(the first %d); not loaded.",
+                    static_cast<int>(cfg_file.size()), cfg_file.data(),
+                    static_cast<int>(cfg_line.size()), cfg_line.data(), outside, line_count_,
+                    first);
 }
 
 int32_t TagTelDrive::LoadLine(int32_t line, std::string_view script_file) {
@@ -247,15 +265,11 @@ void TagTelDrive::RaiseStop(bool end_run) {
     TagTelLine& line = *lines_[static_cast<size_t>(i)];
     const auto script = line.Script();
     if (script == nullptr || script->call == nullptr) continue;
-    if (!end_run) {
-      script->SetReload(0);
-      script->SetQuit(1);
-    }
-    script->call->stopFlag.store(1);
     if (end_run) {
+      script->call->stopFlag.store(1);
       script->endRun.store(1);
     } else {
-      script->stopped.store(1);
+      script->RequestStop();
     }
   }
 }

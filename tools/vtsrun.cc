@@ -14,13 +14,15 @@
 // The line is a virtual line (kind 0) whose call object is never connected.
 //
 // Exit status:
-//   0  the run ended: the main script's "return(", or "Exit(" (the line's
-//      quit request: an "OnSysQuit(" handler runs first);
+//   0  the run ended: the main script's "return(", or "Exit(" (the line is
+//      stopped as the line drive stops it: an "OnSysQuit(" handler runs
+//      first);
 //   1  the script did not compile: "errmsg<N>.txt" is written as always and
 //      its text, in UTF-8, goes to stderr;
 //   2  bad usage;
-//   3  the timeout (default 60 s, 0 none) passed: the quit request was
-//      raised (an "OnSysQuit(" handler runs), and a run still going 5 s
+//   3  the timeout (default 60 s, 0 none) passed: the line was stopped as
+//      the line drive stops it (the statement in progress ends whatever it
+//      waits in, an "OnSysQuit(" handler runs), and a run still going 5 s
 //      later was ended without handlers.
 //   4  a fault ended the run (script calls nested too deep, memory that
 //      could not be had): its log line also goes to stderr, in UTF-8.
@@ -162,12 +164,12 @@ void RegisterStatements() {
 }
 
 // The exit hook: "Exit(" asks for the program's shutdown, which for the tool
-// is the quit request of its one line (an "OnSysQuit(" handler then runs).
+// is the stop of its one line (an "OnSysQuit(" handler then runs).
 std::atomic<engine::TagTelBasic*> exiting_script{nullptr};
 
 #ifdef VTSRUN_HAS_SCRIPT_CONTROL
 void OnScriptExit(int32_t) {
-  if (engine::TagTelBasic* script = exiting_script.load()) script->SetQuit(1);
+  if (engine::TagTelBasic* script = exiting_script.load()) script->RequestStop();
 }
 #endif
 
@@ -197,7 +199,7 @@ bool RunWithTimeout(engine::TagTelBasic& script, engine::LineCallBase& call, dou
   // The request is repeated until the run ends: a run that was just starting
   // clears it once.
   for (uint32_t waited = 0; waited < kQuitGraceMs; waited += kQuitRepeatMs) {
-    script.SetQuit(1);
+    script.RequestStop();
     if (run.JoinFor(kQuitRepeatMs)) return true;
   }
   frame::LogAlways("vtsrun: the run goes on after the quit request, ended");

@@ -4,8 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <memory>
 #include <string>
 
+#include "frame/log.h"
+#include "frame/log_writer.h"
 #include "frame/settings.h"
 #include "platform/message_service.h"
 #include "tests/test_support.h"
@@ -130,6 +133,85 @@ TEST_F(RunCfgTest, LanguageAcceptsEnOnly) {
 TEST_F(RunCfgTest, NegativeVirtualLineCountIsRefused) {
   ASSERT_EQ(Read("VIR_LINES_NUM=8\nVIR_LINES_NUM=-1\n"), kCfgOk);
   EXPECT_EQ(cfg_.virtual_lines, 8u);
+}
+
+// Reads with the process log open, so a test sees what the reader logs.
+class RunCfgLogTest : public RunCfgTest {
+ protected:
+  RunCfgLogTest() {
+    OpenProcessLog(std::make_unique<TagWriteLog>(dir_.File("cfg_log.txt"), 1 << 20, true, true));
+  }
+  ~RunCfgLogTest() override { CloseProcessLog(); }
+
+  // What the read of text logged.
+  std::string ReadLogged(const std::string& text) {
+    FlushProcessLog();
+    const size_t before = testing_support::ReadFile(dir_.File("cfg_log.txt")).value_or("").size();
+    cfg_ = TagRunCfg();
+    {
+      testing_support::ScopedChdir cd(dir_.path());
+      WriteFile("VtTelRun.cfg", text);
+      ReadCfgFile("VtTelRun.cfg", &cfg_);
+    }
+    FlushProcessLog();
+    return testing_support::ReadFile(dir_.File("cfg_log.txt")).value_or("").substr(before);
+  }
+};
+
+// A value the reader refuses or cuts, a repeated line number and a line
+// that is neither a key nor a line list are logged with the file, the
+// line, the key and the value; accepted values log nothing.
+TEST_F(RunCfgLogTest, RefusedSettingsAreLoggedWithFileKeyAndValue) {
+  struct Case {
+    const char* text;
+    const char* logged;  // "" for nothing
+  };
+  const Case cases[] = {
+      {"VIR_LINES_NUM=-1\n", "line 1: VIR_LINES_NUM=-1 refused (a negative line count); 2 kept."},
+      {"VIR_LINES_NUM=4294967295\n",
+       "line 1: VIR_LINES_NUM=4294967295 cut to 5120: the most lines the line table holds."},
+      {"\nVIR_LINES_NUM=5121\n",
+       "line 2: VIR_LINES_NUM=5121 cut to 5120: the most lines the line table holds."},
+      {"TOTAL_LINES_NUM=-5\n", "line 1: TOTAL_LINES_NUM=-5 is not a line count: no line limit."},
+      {"TOTAL_LINES_NUM=2147483647\n",
+       "line 1: TOTAL_LINES_NUM=2147483647 is not a line count: no line limit."},
+      {"COL_GROUP_NUM=11\n", "line 1: COL_GROUP_NUM=11 refused (1 to 10 column groups); 1 kept."},
+      {"MONITOR_PORT=70000\n",
+       "line 1: MONITOR_PORT=70000 refused (a TCP port is 1 to 65535); 2004 kept."},
+      {"MONITOR_MAX_CONN=20\n", "line 1: MONITOR_MAX_CONN=20 refused (at most 10 clients); 0 kept."},
+      {"-5=a.vts\n", "line 1: -5=a.vts is ignored: a line list begins with a digit."},
+      {"no_such_key=1\n", "line 1: NO_SUCH_KEY=1 is ignored: the key is not known."},
+      {"1,5-7=a.vts\n7=b.vts\n", "line 2: 7=b.vts gives line 7 again: the line lists overlap."},
+      {"1,-5=a.vts\n", "line 1: 1,-5=a.vts gives line 1 again: the line lists overlap."},
+      {"VIR_LINES_NUM=5120\nTOTAL_LINES_NUM=10\nCOL_GROUP_NUM=10\n0-29=a.vts\n", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const std::string log = ReadLogged(c.text);
+    if (*c.logged == '\0') {
+      EXPECT_EQ(log, "");
+      continue;
+    }
+    EXPECT_NE(log.find(std::string("[\"VtTelRun.cfg\" ") + c.logged + "]"),
+              std::string::npos)
+        << log;
+  }
+}
+
+// The line table holds kMaxTableLines lines: a larger virtual line count
+// is cut to it; a negative one keeps the earlier count.
+TEST_F(RunCfgTest, VirtualLineCountIsBoundByTheLineTable) {
+  const std::pair<const char*, uint32_t> cases[] = {
+      {"VIR_LINES_NUM=4294967295\n", static_cast<uint32_t>(kMaxTableLines)},
+      {"VIR_LINES_NUM=2147483647\n", static_cast<uint32_t>(kMaxTableLines)},
+      {"VIR_LINES_NUM=5120\n", 5120u},
+      {"VIR_LINES_NUM=7\nVIR_LINES_NUM=-5\n", 7u},
+  };
+  for (const auto& [text, lines] : cases) {
+    cfg_ = TagRunCfg();
+    ASSERT_EQ(Read(text), kCfgOk);
+    EXPECT_EQ(cfg_.virtual_lines, lines) << text;
+  }
 }
 
 TEST_F(RunCfgTest, GlobalsOfOtherSubsystems) {

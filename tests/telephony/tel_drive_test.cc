@@ -162,14 +162,33 @@ TEST(TelDriveTableTest, EnglishNamesAndNoVirtualLines) {
   }
 }
 
+// Bytes that are no configuration, with two line lists in them that give
+// line 3 twice.
+std::string GarbageCfg() {
+  std::string junk;
+  uint32_t x = 777;
+  for (int i = 0; i < 3000; ++i) {
+    x = x * 1103515245u + 12345u;
+    const char c = static_cast<char>(x >> 24);
+    junk.push_back(c == '=' ? '.' : c);  // no key=value line by chance
+  }
+  return junk + "\n3\x81\xfe=\x07\n" + junk + "\n1-4\xff=\x01\n";
+}
+
+// The status and the message box are the system's; the log says what failed.
 TEST(TelDriveTableTest, ConfigurationErrorsLeaveNoLines) {
   struct Case {
     const char* name;
     bool write;
     std::string text;
+    const char* logged;
   };
-  const Case cases[] = {{"overlapping lists", true, RunCfgText("0-3=a.vts\n2=b.vts\n")},
-                        {"missing file", false, ""}};
+  const Case cases[] = {
+      {"overlapping lists", true, RunCfgText("0-3=a.vts\n2=b.vts\n"),
+       "[\"VtTelRun.cfg\": two line lists give the same line; no line is made.]"},
+      {"garbage file", true, GarbageCfg(), "gives line 3 again: the line lists overlap.]"},
+      {"missing file", false, "",
+       "[\"VtTelRun.cfg\": the file cannot be opened; no line is made.]"}};
   for (const Case& c : cases) {
     DriveFolder f("Trunks=1\n", c.text);
     if (!c.write) std::remove("VtTelRun.cfg");
@@ -182,7 +201,57 @@ TEST(TelDriveTableTest, ConfigurationErrorsLeaveNoLines) {
     EXPECT_EQ(messages.back().text, "\"VtTelRun.cfg\" File Open Error.") << c.name;
     EXPECT_EQ(messages.back().caption, "Vantorel System") << c.name;
     EXPECT_FALSE(testing_support::FileExists("LinesList.txt")) << c.name;
+    EXPECT_NE(f.Log().find(c.logged), std::string::npos) << c.name << "\n" << f.Log();
   }
+}
+
+// The line table holds at most frame::kMaxTableLines lines: a larger
+// virtual line count is cut where the file is read, and the virtual card
+// gets what the board's lines leave.
+TEST(TelDriveTableTest, LineTableIsBoundByItsCapacity) {
+  DriveFolder f("Trunks=1\n", RunCfgText("VIR_LINES_NUM=4294967295\n"));
+  TagTelDrive& drive = f.MakeDrive();
+  ASSERT_EQ(drive.status.load(), kDriveReady);
+  EXPECT_EQ(drive.CreatedLineCount(), frame::kMaxTableLines);
+  EXPECT_EQ(drive.LineCount(), frame::kMaxTableLines);
+  EXPECT_EQ(drive.VirCount(), frame::kMaxTableLines - 30);
+  EXPECT_EQ(drive.Line(frame::kMaxTableLines - 1)->call().lineKind, engine::kLineVirtual);
+  int32_t card = 0;
+  EXPECT_EQ(drive.GetCall(frame::kMaxTableLines, &card), nullptr);
+  const std::string log = f.Log();
+  EXPECT_NE(log.find("[\"VtTelRun.cfg\" line 3: VIR_LINES_NUM=4294967295 cut to 5120: the most "
+                     "lines the line table holds.]"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("[Init Lines: the line table holds at most 5120 lines; 5090 of the card's "
+                     "5120 lines are made.]"),
+            std::string::npos)
+      << log;
+}
+
+// Line numbers that name no line of the table are refused and logged,
+// once a list, with the file, the list and the script. (4294967295 reads
+// as 2147483647, so the two lists overlap where the drive reads the file;
+// the pass that loads the lines does not look for overlaps.)
+TEST(TelDriveRunTest, LineNumbersOutsideTheTableAreLogged) {
+  DriveFolder f("Trunks=1\n", RunCfgText("-5=d.vts\n"));
+  f.WriteScript("lists.cfg", "2147483647=a.vts\n4294967295=b.vts\n32-40,0-=c.vts\n");
+  f.WriteScript("c.vts", "x = 1\n");
+  TagTelDrive& drive = f.MakeDrive();
+  ASSERT_EQ(drive.RunAllLines("lists.cfg"), kRunOk);
+  const std::string log = f.Log();
+  for (const char* logged :
+       {"[\"lists.cfg\": 2147483647=a.vts: 1 line number(s) not in the line table of 32 "
+        "lines (the first 2147483647); not loaded.]",
+        "[\"lists.cfg\": 4294967295=b.vts: 1 line number(s) not in the line table of 32 "
+        "lines (the first 2147483647); not loaded.]",
+        "[\"lists.cfg\": 32-40,0-=c.vts: 9 line number(s) not in the line table of 32 lines "
+        "(the first 32); not loaded.]",
+        "[\"VtTelRun.cfg\" line 3: -5=d.vts is ignored: a line list begins with a digit.]"}) {
+    EXPECT_NE(log.find(logged), std::string::npos) << logged << "\n" << log;
+  }
+  EXPECT_TRUE(f.WaitRunning(0));  // the line of the list that is in the table
+  EXPECT_EQ(drive.Line(1)->Script(), nullptr);
 }
 
 TEST(TelDriveTableTest, CountsByKindAndState) {
