@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -46,6 +47,27 @@ TEST_F(CompileFuzzSmokeTest, SamplesCompileAndRun) {
                                << testing_support::ReadFile("errmsg0.txt").value_or("");
     EXPECT_EQ(Feed(compile_fuzz::kSamples[k]), 1) << "sample " << k;
   }
+}
+
+// The seed inputs of the fuzz target are real scripts: every one goes
+// through the compiler and, when it compiles, runs to its bound (deep
+// recursion ends at the depth limit, not in a stack overflow).
+TEST_F(CompileFuzzSmokeTest, SeedCorpusCompilesAndRuns) {
+  const std::filesystem::path corpus =
+      std::filesystem::path(VTTEL_SOURCE_DIR) / "fuzz" / "corpus" / "compile";
+  int seeds = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
+    const std::string name = entry.path().filename().string();
+    const std::optional<std::string> text = testing_support::ReadFile(entry.path().string());
+    ASSERT_TRUE(text.has_value()) << name;
+    EXPECT_GT(text->size(), 29u) << name << ": a seed should be a whole script";
+    const int compiled = Feed(*text);
+    // The demo's line statements compile only where another test of this
+    // binary registered them: its run only must not fail.
+    if (name != "demo.vts") EXPECT_EQ(compiled, 1) << name;
+    ++seeds;
+  }
+  EXPECT_GE(seeds, 10);
 }
 
 TEST_F(CompileFuzzSmokeTest, EditedSamplesAndTokenLines) {
