@@ -9,6 +9,7 @@
 //   REJECT E3 <3|4|8>               BLOCK E3        UNBLOCK E3
 //   LIFT A0     DROP A0             KEYS E3 <digits> [gap-ms]
 //   INJECT E3 <file>                CAPTURE E3 START <file>   CAPTURE E3 STOP
+//       (regular files only: "ERR not a regular file" for anything else)
 //   STATE E3                        -> OK key=value ...
 //   WAIT <type> <addr|*> <timeout-ms>
 //       -> "OK EV <seq> ..." the first matching event that no WAIT on this
