@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "platform/peer_user.h"
 #include "platform/runtime_dir.h"
 
 namespace platform {
@@ -42,13 +43,6 @@ bool EventAddress(std::string_view name, sockaddr_un* addr, std::string* path) {
   std::memcpy(addr->sun_path, full.c_str(), full.size() + 1);
   if (path != nullptr) *path = std::move(full);
   return true;
-}
-
-bool PeerIsUs(int fd) {
-  ucred cred;
-  socklen_t len = sizeof(cred);
-  return getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &len) == 0 &&
-         cred.uid == geteuid();
 }
 
 // A connected socket to the event, or -1 with errno set. The socket blocks
@@ -180,7 +174,7 @@ bool NamedEvent::TakeOneSignal() {
     conn = accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
   } while (conn < 0 && (errno == EINTR || errno == ECONNABORTED));
   if (conn < 0) return false;  // none pending (or out of descriptors: try next poll)
-  if (PeerIsUs(conn)) {
+  if (PeerIsSameUser(conn)) {
     pollfd p{conn, POLLIN, 0};
     if (poll(&p, 1, static_cast<int>(kEventByteWaitMs)) > 0) {
       char byte;
@@ -218,7 +212,7 @@ bool SignalNamedEvent(std::string_view name) {
   int fd = ConnectEvent(addr);
   if (fd < 0) return false;
   const char byte = 1;
-  bool ok = PeerIsUs(fd) && send(fd, &byte, 1, MSG_NOSIGNAL) == 1;
+  bool ok = PeerIsSameUser(fd) && send(fd, &byte, 1, MSG_NOSIGNAL) == 1;
   close(fd);
   return ok;
 }
@@ -228,7 +222,7 @@ bool NamedEventExists(std::string_view name) {
   if (!EventAddress(name, &addr, nullptr)) return false;
   int fd = ConnectEvent(addr);
   if (fd < 0) return false;
-  bool ok = PeerIsUs(fd);
+  bool ok = PeerIsSameUser(fd);
   close(fd);
   return ok;
 }

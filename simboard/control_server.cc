@@ -14,6 +14,7 @@
 #include <set>
 #include <vector>
 
+#include "platform/peer_user.h"
 #include "platform/thread.h"
 #include "simboard/control_line_framer.h"
 #include "simboard/control_request.h"
@@ -31,6 +32,9 @@ constexpr size_t kMaxOutputBytes = 1 << 20;
 constexpr size_t kInputHoldBytes = 64 * 1024;
 constexpr size_t kReadChunkBytes = 16 * 1024;
 constexpr int kListenBacklog = 64;
+// The socket file: its owner may connect, nobody else.
+constexpr mode_t kSocketMode = 0600;
+constexpr char kErrNotOwner[] = "ERR not the board's user\n";
 // When accept fails for want of descriptors or memory, the listener rests
 // this long instead of waking the loop again at once.
 constexpr auto kAcceptRestTime = std::chrono::milliseconds(100);
@@ -91,11 +95,12 @@ struct Connection {
 }  // namespace
 
 struct ControlServer::Impl {
-  Impl(FarEnd& f, EventLog& e) : far_end(f), events(e) {}
+  Impl(FarEnd& f, EventLog& e, ControlLog l) : far_end(f), events(e), log(std::move(l)) {}
 
   bool Listen(const std::string& socket_path, std::string& error);
   void Run();
   void Accept();
+  bool Admit(int fd);
   void Receive(Connection& c);
   void ServeLines(Connection& c);
   void Answer(Connection& c, const ControlRequest& r);
@@ -109,6 +114,7 @@ struct ControlServer::Impl {
 
   FarEnd& far_end;
   EventLog& events;
+  const ControlLog log;
   std::string path;
   ino_t socket_inode = 0;  // the socket file this server made
   dev_t socket_device = 0;
@@ -139,7 +145,9 @@ bool ControlServer::Impl::Listen(const std::string& socket_path, std::string& er
     error = ErrnoText(("bind " + socket_path).c_str(), errno);
     return false;
   }
-  if (listen(listen_fd, kListenBacklog) != 0 || stat(socket_path.c_str(), &st) != 0) {
+  // Nobody can connect before listen: the mode is set before anyone could.
+  if (chmod(socket_path.c_str(), kSocketMode) != 0 || listen(listen_fd, kListenBacklog) != 0 ||
+      stat(socket_path.c_str(), &st) != 0) {
     error = ErrnoText(("listen " + socket_path).c_str(), errno);
     unlink(socket_path.c_str());
     return false;
@@ -192,13 +200,25 @@ void ControlServer::Impl::Accept() {
   for (;;) {
     int fd = accept4(listen_fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd >= 0) {
-      connections.push_back(std::make_unique<Connection>(fd, events.LastSeq()));
+      if (Admit(fd)) connections.push_back(std::make_unique<Connection>(fd, events.LastSeq()));
       continue;
     }
     if (errno == EINTR || errno == ECONNABORTED) continue;
     if (errno != EAGAIN && errno != EWOULDBLOCK) accept_rest_until = Clock::now() + kAcceptRestTime;
     return;
   }
+}
+
+// A connection of another user is told why and closed.
+bool ControlServer::Impl::Admit(int fd) {
+  if (platform::PeerIsSameUser(fd)) return true;
+  uid_t uid = 0;
+  std::string who = platform::PeerUid(fd, uid) ? "uid " + std::to_string(uid) : "an unknown user";
+  if (log) log("simboard control socket " + path + ": refused a connection of " + who);
+  ssize_t sent = send(fd, kErrNotOwner, sizeof kErrNotOwner - 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+  (void)sent;  // the refusal stands whether or not the peer hears why
+  close(fd);
+  return false;
 }
 
 void ControlServer::Impl::Receive(Connection& c) {
@@ -354,8 +374,8 @@ void ControlServer::Impl::CloseSockets() {
   path.clear();
 }
 
-ControlServer::ControlServer(FarEnd& far_end, EventLog& events)
-    : impl_(std::make_unique<Impl>(far_end, events)) {}
+ControlServer::ControlServer(FarEnd& far_end, EventLog& events, ControlLog log)
+    : impl_(std::make_unique<Impl>(far_end, events, std::move(log))) {}
 
 ControlServer::~ControlServer() { Stop(); }
 

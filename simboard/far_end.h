@@ -54,9 +54,12 @@ class FarEnd {
   virtual std::string Keys(Address line, std::string_view digits, int32_t gap_ms) = 0;
   // What the far end sends next: the raw A-law bytes of a file (host path,
   // absolute or relative to the board's folder), after what is queued.
+  // Files of the far end are regular files only: anything else is refused
+  // at once with "not a regular file", without waiting for a peer.
   virtual std::string Inject(Address line, std::string_view file) = 0;
   // Writes what the line sends, raw A-law, as it is sent.
   virtual std::string CaptureStart(Address line, std::string_view file) = 0;
+  // Ends the capture; every captured byte is in the file when it returns.
   virtual std::string CaptureStop(Address line) = 0;
   // The line's state as "key=value" fields separated by blanks.
   virtual std::string State(Address line, std::string& fields) = 0;

@@ -2,7 +2,8 @@
 // lookup, and the board and analog port entries.
 #include "simboard/sim_board.h"
 
-#include "simboard/control_server.h"
+#include <sys/stat.h>
+
 #include "platform/g711.h"
 #include "simboard/sim_board_entry.h"
 
@@ -13,7 +14,10 @@ SimBoard::SimBoard(SimConfig config)
       e1_count_(config_.trunks * kChannelsPerTrunk),
       strict_(config_.strict),
       journal_(config_.journal),
-      clock_(kTickPeriod, [this] { Tick(); }) {
+      clock_(kTickPeriod, [this] {
+        PumpFarEndFiles();
+        Tick();
+      }) {
   silence_.fill(platform::kAlawZero);
   lines_ = std::vector<SimLine>(static_cast<size_t>(e1_count_) + config_.analog_ports.size());
   for (size_t i = 0; i < lines_.size(); ++i) {
@@ -37,13 +41,24 @@ SimBoard::SimBoard(SimConfig config)
 SimBoard::~SimBoard() {
   StopControl();
   clock_.Stop();
-  std::lock_guard<std::mutex> hold(mutex_);
-  StopAllMedia();
+  {
+    std::lock_guard<std::mutex> hold(mutex_);
+    StopAllMedia();
+  }
+  PumpFarEndFiles();  // the stopped captures' last bytes
 }
 
 bool SimBoard::StartControl(std::string& error) {
   StopControl();
-  auto server = std::make_unique<ControlServer>(*this, events_);
+  const std::string path = config_.SocketPath();
+  const std::string folder = path.substr(0, path.rfind('/'));
+  struct stat st {};
+  if (!folder.empty() && (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))) {
+    error = std::string(kSimBoardIni) + ": Socket=" + config_.socket + ": the folder " + folder +
+            " does not exist";
+    return false;
+  }
+  auto server = std::make_unique<ControlServer>(*this, events_, control_log_);
   if (!server->Start(config_.SocketPath(), error)) return false;
   control_ = std::move(server);
   return true;

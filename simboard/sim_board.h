@@ -27,7 +27,11 @@
 //
 // Thread rules: thread-safe. One internal mutex guards all state; the
 // system's calls, the clock thread and the control thread take only it. The
-// board never calls into the system. Destruction stops the media clock and
+// board never calls into the system. The far end's files (captures, injected
+// audio, received fax documents) are opened, read and written without that
+// mutex: the control request opens them before taking it (regular files
+// only, never blocking), and the media thread moves their bytes between
+// ticks (sim_board_far_end_files.cc). Destruction stops the media clock and
 // the control server and closes every file.
 #ifndef VTTEL_SIMBOARD_SIM_BOARD_H_
 #define VTTEL_SIMBOARD_SIM_BOARD_H_
@@ -41,6 +45,7 @@
 #include <vector>
 
 #include "simboard/binding.h"
+#include "simboard/control_server.h"
 #include "simboard/event_log.h"
 #include "simboard/far_end.h"
 #include "simboard/sim_config.h"
@@ -49,8 +54,6 @@
 #include "simboard/sim_media_clock.h"
 
 namespace simboard {
-
-class ControlServer;
 
 class SimBoard : public BoardLibrary,
                  public TupLibrary,
@@ -69,7 +72,12 @@ class SimBoard : public BoardLibrary,
   const SimConfig& config() const { return config_; }
   EventLog& events() { return events_; }
 
-  // Starts the control socket server on the configured socket path.
+  // Where the control server reports the connections it refused (the
+  // program's log); called before StartControl.
+  void SetControlLog(ControlLog log) { control_log_ = std::move(log); }
+  // Starts the control socket server on the configured socket path. False,
+  // with the reason in error (naming the setting when its folder is
+  // missing), when the socket cannot be made.
   bool StartControl(std::string& error);
   void StopControl();
 
@@ -288,6 +296,14 @@ class SimBoard : public BoardLibrary,
   void SendLine(SimLine& line);
   void RecordTick(SimVoice& v, const uint8_t* bytes);
 
+  // The far end's files between ticks, outside the lock
+  // (sim_board_far_end_files.cc). Media thread (or the destructor) only.
+  void PumpFarEndFiles();
+  void GatherFarEndWork();
+  void AcceptFarEndWork();
+  bool FaxDocumentDue(const SimFax& fax, SimClock::time_point now) const;
+  void EndFax(SimFax& fax, int32_t state);
+
   void Post(std::string_view type, const std::string& addr, std::string_view args) {
     events_.Post(type, addr, args);
   }
@@ -313,7 +329,16 @@ class SimBoard : public BoardLibrary,
   int32_t conf_last_result_ = 0;
   uint64_t tick_ = 0;
   TickBuffer silence_;
+  // Stopped captures whose last bytes the media thread writes.
+  std::vector<std::shared_ptr<CaptureSpool>> retired_captures_;
 
+  // The media thread's far-end file work of one pass (not guarded: used by
+  // PumpFarEndFiles only; kept to reuse their memory).
+  std::vector<InjectRead> inject_reads_;
+  std::vector<std::shared_ptr<CaptureSpool>> flushes_;
+  std::vector<FaxDocument> fax_documents_;
+
+  ControlLog control_log_;
   std::unique_ptr<ControlServer> control_;
   MediaClock clock_;  // last: stopped first
 };

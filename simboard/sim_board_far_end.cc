@@ -1,7 +1,7 @@
 // SimBoard: the far end of its lines (FarEnd). Each operation answers an
 // empty text when done, else the reason it was refused.
 #include <algorithm>
-#include <fstream>
+#include <utility>
 
 #include "simboard/sim_board_entry.h"
 
@@ -9,6 +9,11 @@ namespace simboard {
 namespace {
 
 constexpr int32_t kMaxKeyGapMs = 60000;
+constexpr char kNoSuchLine[] = "no such line";
+
+std::string FileRefusal(platform::FileOpenError why) {
+  return why == platform::FileOpenError::kNotRegular ? "not a regular file" : "cannot open file";
+}
 
 bool IsKey(char c) {
   return (c >= '0' && c <= '9') || c == '*' || c == '#' || (c >= 'A' && c <= 'D') ||
@@ -32,7 +37,7 @@ std::string SimBoard::Call(Address line, std::string_view calling, std::string_v
 std::string SimBoard::Hangup(Address line) {
   std::lock_guard<std::mutex> hold(mutex_);
   int32_t i = LineOf(line);
-  if (i < 0) return "no such line";
+  if (i < 0) return kNoSuchLine;
   SimLine& l = lines_[i];
   if (line.kind == Address::Kind::kAnalog) {
     if (l.port_type != kPortTrunk) return "not a trunk port";
@@ -52,7 +57,7 @@ std::string SimBoard::Hangup(Address line) {
 std::string SimBoard::Answer(Address line) {
   std::lock_guard<std::mutex> hold(mutex_);
   int32_t i = LineOf(line);
-  if (i < 0) return "no such line";
+  if (i < 0) return kNoSuchLine;
   SimLine& l = lines_[i];
   if (line.kind == Address::Kind::kAnalog) {
     if (l.port_type != kPortTrunk) return "not a trunk port";
@@ -129,7 +134,7 @@ std::string SimBoard::Drop(Address line) {
 std::string SimBoard::Keys(Address line, std::string_view digits, int32_t gap_ms) {
   std::lock_guard<std::mutex> hold(mutex_);
   int32_t i = LineOf(line);
-  if (i < 0) return "no such line";
+  if (i < 0) return kNoSuchLine;
   if (digits.empty()) return "no keys";
   for (char c : digits) {
     if (!IsKey(c)) return "not a key: " + std::string(1, c);
@@ -147,37 +152,52 @@ std::string SimBoard::Keys(Address line, std::string_view digits, int32_t gap_ms
   return "";
 }
 
+// Far-end files are opened before the board's lock is taken, and only
+// regular files: a fifo or a device would hold the control thread (and the
+// board with it) until a peer came.
 std::string SimBoard::Inject(Address line, std::string_view file) {
-  std::string path = config_.FolderPath(file);
-  if (!std::ifstream(path).good()) return "cannot open file";
-  std::lock_guard<std::mutex> hold(mutex_);
   int32_t i = LineOf(line);
-  if (i < 0) return "no such line";
-  lines_[i].injects.push_back(path);
+  if (i < 0) return kNoSuchLine;
+  auto reader = std::make_shared<VoiceFileReader>();
+  platform::FileOpenError why;
+  if (!reader->Open(config_.FolderPath(file), 0, -1, &why)) return FileRefusal(why);
+  std::lock_guard<std::mutex> hold(mutex_);
+  lines_[i].injects.push_back(std::move(reader));
   return "";
 }
 
 std::string SimBoard::CaptureStart(Address line, std::string_view file) {
-  std::lock_guard<std::mutex> hold(mutex_);
   int32_t i = LineOf(line);
-  if (i < 0) return "no such line";
-  if (!lines_[i].capture.Open(config_.FolderPath(file), 0)) return "cannot open file";
+  if (i < 0) return kNoSuchLine;
+  auto spool = std::make_shared<CaptureSpool>();
+  platform::FileOpenError why;
+  if (!spool->Open(config_.FolderPath(file), why)) return FileRefusal(why);
+  std::shared_ptr<CaptureSpool> replaced;  // its last bytes are written after the lock
+  {
+    std::lock_guard<std::mutex> hold(mutex_);
+    replaced = std::exchange(lines_[i].capture, std::move(spool));
+  }
+  if (replaced != nullptr) replaced->Flush();
   return "";
 }
 
 std::string SimBoard::CaptureStop(Address line) {
-  std::lock_guard<std::mutex> hold(mutex_);
   int32_t i = LineOf(line);
-  if (i < 0) return "no such line";
-  if (!lines_[i].capture.is_open()) return "no capture on the line";
-  lines_[i].capture.Close();
+  if (i < 0) return kNoSuchLine;
+  std::shared_ptr<CaptureSpool> stopped;
+  {
+    std::lock_guard<std::mutex> hold(mutex_);
+    stopped = std::move(lines_[i].capture);
+  }
+  if (stopped == nullptr) return "no capture on the line";
+  stopped->Flush();  // every captured byte is in the file when the request is answered
   return "";
 }
 
 std::string SimBoard::State(Address line, std::string& fields) {
   std::lock_guard<std::mutex> hold(mutex_);
   int32_t i = LineOf(line);
-  if (i < 0) return "no such line";
+  if (i < 0) return kNoSuchLine;
   SimLine& l = lines_[i];
   FinishDueTimers(l, SimClock::now());
   auto flag = [](bool b) { return b ? "1" : "0"; };

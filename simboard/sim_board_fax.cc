@@ -1,7 +1,5 @@
 // SimBoard: fax resources and transfers, FSK caller-identification sending,
 // and the timers (keys still to come, DTMF, FSK) that end in real time.
-#include <fstream>
-
 #include "simboard/sim_board_entry.h"
 
 namespace simboard {
@@ -14,10 +12,6 @@ constexpr int64_t kFskSeizureBits = 300;
 constexpr int64_t kFskMarkBits = 180;
 constexpr int64_t kFskBitsPerByte = 10;
 
-// Fax results.
-constexpr int32_t kFaxDone = 1;
-constexpr int32_t kFaxSendFailed = -1;
-constexpr int32_t kFaxNothingReceived = -2;
 
 std::string Hex(const uint8_t* bytes, size_t n) {
   static const char kDigits[] = "0123456789ABCDEF";
@@ -63,29 +57,23 @@ bool SimBoard::LineConnected(const SimLine& line) const {
   return line.port_type == kPortPhone ? line.hook : line.connected;
 }
 
+// A received document is stored by the media thread outside the lock
+// (sim_board_far_end_files.cc); the other transfers end here.
 void SimBoard::FinishFax(SimFax& fax) {
-  if (!fax.running || fax.due > SimClock::now()) return;
-  fax.running = false;
-  SimLine& line = lines_[fax.line];
+  if (!fax.running || fax.writing || fax.due > SimClock::now()) return;
+  const SimLine& line = lines_[fax.line];
   if (fax.sending) {
-    fax.state = LineConnected(line) ? kFaxDone : kFaxSendFailed;
-  } else if (line.injects.empty() && !line.inject_open) {
-    fax.state = kFaxNothingReceived;
-  } else {
-    // The far end's document: the rest of the queued file that is sending.
-    if (!line.inject_open) {
-      line.inject_open = line.inject_reader.Open(line.injects.front(), 0, -1);
-      line.injects.pop_front();
-    }
-    std::string document = line.inject_reader.ReadAll();
-    line.inject_reader.Close();
-    line.inject_open = false;
-    std::ofstream out(fax.file, std::ios::binary | std::ios::trunc);
-    out.write(document.data(), static_cast<std::streamsize>(document.size()));
-    fax.state = out ? kFaxDone : kFaxNothingReceived;
-    fax.receive_result = out ? 1 : 0;
+    EndFax(fax, LineConnected(line) ? kFaxDone : kFaxSendFailed);
+  } else if (!line.HasInject()) {
+    EndFax(fax, kFaxNothingReceived);
   }
-  Post("FAX", line.name,
+}
+
+void SimBoard::EndFax(SimFax& fax, int32_t state) {
+  fax.running = false;
+  fax.writing = false;
+  fax.state = state;
+  Post("FAX", lines_[fax.line].name,
        std::string(fax.sending ? "send " : "recv ") + fax.file + " " + std::to_string(fax.state));
 }
 
@@ -147,7 +135,9 @@ void SimBoard::FaxSetLocalId(int32_t fax, std::string_view id) {
 int32_t SimBoard::FaxStartSend(int32_t fax, std::string_view file) {
   Entry e(*this, kLibE1, 195, "FaxStartSend", fax, file);
   SimFax* f = FaxOf(fax);
-  if (f == nullptr || f->line < 0 || !std::ifstream(std::string(file)).good()) return e.Done(0);
+  if (f == nullptr || f->line < 0 || !VoiceFileReader().Open(std::string(file), 0, -1)) {
+    return e.Done(0);
+  }
   f->running = true;
   f->sending = true;
   f->file = std::string(file);

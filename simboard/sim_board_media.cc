@@ -3,9 +3,12 @@
 // silence) is taken only when something on the board receives it (a
 // recording of the line, a switch partner, the line's conference group);
 // what the line sends is its play, else its switch partner's received
-// audio, else its conference group's mix; a capture writes what is sent.
-// Idle lines cost one test each; nothing is allocated per tick.
+// audio, else its conference group's mix; a capture keeps what is sent.
+// Idle lines cost one test each; nothing is allocated per tick. The far
+// end's files are read and written between ticks, outside the lock
+// (sim_board_far_end_files.cc).
 #include <algorithm>
+#include <cstring>
 
 #include "platform/g711.h"
 #include "simboard/sim_board_entry.h"
@@ -37,23 +40,14 @@ void SimBoard::Tick() {
   }
 }
 
+// The far end's bytes of this tick: injected audio read ahead by the media
+// thread, else silence.
 const TickBuffer& SimBoard::Received(SimLine& line) {
   if (line.rx_tick == tick_) return line.rx;
   line.rx_tick = tick_;
-  size_t filled = 0;
-  while (filled < kTickBytes) {
-    if (!line.inject_open) {
-      if (line.injects.empty()) break;
-      line.inject_open = line.inject_reader.Open(line.injects.front(), 0, -1);
-      line.injects.pop_front();
-      continue;
-    }
-    filled += line.inject_reader.Read(line.rx.data() + filled, kTickBytes - filled);
-    if (filled < kTickBytes) {
-      line.inject_reader.Close();
-      line.inject_open = false;
-    }
-  }
+  size_t filled = std::min(kTickBytes, line.inject_ready.size());
+  std::memcpy(line.rx.data(), line.inject_ready.data(), filled);
+  line.inject_ready.erase(0, filled);
   std::fill(line.rx.begin() + static_cast<std::ptrdiff_t>(filled), line.rx.end(), platform::kAlawZero);
   return line.rx;
 }
@@ -105,7 +99,7 @@ void SimBoard::SendLine(SimLine& line) {
     sent = line.mix.data();
     n = kTickBytes;
   }
-  if (n > 0 && line.capture.is_open()) line.capture.Write(sent, n);
+  if (n > 0 && line.capture != nullptr) line.capture->Put(sent, n);
   if (line.record != nullptr && !line.record->ended) RecordTick(*line.record, Received(line).data());
 }
 

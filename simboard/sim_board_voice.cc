@@ -112,7 +112,7 @@ void SimBoard::StopAllMedia() {
     int32_t line = static_cast<int32_t>(i);
     StopLinePlay(line);
     StopLineRecord(line);
-    lines_[i].capture.Close();
+    if (lines_[i].capture != nullptr) retired_captures_.push_back(std::move(lines_[i].capture));
   }
   for (SimGroup& g : groups_) {
     g.play = g.record = nullptr;

@@ -1,8 +1,10 @@
 // SimConfig: the settings of the simulated board, read from "SimBoard.ini"
 // in the board's folder. One "key=value" a line; blanks around key and value
 // are ignored, keys are case-insensitive, lines starting with '#' or ';' are
-// comments, malformed lines and unknown keys are skipped. Every key is
-// optional:
+// comments, malformed lines and unknown keys are skipped. A value out of
+// range is held to its range; an unreadable one leaves the key as it was. Each
+// of these is noted in SimConfig::warnings (file, key, value and what was
+// done) for the program's log. Every key is optional:
 //
 //   Trunks        E1 trunks of 30 channels each (default 1, held to 0..16)
 //   AnalogPorts   comma-separated analog port types: 0 phone port, 1 trunk
@@ -20,7 +22,8 @@
 //   FskInit       result of the FSK initialisation (default 0)
 //   Socket        control socket path, relative to the folder unless
 //                 absolute (default "simboard.sock")
-//   Journal       journal entries kept (default 100000; 0 = no journal)
+//   Journal       journal entries kept (default 100000; 0 = no journal; more
+//                 than kMaxJournalEntries is refused)
 //   Strict        1: record the call rule violations (default 0)
 #ifndef VTTEL_SIMBOARD_SIM_CONFIG_H_
 #define VTTEL_SIMBOARD_SIM_CONFIG_H_
@@ -37,6 +40,12 @@ inline constexpr int32_t kMaxTrunks = 16;
 inline constexpr size_t kMaxAnalogPorts = 256;
 inline constexpr int32_t kMaxConfGroups = 4096;
 inline constexpr int32_t kMaxFaxResources = 64;
+inline constexpr int32_t kMaxFaxMs = 3600000;
+inline constexpr int32_t kMaxDtmfDigitMs = 60000;
+// A journal entry takes a few hundred bytes: a million of them is the most
+// the board keeps in memory.
+inline constexpr int64_t kMaxJournalEntries = 1000000;
+inline constexpr char kSimBoardIni[] = "SimBoard.ini";
 
 // Analog port types as the board reports them.
 inline constexpr int32_t kPortPhone = 0;
@@ -60,8 +69,11 @@ struct SimConfig {
   std::string socket = "simboard.sock";
   size_t journal = 100000;
   bool strict = false;
+  // What reading the settings refused or changed: "SimBoard.ini: Trunks=-1:
+  // out of range 0..16, took 0".
+  std::vector<std::string> warnings;
 
-  // Applies the lines of an ini text over the current values.
+  // Applies the lines of an ini text (SimBoard.ini's) over the current values.
   void ApplyIni(std::string_view text);
   // The socket path made absolute against folder when it is relative.
   std::string SocketPath() const;

@@ -8,10 +8,12 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "simboard/capture_spool.h"
 #include "simboard/far_end.h"
 #include "simboard/sim_voice_file.h"
 
@@ -86,12 +88,13 @@ struct SimLine {
   std::string fsk_hex;
   SimClock::time_point fsk_due{};
 
-  // What the far end sends: queued files (host paths), the front one open.
-  std::deque<std::string> injects;
-  VoiceFileReader inject_reader;
-  bool inject_open = false;
+  // What the far end sends: queued files, opened by the control request;
+  // the media thread reads the front one ahead into inject_ready outside
+  // the board's lock and drops it at its end.
+  std::deque<std::shared_ptr<VoiceFileReader>> injects;
+  std::string inject_ready;  // bytes read ahead, not yet received
 
-  VoiceFileWriter capture;
+  std::shared_ptr<CaptureSpool> capture;  // what the line sends, when captured
 
   // Media of the current tick.
   uint64_t rx_tick = 0;   // tick whose received bytes rx holds
@@ -102,8 +105,10 @@ struct SimLine {
   bool HasTimers() const { return dtmf_running || fsk_running || !coming_keys.empty(); }
   bool HasMedia() const {
     return play != nullptr || record != nullptr || partner >= 0 || group >= 0 ||
-           capture.is_open();
+           capture != nullptr;
   }
+  bool HasFarEndFiles() const { return !injects.empty() || capture != nullptr; }
+  bool HasInject() const { return !injects.empty() || !inject_ready.empty(); }
 };
 
 struct SimGroup {
@@ -115,14 +120,37 @@ struct SimGroup {
   bool Active() const { return !members.empty() || play != nullptr || record != nullptr; }
 };
 
+// Fax results.
+inline constexpr int32_t kFaxDone = 1;
+inline constexpr int32_t kFaxSendFailed = -1;
+inline constexpr int32_t kFaxNothingReceived = -2;
+
 struct SimFax {
   int32_t line = -1;  // attached line index, -1 free
   bool running = false;
   bool sending = false;
   std::string file;
   SimClock::time_point due{};
+  bool writing = false;  // a received document is being written (media thread, unlocked)
   int32_t state = 0;           // 0 running or idle, 1 done, negative failed
   int32_t receive_result = 0;  // documents received
+};
+
+// Far-end file work of the media thread: gathered under the board's lock,
+// done outside it, its results taken back under the lock.
+struct InjectRead {
+  int32_t line = -1;
+  std::shared_ptr<VoiceFileReader> file;  // the line's front injected file
+  std::string bytes;                      // read ahead from it
+  bool ended = false;                     // it has no more bytes
+};
+
+struct FaxDocument {
+  size_t fax = 0;
+  std::string file;                       // where the received document goes
+  std::string bytes;                      // what the far end had sent ahead
+  std::shared_ptr<VoiceFileReader> rest;  // the rest of the sending file, or null
+  bool written = false;
 };
 
 }  // namespace simboard

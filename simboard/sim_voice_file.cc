@@ -9,9 +9,21 @@
 
 namespace simboard {
 
-bool VoiceFileReader::Open(const std::string& path, int64_t offset, int64_t limit) {
+namespace {
+
+int OpenVoiceFile(const std::string& path, int flags, platform::FileOpenError* why) {
+  platform::FileOpenError error;
+  int fd = platform::OpenRegularFile(path, flags, 0644, error);
+  if (why != nullptr) *why = error;
+  return fd;
+}
+
+}  // namespace
+
+bool VoiceFileReader::Open(const std::string& path, int64_t offset, int64_t limit,
+                           platform::FileOpenError* why) {
   Close();
-  fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  fd_ = OpenVoiceFile(path, O_RDONLY, why);
   if (fd_ < 0) return false;
   if (offset > 0 && lseek(fd_, offset, SEEK_SET) < 0) eof_ = true;
   left_ = limit;
@@ -74,10 +86,10 @@ void VoiceFileReader::Close() {
   left_ = -1;
 }
 
-bool VoiceFileWriter::Open(const std::string& path, int64_t position) {
+bool VoiceFileWriter::Open(const std::string& path, int64_t position,
+                           platform::FileOpenError* why) {
   Close();
-  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (position <= 0 ? O_TRUNC : 0);
-  fd_ = open(path.c_str(), flags, 0644);
+  fd_ = OpenVoiceFile(path, O_WRONLY | O_CREAT | (position <= 0 ? O_TRUNC : 0), why);
   if (fd_ < 0) return false;
   if (position > 0 && lseek(fd_, position, SEEK_SET) < 0) {
     Close();

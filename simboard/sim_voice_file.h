@@ -2,7 +2,11 @@
 // recordings, headerless bytes read and written in blocks so that a stream
 // of 160 bytes a tick costs a system call only every few hundred ms.
 //
-// Not thread-safe: each belongs to one voice, under the board's lock.
+// Opening never blocks: only regular files are taken (a fifo or a device at
+// the path is refused with platform::FileOpenError::kNotRegular).
+//
+// Not thread-safe: each belongs to one voice, under the board's lock, or to
+// one far-end stream of the media thread.
 #ifndef VTTEL_SIMBOARD_SIM_VOICE_FILE_H_
 #define VTTEL_SIMBOARD_SIM_VOICE_FILE_H_
 
@@ -10,6 +14,8 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "platform/regular_file.h"
 
 namespace simboard {
 
@@ -23,8 +29,10 @@ class VoiceFileReader {
   VoiceFileReader& operator=(const VoiceFileReader&) = delete;
 
   // Opens path for reading from offset; limit < 0 reads to the end, else at
-  // most limit bytes. False when the file cannot be opened.
-  bool Open(const std::string& path, int64_t offset, int64_t limit);
+  // most limit bytes. False when the file cannot be opened (why says
+  // whether it is missing or not a regular file).
+  bool Open(const std::string& path, int64_t offset, int64_t limit,
+            platform::FileOpenError* why = nullptr);
   // Copies up to n next bytes into out; returns how many (less than n only
   // at the end).
   size_t Read(uint8_t* out, size_t n);
@@ -51,16 +59,17 @@ class VoiceFileWriter {
   VoiceFileWriter& operator=(const VoiceFileWriter&) = delete;
 
   // position 0 creates or truncates the file; position > 0 writes from that
-  // byte of the file (created when missing). False when it cannot be opened.
-  bool Open(const std::string& path, int64_t position);
+  // byte of the file (created when missing). False when it cannot be opened
+  // (why as for the reader).
+  bool Open(const std::string& path, int64_t position, platform::FileOpenError* why = nullptr);
   void Write(const uint8_t* bytes, size_t n);
+  // Writes what is buffered.
+  void Flush();
   // Writes what is buffered; every byte is in the file when it returns.
   void Close();
   bool is_open() const { return fd_ >= 0; }
 
  private:
-  void Flush();
-
   int fd_ = -1;
   std::vector<uint8_t> block_;
 };

@@ -20,6 +20,10 @@ As a program:
     simboard.py events                # event lines until interrupted
 It prints the reply line and exits 0 for OK, 1 for ERR, 2 when the board
 cannot be reached. The socket is $SIMBOARD_SOCKET, else "simboard.sock".
+
+The socket serves only processes of the user that runs the board. The files
+of INJECT and CAPTURE (relative to the board's folder) must be regular files:
+anything else is refused with "ERR not a regular file".
 """
 
 import os

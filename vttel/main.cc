@@ -97,6 +97,7 @@ int main(int argc, char** argv) {
 
   simboard::SimBoard board(simboard::SimBoard::LoadConfig(home));
   vttel::BoardSystemParts parts(&board);
+  board.SetControlLog([](std::string_view text) { frame::LogAlways(text); });
   std::string error;
   const bool control = board.StartControl(error);
   regex::SetLimitLogger([](std::string_view text) { frame::LogAlways(text); });
@@ -118,6 +119,7 @@ int main(int argc, char** argv) {
     engine::SetRunObserver(controller != nullptr ? observer.get() : nullptr);
   };
   program.started = [&] {
+    for (const std::string& warning : board.config().warnings) frame::LogAlways(warning);
     if (!control) frame::LogAlwaysF("simboard control socket: %s", error.c_str());
     std::fprintf(stderr, "vttel: running in %s (vttelctl quit stops it)\n", home.c_str());
   };

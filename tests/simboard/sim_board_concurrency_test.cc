@@ -23,11 +23,18 @@ TEST_F(SimBoardTest, LineThreadsClockAndFarEndTogether) {
   constexpr int kLines = 4;
   constexpr int kRounds = 40;
   std::atomic<bool> stop{false};
+  std::atomic<int> refused_files{0};
   std::thread far_end([&] {
     for (int i = 0; !stop.load(); ++i) {
       Address line = E(i % kLines);
       b().Call(line, "139", "800");
       b().Keys(line, "12", 1);
+      // Far-end files while the media thread moves their bytes.
+      Address captured = E((i + 1) % kLines);
+      int refused = !b().Inject(line, "p.raw").empty();
+      refused += !b().CaptureStart(captured, "c" + std::to_string(i % 3) + ".raw").empty();
+      if (i % 2 == 0) refused += !b().CaptureStop(captured).empty();
+      refused_files += refused;
       b().Hangup(line);
       std::string fields;
       b().State(line, fields);
@@ -69,6 +76,7 @@ TEST_F(SimBoardTest, LineThreadsClockAndFarEndTogether) {
   far_end.join();
   EXPECT_TRUE(b().Violations().empty()) << testing::PrintToString(b().Violations());
   EXPECT_GT(b().Journal().size(), static_cast<size_t>(kLines * kRounds * 10));
+  EXPECT_EQ(refused_files.load(), 0);
   b().WatchLock(nullptr);
 }
 

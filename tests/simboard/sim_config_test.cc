@@ -85,6 +85,46 @@ TEST(SimConfigTest, ClampsAndSkipsMalformedLines) {
   }
 }
 
+// Values the board cannot take as written are held to their range, or
+// refused, and each leaves a warning naming the file, the key and the value.
+TEST(SimConfigTest, NotesEveryValueItCouldNotTakeAsWritten) {
+  struct Case {
+    const char* ini;
+    const char* warning;  // "" when none is expected
+    int32_t trunks;
+    size_t journal;
+  };
+  const Case cases[] = {
+      {"Trunks=2", "", 2, 100000},
+      {"Trunks=-1", "SimBoard.ini: Trunks=-1: out of range 0..16, took 0", 0, 100000},
+      {"Trunks=1000000000", "SimBoard.ini: Trunks=1000000000: out of range 0..16, took 16", 16,
+       100000},
+      {"Trunks=99999999999999999999",
+       "SimBoard.ini: Trunks=99999999999999999999: not a number in range, kept 1", 1, 100000},
+      {"Journal=1000000000",
+       "SimBoard.ini: Journal=1000000000: more than 1000000 entries refused, kept 100000", 1,
+       100000},
+      {"Journal=-5", "SimBoard.ini: Journal=-5: out of range 0..1000000, took 0", 1, 0},
+      {"Journal=1000000", "", 1, 1000000},
+      {"ConfGroups=5000", "SimBoard.ini: ConfGroups=5000: out of range 0..4096, took 4096", 1,
+       100000},
+      {"Conference=maybe", "SimBoard.ini: Conference=maybe: not none, older or newer", 1, 100000},
+      {"Tranks=2", "SimBoard.ini: Tranks=2: unknown key, skipped", 1, 100000},
+  };
+  for (const Case& c : cases) {
+    SimConfig config;
+    config.ApplyIni(c.ini);
+    EXPECT_EQ(config.trunks, c.trunks) << c.ini;
+    EXPECT_EQ(config.journal, c.journal) << c.ini;
+    if (*c.warning == '\0') {
+      EXPECT_TRUE(config.warnings.empty()) << c.ini << ": " << config.warnings.front();
+      continue;
+    }
+    ASSERT_EQ(config.warnings.size(), 1u) << c.ini;
+    EXPECT_EQ(config.warnings[0].rfind(c.warning, 0), 0u) << config.warnings[0];
+  }
+}
+
 TEST(SimConfigTest, KeepsAtMost256AnalogPorts) {
   std::string list;
   for (int i = 0; i < 300; ++i) list += (i ? "," : "") + std::to_string(i % 2);

@@ -2,6 +2,10 @@
 // own (VTTEL_HOME) with its own runtime folder, stopped by vttelctl or a
 // signal, a second copy refused, a call placed by tools/simboard.py.
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -154,6 +158,61 @@ TEST_F(VttelTest, MonitorClientSeesLinesAndACall) {
       << seen;
   EXPECT_EQ(Ctl("quit"), 0);
   EXPECT_EQ(vttel_.Wait(kQuitMs), 0);
+}
+
+// A connection to the board's control socket that sends the given bytes
+// and is then left as it is; -1 when it cannot connect.
+int ControlConnection(const std::string& socket_path, const std::string& bytes) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (socket_path.size() >= sizeof address.sun_path) return -1;
+  socket_path.copy(address.sun_path, socket_path.size());
+  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(bytes.size())) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// The far end hands the board a fifo to capture into and to inject from,
+// and other clients misbehave: one never sends, one sends half a line, one
+// never reads its event stream, one holds a WAIT. The fifo is refused at
+// once, a call on another line is answered, and the quit request ends the
+// program in its bounded time. A setting the board could not take is in
+// the log.
+TEST_F(VttelTest, ControlClientsNeitherFreezeTheBoardNorHoldTheShutdown) {
+  WriteFile(home_.File("SimBoard.ini"), "Trunks=1\nStrict=1\nJournal=1000000000\n");
+  ASSERT_EQ(mkfifo(home_.File("pipe").c_str(), 0600), 0);
+  ASSERT_TRUE(Start());
+  ASSERT_TRUE(WaitForRun(0)) << MainLog();
+  const std::string socket_path = home_.File("simboard.sock");
+  std::vector<int> clients;
+  for (const char* bytes : {"", "CALL E1 139", "EVENTS\n", "WAIT CHARGE E5 600000\n"}) {
+    clients.push_back(ControlConnection(socket_path, bytes));
+    EXPECT_GE(clients.back(), 0) << bytes;
+  }
+  std::string out;
+  EXPECT_EQ(FarEnd("for request in ('CAPTURE E1 START pipe', 'INJECT E1 pipe'):\n"
+                   "    reply = c.request(request)\n"
+                   "    need(reply == 'ERR not a regular file', request + ': ' + reply)\n"
+                   "c.call('E0', '13900000000', '8001')\n"
+                   "need(c.wait('ANSWER', 'E0', 10000), 'answer')\n"
+                   "c.keys('E0', '5')\n"
+                   "need(c.wait('RELEASE', 'E0', 10000), 'release')\n",
+                   &out),
+            0)
+      << out;
+  EXPECT_EQ(Ctl("quit"), 0);
+  EXPECT_EQ(vttel_.Wait(kQuitMs), 0) << vttel_.stderr_text();
+  for (int fd : clients) {
+    if (fd >= 0) close(fd);
+  }
+  EXPECT_NE(MainLog().find("SimBoard.ini: Journal=1000000000: more than 1000000 entries refused"),
+            std::string::npos)
+      << MainLog();
 }
 
 TEST_F(VttelTest, NoMonitorPortWithoutClientsAllowed) {
