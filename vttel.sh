@@ -85,9 +85,9 @@ cmd_test() {
   configure build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVTTEL_SANITIZE=thread
   cmake --build "$ROOT/build/tsan" -j "$JOBS"
   (cd "$ROOT/build/tsan" && ctest -L concurrency --output-on-failure -j "$JOBS")
-  # The plain vtsrun for the memory-limit tests (AddressSanitizer cannot run
-  # under an address-space limit); they skip without it.
-  build_release --target vtsrun
+  # The plain vtsrun and vttel for the memory-limit tests (AddressSanitizer
+  # cannot run under an address-space limit); they skip without them.
+  build_release --target vtsrun vttel
   # The whole suite under AddressSanitizer and UBSan; its summary ends the run.
   configure build/test -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
     -DVTTEL_SANITIZE=address

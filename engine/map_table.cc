@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 
+#include "engine/run_fault.h"
 #include "platform/number_text.h"
 
 namespace engine {
@@ -31,7 +32,10 @@ TagVar* FindIn(Map& m, const K& k) {
 template <typename Map, typename K>
 TagVar* InsertIn(Map& m, const K& k) {
   auto it = m.find(k);
-  if (it == m.end()) it = m.emplace(typename Map::key_type(k), TagVar()).first;
+  if (it == m.end()) {
+    CheckScriptDataRoom();
+    it = m.emplace(typename Map::key_type(k), TagVar()).first;
+  }
   return &it->second;
 }
 
@@ -143,6 +147,7 @@ std::shared_ptr<TagMapItem> TagMapObject::Lookup(int32_t h) {
 }
 
 int32_t TagMapObject::NewMap() {
+  CheckScriptDataRoom();
   auto item = std::make_shared<TagMapItem>();
   std::lock_guard<std::recursive_mutex> lock(mu_);
   // Handles are never 0; the counter wraps to 1 before it overflows and

@@ -17,6 +17,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <new>
+
+#include "platform/memory_reserve.h"
 
 namespace engine {
 
@@ -83,6 +86,15 @@ class ScriptDepth {
   static thread_local int32_t depth_;
   int32_t cost_;
 };
+
+// Before script data grows (text, dictionary entries): throws
+// std::bad_alloc while the program's memory reserve is given out
+// (platform/memory_reserve.h), so that the line asking for more ends its run
+// (and takes the reserve back once its data is given back) while the rest
+// of the program lives on the reserve. One relaxed load.
+inline void CheckScriptDataRoom() {
+  if (platform::MemoryLow()) throw std::bad_alloc();
+}
 
 }  // namespace engine
 

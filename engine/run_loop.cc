@@ -218,6 +218,9 @@ void TagTelBasic::ReportFault(const RunFault& fault) {
     std::fputs(fault.what(), stderr);
     std::fputc('\n', stderr);
   }
+  // The data of the run is given back: the program holds its memory
+  // reserve again when it can.
+  if (fault.kind() == RunFaultKind::kMemory) platform::ReplenishMemoryReserve();
 }
 
 int32_t TagTelBasic::RunSub(TagTelBasic* calling) {

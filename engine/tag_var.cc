@@ -6,6 +6,7 @@
 #include <new>
 
 #include "engine/map_table.h"
+#include "engine/run_fault.h"
 #include "platform/number_text.h"
 
 namespace engine {
@@ -58,8 +59,14 @@ TagVar::~TagVar() {
 bool TagVar::OwnsText() const { return text_ != kEmptyText; }
 
 char* AllocateText(size_t n) {
+  CheckScriptDataRoom();
   auto* p = static_cast<char*>(std::malloc(n + 1));
-  if (p == nullptr) throw std::bad_alloc();
+  if (p == nullptr) {
+    // The rest of the program goes on with the reserve while this line's
+    // run ends.
+    platform::ReleaseMemoryReserve();
+    throw std::bad_alloc();
+  }
   return p;
 }
 

@@ -1,10 +1,18 @@
 #include "simboard/sim_journal.h"
 
+#include <new>
+
 namespace simboard {
 
 void SimJournal::Add(JournalEntry entry) {
   if (capacity_ == 0) return;
-  entries_.push_back(std::move(entry));
+  // Entries are added from destructors of board calls: a journal that finds
+  // no memory loses the entry, never the program.
+  try {
+    entries_.push_back(std::move(entry));
+  } catch (const std::bad_alloc&) {
+    return;
+  }
   while (entries_.size() > capacity_) entries_.pop_front();
 }
 

@@ -55,6 +55,7 @@
 #include "frame/run_cfg.h"
 #include "platform/codepage.h"
 #include "platform/host_path.h"
+#include "platform/memory_reserve.h"
 #include "platform/thread.h"
 #include "services/service_statements.h"
 #include "telephony/telephony_statements.h"
@@ -222,6 +223,7 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   signal(SIGPIPE, SIG_IGN);
+  platform::InstallMemoryReserve();
 
   frame::TagRunCfg& cfg = frame::RunCfg();
   if (access(kCfgFileName, F_OK) == 0) frame::ReadCfgFile(kCfgFileName, &cfg);

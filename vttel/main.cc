@@ -29,6 +29,7 @@
 #include "frame/run_cfg.h"
 #include "gui/qt_program.h"
 #include "platform/instance_lock.h"
+#include "platform/memory_reserve.h"
 #include "regex/limits.h"
 #include "services/service_statements.h"
 #include "simboard/sim_board.h"
@@ -93,6 +94,9 @@ int main(int argc, char** argv) {
   platform::InstanceLock instance;
   if (!instance.TryAcquire()) return frame::AnnounceSecondInstance();
   InstallSignalHandlers();
+  // A script that uses up the memory ends its own line's run; the program
+  // goes on with its reserve.
+  platform::InstallMemoryReserve();
   RegisterStatements();
 
   simboard::SimBoard board(simboard::SimBoard::LoadConfig(home));

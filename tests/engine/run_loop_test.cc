@@ -6,9 +6,11 @@
 #include <thread>
 #include <vector>
 
+#include "engine/map_table.h"
 #include "engine/run_observer.h"
 #include "engine/tel_basic.h"
 #include "platform/clock.h"
+#include "platform/memory_reserve.h"
 #include "tests/engine/map_check.h"
 #include "tests/test_support.h"
 
@@ -160,6 +162,47 @@ TEST_F(RunLoopTest, MapVariablesAreReleasedAfterTheRun) {
   script_->Run();
   EXPECT_EQ(m->kind, kVarInt);
   EXPECT_EQ(m->intValue, 0);
+}
+
+// With the program's memory reserve given out, script data does not grow:
+// a text, a new dictionary entry and a new dictionary each end the line's
+// run with the log line, the data already there is given back, and the
+// reserve is held again after the run.
+TEST_F(RunLoopTest, ScriptDataDoesNotGrowWhileTheMemoryReserveIsOut) {
+  ASSERT_TRUE(platform::InstallMemoryReserve(1 << 20));
+  TagVar* m = nullptr;
+  const std::pair<const char*, std::function<void()>> growths[] = {
+      {"text", [&] { m->AssignString("a text that needs room of its own"); }},
+      {"entry", [&] {
+         TagVar key;
+         key.SetInt(7);
+         m->Element(key)->SetInt(2);
+       }},
+      {"dictionary", [&] { MapTable().NewMap(); }},
+  };
+  for (const auto& [what, grow] : growths) {
+    SCOPED_TRACE(what);
+    script_ = std::make_unique<TagTelBasic>("empty.vts", 4, &call_, 0, nullptr);
+    m = new TagVar;
+    m->SetName("m");
+    script_->AddVariable(m);
+    bool after = false;
+    Add(kKindGeneral, [&] {
+      TagVar key;
+      key.SetInt(1);
+      m->Element(key)->SetInt(1);  // a map the fault must give back
+      platform::ReleaseMemoryReserve();
+      grow();
+      after = true;
+      return 0;
+    });
+    Add(kKindReturn, [] { return 0; });
+    script_->Run();
+    EXPECT_FALSE(after);
+    EXPECT_EQ(script_->runError, "4 Run ended: out of memory [FILE=empty.vts:LINE=0:]");
+    EXPECT_EQ(m->kind, kVarInt);
+    EXPECT_FALSE(platform::MemoryLow());
+  }
 }
 
 TEST_F(RunLoopTest, NoStatementsRunNothingAndUncompiledScriptsRefuse) {

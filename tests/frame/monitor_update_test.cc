@@ -63,7 +63,7 @@ Update Decode(const std::string& bytes) {
 void FillFull(TagMonitor& m) {
   for (int line = 0; line < m.LineCount(); ++line) {
     for (int cell = 0; cell < kMonitorCells; ++cell) {
-      char head[16];
+      char head[32];
       snprintf(head, sizeof head, "%03d:%d:", line, cell);
       std::string text = head;
       text.resize(kUpdateCellTextMax, 'x');
