@@ -15,7 +15,9 @@
 // RECORDEND <bytes>, DTMF <digits>, RING, RINGSTOP, FSK <HEX>, LINK <addr>,
 // UNLINK, CONFJOIN <group> <talk|listen> <gain>, CONFLEAVE <group>,
 // FAX <send|recv> <file> <result>. PLAYEND and RECORDEND come once per
-// voice: at its end or when it is stopped, whichever is first.
+// voice: at its end or when it is stopped, whichever is first; PLAYEND
+// after the play's last byte, RECORDEND once every recorded byte is in the
+// file.
 //
 // The far end's injected files are taken only while something on the board
 // receives the line (its recording, its switch partner, its conference
