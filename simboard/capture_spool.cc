@@ -2,9 +2,10 @@
 
 namespace simboard {
 
-bool CaptureSpool::Open(const std::string& path, platform::FileOpenError& why) {
+bool CaptureSpool::Open(const std::string& path, int64_t position,
+                        platform::FileOpenError& why) {
   std::lock_guard<std::mutex> hold(write_mutex_);
-  return file_.Open(path, 0, &why);
+  return file_.Open(path, position, &why);
 }
 
 void CaptureSpool::Put(const uint8_t* bytes, size_t n) {
@@ -20,6 +21,16 @@ bool CaptureSpool::Due() const {
 
 void CaptureSpool::Flush() {
   std::lock_guard<std::mutex> hold(write_mutex_);
+  WritePending();
+}
+
+void CaptureSpool::Finish() {
+  std::lock_guard<std::mutex> hold(write_mutex_);
+  WritePending();
+  file_.Close();
+}
+
+void CaptureSpool::WritePending() {
   {
     std::lock_guard<std::mutex> take(bytes_mutex_);
     writing_.swap(pending_);

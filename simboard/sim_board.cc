@@ -41,11 +41,14 @@ SimBoard::SimBoard(SimConfig config)
 SimBoard::~SimBoard() {
   StopControl();
   clock_.Stop();
+  std::vector<StoppedRecord> stopped;
   {
-    std::lock_guard<std::mutex> hold(mutex_);
+    std::lock_guard<OwnedMutex> hold(mutex_);
     StopAllMedia();
+    stopped.swap(stopped_records_);
   }
-  PumpFarEndFiles();  // the stopped captures' last bytes
+  FinishStoppedRecords(std::move(stopped));
+  PumpFarEndFiles();  // the stopped captures' last bytes; closes every file
 }
 
 bool SimBoard::StartControl(std::string& error) {
@@ -70,34 +73,34 @@ void SimBoard::StopControl() {
 }
 
 std::vector<JournalEntry> SimBoard::Journal() const {
-  std::lock_guard<std::mutex> hold(mutex_);
+  std::lock_guard<OwnedMutex> hold(mutex_);
   return journal_.Entries();
 }
 
 void SimBoard::ClearJournal() {
-  std::lock_guard<std::mutex> hold(mutex_);
+  std::lock_guard<OwnedMutex> hold(mutex_);
   journal_.Clear();
 }
 
 std::vector<std::string> SimBoard::JournalOrdinals() const {
-  std::lock_guard<std::mutex> hold(mutex_);
+  std::lock_guard<OwnedMutex> hold(mutex_);
   return journal_.Ordinals();
 }
 
 void SimBoard::SetStrict(bool strict) {
-  std::lock_guard<std::mutex> hold(mutex_);
+  std::lock_guard<OwnedMutex> hold(mutex_);
   strict_ = strict;
 }
 
 std::vector<std::string> SimBoard::Violations() const {
-  std::lock_guard<std::mutex> hold(mutex_);
+  std::lock_guard<OwnedMutex> hold(mutex_);
   return violations_;
 }
 
 void SimBoard::Violation(std::string text) { violations_.push_back(std::move(text)); }
 
 void SimBoard::WatchLock(const BoardLock* lock) {
-  std::lock_guard<std::mutex> hold(mutex_);
+  std::lock_guard<OwnedMutex> hold(mutex_);
   watched_ = lock;
 }
 
@@ -247,8 +250,10 @@ int32_t SimBoard::PortConnected(int32_t port) {
 }
 
 int32_t SimBoard::PortPlay(int32_t port, std::string_view file, int32_t offset, int32_t length) {
+  const int32_t line = LineOfPort(port);
+  auto opened = line < 0 ? nullptr : OpenPlayFile(file, offset, length);
   Entry e(*this, kLibE1, 251, "PortPlay", port, file, offset, length);
-  return e.Done(StartLinePlay(LineOfPort(port), file, offset, length));
+  return e.Done(StartLinePlay(line, std::move(opened), file, offset));
 }
 
 void SimBoard::PortStopPlay(int32_t port) {
@@ -258,8 +263,10 @@ void SimBoard::PortStopPlay(int32_t port) {
 
 int32_t SimBoard::PortRecord(int32_t port, std::string_view file, int32_t position,
                              int32_t max_bytes) {
+  const int32_t line = LineOfPort(port);
+  auto opened = line < 0 ? nullptr : OpenRecordFile(file, position);
   Entry e(*this, kLibE1, 253, "PortRecord", port, file, position, max_bytes);
-  return e.Done(StartLineRecord(LineOfPort(port), file, position, max_bytes));
+  return e.Done(StartLineRecord(line, std::move(opened), file, max_bytes));
 }
 
 void SimBoard::PortStopRecord(int32_t port) {

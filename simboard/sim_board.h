@@ -15,7 +15,9 @@
 // RECORDEND <bytes>, DTMF <digits>, RING, RINGSTOP, FSK <HEX>, LINK <addr>,
 // UNLINK, CONFJOIN <group> <talk|listen> <gain>, CONFLEAVE <group>,
 // FAX <send|recv> <file> <result>. PLAYEND and RECORDEND come once per
-// voice: at its end or when it is stopped, whichever is first.
+// voice: at its end or when it is stopped, whichever is first; PLAYEND
+// after the play's last byte, RECORDEND once every recorded byte is in the
+// file.
 //
 // The far end's injected files are taken only while something on the board
 // receives the line (its recording, its switch partner, its conference
@@ -27,12 +29,22 @@
 //
 // Thread rules: thread-safe. One internal mutex guards all state; the
 // system's calls, the clock thread and the control thread take only it. The
-// board never calls into the system. The far end's files (captures, injected
-// audio, received fax documents) are opened, read and written without that
-// mutex: the control request opens them before taking it (regular files
-// only, never blocking), and the media thread moves their bytes between
-// ticks (sim_board_far_end_files.cc). Destruction stops the media clock and
-// the control server and closes every file.
+// board never calls into the system. No file is read, written or closed
+// while that mutex is held, nor while the system holds its board lock
+// except where an entry's result needs it:
+// - an entry that starts a play, a recording or a fax send opens its file
+//   before taking the mutex (regular files only, never blocking), as the
+//   far end's control requests open theirs (captures, injected audio);
+// - the media thread, between ticks, reads plays and injected audio ahead,
+//   writes recordings and captures from their spools, stores received fax
+//   documents, finishes recordings that reached their length (ended only
+//   once every byte is in the file) and closes ended files
+//   (sim_board_far_end_files.cc);
+// - an entry that stops a recording writes its last bytes after releasing
+//   the mutex, before it returns, so the file is complete when the system
+//   reads it; its RECORDEND follows the write.
+// Destruction stops the media clock and the control server and closes
+// every file.
 #ifndef VTTEL_SIMBOARD_SIM_BOARD_H_
 #define VTTEL_SIMBOARD_SIM_BOARD_H_
 
@@ -48,6 +60,7 @@
 #include "simboard/control_server.h"
 #include "simboard/event_log.h"
 #include "simboard/far_end.h"
+#include "simboard/owned_mutex.h"
 #include "simboard/sim_config.h"
 #include "simboard/sim_journal.h"
 #include "simboard/sim_line.h"
@@ -90,6 +103,9 @@ class SimBoard : public BoardLibrary,
   // Strict mode: the rule violations seen since it was turned on.
   void SetStrict(bool strict);
   std::vector<std::string> Violations() const;
+
+  // True when the calling thread holds the board's internal lock.
+  bool LockHeldByCurrentThread() const { return mutex_.HeldByCurrentThread(); }
 
   // Processor time used by the media clock thread, in seconds.
   double ClockCpuSeconds() const { return clock_.ThreadCpuSeconds(); }
@@ -254,13 +270,26 @@ class SimBoard : public BoardLibrary,
 
   // Voices (sim_board_voice.cc).
   SimVoice* NewVoice(SimVoice::Kind kind, std::string addr);
-  int32_t StartLinePlay(int32_t line, std::string_view file, int32_t offset, int32_t length);
-  int32_t StartLineRecord(int32_t line, std::string_view file, int32_t position,
-                          int32_t max_bytes);
-  bool OpenPlay(SimVoice& v, std::string_view file, int32_t offset, int32_t length);
-  bool OpenRecord(SimVoice& v, std::string_view file, int32_t position, int32_t max_bytes);
-  void EndVoice(SimVoice& v);      // posts the end event once, closes the file
+  int32_t StartLinePlay(int32_t line, std::shared_ptr<VoiceFileReader> file,
+                        std::string_view name, int32_t offset);
+  int32_t StartLineRecord(int32_t line, std::shared_ptr<CaptureSpool> spool,
+                          std::string_view name, int32_t max_bytes);
+  // The file of a play or a recording, opened before the lock; null when
+  // it cannot be opened.
+  static std::shared_ptr<VoiceFileReader> OpenPlayFile(std::string_view file, int32_t offset,
+                                                       int32_t length);
+  static std::shared_ptr<CaptureSpool> OpenRecordFile(std::string_view file, int32_t position);
+  bool StartPlay(SimVoice& v, std::shared_ptr<VoiceFileReader> file, std::string_view name,
+                 int32_t offset);
+  bool StartRecord(SimVoice& v, std::shared_ptr<CaptureSpool> spool, std::string_view name,
+                   int32_t max_bytes);
+  // Posts the end event once (a stopped recording's after its last write)
+  // and hands the file over to be closed outside the lock.
+  void EndVoice(SimVoice& v);
   void DropVoice(int32_t id);      // ends and forgets it
+  // Writes the stopped recordings' last bytes, then posts their ends.
+  // REQUIRES: the lock not held.
+  void FinishStoppedRecords(std::vector<StoppedRecord> stopped);
   void StopLinePlay(int32_t line);
   void StopLineRecord(int32_t line);
   int32_t LineKey(int32_t line);
@@ -294,13 +323,16 @@ class SimBoard : public BoardLibrary,
   void MixGroup(SimGroup& group);
   const TickBuffer& Received(SimLine& line);
   void SendLine(SimLine& line);
+  size_t PlayTick(SimVoice& v, uint8_t* out);
   void RecordTick(SimVoice& v, const uint8_t* bytes);
 
   // The far end's files between ticks, outside the lock
   // (sim_board_far_end_files.cc). Media thread (or the destructor) only.
   void PumpFarEndFiles();
   void GatherFarEndWork();
+  void GatherVoiceWork();
   void AcceptFarEndWork();
+  void AcceptFileRead(const FileRead& r);
   bool FaxDocumentDue(const SimFax& fax, SimClock::time_point now) const;
   void EndFax(SimFax& fax, int32_t state);
 
@@ -313,7 +345,7 @@ class SimBoard : public BoardLibrary,
   const int32_t e1_count_;
   EventLog events_;
 
-  mutable std::mutex mutex_;
+  mutable OwnedMutex mutex_;
   // Everything below is guarded by mutex_.
   Phase phase_ = Phase::kNotOpen;
   const BoardLock* watched_ = nullptr;
@@ -329,14 +361,21 @@ class SimBoard : public BoardLibrary,
   int32_t conf_last_result_ = 0;
   uint64_t tick_ = 0;
   TickBuffer silence_;
-  // Stopped captures whose last bytes the media thread writes.
+  // Stopped captures and finished recordings whose last bytes the media
+  // thread writes before it closes them.
   std::vector<std::shared_ptr<CaptureSpool>> retired_captures_;
+  // Ended plays' files and checked fax files, closed by the media thread.
+  std::vector<std::shared_ptr<VoiceFileReader>> retired_files_;
+  // Recordings stopped by the running entry (FinishStoppedRecords).
+  std::vector<StoppedRecord> stopped_records_;
 
-  // The media thread's far-end file work of one pass (not guarded: used by
+  // The media thread's file work of one pass (not guarded: used by
   // PumpFarEndFiles only; kept to reuse their memory).
-  std::vector<InjectRead> inject_reads_;
+  std::vector<FileRead> reads_;
   std::vector<std::shared_ptr<CaptureSpool>> flushes_;
+  std::vector<RecordFinish> record_finishes_;
   std::vector<FaxDocument> fax_documents_;
+  std::vector<std::shared_ptr<VoiceFileReader>> closes_;
 
   ControlLog control_log_;
   std::unique_ptr<ControlServer> control_;

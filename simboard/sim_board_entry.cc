@@ -5,13 +5,19 @@
 namespace simboard {
 
 SimBoard::Entry::~Entry() {
-  if (!journaled_) return;
-  entry_.ordinal = ordinal_;
-  entry_.library = library_;
-  entry_.role = role_;
-  if (entry_.result.empty()) entry_.result.assign(1, '-');
-  entry_.thread = std::this_thread::get_id();
-  board_.journal_.Add(std::move(entry_));
+  if (journaled_) {
+    entry_.ordinal = ordinal_;
+    entry_.library = library_;
+    entry_.role = role_;
+    if (entry_.result.empty()) entry_.result.assign(1, '-');
+    entry_.thread = std::this_thread::get_id();
+    board_.journal_.Add(std::move(entry_));
+  }
+  if (board_.stopped_records_.empty()) return;
+  std::vector<StoppedRecord> stopped;
+  stopped.swap(board_.stopped_records_);
+  hold_.unlock();
+  board_.FinishStoppedRecords(std::move(stopped));
 }
 
 // The calls the drive's destructor makes, without the board lock, while

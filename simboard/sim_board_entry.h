@@ -1,7 +1,8 @@
 // SimBoard::Entry: the frame of every call the system makes into the
 // simulated board. It takes the board's lock, checks the calling rules in
 // strict mode, and at the end writes the call with its result into the
-// journal (when the board keeps one). Private to the board's sources.
+// journal (when the board keeps one), releases the lock and writes the last
+// bytes of the recordings the call stopped. Private to the board's sources.
 #ifndef VTTEL_SIMBOARD_SIM_BOARD_ENTRY_H_
 #define VTTEL_SIMBOARD_SIM_BOARD_ENTRY_H_
 
@@ -70,7 +71,7 @@ class SimBoard::Entry {
   void Check();
 
   SimBoard& board_;
-  std::unique_lock<std::mutex> hold_;
+  std::unique_lock<OwnedMutex> hold_;
   const char* library_;
   int32_t ordinal_;
   const char* role_;

@@ -23,7 +23,7 @@ bool IsKey(char c) {
 }  // namespace
 
 std::string SimBoard::Call(Address line, std::string_view calling, std::string_view called) {
-  std::lock_guard<std::mutex> hold(mutex_);
+  std::lock_guard<OwnedMutex> hold(mutex_);
   int32_t i = LineOf(line);
   if (i < 0 || line.kind != Address::Kind::kE1) return "no such E1 line";
   SimLine& c = lines_[i];
@@ -35,7 +35,7 @@ std::string SimBoard::Call(Address line, std::string_view calling, std::string_v
 }
 
 std::string SimBoard::Hangup(Address line) {
-  std::lock_guard<std::mutex> hold(mutex_);
+  std::lock_guard<OwnedMutex> hold(mutex_);
   int32_t i = LineOf(line);
   if (i < 0) return kNoSuchLine;
   SimLine& l = lines_[i];
@@ -55,7 +55,7 @@ std::string SimBoard::Hangup(Address line) {
 }
 
 std::string SimBoard::Answer(Address line) {
-  std::lock_guard<std::mutex> hold(mutex_);
+  std::lock_guard<OwnedMutex> hold(mutex_);
   int32_t i = LineOf(line);
   if (i < 0) return kNoSuchLine;
   SimLine& l = lines_[i];
@@ -71,7 +71,7 @@ std::string SimBoard::Answer(Address line) {
 }
 
 std::string SimBoard::Reject(Address line, int32_t progress) {
-  std::lock_guard<std::mutex> hold(mutex_);
+  std::lock_guard<OwnedMutex> hold(mutex_);
   int32_t i = LineOf(line);
   if (i < 0 || line.kind != Address::Kind::kE1) return "no such E1 line";
   if (progress != 3 && progress != 4 && progress != 8) return "progress must be 3, 4 or 8";
@@ -82,7 +82,7 @@ std::string SimBoard::Reject(Address line, int32_t progress) {
 }
 
 std::string SimBoard::Block(Address line) {
-  std::lock_guard<std::mutex> hold(mutex_);
+  std::lock_guard<OwnedMutex> hold(mutex_);
   int32_t i = LineOf(line);
   if (i < 0 || line.kind != Address::Kind::kE1) return "no such E1 line";
   SimLine& l = lines_[i];
@@ -96,7 +96,7 @@ std::string SimBoard::Block(Address line) {
 }
 
 std::string SimBoard::Unblock(Address line) {
-  std::lock_guard<std::mutex> hold(mutex_);
+  std::lock_guard<OwnedMutex> hold(mutex_);
   int32_t i = LineOf(line);
   if (i < 0 || line.kind != Address::Kind::kE1) return "no such E1 line";
   SimLine& l = lines_[i];
@@ -111,7 +111,7 @@ std::string SimBoard::Unblock(Address line) {
 }
 
 std::string SimBoard::Lift(Address line) {
-  std::lock_guard<std::mutex> hold(mutex_);
+  std::lock_guard<OwnedMutex> hold(mutex_);
   int32_t i = LineOf(line);
   if (i < 0 || line.kind != Address::Kind::kAnalog) return "no such analog port";
   SimLine& l = lines_[i];
@@ -122,7 +122,7 @@ std::string SimBoard::Lift(Address line) {
 }
 
 std::string SimBoard::Drop(Address line) {
-  std::lock_guard<std::mutex> hold(mutex_);
+  std::lock_guard<OwnedMutex> hold(mutex_);
   int32_t i = LineOf(line);
   if (i < 0 || line.kind != Address::Kind::kAnalog) return "no such analog port";
   SimLine& l = lines_[i];
@@ -132,7 +132,7 @@ std::string SimBoard::Drop(Address line) {
 }
 
 std::string SimBoard::Keys(Address line, std::string_view digits, int32_t gap_ms) {
-  std::lock_guard<std::mutex> hold(mutex_);
+  std::lock_guard<OwnedMutex> hold(mutex_);
   int32_t i = LineOf(line);
   if (i < 0) return kNoSuchLine;
   if (digits.empty()) return "no keys";
@@ -161,7 +161,7 @@ std::string SimBoard::Inject(Address line, std::string_view file) {
   auto reader = std::make_shared<VoiceFileReader>();
   platform::FileOpenError why;
   if (!reader->Open(config_.FolderPath(file), 0, -1, &why)) return FileRefusal(why);
-  std::lock_guard<std::mutex> hold(mutex_);
+  std::lock_guard<OwnedMutex> hold(mutex_);
   lines_[i].injects.push_back(std::move(reader));
   return "";
 }
@@ -171,10 +171,10 @@ std::string SimBoard::CaptureStart(Address line, std::string_view file) {
   if (i < 0) return kNoSuchLine;
   auto spool = std::make_shared<CaptureSpool>();
   platform::FileOpenError why;
-  if (!spool->Open(config_.FolderPath(file), why)) return FileRefusal(why);
+  if (!spool->Open(config_.FolderPath(file), 0, why)) return FileRefusal(why);
   std::shared_ptr<CaptureSpool> replaced;  // its last bytes are written after the lock
   {
-    std::lock_guard<std::mutex> hold(mutex_);
+    std::lock_guard<OwnedMutex> hold(mutex_);
     replaced = std::exchange(lines_[i].capture, std::move(spool));
   }
   if (replaced != nullptr) replaced->Flush();
@@ -186,7 +186,7 @@ std::string SimBoard::CaptureStop(Address line) {
   if (i < 0) return kNoSuchLine;
   std::shared_ptr<CaptureSpool> stopped;
   {
-    std::lock_guard<std::mutex> hold(mutex_);
+    std::lock_guard<OwnedMutex> hold(mutex_);
     stopped = std::move(lines_[i].capture);
   }
   if (stopped == nullptr) return "no capture on the line";
@@ -195,7 +195,7 @@ std::string SimBoard::CaptureStop(Address line) {
 }
 
 std::string SimBoard::State(Address line, std::string& fields) {
-  std::lock_guard<std::mutex> hold(mutex_);
+  std::lock_guard<OwnedMutex> hold(mutex_);
   int32_t i = LineOf(line);
   if (i < 0) return kNoSuchLine;
   SimLine& l = lines_[i];

@@ -133,11 +133,14 @@ void SimBoard::FaxSetLocalId(int32_t fax, std::string_view id) {
 }
 
 int32_t SimBoard::FaxStartSend(int32_t fax, std::string_view file) {
+  // The file must open; it is checked before the lock and closed by the
+  // media thread.
+  std::shared_ptr<VoiceFileReader> checked = OpenPlayFile(file, 0, -1);
+  const bool readable = checked != nullptr;
   Entry e(*this, kLibE1, 195, "FaxStartSend", fax, file);
+  if (readable) retired_files_.push_back(std::move(checked));
   SimFax* f = FaxOf(fax);
-  if (f == nullptr || f->line < 0 || !VoiceFileReader().Open(std::string(file), 0, -1)) {
-    return e.Done(0);
-  }
+  if (f == nullptr || f->line < 0 || !readable) return e.Done(0);
   f->running = true;
   f->sending = true;
   f->file = std::string(file);

@@ -4,9 +4,9 @@
 // recording of the line, a switch partner, the line's conference group);
 // what the line sends is its play, else its switch partner's received
 // audio, else its conference group's mix; a capture keeps what is sent.
-// Idle lines cost one test each; nothing is allocated per tick. The far
-// end's files are read and written between ticks, outside the lock
-// (sim_board_far_end_files.cc).
+// Idle lines cost one test each; nothing is allocated per tick. Files are
+// read and written between ticks, outside the lock: the ticks take and put
+// bytes in memory only (sim_board_far_end_files.cc).
 #include <algorithm>
 #include <cstring>
 
@@ -23,7 +23,7 @@ int16_t Clamp16(int32_t v) {
 }  // namespace
 
 void SimBoard::Tick() {
-  std::lock_guard<std::mutex> hold(mutex_);
+  std::lock_guard<OwnedMutex> hold(mutex_);
   ++tick_;
   SimClock::time_point now = SimClock::now();
   for (SimLine& line : lines_) {
@@ -56,10 +56,8 @@ void SimBoard::MixGroup(SimGroup& group) {
   std::array<int32_t, kTickBytes> sum{};
   if (group.play != nullptr && !group.play->ended) {
     TickBuffer bytes;
-    size_t n = group.play->reader.Read(bytes.data(), kTickBytes);
-    group.play->bytes += static_cast<int64_t>(n);
+    size_t n = PlayTick(*group.play, bytes.data());
     for (size_t i = 0; i < n; ++i) sum[i] += platform::AlawToLinear(bytes[i]);
-    if (n < kTickBytes || group.play->reader.AtEnd()) EndVoice(*group.play);
   }
   for (int32_t m : group.members) {
     SimLine& line = lines_[m];
@@ -76,7 +74,7 @@ void SimBoard::MixGroup(SimGroup& group) {
     }
     line.mix_tick = tick_;
   }
-  if (group.record != nullptr && !group.record->ended) {
+  if (group.record != nullptr && group.record->Recording()) {
     TickBuffer all;
     for (size_t i = 0; i < kTickBytes; ++i) all[i] = platform::LinearToAlaw(Clamp16(sum[i]));
     RecordTick(*group.record, all.data());
@@ -88,10 +86,8 @@ void SimBoard::SendLine(SimLine& line) {
   const uint8_t* sent = nullptr;
   size_t n = 0;
   if (line.play != nullptr && !line.play->ended) {
-    n = line.play->reader.Read(played.data(), kTickBytes);
-    line.play->bytes += static_cast<int64_t>(n);
+    n = PlayTick(*line.play, played.data());
     sent = played.data();
-    if (n < kTickBytes || line.play->reader.AtEnd()) EndVoice(*line.play);
   } else if (line.partner >= 0) {
     sent = Received(lines_[line.partner]).data();
     n = kTickBytes;
@@ -100,16 +96,31 @@ void SimBoard::SendLine(SimLine& line) {
     n = kTickBytes;
   }
   if (n > 0 && line.capture != nullptr) line.capture->Put(sent, n);
-  if (line.record != nullptr && !line.record->ended) RecordTick(*line.record, Received(line).data());
+  if (line.record != nullptr && line.record->Recording()) {
+    RecordTick(*line.record, Received(line).data());
+  }
 }
 
+// The play's next bytes, at most a tick's, from what the media thread read
+// ahead; the play ends with its last byte once the file has no more.
+size_t SimBoard::PlayTick(SimVoice& v, uint8_t* out) {
+  size_t n = std::min(kTickBytes, v.ReadyBytes());
+  std::memcpy(out, v.ready.data() + v.ready_pos, n);
+  v.ready_pos += n;
+  v.bytes += static_cast<int64_t>(n);
+  if (v.ReadyBytes() == 0 && v.file_ended) EndVoice(v);
+  return n;
+}
+
+// The recording's bytes go to its spool; at its length it is full, and the
+// media thread ends it once they are in the file.
 void SimBoard::RecordTick(SimVoice& v, const uint8_t* bytes) {
   int64_t take = std::min<int64_t>(kTickBytes, v.max_bytes - v.bytes);
   if (take > 0) {
-    v.writer.Write(bytes, static_cast<size_t>(take));
+    v.spool->Put(bytes, static_cast<size_t>(take));
     v.bytes += take;
   }
-  if (v.bytes >= v.max_bytes) EndVoice(v);
+  if (v.bytes >= v.max_bytes) v.full = true;
 }
 
 }  // namespace simboard

@@ -26,18 +26,38 @@ SimVoice* SimBoard::NewVoice(SimVoice::Kind kind, std::string addr) {
   return v;
 }
 
-bool SimBoard::OpenPlay(SimVoice& v, std::string_view file, int32_t offset, int32_t length) {
-  if (!v.reader.Open(std::string(file), offset > 0 ? offset : 0, length)) return false;
-  Post("PLAY", v.addr, std::string(file) + " " + std::to_string(offset));
-  if (v.reader.AtEnd()) EndVoice(v);  // an offset beyond the end plays nothing
+std::shared_ptr<VoiceFileReader> SimBoard::OpenPlayFile(std::string_view file, int32_t offset,
+                                                       int32_t length) {
+  auto reader = std::make_shared<VoiceFileReader>();
+  if (!reader->Open(std::string(file), offset > 0 ? offset : 0, length)) return nullptr;
+  return reader;
+}
+
+std::shared_ptr<CaptureSpool> SimBoard::OpenRecordFile(std::string_view file, int32_t position) {
+  auto spool = std::make_shared<CaptureSpool>();
+  platform::FileOpenError why;
+  if (!spool->Open(std::string(file), position, why)) return nullptr;
+  return spool;
+}
+
+bool SimBoard::StartPlay(SimVoice& v, std::shared_ptr<VoiceFileReader> file,
+                         std::string_view name, int32_t offset) {
+  if (file == nullptr) return false;
+  v.file = std::move(file);
+  Post("PLAY", v.addr, std::string(name) + " " + std::to_string(offset));
+  if (v.file->EmptyAtOpen()) {  // an offset beyond the end plays nothing
+    v.file_ended = true;
+    EndVoice(v);
+  }
   return true;
 }
 
-bool SimBoard::OpenRecord(SimVoice& v, std::string_view file, int32_t position,
-                          int32_t max_bytes) {
-  if (!v.writer.Open(std::string(file), position)) return false;
+bool SimBoard::StartRecord(SimVoice& v, std::shared_ptr<CaptureSpool> spool,
+                           std::string_view name, int32_t max_bytes) {
+  if (spool == nullptr) return false;
+  v.spool = std::move(spool);
   v.max_bytes = max_bytes;
-  Post("RECORD", v.addr, std::string(file) + " " + std::to_string(max_bytes));
+  Post("RECORD", v.addr, std::string(name) + " " + std::to_string(max_bytes));
   if (max_bytes <= 0) EndVoice(v);
   return true;
 }
@@ -45,13 +65,25 @@ bool SimBoard::OpenRecord(SimVoice& v, std::string_view file, int32_t position,
 void SimBoard::EndVoice(SimVoice& v) {
   if (v.ended) return;
   v.ended = true;
-  v.reader.Close();
-  v.writer.Close();
+  if (v.file != nullptr) retired_files_.push_back(std::move(v.file));
+  v.ready.clear();
+  v.ready_pos = 0;
   if (v.kind == SimVoice::Kind::kPlay) {
     Post("PLAYEND", v.addr, "");
+  } else if (v.spool != nullptr) {
+    stopped_records_.push_back(StoppedRecord{std::move(v.spool), v.addr, v.bytes});
   } else {
     Post("RECORDEND", v.addr, std::to_string(v.bytes));
   }
+}
+
+void SimBoard::FinishStoppedRecords(std::vector<StoppedRecord> stopped) {
+  for (StoppedRecord& r : stopped) {
+    r.spool->Flush();
+    Post("RECORDEND", r.addr, std::to_string(r.bytes));
+  }
+  std::lock_guard<OwnedMutex> hold(mutex_);
+  for (StoppedRecord& r : stopped) retired_captures_.push_back(std::move(r.spool));
 }
 
 void SimBoard::DropVoice(int32_t id) {
@@ -61,13 +93,13 @@ void SimBoard::DropVoice(int32_t id) {
   voices_.erase(it);
 }
 
-int32_t SimBoard::StartLinePlay(int32_t line, std::string_view file, int32_t offset,
-                                int32_t length) {
+int32_t SimBoard::StartLinePlay(int32_t line, std::shared_ptr<VoiceFileReader> file,
+                                std::string_view name, int32_t offset) {
   if (line < 0) return -1;
   StopLinePlay(line);
   SimLine& l = lines_[line];
   SimVoice* v = NewVoice(SimVoice::Kind::kPlay, l.name);
-  if (!OpenPlay(*v, file, offset, length)) {
+  if (!StartPlay(*v, std::move(file), name, offset)) {
     voices_.erase(v->id);
     return -1;
   }
@@ -76,13 +108,13 @@ int32_t SimBoard::StartLinePlay(int32_t line, std::string_view file, int32_t off
   return v->id;
 }
 
-int32_t SimBoard::StartLineRecord(int32_t line, std::string_view file, int32_t position,
-                                  int32_t max_bytes) {
+int32_t SimBoard::StartLineRecord(int32_t line, std::shared_ptr<CaptureSpool> spool,
+                                  std::string_view name, int32_t max_bytes) {
   if (line < 0) return -1;
   StopLineRecord(line);
   SimLine& l = lines_[line];
   SimVoice* v = NewVoice(SimVoice::Kind::kRecord, l.name);
-  if (!OpenRecord(*v, file, position, max_bytes)) {
+  if (!StartRecord(*v, std::move(spool), name, max_bytes)) {
     voices_.erase(v->id);
     return -1;
   }
@@ -129,15 +161,21 @@ void SimBoard::CheckFreed(int32_t id, const char* role) {
 
 // --- E1 channel voice. ---
 
+// The entries that start a play or a recording open its file first, before
+// the lock (a line that does not exist opens nothing).
 int32_t SimBoard::ChannelPlay(int32_t ch, std::string_view file, int32_t offset, int32_t length) {
+  const int32_t line = LineOfChannel(ch);
+  auto opened = line < 0 ? nullptr : OpenPlayFile(file, offset, length);
   Entry e(*this, kLibE1, 249, "ChannelPlay", ch, file, offset, length);
-  return e.Done(StartLinePlay(LineOfChannel(ch), file, offset, length));
+  return e.Done(StartLinePlay(line, std::move(opened), file, offset));
 }
 
 int32_t SimBoard::ChannelRecord(int32_t ch, std::string_view file, int32_t position,
                                 int32_t max_bytes) {
+  const int32_t line = LineOfChannel(ch);
+  auto opened = line < 0 ? nullptr : OpenRecordFile(file, position);
   Entry e(*this, kLibE1, 250, "ChannelRecord", ch, file, position, max_bytes);
-  int32_t id = StartLineRecord(LineOfChannel(ch), file, position, max_bytes);
+  int32_t id = StartLineRecord(line, std::move(opened), file, max_bytes);
   return e.Done(id > 0 ? id : 0);  // non-zero is success
 }
 
@@ -268,6 +306,7 @@ int32_t SimBoard::IsDtmfSent(int32_t ch) {
 
 int32_t SimBoard::ConfPlay(int32_t group, std::string_view file, int32_t offset,
                            int32_t length) {
+  auto opened = GroupValid(group) ? OpenPlayFile(file, offset, length) : nullptr;
   Entry e(*this, kLibE1, 296, "ConfPlay", group, file, offset, length);
   if (!GroupValid(group)) return e.Done(-1);
   SimGroup& g = groups_[group];
@@ -275,7 +314,7 @@ int32_t SimBoard::ConfPlay(int32_t group, std::string_view file, int32_t offset,
   g.play = nullptr;
   g.play_id = -1;
   SimVoice* v = NewVoice(SimVoice::Kind::kPlay, GroupAddress(group));
-  if (!OpenPlay(*v, file, offset, length)) {
+  if (!StartPlay(*v, std::move(opened), file, offset)) {
     voices_.erase(v->id);
     return e.Done(-1);
   }
@@ -298,6 +337,7 @@ void SimBoard::ConfStopPlay(int32_t id) {
 
 int32_t SimBoard::ConfRecord(int32_t group, std::string_view file, int32_t position,
                              int32_t max_bytes) {
+  auto opened = GroupValid(group) ? OpenRecordFile(file, position) : nullptr;
   Entry e(*this, kLibE1, 300, "ConfRecord", group, file, position, max_bytes);
   if (!GroupValid(group)) return e.Done(-1);
   SimGroup& g = groups_[group];
@@ -305,7 +345,7 @@ int32_t SimBoard::ConfRecord(int32_t group, std::string_view file, int32_t posit
   g.record = nullptr;
   g.record_id = -1;
   SimVoice* v = NewVoice(SimVoice::Kind::kRecord, GroupAddress(group));
-  if (!OpenRecord(*v, file, position, max_bytes)) {
+  if (!StartRecord(*v, std::move(opened), file, max_bytes)) {
     voices_.erase(v->id);
     return e.Done(-1);
   }

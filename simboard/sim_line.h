@@ -36,17 +36,36 @@ inline constexpr uint8_t kTupConnectedOut = 6;  // outgoing call answered
 inline constexpr uint8_t kTupOffered = 8;       // incoming call offered
 inline constexpr uint8_t kTupConnectedIn = 9;   // incoming call answered
 
-// A play or a recording, in the one id space of the board.
+// A play or a recording, in the one id space of the board. Its file is
+// opened by the entry that starts it, before the board's lock; the media
+// thread moves its bytes outside the lock (sim_board_far_end_files.cc).
 struct SimVoice {
   enum class Kind { kPlay, kRecord };
   int32_t id = 0;
   Kind kind = Kind::kPlay;
   std::string addr;  // event address: "E3", "A0", "G2"
-  VoiceFileReader reader;
-  VoiceFileWriter writer;
-  int64_t max_bytes = 0;  // recordings
+  // Plays: the file, and its bytes read ahead for the ticks.
+  std::shared_ptr<VoiceFileReader> file;
+  std::string ready;        // read ahead; the ticks take it from ready_pos
+  size_t ready_pos = 0;
+  bool file_ended = false;  // the file has no bytes beyond `ready`
+  // Recordings: what the ticks take goes to the spool.
+  std::shared_ptr<CaptureSpool> spool;
+  int64_t max_bytes = 0;
+  bool full = false;      // max_bytes taken; ended once they are in the file
   int64_t bytes = 0;      // moved so far
   bool ended = false;     // end reached or stopped (its end event posted)
+
+  size_t ReadyBytes() const { return ready.size() - ready_pos; }
+  bool Recording() const { return !ended && !full; }
+};
+
+// A recording stopped by an entry: its last bytes are written after the
+// board's lock is released, before the entry returns; then its end event.
+struct StoppedRecord {
+  std::shared_ptr<CaptureSpool> spool;
+  std::string addr;
+  int64_t bytes = 0;
 };
 
 struct SimLine {
@@ -136,13 +155,21 @@ struct SimFax {
   int32_t receive_result = 0;  // documents received
 };
 
-// Far-end file work of the media thread: gathered under the board's lock,
-// done outside it, its results taken back under the lock.
-struct InjectRead {
+// File work of the media thread: gathered under the board's lock, done
+// outside it, its results taken back under the lock.
+// A read ahead from a line's front injected file (voice 0) or a play.
+struct FileRead {
   int32_t line = -1;
-  std::shared_ptr<VoiceFileReader> file;  // the line's front injected file
-  std::string bytes;                      // read ahead from it
-  bool ended = false;                     // it has no more bytes
+  int32_t voice = 0;
+  std::shared_ptr<VoiceFileReader> file;
+  std::string bytes;   // read ahead from it
+  bool ended = false;  // it has no more bytes
+};
+
+// A recording that took its last byte: written and closed, then ended.
+struct RecordFinish {
+  int32_t voice = 0;
+  std::shared_ptr<CaptureSpool> spool;
 };
 
 struct FaxDocument {

@@ -1,9 +1,11 @@
 #include "simboard/sim_voice_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -11,7 +13,14 @@ namespace simboard {
 
 namespace {
 
+std::atomic<FileIoWatch*> file_io_watch{nullptr};
+
+void Note(const char* call) {
+  if (FileIoWatch* watch = file_io_watch.load(std::memory_order_acquire)) watch->BeforeFileIo(call);
+}
+
 int OpenVoiceFile(const std::string& path, int flags, platform::FileOpenError* why) {
+  Note("open");
   platform::FileOpenError error;
   int fd = platform::OpenRegularFile(path, flags, 0644, error);
   if (why != nullptr) *why = error;
@@ -20,12 +29,16 @@ int OpenVoiceFile(const std::string& path, int flags, platform::FileOpenError* w
 
 }  // namespace
 
+void SetFileIoWatch(FileIoWatch* watch) { file_io_watch.store(watch, std::memory_order_release); }
+
 bool VoiceFileReader::Open(const std::string& path, int64_t offset, int64_t limit,
                            platform::FileOpenError* why) {
   Close();
   fd_ = OpenVoiceFile(path, O_RDONLY, why);
   if (fd_ < 0) return false;
   if (offset > 0 && lseek(fd_, offset, SEEK_SET) < 0) eof_ = true;
+  struct stat st {};
+  empty_at_open_ = eof_ || limit == 0 || (fstat(fd_, &st) == 0 && st.st_size <= offset);
   left_ = limit;
   block_.reserve(kVoiceFileBlock);
   return true;
@@ -40,6 +53,7 @@ bool VoiceFileReader::Fill() {
     return false;
   }
   block_.resize(want);
+  Note("read");
   ssize_t got;
   do {
     got = read(fd_, block_.data(), want);
@@ -78,11 +92,15 @@ std::string VoiceFileReader::ReadAll() {
 bool VoiceFileReader::AtEnd() { return pos_ >= block_.size() && !Fill(); }
 
 void VoiceFileReader::Close() {
-  if (fd_ >= 0) close(fd_);
+  if (fd_ >= 0) {
+    Note("close");
+    close(fd_);
+  }
   fd_ = -1;
   block_.clear();
   pos_ = 0;
   eof_ = false;
+  empty_at_open_ = false;
   left_ = -1;
 }
 
@@ -106,6 +124,8 @@ void VoiceFileWriter::Write(const uint8_t* bytes, size_t n) {
 }
 
 void VoiceFileWriter::Flush() {
+  if (block_.empty()) return;
+  Note("write");
   size_t done = 0;
   while (done < block_.size()) {
     ssize_t put = write(fd_, block_.data() + done, block_.size() - done);
@@ -119,6 +139,7 @@ void VoiceFileWriter::Flush() {
 void VoiceFileWriter::Close() {
   if (fd_ < 0) return;
   Flush();
+  Note("close");
   close(fd_);
   fd_ = -1;
 }

@@ -5,8 +5,11 @@
 // Opening never blocks: only regular files are taken (a fifo or a device at
 // the path is refused with platform::FileOpenError::kNotRegular).
 //
-// Not thread-safe: each belongs to one voice, under the board's lock, or to
-// one far-end stream of the media thread.
+// Every system call on a voice file is told first to the process-wide
+// FileIoWatch, when one is set.
+//
+// Not thread-safe: each is used by one thread at a time (the one that opens
+// it, then the media thread that moves its bytes, or a spool's writer).
 #ifndef VTTEL_SIMBOARD_SIM_VOICE_FILE_H_
 #define VTTEL_SIMBOARD_SIM_VOICE_FILE_H_
 
@@ -21,6 +24,19 @@ namespace simboard {
 
 inline constexpr size_t kVoiceFileBlock = 8192;
 
+// FileIoWatch: told of each system call on a voice file just before it is
+// made ("open", "read", "write", "close"), on the thread that makes it. The
+// board's tests watch with it which locks its file work runs under.
+class FileIoWatch {
+ public:
+  virtual ~FileIoWatch() = default;
+  virtual void BeforeFileIo(const char* call) = 0;
+};
+
+// Sets the process-wide watch; null removes it. The watch must stay alive
+// until it is removed and no file call is running.
+void SetFileIoWatch(FileIoWatch* watch);
+
 class VoiceFileReader {
  public:
   VoiceFileReader() = default;
@@ -33,6 +49,9 @@ class VoiceFileReader {
   // whether it is missing or not a regular file).
   bool Open(const std::string& path, int64_t offset, int64_t limit,
             platform::FileOpenError* why = nullptr);
+  // True when the open found nothing to read: the offset lies at or beyond
+  // the end of the file, or the limit is 0. Known without reading.
+  bool EmptyAtOpen() const { return empty_at_open_; }
   // Copies up to n next bytes into out; returns how many (less than n only
   // at the end).
   size_t Read(uint8_t* out, size_t n);
@@ -49,6 +68,7 @@ class VoiceFileReader {
   std::vector<uint8_t> block_;
   size_t pos_ = 0;
   bool eof_ = false;
+  bool empty_at_open_ = false;
 };
 
 class VoiceFileWriter {
