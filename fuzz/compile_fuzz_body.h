@@ -10,7 +10,8 @@
 // The script's trace keyword "ClearShareMem(" x builds a test statement
 // that asks the line to quit after kTraceQuitAfter executions; a run
 // observer asks it to quit after kStepLimit statements, so every run ends.
-// Only the compiler, the expression compiler and that statement are
+// Only the compiler, the expression compiler, script-function calls with
+// "Eval(" (so that nesting reaches the depth limit) and that statement are
 // installed: any other keyword does not compile.
 //
 // The caller's working folder receives the script "fuzz.vts" and the error
@@ -35,6 +36,7 @@
 #include "engine/line_call.h"
 #include "engine/run_observer.h"
 #include "engine/script_cache.h"
+#include "engine/script_control.h"
 #include "engine/statement_registry.h"
 #include "engine/tel_basic.h"
 #include "platform/message_service.h"
@@ -252,6 +254,7 @@ inline std::string Mutate(const uint8_t* data, size_t size) {
 inline void SetUpOnce() {
   static const bool done = [] {
     engine::RegisterStatementCompiler();
+    engine::script_control_internal::RegisterCallStatements();
     engine::Statements().Register("ClearShareMem(", &BuildTrace);
     return true;
   }();

@@ -1,5 +1,7 @@
 #include "platform/memory_reserve.h"
 
+#include <malloc.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -53,6 +55,11 @@ bool ReplenishMemoryReserve() {
   const size_t bytes = reserve_bytes.load();
   if (bytes == 0 || !low.load()) return true;
   void* block = TakeBlock(bytes);
+  if (block == nullptr) {
+    // Memory given back may still sit in the allocator's heaps.
+    malloc_trim(0);
+    block = TakeBlock(bytes);
+  }
   if (block == nullptr) return false;
   void* expected = nullptr;
   if (!reserve.compare_exchange_strong(expected, block)) {
