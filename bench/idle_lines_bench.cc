@@ -23,9 +23,9 @@
 #include "frame/monitor.h"
 #include "frame/run_cfg.h"
 #include "simboard/sim_board.h"
+#include "telephony/statements/telephony_statements.h"
 #include "telephony/tel_drive.h"
 #include "telephony/tel_line.h"
-#include "telephony/telephony_statements.h"
 
 namespace {
 

@@ -1,14 +1,27 @@
-# vttel_layer(NAME DEPENDENCY...): the static library of one layer, made of
-# the *.cc files of its folder and linked to the layers below it. A layer
-# whose sources have not been written yet is an interface target that only
-# carries its place in the dependency order.
+# vttel_layer(NAME DEPENDENCY... [FOLDERS FOLDER...]): the static library of
+# one layer, made of the *.cc files of its folder and of the subfolders named
+# after FOLDERS (a large layer keeps its files in folders by concern), and
+# linked to the layers below it. A layer whose sources have not been written
+# yet is an interface target that only carries its place in the dependency
+# order.
+#
+# The order (a layer links only layers below it):
+#   platform <- regex; platform <- frame <- engine <- telephony, services;
+#   board <- telephony, simboard (board: the board's entry points, header-only);
+#   frame <- gui (the window sees the system through frame's interfaces);
+#   the program vttel links them all and hands the simulated board to telephony.
 function(vttel_layer name)
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cc)
+  cmake_parse_arguments(PARSE_ARGV 1 layer "" "" "FOLDERS")
+  set(patterns ${CMAKE_CURRENT_SOURCE_DIR}/*.cc)
+  foreach(folder ${layer_FOLDERS})
+    list(APPEND patterns ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cc)
+  endforeach()
+  file(GLOB sources CONFIGURE_DEPENDS ${patterns})
   if(sources)
     add_library(${name} STATIC ${sources})
-    target_link_libraries(${name} PUBLIC ${ARGN})
+    target_link_libraries(${name} PUBLIC ${layer_UNPARSED_ARGUMENTS})
   else()
     add_library(${name} INTERFACE)
-    target_link_libraries(${name} INTERFACE ${ARGN})
+    target_link_libraries(${name} INTERFACE ${layer_UNPARSED_ARGUMENTS})
   endif()
 endfunction()

@@ -18,6 +18,39 @@
 namespace engine {
 
 // Which statement family builds a keyword (who registers its factory).
+// The files that register each family's statements (none: not built yet):
+//   kControl         engine/control_compile.cc (the compiler's own rows), engine/script_control.cc
+//   kScriptControl   engine/script_control.cc, engine/script_control_call.cc,
+//                    engine/script_control_run.cc
+//   kTimers          engine/timers.cc
+//   kCallControl     telephony/statements/call_statements.cc
+//   kVoice           telephony/statements/voice_statements.cc
+//   kKeys            telephony/statements/key_statements.cc
+//   kNumberReading   telephony/statements/number_statements.cc
+//   kLinkConference  none
+//   kLineSettings    none
+//   kFax             none
+//   kVoiceEditing    none
+//   kSipIm           none
+//   kSpeech          none
+//   kMessages        none
+//   kInterLine       none
+//   kSharedMemory    none
+//   kAcd             none
+//   kDatabases       none
+//   kTcp             services/tcp_statements.cc
+//   kHttp            none
+//   kExternal        none
+//   kUdp             none
+//   kTextFiles       none
+//   kAppendFiles     none
+//   kFiles           none
+//   kStrings         services/string_statements.cc
+//   kEncodings       services/encoding_statements.cc
+//   kTime            services/time_statements.cc
+//   kSystem          engine/print_output.cc
+//   kServerPages     none
+//   kRegex           none
 enum class StatementFamily : uint8_t {
   kControl,         // control flow and handlers: the compiler's own rows
   kScriptControl,   // Exit, Assert, Eval, RunVts, RunLine, ...

@@ -87,7 +87,7 @@ std::string TrayTip(bool ok, bool english) {
   return english ? "Err: Lines Block or Quit!" : "注意: 脚本退出或线路堵塞";
 }
 
-DisplayPass::DisplayPass(MainWindowView* window, FrameFlags* flags, const DisplayOptions& options)
+DisplayPass::DisplayPass(WindowView* window, FrameFlags* flags, const DisplayOptions& options)
     : window_(window), flags_(flags), options_(options) {}
 
 void DisplayPass::SetEvents(platform::NamedEvent* show, platform::NamedEvent* quit) {

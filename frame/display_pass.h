@@ -26,9 +26,9 @@
 #include <string>
 
 #include "frame/line_facts.h"
-#include "frame/main_window.h"
 #include "frame/monitor.h"
 #include "frame/run_cfg.h"
+#include "frame/window_view.h"
 #include "platform/named_event.h"
 
 namespace frame {
@@ -72,7 +72,7 @@ std::string TrayTip(bool ok, bool english);
 
 class DisplayPass {
  public:
-  DisplayPass(MainWindowView* window, FrameFlags* flags, const DisplayOptions& options);
+  DisplayPass(WindowView* window, FrameFlags* flags, const DisplayOptions& options);
   DisplayPass(const DisplayPass&) = delete;
   DisplayPass& operator=(const DisplayPass&) = delete;
 
@@ -98,7 +98,7 @@ class DisplayPass {
   void ShowCounts();
   void AnswerQuitRequest();
 
-  MainWindowView* window_;
+  WindowView* window_;
   FrameFlags* flags_;
   const DisplayOptions options_;
   const LineDriveFacts* facts_ = nullptr;

@@ -33,7 +33,7 @@ int AnnounceSecondInstance() {
   return kExitSecondInstance;
 }
 
-FrameController::FrameController(SystemParts* parts, MainWindowView* window, TagRunCfg* cfg,
+FrameController::FrameController(SystemParts* parts, WindowView* window, TagRunCfg* cfg,
                                  TagMapCfg* form_pos)
     : parts_(parts), window_(window), cfg_(cfg), form_pos_(form_pos) {}
 

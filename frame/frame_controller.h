@@ -29,12 +29,12 @@
 #include <string>
 
 #include "frame/display_pass.h"
-#include "frame/main_window.h"
 #include "frame/monitor.h"
 #include "frame/monitor_grid.h"
 #include "frame/remote_ctrl.h"
 #include "frame/run_cfg.h"
 #include "frame/system_parts.h"
+#include "frame/window_view.h"
 #include "platform/named_event.h"
 #include "platform/thread.h"
 
@@ -68,7 +68,7 @@ int AnnounceSecondInstance();
 class FrameController {
  public:
   // form_pos (may be null) is the window-position file read at start.
-  FrameController(SystemParts* parts, MainWindowView* window, TagRunCfg* cfg,
+  FrameController(SystemParts* parts, WindowView* window, TagRunCfg* cfg,
                   TagMapCfg* form_pos = nullptr);
   ~FrameController();  // closes what a shutdown did not (events, thread)
   FrameController(const FrameController&) = delete;
@@ -144,7 +144,7 @@ class FrameController {
   void EndFailedBuild();
 
   SystemParts* parts_;
-  MainWindowView* window_;
+  WindowView* window_;
   TagRunCfg* cfg_;
   TagMapCfg* form_pos_;
   FrameFlags flags_;

@@ -32,9 +32,9 @@
 #include <string>
 #include <string_view>
 
-#include "frame/main_window.h"
 #include "frame/monitor.h"
 #include "frame/remote_conn.h"
+#include "frame/window_view.h"
 #include "platform/thread.h"
 
 namespace frame {

@@ -3,7 +3,7 @@
 // over the frame's grid, the main menu, the pop-up menu (right click on the
 // window or the tray icon) and the tray icon with its two states.
 //
-// The window is the frame's view (frame::MainWindowView, window thread) and
+// The window is the frame's view (frame::WindowView, window thread) and
 // the monitor server's connection panel (frame::MonitorConnPanel, any
 // thread: the text is handed to the window thread, later texts replacing
 // earlier ones not yet shown).
@@ -28,8 +28,8 @@
 #include <mutex>
 #include <string>
 
-#include "frame/main_window.h"
 #include "frame/run_cfg.h"
+#include "frame/window_view.h"
 #include "gui/captions.h"
 #include "gui/frame_loop.h"
 #include "gui/line_grid_model.h"
@@ -41,7 +41,7 @@ namespace gui {
 inline constexpr int kStatusAreaHeight = 58;
 
 class MainWindow : public QMainWindow,
-                   public frame::MainWindowView,
+                   public frame::WindowView,
                    public frame::MonitorConnPanel {
   Q_OBJECT
 
@@ -62,7 +62,7 @@ class MainWindow : public QMainWindow,
   void FinishStart();
   void ApplyCaptions();
 
-  // frame::MainWindowView
+  // frame::WindowView
   void SetVersionText(std::string_view text) override;
   void SetInfoText(std::string_view text) override;
   void SetLinesText(std::string_view text) override;

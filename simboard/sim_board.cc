@@ -99,7 +99,7 @@ std::vector<std::string> SimBoard::Violations() const {
 
 void SimBoard::Violation(std::string text) { violations_.push_back(std::move(text)); }
 
-void SimBoard::WatchLock(const BoardLock* lock) {
+void SimBoard::WatchLock(const board::BoardLock* lock) {
   std::lock_guard<OwnedMutex> hold(mutex_);
   watched_ = lock;
 }

@@ -56,7 +56,7 @@
 #include <string_view>
 #include <vector>
 
-#include "simboard/binding.h"
+#include "board/binding.h"
 #include "simboard/control_server.h"
 #include "simboard/event_log.h"
 #include "simboard/far_end.h"
@@ -68,10 +68,10 @@
 
 namespace simboard {
 
-class SimBoard : public BoardLibrary,
-                 public TupLibrary,
-                 public FskLibrary,
-                 public Binding,
+class SimBoard : public board::BoardLibrary,
+                 public board::TupLibrary,
+                 public board::FskLibrary,
+                 public board::Binding,
                  public FarEnd {
  public:
   explicit SimBoard(SimConfig config);
@@ -112,10 +112,10 @@ class SimBoard : public BoardLibrary,
   uint64_t ClockTicks() const { return clock_.Ticks(); }
 
   // --- Binding. ---
-  BoardLibrary& board() override { return *this; }
-  TupLibrary& tup() override { return *this; }
-  FskLibrary& fsk() override { return *this; }
-  void WatchLock(const BoardLock* lock) override;
+  board::BoardLibrary& board() override { return *this; }
+  board::TupLibrary& tup() override { return *this; }
+  board::FskLibrary& fsk() override { return *this; }
+  void WatchLock(const board::BoardLock* lock) override;
 
   // --- BoardLibrary: board. ---
   int32_t OpenBoard(std::string_view text, std::string_view prompt_file) override;
@@ -176,7 +176,7 @@ class SimBoard : public BoardLibrary,
 
   // --- Conference groups, older interface. ---
   int32_t ConfInitOld() override;
-  void ConfInfoOld(ConfInfoRecord& record) override;
+  void ConfInfoOld(board::ConfInfoRecord& record) override;
   void ConfReleaseOld() override;
   int32_t ConfEnter(int32_t group, int32_t listen, int32_t type, int32_t number, int32_t gain,
                     int32_t reserved) override;
@@ -187,7 +187,7 @@ class SimBoard : public BoardLibrary,
 
   // --- Conference groups, newer interface. ---
   int32_t ConfInitNew() override;
-  void ConfInfoNew(ConfInfoRecord& record) override;
+  void ConfInfoNew(board::ConfInfoRecord& record) override;
   void ConfSetMode(int32_t a, int32_t b) override;
   void ConfReleaseNew() override;
   int32_t ConfJoin(int32_t group, int32_t type, int32_t number, int32_t mode, int32_t gain,
@@ -306,7 +306,7 @@ class SimBoard : public BoardLibrary,
   int32_t JoinGroup(int32_t group, int32_t line, bool talk, int32_t gain);
   bool LeaveGroup(int32_t line);
   void FreeGroup(int32_t group);
-  void FillConfRecord(ConfInfoRecord& record, ConferenceKind kind) const;
+  void FillConfRecord(board::ConfInfoRecord& record, ConferenceKind kind) const;
 
   // Fax and timers (sim_board_fax.cc).
   SimFax* FaxOf(int32_t fax);
@@ -348,7 +348,7 @@ class SimBoard : public BoardLibrary,
   mutable OwnedMutex mutex_;
   // Everything below is guarded by mutex_.
   Phase phase_ = Phase::kNotOpen;
-  const BoardLock* watched_ = nullptr;
+  const board::BoardLock* watched_ = nullptr;
   bool strict_;
   std::vector<std::string> violations_;
   SimJournal journal_;

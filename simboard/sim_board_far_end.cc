@@ -29,8 +29,8 @@ std::string SimBoard::Call(Address line, std::string_view calling, std::string_v
   SimLine& c = lines_[i];
   if (c.tup_state != kTupIdle) return "circuit not idle";
   c.tup_state = kTupOffered;
-  c.calling = std::string(calling.substr(0, kTupNumberMax));
-  c.called = std::string(called.substr(0, kTupNumberMax));
+  c.calling = std::string(calling.substr(0, board::kTupNumberMax));
+  c.called = std::string(called.substr(0, board::kTupNumberMax));
   return "";
 }
 

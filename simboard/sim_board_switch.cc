@@ -114,11 +114,11 @@ void SimBoard::FreeGroup(int32_t group) {
   while (!groups_[group].members.empty()) LeaveGroup(groups_[group].members.front());
 }
 
-void SimBoard::FillConfRecord(ConfInfoRecord& record, ConferenceKind kind) const {
+void SimBoard::FillConfRecord(board::ConfInfoRecord& record, ConferenceKind kind) const {
   record.fill(0);
   uint16_t count = ConfEnabled(kind) ? static_cast<uint16_t>(groups_.size()) : 0;
-  record[kConfInfoGroupCountOffset] = static_cast<uint8_t>(count & 0xFF);
-  record[kConfInfoGroupCountOffset + 1] = static_cast<uint8_t>(count >> 8);
+  record[board::kConfInfoGroupCountOffset] = static_cast<uint8_t>(count & 0xFF);
+  record[board::kConfInfoGroupCountOffset + 1] = static_cast<uint8_t>(count >> 8);
 }
 
 // Older interface.
@@ -128,7 +128,7 @@ int32_t SimBoard::ConfInitOld() {
   return e.Done(ConfEnabled(ConferenceKind::kOlder) ? 0 : -1);
 }
 
-void SimBoard::ConfInfoOld(ConfInfoRecord& record) {
+void SimBoard::ConfInfoOld(board::ConfInfoRecord& record) {
   Entry e(*this, kLibE1, 290, "ConfInfoOld");
   FillConfRecord(record, ConferenceKind::kOlder);
 }
@@ -179,7 +179,7 @@ int32_t SimBoard::ConfInitNew() {
   return e.Done(conf_last_result_);
 }
 
-void SimBoard::ConfInfoNew(ConfInfoRecord& record) {
+void SimBoard::ConfInfoNew(board::ConfInfoRecord& record) {
   Entry e(*this, kLibE1, 366, "ConfInfoNew");
   FillConfRecord(record, ConferenceKind::kNewer);
 }

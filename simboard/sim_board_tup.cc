@@ -16,7 +16,7 @@ constexpr int32_t kMessageAnswer = 6;
 constexpr size_t kCalloutCallingMax = 20;
 
 void CopyNumber(const std::string& from, std::string& to) {
-  to = from.substr(0, kTupNumberMax);
+  to = from.substr(0, board::kTupNumberMax);
 }
 
 }  // namespace

@@ -6,9 +6,9 @@
 #include "frame/log.h"
 #include "frame/version_text.h"
 #include "platform/message_service.h"
-#include "telephony/dj_tup_drive.h"
+#include "telephony/board/dj_tup_drive.h"
+#include "telephony/board/vir_card.h"
 #include "telephony/tel_lines_list.h"
-#include "telephony/vir_card.h"
 
 namespace telephony {
 namespace {
@@ -48,7 +48,7 @@ int32_t ReapAbandonedLines(uint32_t ms) {
   return static_cast<int32_t>(kept.lines.size());
 }
 
-TelCardFactory SystemCards(simboard::Binding& binding) {
+TelCardFactory SystemCards(board::Binding& binding) {
   return [&binding](const frame::TagRunCfg* cfg) {
     TelCards cards;
     frame::WriteRawLog("MakeCardDrive() ...");

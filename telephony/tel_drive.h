@@ -35,13 +35,13 @@
 #include "frame/line_facts.h"
 #include "frame/run_cfg.h"
 #include "platform/thread.h"
+#include "telephony/board/vt_card.h"
 #include "telephony/tel_line.h"
 #include "telephony/tel_line_kind.h"
 #include "telephony/tel_line_threads.h"
 #include "telephony/vt_call.h"
-#include "telephony/vt_card.h"
 
-namespace simboard {
+namespace board {
 class Binding;
 }
 
@@ -65,7 +65,7 @@ using TelCardFactory = std::function<TelCards(const frame::TagRunCfg* cfg)>;
 // The system's cards: the TUP board drive on binding (which must outlive
 // the drive), the SIP card without lines, and VIR_LINES_NUM virtual lines
 // named by LANGUAGE_TYPE (one Chinese-named line without a record).
-TelCardFactory SystemCards(simboard::Binding& binding);
+TelCardFactory SystemCards(board::Binding& binding);
 
 // Card kinds of GetCall.
 inline constexpr int32_t kCardSip = 0;

@@ -28,8 +28,8 @@
 
 #include "engine/tel_basic.h"
 #include "platform/thread.h"
+#include "telephony/board/vt_card.h"
 #include "telephony/vt_call.h"
-#include "telephony/vt_card.h"
 
 namespace telephony {
 

@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "engine/line_call.h"
-#include "telephony/pc_voice.h"
+#include "telephony/voice/pc_voice.h"
 
 namespace telephony {
 

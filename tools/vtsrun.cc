@@ -58,7 +58,7 @@
 #include "platform/memory_reserve.h"
 #include "platform/thread.h"
 #include "services/service_statements.h"
-#include "telephony/telephony_statements.h"
+#include "telephony/statements/telephony_statements.h"
 
 #if __has_include("engine/script_control.h")
 #include "engine/script_control.h"

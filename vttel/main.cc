@@ -33,7 +33,7 @@
 #include "regex/limits.h"
 #include "services/service_statements.h"
 #include "simboard/sim_board.h"
-#include "telephony/telephony_statements.h"
+#include "telephony/statements/telephony_statements.h"
 #include "vttel/board_system_parts.h"
 
 namespace {

@@ -20,7 +20,7 @@
 namespace frame {
 namespace {
 
-struct FakeWindow : MainWindowView {
+struct FakeWindow : WindowView {
   void SetVersionText(std::string_view) override {}
   void SetInfoText(std::string_view text) override { info = text; }
   void SetLinesText(std::string_view text) override { lines = text; }

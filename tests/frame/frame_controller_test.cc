@@ -97,7 +97,7 @@ class FakeParts : public SystemParts {
   std::vector<std::string> events_;
 };
 
-struct FakeWindow : MainWindowView {
+struct FakeWindow : WindowView {
   void SetVersionText(std::string_view) override {}
   void SetInfoText(std::string_view text) override { info = text; }
   void SetLinesText(std::string_view text) override { lines = text; }

@@ -15,7 +15,7 @@ namespace {
 TEST_F(SimBoardTest, LineThreadsClockAndFarEndTogether) {
   Make("Trunks=1\nAnalogPorts=0,1\nConfGroups=4\nDtmfDigitMs=1\nStrict=1");
   Write("p.raw", std::string(1600, 'p'));
-  BoardLock lock;
+  board::BoardLock lock;
   b().WatchLock(&lock);
   ASSERT_EQ(b().OpenBoard("", "prompt.ini"), 0);
   b().TupOpen();
@@ -46,7 +46,7 @@ TEST_F(SimBoardTest, LineThreadsClockAndFarEndTogether) {
     lines.emplace_back([&, ch] {
       for (int round = 0; round < kRounds; ++round) {
         {
-          std::lock_guard<BoardLock> hold(lock);
+          std::lock_guard<board::BoardLock> hold(lock);
           b().TupCircuitState(0, static_cast<uint8_t>(ch));
           b().ChannelPlay(ch, Path("p.raw"), 0, -1);
           b().ChannelRecord(ch, Path("r" + std::to_string(ch)), 0, 320);
@@ -55,7 +55,7 @@ TEST_F(SimBoardTest, LineThreadsClockAndFarEndTogether) {
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
         {
-          std::lock_guard<BoardLock> hold(lock);
+          std::lock_guard<board::BoardLock> hold(lock);
           b().ChannelKey(ch);
           int32_t id = b().ChannelPlayId(ch);
           b().IsVoiceEnded(id);
@@ -84,7 +84,7 @@ TEST_F(SimBoardTest, LineThreadsClockAndFarEndTogether) {
 // their hold, never overlap and each sees the lock as its own only while it
 // holds it.
 TEST(BoardLockConcurrencyTest, ContendersTakeTurns) {
-  BoardLock lock;
+  board::BoardLock lock;
   constexpr int kThreads = 8;
   constexpr int kRounds = 2000;
   int inside = 0;      // guarded by lock
@@ -95,11 +95,11 @@ TEST(BoardLockConcurrencyTest, ContendersTakeTurns) {
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
       for (int round = 0; round < kRounds; ++round) {
-        std::lock_guard<BoardLock> hold(lock);
+        std::lock_guard<board::BoardLock> hold(lock);
         if (++inside != 1) ++overlaps;
         if (!lock.HeldByCurrentThread()) ++wrong_holder;
         if ((round + t) % 3 == 0) {
-          std::lock_guard<BoardLock> again(lock);
+          std::lock_guard<board::BoardLock> again(lock);
           ++total;
         }
         ++total;
@@ -115,7 +115,7 @@ TEST(BoardLockConcurrencyTest, ContendersTakeTurns) {
   for (int t = 0; t < kThreads; ++t) {
     for (int round = 0; round < kRounds; ++round) nested += (round + t) % 3 == 0;
   }
-  std::lock_guard<BoardLock> hold(lock);
+  std::lock_guard<board::BoardLock> hold(lock);
   EXPECT_EQ(total, int64_t{kThreads} * kRounds + nested);
 }
 

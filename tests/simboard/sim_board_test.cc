@@ -139,7 +139,7 @@ TEST_F(TupTest, NumbersAreKeptCutAndCleared) {
   b().TupCalledNumber(0, 5, called);
   b().TupCallingNumber(0, 5, calling);
   EXPECT_EQ(called, "8000");
-  EXPECT_EQ(calling, std::string(kTupNumberMax, '7'));
+  EXPECT_EQ(calling, std::string(board::kTupNumberMax, '7'));
   b().TupRelease(0, 5, 1);
   b().TupCalledNumber(0, 5, called);
   EXPECT_EQ(called, "");
@@ -297,15 +297,15 @@ TEST_F(SimBoardTest, SwitchingLinksAndClears) {
 
 // --- Conferences. ---
 
-uint16_t GroupCount(const ConfInfoRecord& r) {
-  return static_cast<uint16_t>(r[kConfInfoGroupCountOffset] | r[kConfInfoGroupCountOffset + 1] << 8);
+uint16_t GroupCount(const board::ConfInfoRecord& r) {
+  return static_cast<uint16_t>(r[board::kConfInfoGroupCountOffset] | r[board::kConfInfoGroupCountOffset + 1] << 8);
 }
 
 TEST_F(SimBoardTest, NoConferenceInterface) {
   Make("Conference=none");
   EXPECT_LT(b().ConfInitOld(), 0);
   EXPECT_LT(b().ConfInitNew(), 0);
-  ConfInfoRecord r;
+  board::ConfInfoRecord r;
   r.fill(0xFF);
   b().ConfInfoOld(r);
   EXPECT_EQ(GroupCount(r), 0);
@@ -319,7 +319,7 @@ TEST_F(SimBoardTest, OlderConferenceInterface) {
   Make("Conference=older\nConfGroups=300\nAnalogPorts=0");
   EXPECT_EQ(b().ConfInitOld(), 0);
   EXPECT_LT(b().ConfInitNew(), 0);
-  ConfInfoRecord r{};
+  board::ConfInfoRecord r{};
   b().ConfInfoOld(r);
   EXPECT_EQ(GroupCount(r), 300);
   EXPECT_EQ(b().ConfEnter(3, 0, 0, 4, 5, 0), 0);
@@ -358,7 +358,7 @@ TEST_F(SimBoardTest, NewerConferenceInterfaceAndRetry) {
   Make("ConfGroups=8\nAnalogPorts=0");
   EXPECT_LT(b().ConfInitOld(), 0);
   EXPECT_EQ(b().ConfInitNew(), 0);
-  ConfInfoRecord r{};
+  board::ConfInfoRecord r{};
   b().ConfInfoNew(r);
   EXPECT_EQ(GroupCount(r), 8);
   b().ConfSetMode(1, 0);
@@ -535,14 +535,14 @@ TEST_F(SimBoardTest, JournalIsBounded) {
 
 TEST_F(SimBoardTest, StrictModeNeedsNoJournal) {
   Make("Journal=0\nTrunks=1\nStrict=1");
-  BoardLock lock;
+  board::BoardLock lock;
   b().WatchLock(&lock);
   b().TupCircuitState(0, 1);  // before the open
   ASSERT_EQ(b().OpenBoard("", "prompt.ini"), 0);
   b().TupOpen();
   EXPECT_EQ(b().TupCircuitState(0, 1), kTupIdle);  // without the lock
   {
-    std::lock_guard<BoardLock> hold(lock);
+    std::lock_guard<board::BoardLock> hold(lock);
     EXPECT_EQ(b().TupCircuitState(0, 1), kTupIdle);
   }
   EXPECT_EQ(b().Violations(),
@@ -553,7 +553,7 @@ TEST_F(SimBoardTest, StrictModeNeedsNoJournal) {
 }
 
 TEST(BoardLockTest, RecursiveAndKnowsItsHolder) {
-  BoardLock lock;
+  board::BoardLock lock;
   auto taken_elsewhere = [&lock] {
     bool taken = false;
     std::thread other([&] {
@@ -581,19 +581,19 @@ TEST(BoardLockTest, RecursiveAndKnowsItsHolder) {
 TEST_F(SimBoardTest, StrictModeFollowsTheDrivesCallingRules) {
   Make("Trunks=1\nAnalogPorts=0");
   b().SetStrict(true);
-  BoardLock lock;
+  board::BoardLock lock;
   b().WatchLock(&lock);
   b().TrunkCount();                          // 1: before the open
   ASSERT_EQ(b().OpenBoard("", "prompt.ini"), 0);
   b().SerialNumber(0);                       // opening: no lock needed
   {
-    std::lock_guard<BoardLock> hold(lock);
+    std::lock_guard<board::BoardLock> hold(lock);
     b().FaxInit(2048);
   }
   b().TupOpen();
   b().ChannelKey(0);                         // 2: without the lock
   {
-    std::lock_guard<BoardLock> hold(lock);
+    std::lock_guard<board::BoardLock> hold(lock);
     b().ChannelKey(0);
     Write("a.raw", std::string(100, 'a'));
     b().ChannelPlay(0, Path("a.raw"), 0, -1);
@@ -604,7 +604,7 @@ TEST_F(SimBoardTest, StrictModeFollowsTheDrivesCallingRules) {
   }
   std::thread other([&] { b().ChannelKey(0); });  // 4: another thread, lock held here
   {
-    std::lock_guard<BoardLock> hold(lock);
+    std::lock_guard<board::BoardLock> hold(lock);
     other.join();
   }
   b().TupClose();                            // closing: no lock needed

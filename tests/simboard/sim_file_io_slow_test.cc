@@ -26,7 +26,7 @@ std::string Pattern(size_t n) {
 // Notes every file call with the locks its thread holds.
 class LockWatch : public FileIoWatch {
  public:
-  LockWatch(const SimBoard& board, const BoardLock& drive_lock)
+  LockWatch(const SimBoard& board, const board::BoardLock& drive_lock)
       : board_(board), drive_lock_(drive_lock) {}
 
   void BeforeFileIo(const char* call) override {
@@ -56,7 +56,7 @@ class LockWatch : public FileIoWatch {
 
  private:
   const SimBoard& board_;
-  const BoardLock& drive_lock_;
+  const board::BoardLock& drive_lock_;
   std::mutex mutex_;
   std::map<std::string, int> calls_;        // guarded by mutex_
   std::string under_board_;                 // guarded by mutex_
@@ -86,12 +86,12 @@ class FileIoTest : public SimBoardTest {
  public:
   // Runs calls as the system does: under its board lock.
   void System(const std::function<void()>& calls) {
-    std::lock_guard<BoardLock> hold(lock_);
+    std::lock_guard<board::BoardLock> hold(lock_);
     calls();
   }
   template <typename F>
   int32_t Call(F f) {
-    std::lock_guard<BoardLock> hold(lock_);
+    std::lock_guard<board::BoardLock> hold(lock_);
     return f();
   }
   bool WaitEnded(int32_t id) {
@@ -102,7 +102,7 @@ class FileIoTest : public SimBoardTest {
   }
 
  protected:
-  BoardLock lock_;
+  board::BoardLock lock_;
   std::unique_ptr<LockWatch> watch_;
 };
 

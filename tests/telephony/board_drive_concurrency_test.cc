@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "telephony/dj_tup_drive.h"
+#include "telephony/board/dj_tup_drive.h"
 #include "tests/telephony/board_drive_fixture.h"
 
 namespace telephony {

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "platform/clock.h"
-#include "telephony/card_options.h"
-#include "telephony/dj_tup_call.h"
-#include "telephony/dj_tup_drive.h"
+#include "telephony/board/card_options.h"
+#include "telephony/board/dj_tup_call.h"
+#include "telephony/board/dj_tup_drive.h"
 #include "tests/telephony/board_drive_fixture.h"
 
 namespace telephony {

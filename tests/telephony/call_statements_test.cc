@@ -1,7 +1,7 @@
 // The call-control statements: what each passes to the call object and
 // what it does with the result, on a recording call object; then a script
 // on an E1 line of the simulated board answering a call from the test.
-#include "telephony/call_statements.h"
+#include "telephony/statements/call_statements.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include "engine/keyword_table.h"
 #include "engine/statement_registry.h"
 #include "platform/clock.h"
-#include "telephony/key_statements.h"
+#include "telephony/statements/key_statements.h"
 #include "tests/telephony/script_on_line.h"
 #include "tests/telephony/tup_call_fixture.h"
 #include "tests/test_support.h"

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "telephony/telephony_statements.h"
+#include "telephony/statements/telephony_statements.h"
 #include "tests/telephony/script_on_line.h"
 #include "tests/telephony/tup_call_fixture.h"
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "telephony/dj_tup_call.h"
-#include "telephony/dj_tup_drive.h"
+#include "telephony/board/dj_tup_call.h"
+#include "telephony/board/dj_tup_drive.h"
 #include "tests/telephony/board_drive_fixture.h"
 
 namespace telephony {

@@ -1,5 +1,5 @@
 // The rules that end a GetKeys input, as data.
-#include "telephony/key_scan.h"
+#include "telephony/board/key_scan.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // object on a recording call object, "PcGetKeys(" reading the Keys cell of
 // the line monitor (fed by "PcSetKeys(" from another line), and a script
 // collecting keys the test presses on an E1 line of the simulated board.
-#include "telephony/key_statements.h"
+#include "telephony/statements/key_statements.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +14,8 @@
 #include "engine/statement_registry.h"
 #include "frame/monitor.h"
 #include "platform/clock.h"
-#include "telephony/call_statements.h"
-#include "telephony/voice_path.h"
+#include "telephony/statements/call_statements.h"
+#include "telephony/voice/voice_path.h"
 #include "tests/telephony/script_on_line.h"
 #include "tests/telephony/tup_call_fixture.h"
 #include "tests/test_support.h"

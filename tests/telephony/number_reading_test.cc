@@ -1,6 +1,6 @@
 // Number reading as data: the voice names each mode says, in Chinese and in
 // English, and the texts that have no reading.
-#include "telephony/number_reading.h"
+#include "telephony/voice/number_reading.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 // for byte by their WAV headers, and the readings that play nothing. Then
 // one reading played on a real E1 line of the simulated board and heard at
 // the far end.
-#include "telephony/number_statements.h"
+#include "telephony/statements/number_statements.h"
 
 #include <gtest/gtest.h>
 

@@ -12,8 +12,8 @@
 
 #include "platform/clock.h"
 #include "platform/thread.h"
+#include "telephony/board/vir_card.h"
 #include "telephony/tel_drive.h"
-#include "telephony/vir_card.h"
 #include "tests/telephony/tel_drive_fixture.h"
 
 namespace telephony {

@@ -23,8 +23,8 @@
 #include "frame/monitor.h"
 #include "frame/run_cfg.h"
 #include "simboard/control_client.h"
+#include "telephony/statements/telephony_statements.h"
 #include "telephony/tel_drive.h"
-#include "telephony/telephony_statements.h"
 #include "tests/telephony/board_drive_fixture.h"
 
 namespace telephony {

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "simboard/control_client.h"
-#include "telephony/dj_tup_call.h"
-#include "telephony/dj_tup_drive.h"
+#include "telephony/board/dj_tup_call.h"
+#include "telephony/board/dj_tup_drive.h"
 #include "tests/telephony/board_drive_fixture.h"
 
 namespace telephony {

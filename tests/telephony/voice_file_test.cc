@@ -2,7 +2,7 @@
 // a play file, samples read for editing, and the G.711 conversions. sox
 // makes the voices and checks every file the system writes; python3's
 // audioop is the G.711 reference.
-#include "telephony/voice_file.h"
+#include "telephony/voice/voice_file.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The voice-name rule: extension, absolute names, the voice directory of
 // the selected language, and GBK names whose trail byte is 0x5C.
-#include "telephony/voice_path.h"
+#include "telephony/voice/voice_path.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // carry a "fact" chunk before the data), the three header forms written
 // here and checked with soxi, and malformed headers that must be refused
 // or clipped without reading past the file.
-#include "telephony/voice_wav.h"
+#include "telephony/voice/voice_wav.h"
 
 #include <gtest/gtest.h>
 

@@ -10,8 +10,8 @@
 #include "frame/log.h"
 #include "frame/settings.h"
 #include "platform/clock.h"
-#include "telephony/dj_base_call.h"
-#include "telephony/pc_voice.h"
+#include "telephony/board/dj_base_call.h"
+#include "telephony/voice/pc_voice.h"
 #include "telephony/vt_call.h"
 #include "tests/test_support.h"
 

@@ -1,0 +1,76 @@
+// The key statements: collecting the keys a caller presses, sending keys,
+// and how key input behaves.
+//
+//   "GetKeys(" v, max, total      board line: the call object's GetKeys (below)
+//   "PcGetKeys(" v, max, total    the line's Keys cell of the monitor (below);
+//                                 "GetKeys(" on a virtual line compiles to it
+//   "ClearKeys("                  ClearKeys, 0
+//   "SetKeyTime(" s               SetKeyTime(s): the inter-key time-out, 0
+//   "SetKeys(" keys               SetKeys: keys sent as DTMF; its result
+//   "KeysLen(" v                  v = KeysLen(); the same value
+//   "PcSetKeys(" line, keys       the keys, as text, into that line's Keys cell
+//                                 by its display mode (frame::DispKeys), 0
+//   "SetEndKey(" key              keyTerminator = first character (0: none), 0
+//   "SetStarToPoint(" f           starToPoint = f != 0, 0
+//   "SetTimeoutVoc(" name         timeoutVoice = a string name, 0; else "" and -1
+//   "SetDispKeys(" mode           dispKeys = mode; the mode
+//
+// The end key, time-out voice, swap switch and display mode belong to the
+// acting script (the run context of the compiling script); the inter-key
+// time-out belongs to the call object.
+//
+// Thread rules: statements run on their line's thread; "GetKeys(" and
+// "PcGetKeys(" block it while they wait. "PcSetKeys(" may name any line:
+// one line's script can feed another line's "PcGetKeys(".
+#ifndef VTTEL_TELEPHONY_STATEMENTS_KEY_STATEMENTS_H_
+#define VTTEL_TELEPHONY_STATEMENTS_KEY_STATEMENTS_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace telephony {
+
+// Registers the statements listed above with the process-wide registry.
+// Called once at start-up, before any script compiles; a second call
+// changes nothing.
+void RegisterKeyStatements();
+
+// "GetKeys(" on a board line keeps at most its maximum count of keys, or
+// this many when the maximum is 0 or less.
+inline constexpr size_t kDefaultKeysRoom = 100;
+// "PcGetKeys(" polls the Keys cell this often.
+inline constexpr uint32_t kPcKeysPollMs = 30;
+// Results of "PcGetKeys(".
+inline constexpr int32_t kKeysTimeout = -1;
+inline constexpr int32_t kKeysStopped = -2;
+
+// The key swap: with star_to_point every '*' becomes '.', else every '.'
+// becomes '*'.
+void SwapStarPoint(std::string& keys, bool star_to_point);
+
+// The keys "GetKeys(" on a board line keeps of max_keys: the maximum, or
+// kDefaultKeysRoom for a maximum of 0 or less.
+size_t KeysRoom(int32_t max_keys);
+
+// What one look at a Keys cell gives "PcGetKeys(".
+struct CellTake {
+  bool ended = false;  // a terminator or the maximum ends the input
+  size_t taken = 0;    // characters to take off the front of the cell
+  std::string keys;    // the keys handed back (before the swap)
+};
+
+// One look at the cell text:
+//  - with an end key (not 0) the terminators are the end key and '#', and
+//    '*' and '.' both when the end key is one of them; the first terminator
+//    ends the input: the text up to and including it is taken, and the keys
+//    keep it unless it is '#';
+//  - else, with at least max_keys characters, exactly max_keys are taken
+//    (a negative maximum counts as 0);
+//  - else the input goes on.
+CellTake LookAtKeysCell(std::string_view cell, int32_t max_keys, char end_key);
+
+}  // namespace telephony
+
+#endif  // VTTEL_TELEPHONY_STATEMENTS_KEY_STATEMENTS_H_

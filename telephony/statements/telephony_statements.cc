@@ -1,0 +1,17 @@
+#include "telephony/statements/telephony_statements.h"
+
+#include "telephony/statements/call_statements.h"
+#include "telephony/statements/key_statements.h"
+#include "telephony/statements/number_statements.h"
+#include "telephony/statements/voice_statements.h"
+
+namespace telephony {
+
+void RegisterTelephonyStatements() {
+  RegisterCallStatements();
+  RegisterKeyStatements();
+  RegisterVoiceStatements();
+  RegisterNumberStatements();
+}
+
+}  // namespace telephony

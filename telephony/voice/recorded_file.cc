@@ -1,0 +1,41 @@
+#include "telephony/voice/recorded_file.h"
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "platform/gbk.h"
+#include "platform/host_path.h"
+#include "telephony/voice/voice_file.h"
+
+namespace telephony {
+namespace {
+
+constexpr std::string_view kWavExtension = ".WAV";
+constexpr std::string_view kRawExtension = "._wa";
+
+bool NamesWavFile(std::string_view file) {
+  return file.size() > kWavExtension.size() &&
+         platform::EqualsIgnoreCaseGbk(file.substr(file.size() - kWavExtension.size()),
+                                       kWavExtension);
+}
+
+}  // namespace
+
+bool ConvertRecordedFile(std::string_view file) {
+  if (!NamesWavFile(file)) return false;
+  std::string raw(file.substr(0, file.size() - kWavExtension.size()));
+  raw += kRawExtension;
+  std::optional<std::string> host_file = platform::ToHostPath(file);
+  std::optional<std::string> host_raw = platform::ToHostPath(raw);
+  if (!host_file || !host_raw) return false;
+  if (std::rename(host_file->c_str(), host_raw->c_str()) != 0) return false;
+  if (RawAlawToWav(raw, file) != 0) {
+    std::rename(host_raw->c_str(), host_file->c_str());
+    return false;
+  }
+  std::remove(host_raw->c_str());
+  return true;
+}
+
+}  // namespace telephony
