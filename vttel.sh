@@ -126,7 +126,7 @@ cmd_fuzz() {
 }
 
 cmd_bench() {
-  PACKAGES+=(lua5.4)  # the expression benchmark runs Lua beside the engine
+  PACKAGES+=(lua5.4 time)  # Lua beside the engine; time measures peak memory
   install_packages
   configure build/bench -DCMAKE_BUILD_TYPE=Release -DVTTEL_TESTS=OFF -DVTTEL_BENCH=ON
   cmake --build "$ROOT/build/bench" -j "$JOBS"

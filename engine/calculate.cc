@@ -59,7 +59,8 @@ void TagCalculate::StoreInt(int32_t v) const { Target()->AssignInt(v); }
 
 void TagCalculate::StoreFloat(double v) const { Target()->AssignFloat(v); }
 
-bool TagCalculate::ExecuteIntegers(int32_t l, int32_t r) const {
+// Inlined into Execute: the integer case is the hot one.
+[[gnu::always_inline]] inline bool TagCalculate::ExecuteIntegers(int32_t l, int32_t r) const {
   int32_t v;
   switch (opcode) {
     case kOpAdd: v = WrapAdd(l, r); break;

@@ -12,7 +12,8 @@ bool Holds(TagExpre* expression) {
   if (expression == nullptr) return false;
   expression->Execute();
   const TagVar* result = expression->ResultVariable();
-  return result != nullptr && result->GetInt() != 0;
+  if (result == nullptr) return false;
+  return (result->kind == kVarInt ? result->intValue : result->GetInt()) != 0;
 }
 
 }  // namespace

@@ -22,15 +22,22 @@ std::atomic<RunObserver*> run_observer{nullptr};
 constexpr int32_t kInSysQuitHandler = 7;
 constexpr uint32_t kStepWaitMs = 100;
 
-// Stores a statement's result as the run loop does, by its kind letter.
-void StoreResult(TagOper& statement, int32_t result, TagVar& ret_val) {
-  const char kind = statement.kindLetter;
-  if (kind != kKindValue && kind != kKindCall && kind != kKindReturn) ret_val.AssignInt(result);
-  if (kind == kKindValue) {
-    statement.resultTarget.CopyTo(ret_val);
-  } else {
-    statement.StoreResult(ret_val);
+// Stores a statement's result as the run loop does, by its kind letter: a
+// value statement's target into "_retVal"; a call or return leaves it; any
+// other the integer result. Then "_retVal" into the statement's target.
+inline void StoreResult(const TagOper& statement, int32_t result, TagVar& ret_val) {
+  switch (statement.kindLetter) {
+    case kKindValue:
+      statement.resultTarget.CopyTo(ret_val);
+      return;
+    case kKindCall:
+    case kKindReturn:
+      break;
+    default:
+      ret_val.AssignInt(result);
+      break;
   }
+  if (!statement.resultTarget.empty()) statement.StoreResult(ret_val);
 }
 
 // After a run: every variable that holds a map gives it back (integer 0),
@@ -62,14 +69,11 @@ void ReleaseRunMaps(TagTelBasic& script) {
 }
 
 // The arguments and Execute of one statement: its result. Memory that
-// cannot be had for the statement's data ends the line's run (RunFault).
-int32_t ExecuteStatement(TagTelBasic& script, TagOper& s) {
-  try {
-    if (!s.argExpressions.empty()) s.RunArgs();
-    return s.Execute();
-  } catch (const std::bad_alloc&) {
-    throw RunFault(RunFaultKind::kMemory, script, &s);
-  }
+// cannot be had for the statement's data ends the line's run: the loops
+// turn std::bad_alloc into a RunFault naming their current statement.
+inline int32_t ExecuteStatement(TagOper& s) {
+  if (!s.argExpressions.empty()) s.RunArgs();
+  return s.Execute();
 }
 
 bool IsCall(const TagOper* s) { return s != nullptr && s->kindLetter == kKindCall; }
@@ -86,6 +90,28 @@ bool TagTelBasic::QuitConditionSlow() const {
   if (s->reloadRequest.load(std::memory_order_relaxed) != 0 && s->IsReloadPending()) return true;
   const TagTelBasic* env = s->environment;
   return env != nullptr && (env->IsQuit() || env->IsReloadPending());
+}
+
+bool TagTelBasic::KeepsAttention() const {
+  if (quitRequest.load(std::memory_order_relaxed) != 0 ||
+      reloadRequest.load(std::memory_order_relaxed) != 0 ||
+      endRun.load(std::memory_order_relaxed) != 0 || stopped.load(std::memory_order_relaxed) != 0 ||
+      stepMode.load(std::memory_order_relaxed) != 0) {
+    return true;
+  }
+  // A child looks at its environment's requests, a disconnect handler at
+  // the call state: neither raises the word, so they keep it raised.
+  if (environment != nullptr || onDisconnIndex > 0 || call == nullptr) return true;
+  if (attention.HasBreakpoints()) return true;
+  const auto* timers = static_cast<const ScriptTimers*>(store(StoreSlot::kTimers));
+  return timers != nullptr && timers->HasTimers();
+}
+
+bool TagTelBasic::Attend() {
+  attention.Lower();
+  if (!KeepsAttention()) return false;
+  attention.Raise();
+  return true;
 }
 
 void TagTelBasic::WaitStep() {
@@ -151,31 +177,45 @@ void TagTelBasic::RunStatements(int32_t& result) {
   TagVar& ret_val = *allVariables.at(kRetValIndex);
   auto* timers = static_cast<ScriptTimers*>(store(StoreSlot::kTimers));
   TagOper* previous = nullptr;
-  while (endRun.load(std::memory_order_relaxed) == 0) {
-    if (current == nullptr) {
-      // Off the end: the list starts again, unless the line is quitting
-      // (also when a reload's handler ran off its end: no restart spin).
-      if (quitRequest.load(std::memory_order_relaxed) || QuitCondition()) break;
-      current = statements.at(0);
-      continue;
-    }
-    if (call == nullptr) {
-      frame::LogMsg2("pVtCall==NULL");
-      break;
+  // The first statement, and every one after the attention word was found
+  // raised, gets the whole treatment; the others only what they need.
+  bool attend = true;
+  attention.Raise();
+  for (;;) {
+    if (attend || current == nullptr) {
+      if (endRun.load(std::memory_order_relaxed) != 0) break;
+      if (current == nullptr) {
+        // Off the end: the list starts again, unless the line is quitting
+        // (also when a reload's handler ran off its end: no restart spin).
+        if (quitRequest.load(std::memory_order_relaxed) || QuitCondition()) break;
+        current = statements.at(0);
+        continue;
+      }
+      if (call == nullptr) {
+        frame::LogMsg2("pVtCall==NULL");
+        break;
+      }
     }
     TagOper& s = *current;
     currentIndex.store(s.statementIndex, std::memory_order_relaxed);
     if (observer != nullptr) observer->OnStepMain(*this, s.statementIndex, s.sourceText, lineNo);
     s.previousExecuted = previous;
-    if (s.IsBreakpoint()) {
-      stepMode.store(1);
-      stepRelease.store(0);
+    if (attend) {
+      if (s.IsBreakpoint()) {
+        stepMode.store(1);
+        stepRelease.store(0);
+      }
+      if (stepMode.load(std::memory_order_relaxed)) WaitStep();
     }
-    if (stepMode.load(std::memory_order_relaxed)) WaitStep();
-    result = ExecuteStatement(*this, s);
+    result = ExecuteStatement(s);
     StoreResult(s, result, ret_val);
     previous = &s;
     if (s.kindLetter == kKindReturn) break;
+    attend = attention.Raised() && Attend();
+    if (!attend) {
+      current = s.Next();
+      continue;
+    }
     if (timers != nullptr && timers->HasTimers()) timers->Tick(*this);
     current = s.Next();
     if (onSysQuitIndex > 0 && handlerState != kInSysQuitHandler && QuitCondition()) {
@@ -246,30 +286,45 @@ int32_t TagTelBasic::RunSub(TagTelBasic* calling) {
     std::atomic<int32_t>& index;
     ~IndexReset() { index.store(-1, std::memory_order_relaxed); }
   } index_reset{currentIndex};
-  while (stopped.load(std::memory_order_relaxed) == 0 && call != nullptr && current != nullptr) {
-    TagOper& s = *current;
-    s.previousExecuted = previous;
-    currentIndex.store(s.statementIndex, std::memory_order_relaxed);
-    if (observer != nullptr) {
-      observer->OnStepSub(*this, s.statementIndex, s.sourceText, lineNo, IsCall(&s),
-                          IsCall(previous));
+  try {
+    // As in Run: the whole treatment for the first statement and while the
+    // line's attention word is raised.
+    bool attend = true;
+    main->attention.Raise();
+    while (stopped.load(std::memory_order_relaxed) == 0 && call != nullptr && current != nullptr) {
+      TagOper& s = *current;
+      s.previousExecuted = previous;
+      currentIndex.store(s.statementIndex, std::memory_order_relaxed);
+      if (observer != nullptr) {
+        observer->OnStepSub(*this, s.statementIndex, s.sourceText, lineNo, IsCall(&s),
+                            IsCall(previous));
+      }
+      if (attend) {
+        if (s.IsBreakpoint()) {
+          main->stepMode.store(1);
+          main->stepRelease.store(0);
+        }
+        if (main->stepMode.load(std::memory_order_relaxed)) main->WaitStep();
+      }
+      StoreResult(s, ExecuteStatement(s), ret_val);
+      previous = &s;
+      if (s.kindLetter == kKindReturn) break;
+      attend = main->attention.Raised() && main->Attend();
+      if (!attend) {
+        current = s.Next();
+          continue;
+      }
+      if (timers != nullptr && timers->HasTimers()) timers->Tick(*main);
+      current = s.Next();
+      if (call == nullptr) break;
+      if (QuitCondition() && main->handlerState != kInSysQuitHandler) break;
+      if (main->onDisconnIndex > 0 &&
+          call->callState.load(std::memory_order_relaxed) == kCallReleased) {
+        break;
+      }
     }
-    if (s.IsBreakpoint()) {
-      main->stepMode.store(1);
-      main->stepRelease.store(0);
-    }
-    if (main->stepMode.load(std::memory_order_relaxed)) main->WaitStep();
-    StoreResult(s, ExecuteStatement(*this, s), ret_val);
-    previous = &s;
-    if (s.kindLetter == kKindReturn) break;
-    if (timers != nullptr && timers->HasTimers()) timers->Tick(*main);
-    current = s.Next();
-    if (call == nullptr) break;
-    if (QuitCondition() && main->handlerState != kInSysQuitHandler) break;
-    if (main->onDisconnIndex > 0 &&
-        call->callState.load(std::memory_order_relaxed) == kCallReleased) {
-      break;
-    }
+  } catch (const std::bad_alloc&) {
+    throw RunFault(RunFaultKind::kMemory, *this, current);
   }
   // "_retVal" keeps its value, a map too: the call statement copies it out
   // and then gives the function's reference back (whoever else runs a

@@ -22,7 +22,7 @@ void TagVarRef::CopyTo(TagVar& dest) const {
 
 void TagOper::Init(std::string_view source, std::string_view, int32_t line, int32_t index,
                    char kind) {
-  breakpoint.store(0, std::memory_order_relaxed);
+  SetBreakpoint(0);
   singleBody = 0;
   if (frame::RunCfg().sentence_mode != 0) {
     sourceText.assign(source);
@@ -32,6 +32,11 @@ void TagOper::Init(std::string_view source, std::string_view, int32_t line, int3
   lineNumber = line;
   statementIndex = index;
   kindLetter = kind;
+}
+
+void TagOper::SetBreakpoint(uint8_t on) {
+  const bool was_on = breakpoint.exchange(on, std::memory_order_relaxed) != 0;
+  if (attention != nullptr && was_on != (on != 0)) attention->CountBreakpoint(on != 0 ? 1 : -1);
 }
 
 void TagOper::RunArgs() {
@@ -94,6 +99,7 @@ void AppendStatement(TagOper* statement, char kind, AppendContext& context) {
   statement->Init(context.source, context.note, context.line,
                   static_cast<int32_t>(list.size() - 1), kind);
   statement->blockDepth = context.depth;
+  statement->attention = context.attention;
   statement->blockOpener =
       context.depth != 0 && previous != nullptr ? previous->blockOpener : nullptr;
   statement->next = nullptr;

@@ -14,7 +14,8 @@
 // by the target and the arguments belong to the script's variable lists.
 //
 // Thread rules: used by its line's thread only, except the breakpoint byte,
-// which the debugger sets from the window thread.
+// which the debugger sets from the window thread (SetBreakpoint also raises
+// the run loops' attention word of the script's line, run_attention.h).
 #ifndef VTTEL_ENGINE_STATEMENT_H_
 #define VTTEL_ENGINE_STATEMENT_H_
 
@@ -25,6 +26,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/run_attention.h"
 #include "engine/tag_var.h"
 
 namespace engine {
@@ -95,10 +97,13 @@ class TagOper {
 
   // Executes every argument expression in order.
   void RunArgs();
+
   // Deletes the argument expressions (the owning script calls it).
   void DeleteArgs();
 
-  void SetBreakpoint(uint8_t on) { breakpoint.store(on, std::memory_order_relaxed); }
+  // Sets or clears the breakpoint byte; the run loops' attention (when the
+  // statement was appended to a script) counts it and is raised.
+  void SetBreakpoint(uint8_t on);
   bool IsBreakpoint() const { return breakpoint.load(std::memory_order_relaxed) != 0; }
 
   // The names the source text mentions (keywords too), for the debugger:
@@ -122,6 +127,9 @@ class TagOper {
   // The compiled expressions of the arguments that are expressions (each
   // an expression statement that leaves its value in its result variable).
   std::vector<TagOper*> argExpressions;
+  // The attention word of the run loops of the script's line (null before
+  // the statement is appended).
+  RunAttention* attention = nullptr;
 };
 
 // What the compiler hands to the statement being appended.
@@ -130,6 +138,7 @@ struct AppendContext {
   std::vector<TagOper*> pendingArgs;            // moved into the statement
   TagVarRef pendingTarget;                      // the line's assignment target
   TagVar* retVal = nullptr;                     // the script's "_retVal"
+  RunAttention* attention = nullptr;            // the line's run attention
   int32_t depth = 0;                            // the script's brace depth
   std::string_view source;
   std::string_view note;

@@ -119,6 +119,7 @@ TagTelBasic::~TagTelBasic() {
 
 void TagTelBasic::LeaveLine() {
   stopped.store(1, std::memory_order_relaxed);
+  MainScript()->attention.Raise();
   if (owner != nullptr || isChild || call == nullptr) return;
   const std::string line = std::to_string(lineNo);
   for (const std::string& dir : voiceDirs) {
@@ -141,9 +142,21 @@ void TagTelBasic::DeleteStore(StoreSlot slot) { stores_[static_cast<size_t>(slot
 void TagTelBasic::SetQuit(uint8_t flag) {
   quitRequest.store(flag, std::memory_order_relaxed);
   if (flag == 0) return;
+  attention.Raise();
   for (const auto& s : stores_) {
     if (s != nullptr) s->OnStop();
   }
+}
+
+void TagTelBasic::RequestEndRun() {
+  endRun.store(1, std::memory_order_relaxed);
+  attention.Raise();
+}
+
+void TagTelBasic::SetStepMode(uint8_t flag) {
+  stepMode.store(flag, std::memory_order_relaxed);
+  stepRelease.store(0, std::memory_order_relaxed);
+  if (flag) attention.Raise();
 }
 
 void TagTelBasic::RequestStop() {
@@ -151,6 +164,7 @@ void TagTelBasic::RequestStop() {
   SetQuit(1);
   if (call != nullptr) call->stopFlag.store(1, std::memory_order_relaxed);
   stopped.store(1, std::memory_order_relaxed);
+  attention.Raise();
   platform::WakeStopSleepers();
 }
 
@@ -304,6 +318,7 @@ TagOper* TagTelBasic::Append(TagOper* statement, char kind, int32_t line_no,
   c.pendingTarget = pendingTarget;
   pendingTarget = TagVarRef();
   c.retVal = allVariables.at(kRetValIndex);
+  c.attention = &MainScript()->attention;
   c.depth = blockDepth;
   c.source = source;
   c.note = note;
@@ -327,6 +342,7 @@ int32_t TagTelBasic::SetPlayToFile(uint8_t flag) {
 
 void TagTelBasic::SetReload(uint8_t flag) {
   reloadRequest.store(flag, std::memory_order_relaxed);
+  if (flag) attention.Raise();
   // A reload waits for a connected call to end: only a pending one stops
   // what the line is waiting in.
   if (flag && call != nullptr && IsReloadPending()) {

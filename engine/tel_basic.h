@@ -18,7 +18,11 @@
 // single-byte flags quitRequest, stopped, endRun, reloadRequest, stepMode
 // and stepRelease (atomics), which the run loop polls; raising quitRequest
 // through SetQuit also calls the stores' OnStop on the calling thread (the
-// stores lock what they touch there).
+// stores lock what they touch there). The run loops look at those flags
+// only while the attention word is raised (run_attention.h): a flag is
+// raised through SetQuit, SetReload, RequestStop, RequestEndRun,
+// SetStepMode, LeaveLine or a statement's SetBreakpoint, never by a bare
+// store (clearing one needs no word).
 #ifndef VTTEL_ENGINE_TEL_BASIC_H_
 #define VTTEL_ENGINE_TEL_BASIC_H_
 
@@ -33,6 +37,7 @@
 
 #include "engine/line_call.h"
 #include "engine/pvector.h"
+#include "engine/run_attention.h"
 #include "engine/script_function.h"
 #include "engine/script_store.h"
 #include "engine/split_expression.h"
@@ -270,8 +275,9 @@ class TagTelBasic : public ScriptFunction {
   // The single-step wait of the debugger, before a statement.
   void WaitStep();
   // The line must stop: a quit request or a pending reload of this script
-  // (of the owner for a function) or of its environment. Tested after every
-  // statement: the common case (nothing requested, no environment) inline.
+  // (of the owner for a function) or of its environment. Tested after a
+  // statement while the attention word is raised: the common case (nothing
+  // requested, no environment) inline.
   bool QuitCondition() const {
     const TagTelBasic* s = owner != nullptr ? owner : this;
     if (s->quitRequest.load(std::memory_order_relaxed) == 0 &&
@@ -293,6 +299,12 @@ class TagTelBasic : public ScriptFunction {
   // stopped and the call object's stopFlag, so the statement in progress
   // ends whatever it waits in, and rings the stop bell. Any thread.
   void RequestStop();
+  // Ends the run before the next statement, without any handler (the line
+  // drive closing its lines). Any thread.
+  void RequestEndRun();
+  // The debugger's step mode on (flag 1) or off; a step released before is
+  // taken back. Any thread.
+  void SetStepMode(uint8_t flag);
   bool IsQuit() const { return quitRequest.load(std::memory_order_relaxed) != 0; }
   void SetReload(uint8_t flag);
   bool IsReloadPending() const;
@@ -351,6 +363,9 @@ class TagTelBasic : public ScriptFunction {
   std::atomic<uint8_t> notRunning{1};
   int32_t onDisconnIndex = -1;
   int32_t onSysQuitIndex = -1;
+  // The run loops' attention word of the line (a main script's; its
+  // functions use their owner's).
+  RunAttention attention;
   // The statement running, -1 none; the monitor reads it from its thread.
   std::atomic<int32_t> currentIndex{-1};
   int32_t lineNo = 0;
@@ -390,6 +405,13 @@ class TagTelBasic : public ScriptFunction {
   void EndRun(RunObserver* observer);
   void ReportFault(const RunFault& fault);
   bool QuitConditionSlow() const;
+  // On a main script: whether anything the run loops act on between
+  // statements holds (a request, step mode, a breakpoint, a timer, a
+  // disconnect handler, an environment).
+  bool KeepsAttention() const;
+  // Takes the attention word down and raises it again while KeepsAttention;
+  // true when the loops must give the statement the whole treatment.
+  bool Attend();
   void CreateBuiltIns(bool main_script);
   void ImportVariables(const TagTelBasic& from);
   void CheckOpenConstructs(int32_t last_line);

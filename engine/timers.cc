@@ -72,8 +72,8 @@ TagOper* BuildStopTimer(const StatementBuild& build, std::string*) {
   return new TagStopTimer(ActingTimers(*build.script), build.args.at(0));
 }
 
-std::unique_ptr<ScriptStore> NewTimerTable(TagTelBasic&) {
-  return std::make_unique<TagSysTimers>();
+std::unique_ptr<ScriptStore> NewTimerTable(TagTelBasic& script) {
+  return std::make_unique<TagSysTimers>(&script.attention);
 }
 
 }  // namespace
@@ -109,6 +109,8 @@ int32_t TagSysTimers::Create(const TagVar& function, TagTelBasic* compiling) {
   timer->holders.push_back(compiling);
   timers_.emplace(Key(f->name, created_++), std::move(timer));
   timerCount_ = timers_.size();
+  // The run loops tick the table only while their attention is raised.
+  if (attention_ != nullptr) attention_->Raise();
   return 1;
 }
 

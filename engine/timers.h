@@ -32,6 +32,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/run_attention.h"
 #include "engine/run_stores.h"
 #include "engine/tag_var.h"
 
@@ -53,7 +54,9 @@ struct TagTimer {
 
 class TagSysTimers : public ScriptTimers {
  public:
-  TagSysTimers() = default;
+  // attention: the run-loop attention word of the table's script, raised
+  // when the table gains a timer (null: none).
+  explicit TagSysTimers(RunAttention* attention = nullptr) : attention_(attention) {}
   ~TagSysTimers() override;
   TagSysTimers(const TagSysTimers&) = delete;
   TagSysTimers& operator=(const TagSysTimers&) = delete;
@@ -91,6 +94,7 @@ class TagSysTimers : public ScriptTimers {
   Table::iterator FindEntry(const ScriptFunction* function);
   void Fire(TagTimer& timer);
 
+  RunAttention* attention_ = nullptr;
   Table timers_;
   uint64_t created_ = 0;
   uint8_t reentry_ = 0;

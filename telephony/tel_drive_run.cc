@@ -267,7 +267,7 @@ void TagTelDrive::RaiseStop(bool end_run) {
     if (script == nullptr || script->call == nullptr) continue;
     if (end_run) {
       script->call->stopFlag.store(1);
-      script->endRun.store(1);
+      script->RequestEndRun();
     } else {
       script->RequestStop();
     }

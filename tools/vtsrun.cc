@@ -205,7 +205,7 @@ bool RunWithTimeout(engine::TagTelBasic& script, engine::LineCallBase& call, dou
   }
   frame::LogAlways("vtsrun: the run goes on after the quit request, ended");
   script.stopped.store(1);
-  script.endRun.store(1);
+  script.RequestEndRun();
   call.stopFlag.store(1);
   if (run.JoinFor(kEndRunGraceMs)) return true;
   std::fprintf(stderr, "vtsrun: the line thread does not end; giving up\n");

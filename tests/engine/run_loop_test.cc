@@ -280,7 +280,7 @@ TEST(RunLoopReload, HandlerRunningOffTheEndEndsTheRun) {
   int first_runs = 0;
   int target = 0;
   script.Append(new ActionStatement([&] {
-                  if (++first_runs > 3) script.endRun = 1;  // a restart spin
+                  if (++first_runs > 3) script.RequestEndRun();  // a restart spin
                   script.reloadTarget = &target;
                   script.SetReload(1);
                   return 0;

@@ -82,7 +82,7 @@ class ScriptOnLine {
     }
     script_->SetQuit(1);
     script_->stopped.store(1);
-    script_->endRun.store(1);
+    script_->RequestEndRun();
     call_.stopFlag.store(1);
     if (run_.wait_for(kStopGrace) == std::future_status::ready) run_.get();
     return std::nullopt;
