@@ -17,6 +17,7 @@
 
 #include "simboard/control_client.h"
 #include "simboard/sim_board.h"
+#include "tests/platform/spawned_program.h"
 #include "tests/simboard/sim_board_fixture.h"
 
 namespace simboard {
@@ -102,45 +103,37 @@ TEST_F(SimBoardTest, ControlRefusesFilesThatAreNotRegular) {
   }
 }
 
-// The reply of a request sent by a forked child that runs as uid, or how
-// it failed ("connect: ..."). The child makes only async-signal-safe calls.
+// The reply of a request sent by a client that runs as uid (python3 under
+// setpriv, a process of its own: no fork of this threaded test), or how it
+// failed ("connect: ...").
 std::string RequestAs(uid_t uid, const std::string& socket_path, const std::string& request) {
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::memcpy(address.sun_path, socket_path.data(), socket_path.size());
-  const std::string line = request + "\n";
-  int out[2];
-  if (pipe(out) != 0) return "pipe failed";
-  pid_t child = fork();
-  if (child == 0) {
-    close(out[0]);
-    const char* result = "setresuid failed";
-    char reply[256];
-    ssize_t got = -1;
-    if (setresgid(uid, uid, uid) == 0 && setresuid(uid, uid, uid) == 0) {
-      int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-      result = "connect: refused";
-      if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-        result = "no reply";
-        (void)!write(fd, line.data(), line.size());
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, kReplyMs) > 0) got = read(fd, reply, sizeof reply);
-      }
-    }
-    if (got > 0) {
-      (void)!write(out[1], reply, static_cast<size_t>(got));
-    } else {
-      (void)!write(out[1], result, strlen(result));
-    }
-    _exit(0);
+  static constexpr char kClient[] =
+      "import socket, sys\n"
+      "s = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)\n"
+      "try:\n"
+      "    s.connect(sys.argv[1])\n"
+      "except OSError:\n"
+      "    print('connect: refused')\n"
+      "    sys.exit(0)\n"
+      "try:\n"
+      "    s.sendall(sys.argv[2].encode() + b'\\n')\n"
+      "except OSError:\n"
+      "    pass  # a refused peer may be closed already: its reply is still there\n"
+      "s.settimeout(float(sys.argv[3]))\n"
+      "try:\n"
+      "    reply = s.recv(256)\n"
+      "except OSError:\n"
+      "    reply = b''\n"
+      "print(reply.decode(errors='replace').rstrip('\\n') if reply else 'no reply')\n";
+  const std::string id = std::to_string(uid);
+  testing_support::SpawnedProgram client;
+  if (!client.Start("/usr/bin/setpriv",
+                    {"--reuid=" + id, "--regid=" + id, "--clear-groups", "/usr/bin/python3", "-c",
+                     kClient, socket_path, request, std::to_string(kReplyMs / 1000.0)})) {
+    return "setpriv failed";
   }
-  close(out[1]);
-  std::string text;
-  char buf[256];
-  ssize_t n;
-  while ((n = read(out[0], buf, sizeof buf)) > 0) text.append(buf, static_cast<size_t>(n));
-  close(out[0]);
-  waitpid(child, nullptr, 0);
+  if (client.Wait(kReplyMs + 10000) != 0) return "client failed: " + client.stderr_text();
+  std::string text = client.stdout_text();
   while (!text.empty() && text.back() == '\n') text.pop_back();
   return text;
 }
