@@ -17,7 +17,7 @@ namespace {
 const std::string kReleaseVttel = std::string(VTTEL_RELEASE_PROGRAM_DIR) + "/vttel";
 // The program's address space under the limit: Qt, the lines' threads
 // and some room for the map to fill.
-constexpr long long kAddressSpaceLimit = 1536LL << 20;
+constexpr long long kAddressSpaceLimit = 1024LL << 20;
 
 size_t Count(const std::string& text, const std::string& what) {
   size_t n = 0;
