@@ -1,12 +1,13 @@
 // Small helpers that the statement families of the layers above the engine
-// share: building a statement class from a keyword row and writing
-// out-values.
+// share: building a statement class from a keyword row, keeping the line's
+// arguments and writing out-values.
 #ifndef VTTEL_ENGINE_STATEMENT_ARGS_H_
 #define VTTEL_ENGINE_STATEMENT_ARGS_H_
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/statement.h"
 #include "engine/statement_registry.h"
@@ -24,6 +25,32 @@ TagOper* BuildStatement(const StatementBuild& build, std::string*) {
 // The argument i of a build; the compiler gives exactly the row's count.
 inline TagVar* Arg(const StatementBuild& build, size_t i) {
   return build.args.at(i);
+}
+
+// The base of a statement that keeps its line's arguments and the script
+// that compiled it. The arguments and the script belong to the script,
+// which outlives the statement.
+class ArgsStatement : public TagOper {
+ public:
+  // Argument i of the line (0-based; the row's count, so always present).
+  TagVar& Argument(size_t i) const { return *args_.at(i); }
+  // The script that compiled the statement; null only for a statement
+  // built outside a script.
+  TagTelBasic* Compiling() const { return script_; }
+
+ protected:
+  explicit ArgsStatement(const StatementBuild& build) : args_(build.args), script_(build.script) {}
+
+ private:
+  std::vector<TagVar*> args_;
+  TagTelBasic* script_;
+};
+
+// Writes an integer result into a variable argument and hands it back (the
+// statements whose result is also written out).
+inline int32_t StoreInt(TagVar& out, int32_t value) {
+  out.AssignInt(value);
+  return value;
 }
 
 // Hands a text value to a 'v' statement's assignment target.

@@ -21,7 +21,6 @@ using engine::ArgStoredInt;
 using engine::ArgText;
 using engine::BuildStatement;
 using engine::StatementBuild;
-using engine::TagOper;
 using engine::TagTelBasic;
 using engine::TagVar;
 
@@ -41,10 +40,13 @@ bool LineStopping(TagTelBasic* script) {
 
 unsigned Hex(int32_t handle) { return static_cast<unsigned>(handle); }
 
-// The base of the statements: the compiling script, for its socket set.
-class TcpStatement : public TagOper {
+// The base of the statements: the line's arguments and the compiling
+// script, for its socket set.
+class TcpStatement : public engine::ArgsStatement {
+ public:
+  explicit TcpStatement(const StatementBuild& b) : ArgsStatement(b) {}
+
  protected:
-  explicit TcpStatement(const StatementBuild& b) : script_(b.script) {}
   TcpSocketSet* Set() const { return SocketSetOf(script_); }
   // The descriptor of a handle of the line's set, or -1.
   int SocketOf(int32_t handle) const {
@@ -52,15 +54,13 @@ class TcpStatement : public TagOper {
     return set != nullptr ? set->Find(handle) : -1;
   }
 
-  TagTelBasic* script_;
+  TagTelBasic* const script_ = Compiling();
 };
 
 // "TcpOpen(" (host, port, seconds, handle variable).
 class TagTcpOpen : public TcpStatement {
  public:
-  explicit TagTcpOpen(const StatementBuild& b)
-      : TcpStatement(b), host_(Arg(b, 0)), port_(Arg(b, 1)), seconds_(Arg(b, 2)),
-        handle_(Arg(b, 3)) {}
+  using TcpStatement::TcpStatement;
   int32_t Execute() override {
     handle_->AssignInt(kOpenNoHandle);
     TcpSocketSet* set = Set();
@@ -79,14 +79,14 @@ class TagTcpOpen : public TcpStatement {
   }
 
  private:
-  TagVar *host_, *port_, *seconds_, *handle_;
+  TagVar *host_ = &Argument(0), *port_ = &Argument(1), *seconds_ = &Argument(2),
+         *handle_ = &Argument(3);
 };
 
 // "TcpServer(" (port, backlog, handle variable).
 class TagTcpServer : public TcpStatement {
  public:
-  explicit TagTcpServer(const StatementBuild& b)
-      : TcpStatement(b), port_(Arg(b, 0)), backlog_(Arg(b, 1)), handle_(Arg(b, 2)) {}
+  using TcpStatement::TcpStatement;
   int32_t Execute() override {
     TcpSocketSet* set = Set();
     const int32_t backlog = ArgInt(*backlog_);
@@ -100,15 +100,14 @@ class TagTcpServer : public TcpStatement {
   }
 
  private:
-  TagVar *port_, *backlog_, *handle_;
+  TagVar *port_ = &Argument(0), *backlog_ = &Argument(1), *handle_ = &Argument(2);
 };
 
 // "TcpAccept(" (listening handle, new-handle variable, address variable):
 // never waits for a connection.
 class TagTcpAccept : public TcpStatement {
  public:
-  explicit TagTcpAccept(const StatementBuild& b)
-      : TcpStatement(b), listening_(Arg(b, 0)), handle_(Arg(b, 1)), address_(Arg(b, 2)) {}
+  using TcpStatement::TcpStatement;
   int32_t Execute() override {
     const int32_t result = Accept();
     handle_->AssignInt(result);
@@ -129,13 +128,13 @@ class TagTcpAccept : public TcpStatement {
     return handle;
   }
 
-  TagVar *listening_, *handle_, *address_;
+  TagVar *listening_ = &Argument(0), *handle_ = &Argument(1), *address_ = &Argument(2);
 };
 
 // "TcpClose(" (handle variable).
 class TagTcpClose : public TcpStatement {
  public:
-  explicit TagTcpClose(const StatementBuild& b) : TcpStatement(b), handle_(Arg(b, 0)) {}
+  using TcpStatement::TcpStatement;
   int32_t Execute() override {
     const int32_t handle = ArgStoredInt(*handle_);
     frame::LogMsgF("TcpClose(0x%x)", Hex(handle));
@@ -146,13 +145,13 @@ class TagTcpClose : public TcpStatement {
   }
 
  private:
-  TagVar* handle_;
+  TagVar* handle_ = &Argument(0);
 };
 
 // "TcpCloseAll(".
 class TagTcpCloseAll : public TcpStatement {
  public:
-  explicit TagTcpCloseAll(const StatementBuild& b) : TcpStatement(b) {}
+  using TcpStatement::TcpStatement;
   int32_t Execute() override {
     if (TcpSocketSet* set = Set()) set->CloseAll();
     return 0;
@@ -162,9 +161,7 @@ class TagTcpCloseAll : public TcpStatement {
 // "TcpWrite(" (handle, data, length, sent-count variable): one send.
 class TagTcpWrite : public TcpStatement {
  public:
-  explicit TagTcpWrite(const StatementBuild& b)
-      : TcpStatement(b), handle_(Arg(b, 0)), data_(Arg(b, 1)), length_(Arg(b, 2)),
-        sent_(Arg(b, 3)) {}
+  using TcpStatement::TcpStatement;
   int32_t Execute() override {
     if (data_->kind != engine::kVarString) return kTcpBadArgument;
     const std::string_view bytes = data_->Bytes();
@@ -187,15 +184,15 @@ class TagTcpWrite : public TcpStatement {
   }
 
  private:
-  TagVar *handle_, *data_, *length_, *sent_;
+  TagVar *handle_ = &Argument(0), *data_ = &Argument(1), *length_ = &Argument(2),
+         *sent_ = &Argument(3);
 };
 
 // "TcpRead(" (handle, buffer variable, length variable): one receive; a
 // buffer holding a string is read into in place, at most its length.
 class TagTcpRead : public TcpStatement {
  public:
-  explicit TagTcpRead(const StatementBuild& b)
-      : TcpStatement(b), handle_(Arg(b, 0)), buffer_(Arg(b, 1)), length_(Arg(b, 2)) {}
+  using TcpStatement::TcpStatement;
   int32_t Execute() override {
     if (buffer_->readOnly != 0) return kTcpBadArgument;
     const int32_t handle = ArgStoredInt(*handle_);
@@ -225,14 +222,13 @@ class TagTcpRead : public TcpStatement {
     return static_cast<int32_t>(got);
   }
 
-  TagVar *handle_, *buffer_, *length_;
+  TagVar *handle_ = &Argument(0), *buffer_ = &Argument(1), *length_ = &Argument(2);
 };
 
 // "TcpTest(" (handle, result variable): never waits.
 class TagTcpTest : public TcpStatement {
  public:
-  explicit TagTcpTest(const StatementBuild& b)
-      : TcpStatement(b), handle_(Arg(b, 0)), result_(Arg(b, 1)) {}
+  using TcpStatement::TcpStatement;
   int32_t Execute() override {
     const int32_t handle = ArgStoredInt(*handle_);
     const int socket = SocketOf(handle);
@@ -243,7 +239,7 @@ class TagTcpTest : public TcpStatement {
   }
 
  private:
-  TagVar *handle_, *result_;
+  TagVar *handle_ = &Argument(0), *result_ = &Argument(1);
 };
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "engine/tel_basic.h"
 #include "frame/cpu_load.h"
 #include "frame/log.h"
 #include "platform/clock.h"
@@ -25,6 +26,10 @@ bool Stopped(const TagVtCall& call) { return call.stopFlag.load(std::memory_orde
 }  // namespace
 
 int32_t CalendarSeconds() { return static_cast<int32_t>(platform::NowEpochSeconds()); }
+
+TagVtCall* LineCallOf(const engine::TagTelBasic& script) {
+  return dynamic_cast<TagVtCall*>(script.call);
+}
 
 TagVtCall::TagVtCall() = default;
 

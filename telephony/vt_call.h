@@ -29,13 +29,17 @@
 #include "engine/line_call.h"
 #include "telephony/voice/pc_voice.h"
 
+namespace engine {
+class TagTelBasic;
+}
+
 namespace telephony {
 
 class TagVtCard;  // the card that created a board line
 
 // Limits of the call object's buffers.
 inline constexpr size_t kLineNameMax = 80;     // lineName, without the terminator
-inline constexpr size_t kKeyBufMax = 1024;     // keyBuf, without the terminator
+inline constexpr size_t kKeyBufMax = 1024;     // keys held in keyBuf; more are dropped
 inline constexpr size_t kSigRawMax = 300;      // sigRawData
 // Keys of the tone records of "SetTones(".
 inline constexpr int32_t kToneKeyMin = 250;
@@ -223,6 +227,17 @@ class TagVtCall : public engine::LineCallBase {
   // when the log level is not 0); ErrorLog writes the same form always.
   void TraceLog(std::string_view text) override;
 
+  // --- The keys of the line's Keys cell in the monitor (cell_keys.cc). ---
+  // "PcGetKeys(" on any line and "GetKeys(" on a virtual line: waits for the
+  // keys typed into this line's Keys cell until a terminator or the maximum
+  // ends the input (LookAtKeysCell, cell_keys.h), which is then taken off
+  // the front of the cell into keys (the count taken is the result). The
+  // inter-key time-out (keyTime) or the total one gives kKeysTimeout; the
+  // stop flag, script_stopped or a released call gives kKeysStopped; keys
+  // is empty after either. On the line's thread only.
+  int32_t GetCellKeys(std::string& keys, int32_t max_keys, int32_t total_seconds, char end_key,
+                      const std::atomic<uint8_t>& script_stopped);
+
   // --- The tone store of "SetTones(" / "ClearTones(". ---
   // Stores (or replaces) the record under its key: 0, or -1 for a key
   // outside 250..256 (nothing stored).
@@ -252,8 +267,7 @@ class TagVtCall : public engine::LineCallBase {
   int32_t confVolume = 100;              // volume in a conference group (type 2)
   uint8_t lineClosed = 0;                // 1 after CloseLine, 0 after OpenLine
   uint8_t breakOnKey = 1;                // SetBreak
-  std::string keyBuf;                    // received DTMF keys, upper case, <= 1024
-  int32_t keyCount = 0;                  // keys in keyBuf
+  std::string keyBuf;                    // received DTMF keys, upper case, <= kKeyBufMax
   int32_t keyTime = 0;                   // inter-key time-out of GetKeys, seconds
   int32_t dialFailedTo = 0;              // "SetDialFailedTo("
   std::unique_ptr<PcPlayer> wavePlay;    // the current sound-card player
@@ -288,6 +302,13 @@ class TagVtCall : public engine::LineCallBase {
  private:
   bool watchdogHangup_ = false;  // the watchdog's Hangup is running
 };
+
+// The result of a statement whose script has no call object.
+inline constexpr int32_t kNoCallObject = -1;
+
+// A script's call object as the telephony layer's; null when it has none
+// (or one that is not a TagVtCall).
+TagVtCall* LineCallOf(const engine::TagTelBasic& script);
 
 }  // namespace telephony
 

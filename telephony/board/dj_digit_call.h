@@ -25,8 +25,6 @@
 
 namespace telephony {
 
-// Keys kept in keyBuf; further keys are dropped.
-inline constexpr int32_t kMaxHeldKeys = 1024;
 // The local fax id keeps this many characters.
 inline constexpr size_t kFaxLocalIdMax = 20;
 // The calling number passed with an outgoing call keeps this many characters.

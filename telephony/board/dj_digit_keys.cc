@@ -27,10 +27,7 @@ void TagDjDigitCall::ReadKeys() {
       key = board().ChannelKey(channel);
     }
     if (!IsDtmfKey(key, true)) break;
-    if (keyCount < kMaxHeldKeys) {
-      keyBuf.push_back(platform::AsciiUpper(static_cast<char>(key)));
-      keyCount = static_cast<int32_t>(keyBuf.size());
-    }
+    if (keyBuf.size() < kKeyBufMax) keyBuf.push_back(platform::AsciiUpper(static_cast<char>(key)));
     got = true;
     platform::GetClock().Sleep(kKeyReadPauseMs);
   }
@@ -42,7 +39,6 @@ bool TagDjDigitCall::HasKey(char key) const { return keyBuf.find(key) != std::st
 void TagDjDigitCall::ClearKeys() {
   ReadKeys();
   keyBuf.clear();
-  keyCount = 0;
   {
     std::lock_guard<board::BoardLock> hold(boardLock());
     board().ClearChannelKeys(channel);
@@ -52,8 +48,7 @@ void TagDjDigitCall::ClearKeys() {
 
 int32_t TagDjDigitCall::KeysLen() {
   ReadKeys();
-  keyCount = static_cast<int32_t>(keyBuf.size());
-  return keyCount;
+  return static_cast<int32_t>(keyBuf.size());
 }
 
 int32_t TagDjDigitCall::SetKeys(std::string_view digits) {
@@ -87,7 +82,6 @@ int32_t TagDjDigitCall::GetKeys(std::string& buffer, int32_t max_keys, int32_t t
     KeyScan scan = ScanKeys(keyBuf, max_keys, end_key, keys);
     if (scan.ended) {
       keyBuf.erase(0, scan.consumed);
-      keyCount = static_cast<int32_t>(keyBuf.size());
       buffer = keys;
       result = static_cast<int32_t>(keys.size());
       break;

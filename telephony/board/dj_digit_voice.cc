@@ -10,12 +10,13 @@
 #include "platform/host_path.h"
 #include "telephony/board/dj_digit_call.h"
 #include "telephony/voice/recorded_file.h"
+#include "telephony/voice/voice_path.h"
 
 namespace telephony {
 namespace {
 
-// A name holding ".WAV" (exactly so) starts its board play this many bytes
-// into the file, past the header.
+// A name holding ".WAV" (exactly so, HoldsUpperWav) starts its board play
+// this many bytes into the file, past the header.
 constexpr int32_t kWavPlayOffset = 200;
 constexpr uint32_t kPlayPollMs = 40;
 constexpr uint32_t kPlayKeyPauseMs = 100;
@@ -34,10 +35,6 @@ int32_t RecordLimit(int32_t max_seconds) {
   return static_cast<int32_t>(std::clamp<int64_t>(bytes, 0, std::numeric_limits<int32_t>::max()));
 }
 
-bool EndsInWavAnyCase(std::string_view file) {
-  return file.size() > 4 && platform::EqualsIgnoreCaseGbk(file.substr(file.size() - 4), ".WAV");
-}
-
 }  // namespace
 
 bool TagDjDigitCall::InConfGroup() const { return confLine().groupId >= 0; }
@@ -47,7 +44,7 @@ int32_t TagDjDigitCall::StartPlayFile(std::string_view file, int32_t position) {
   const std::string name = platform::UpperGbk(file);
   if (!InConfGroup()) {
     const int32_t offset =
-        position + (file.find(".WAV") != std::string_view::npos ? kWavPlayOffset : 0);
+        position + (HoldsUpperWav(file) ? kWavPlayOffset : 0);
     const std::string host = HostPathOrEmpty(name);
     int32_t r = -1;
     if (!host.empty()) {

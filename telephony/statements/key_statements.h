@@ -2,8 +2,9 @@
 // and how key input behaves.
 //
 //   "GetKeys(" v, max, total      board line: the call object's GetKeys (below)
-//   "PcGetKeys(" v, max, total    the line's Keys cell of the monitor (below);
-//                                 "GetKeys(" on a virtual line compiles to it
+//   "PcGetKeys(" v, max, total    the call object's GetCellKeys: the line's Keys
+//                                 cell of the monitor (cell_keys.h); "GetKeys("
+//                                 on a virtual line compiles to it
 //   "ClearKeys("                  ClearKeys, 0
 //   "SetKeyTime(" s               SetKeyTime(s): the inter-key time-out, 0
 //   "SetKeys(" keys               SetKeys: keys sent as DTMF; its result
@@ -30,6 +31,8 @@
 #include <string>
 #include <string_view>
 
+#include "telephony/cell_keys.h"
+
 namespace telephony {
 
 // Registers the statements listed above with the process-wide registry.
@@ -40,12 +43,6 @@ void RegisterKeyStatements();
 // "GetKeys(" on a board line keeps at most its maximum count of keys, or
 // this many when the maximum is 0 or less.
 inline constexpr size_t kDefaultKeysRoom = 100;
-// "PcGetKeys(" polls the Keys cell this often.
-inline constexpr uint32_t kPcKeysPollMs = 30;
-// Results of "PcGetKeys(".
-inline constexpr int32_t kKeysTimeout = -1;
-inline constexpr int32_t kKeysStopped = -2;
-
 // The key swap: with star_to_point every '*' becomes '.', else every '.'
 // becomes '*'.
 void SwapStarPoint(std::string& keys, bool star_to_point);
@@ -53,23 +50,6 @@ void SwapStarPoint(std::string& keys, bool star_to_point);
 // The keys "GetKeys(" on a board line keeps of max_keys: the maximum, or
 // kDefaultKeysRoom for a maximum of 0 or less.
 size_t KeysRoom(int32_t max_keys);
-
-// What one look at a Keys cell gives "PcGetKeys(".
-struct CellTake {
-  bool ended = false;  // a terminator or the maximum ends the input
-  size_t taken = 0;    // characters to take off the front of the cell
-  std::string keys;    // the keys handed back (before the swap)
-};
-
-// One look at the cell text:
-//  - with an end key (not 0) the terminators are the end key and '#', and
-//    '*' and '.' both when the end key is one of them; the first terminator
-//    ends the input: the text up to and including it is taken, and the keys
-//    keep it unless it is '#';
-//  - else, with at least max_keys characters, exactly max_keys are taken
-//    (a negative maximum counts as 0);
-//  - else the input goes on.
-CellTake LookAtKeysCell(std::string_view cell, int32_t max_keys, char end_key);
 
 }  // namespace telephony
 

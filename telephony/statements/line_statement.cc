@@ -2,12 +2,9 @@
 
 namespace telephony {
 
-TagVtCall* LineCallOf(const engine::TagTelBasic& script) {
-  return dynamic_cast<TagVtCall*>(script.call);
-}
-
 engine::TagTelBasic* LineStatement::Acting() const {
-  return script_ != nullptr ? script_->GetRunContext() : nullptr;
+  engine::TagTelBasic* script = Compiling();
+  return script != nullptr ? script->GetRunContext() : nullptr;
 }
 
 TagVtCall* LineStatement::Call() const {

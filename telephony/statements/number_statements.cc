@@ -16,12 +16,11 @@
 #include "engine/voc_cache.h"
 #include "frame/log.h"
 #include "platform/host_path.h"
-#include "telephony/statements/voice_statements.h"
 #include "telephony/voice/number_reading.h"
 #include "telephony/voice/voice_file.h"
 #include "telephony/voice/voice_path.h"
+#include "telephony/voice/voice_play.h"
 #include "telephony/voice/voice_wav.h"
-#include "telephony/vt_call.h"
 
 namespace telephony {
 namespace {
@@ -33,20 +32,8 @@ struct FileCloser {
   void operator()(FILE* f) const { fclose(f); }
 };
 using UniqueFile = std::unique_ptr<FILE, FileCloser>;
-using CachedVoice = std::shared_ptr<const MemStruct>;
 
 int TextLength(std::string_view text) { return static_cast<int>(text.size()); }
-
-// The cached copy of every piece, or an empty list when one is not cached.
-std::vector<CachedVoice> FindAllCached(TagTelBasic& script, const std::vector<std::string>& paths) {
-  std::vector<CachedVoice> cached;
-  for (const std::string& path : paths) {
-    CachedVoice voice = FindCachedVoice(script, path);
-    if (voice == nullptr) return {};
-    cached.push_back(std::move(voice));
-  }
-  return cached;
-}
 
 // The pieces joined the way AppendVoiceFile joins them in the play file:
 // a WAV piece gives its samples (its header read, not assumed), the first
@@ -114,9 +101,7 @@ int32_t PlayFromMemory(TagTelBasic& script, std::string_view text,
   const std::string voice = joiner.Voice();
   const auto length = static_cast<int32_t>(
       std::min<size_t>(voice.size(), std::numeric_limits<int32_t>::max()));
-  if (auto* call = LineCallOf(script)) {
-    call->PlayMemVoc(voice.data(), 0, length, 0, script.breakOnKey);
-  }
+  PlayMemory(script, voice.data(), length);
   return kNumberPlayed;
 }
 
@@ -133,7 +118,7 @@ UniqueFile OpenPlayFile(std::string_view path, bool keep) {
 int32_t PlayThroughFile(TagTelBasic& script, std::string_view text,
                         const std::vector<std::string>& paths, bool on_pc) {
   const std::string play_path = PlayFilePath(script);
-  const bool to_file = script.playToFile != 0;
+  const bool to_file = PlaysToFile(script);
   {
     UniqueFile play_file = OpenPlayFile(play_path, to_file);
     if (!play_file) {
@@ -145,9 +130,7 @@ int32_t PlayThroughFile(TagTelBasic& script, std::string_view text,
     for (const std::string& path : paths) AppendVoiceFile(play_file.get(), path);
   }
   if (to_file) return kNumberPlayed;
-  if (auto* call = LineCallOf(script)) {
-    call->Play(play_path, script.breakOnKey, on_pc ? 1 : 0);
-  }
+  PlayFile(script, play_path, script.breakOnKey != 0, on_pc);
   if (const auto host = platform::ToHostPath(play_path)) std::remove(host->c_str());
   return kNumberPlayed;
 }
@@ -209,7 +192,7 @@ int32_t PlayNumber(TagTelBasic& script, std::string_view text, int32_t mode, boo
   for (const std::string& voice : reading.voices) {
     paths.push_back(ResolveVoicePath(script, voice));
   }
-  if (script.playToFile == 0 && !on_pc) {
+  if (MayPlayFromMemory(script, on_pc)) {
     const std::vector<CachedVoice> cached = FindAllCached(script, paths);
     if (!cached.empty()) return PlayFromMemory(script, text, paths, cached);
   }

@@ -1,26 +1,21 @@
 #include "telephony/statements/voice_statements.h"
 
-#include <cstdio>
 #include <string>
 
 #include "engine/arguments.h"
 #include "engine/statement_args.h"
 #include "engine/tel_basic.h"
 #include "platform/gbk.h"
-#include "platform/host_path.h"
-#include "telephony/voice/voice_file.h"
+#include "telephony/statements/line_statement.h"
 #include "telephony/voice/voice_path.h"
+#include "telephony/voice/voice_play.h"
 #include "telephony/vt_call.h"
 
 namespace telephony {
 
-using engine::Arg;
 using engine::ArgInt;
 using engine::ArgStoredInt;
 using engine::ArgText;
-using engine::BuildStatement;
-using engine::StatementBuild;
-using engine::TagOper;
 using engine::TagTelBasic;
 using engine::TagVar;
 
@@ -37,18 +32,6 @@ constexpr char kUnloadAllMark = '*';
 
 bool IsLanguage(int32_t language) { return language >= 0 && language < kLanguageCount; }
 
-// The longest prefix of a GBK text of at most max bytes that does not cut a
-// double-byte character.
-std::string_view CutAtCharacter(std::string_view text, size_t max) {
-  size_t end = 0;
-  while (end < text.size()) {
-    const size_t next = end + platform::GbkCharLength(text, end);
-    if (next > max) break;
-    end = next;
-  }
-  return text.substr(0, end);
-}
-
 bool EndsWithBackslash(std::string_view text) {
   bool last_is_backslash = false;
   for (size_t i = 0; i < text.size(); i += platform::GbkCharLength(text, i)) {
@@ -57,345 +40,135 @@ bool EndsWithBackslash(std::string_view text) {
   return last_is_backslash;
 }
 
-// The base of the voice statements: the script they act on (found at run
-// time: a child script acts on its environment) and its call object.
-class VoiceStatement : public LineStatement {
- public:
-  explicit VoiceStatement(const StatementBuild& b) : LineStatement(b) {}
-
- protected:
-  TagTelBasic& Script() const { return *Acting(); }
-  // A voice name resolved for the acting script.
-  std::string Resolve(const TagVar* name) const {
-    return ResolveVoicePath(Script(), ArgText(*name));
-  }
-};
-
-// "Play(" voice name.
-class TagPlay : public VoiceStatement {
- public:
-  explicit TagPlay(const StatementBuild& b) : VoiceStatement(b), name_(Arg(b, 0)) {}
-  int32_t Execute() override { return PlayVoice(Script(), Resolve(name_)); }
-
- private:
-  TagVar* name_;
-};
-
-// "StartLoopPlay(" voice name: a background play "ReLoopPlay(" resumes.
-class TagStartLoopPlay : public VoiceStatement {
- public:
-  explicit TagStartLoopPlay(const StatementBuild& b) : VoiceStatement(b), name_(Arg(b, 0)) {}
-  int32_t Execute() override {
-    TagVtCall* call = Call();
-    return call != nullptr ? call->StartLoopPlay(Resolve(name_), 0) : kNoCallObject;
-  }
-
- private:
-  TagVar* name_;
-};
-
-// "ReLoopPlay(".
-class TagReLoopPlay : public VoiceStatement {
- public:
-  explicit TagReLoopPlay(const StatementBuild& b) : VoiceStatement(b) {}
-  int32_t Execute() override {
-    TagVtCall* call = Call();
-    return call != nullptr ? call->ReLoopPlay() : kNoCallObject;
-  }
-};
-
-// "Stop(": ends the line's play (and recording); always 0.
-class TagStopPlay : public VoiceStatement {
- public:
-  explicit TagStopPlay(const StatementBuild& b) : VoiceStatement(b) {}
-  int32_t Execute() override {
-    if (TagVtCall* call = Call()) call->StopPlay();
-    return 0;
-  }
-};
-
-// "Record(" file, seconds (stored integer): records until the time is up,
-// the line is lost or, with the script's break flag, '#' is pressed.
-class TagRecord : public VoiceStatement {
- public:
-  explicit TagRecord(const StatementBuild& b)
-      : VoiceStatement(b), name_(Arg(b, 0)), seconds_(Arg(b, 1)) {}
-  int32_t Execute() override {
-    TagVtCall* call = Call();
-    if (call == nullptr) return kNoCallObject;
-    return call->Record(Resolve(name_), ArgStoredInt(*seconds_), Script().breakOnKey);
-  }
-
- private:
-  TagVar* name_;
-  TagVar* seconds_;
-};
-
-// "StartRecord(" file, seconds (stored integer): starts without waiting.
-class TagStartRecord : public VoiceStatement {
- public:
-  explicit TagStartRecord(const StatementBuild& b)
-      : VoiceStatement(b), name_(Arg(b, 0)), seconds_(Arg(b, 1)) {}
-  int32_t Execute() override {
-    TagVtCall* call = Call();
-    if (call == nullptr) return kNoCallObject;
-    return call->StartRecord(Resolve(name_), ArgStoredInt(*seconds_));
-  }
-
- private:
-  TagVar* name_;
-  TagVar* seconds_;
-};
+// Argument i of a statement as a voice name resolved for the acting script.
+std::string Resolved(const TagTelBasic& script, const LineStatement& s, size_t i) {
+  return ResolveVoicePath(script, ArgText(s.Argument(i)));
+}
 
 // "PcPlay(" voice name, mode: on the sound card; mode above 0 repeats the
 // voice until stopped, below 0 plays it once, both returning at once; 0
 // plays it once and waits for its end (keys do not cut it short).
-class TagPcPlay : public VoiceStatement {
- public:
-  explicit TagPcPlay(const StatementBuild& b)
-      : VoiceStatement(b), name_(Arg(b, 0)), mode_(Arg(b, 1)) {}
-  int32_t Execute() override {
-    TagTelBasic& acting = Script();
-    const std::string path = Resolve(name_);
-    if (acting.playToFile) return AppendToPlayFile(acting, path);
-    TagVtCall* call = Call();
-    if (call == nullptr) return kNoCallObject;
-    const int32_t mode = ArgInt(*mode_);
-    const int32_t loop = mode > 0 ? 1 : 0;
-    const int32_t wait = mode == 0 ? 1 : 0;
-    return call->PcPlay(path, loop, wait, 0);
-  }
+int32_t PcPlay(TagTelBasic& script, const LineStatement& s) {
+  const int32_t mode = ArgInt(s.Argument(1));
+  return PcPlayVoice(script, Resolved(script, s, 0), mode > 0, mode == 0);
+}
 
- private:
-  TagVar* name_;
-  TagVar* mode_;
-};
-
-// "IsPcPlayEnd(" variable.
-class TagIsPcPlayEnd : public VoiceStatement {
- public:
-  explicit TagIsPcPlayEnd(const StatementBuild& b) : VoiceStatement(b), out_(Arg(b, 0)) {}
-  int32_t Execute() override {
-    TagVtCall* call = Call();
-    if (call == nullptr) return kNoCallObject;
-    const int32_t ended = call->IsPcPlayEnd();
-    out_->AssignInt(ended);
-    return ended;
-  }
-
- private:
-  TagVar* out_;
-};
+// "Record(" file, seconds (stored integer): records until the time is up,
+// the line is lost or, with the script's break flag, '#' is pressed.
+int32_t Record(TagVtCall& call, const LineStatement& s) {
+  const TagTelBasic& script = *s.Acting();
+  return call.Record(Resolved(script, s, 0), ArgStoredInt(s.Argument(1)), script.breakOnKey);
+}
 
 // "SetSndDir(" the directories of languages 0, 1 and 2.
-class TagSetSndDir : public VoiceStatement {
- public:
-  explicit TagSetSndDir(const StatementBuild& b) : VoiceStatement(b) {
-    for (int32_t i = 0; i < kLanguageCount; ++i) dirs_[i] = Arg(b, static_cast<size_t>(i));
+int32_t SetSndDir(TagTelBasic& script, const LineStatement& s) {
+  for (int32_t i = 0; i < kLanguageCount; ++i) {
+    script.voiceDirs[i] = VoiceDirectory(ArgText(s.Argument(static_cast<size_t>(i))));
   }
-  int32_t Execute() override {
-    TagTelBasic& acting = Script();
-    for (int32_t i = 0; i < kLanguageCount; ++i) {
-      acting.voiceDirs[i] = VoiceDirectory(ArgText(*dirs_[i]));
-    }
-    return 0;
-  }
-
- private:
-  TagVar* dirs_[kLanguageCount];
-};
+  return 0;
+}
 
 // "SelectLan(" language: the language, or -1 (nothing changed) outside 0..2.
-class TagSelectLan : public VoiceStatement {
- public:
-  explicit TagSelectLan(const StatementBuild& b) : VoiceStatement(b), language_(Arg(b, 0)) {}
-  int32_t Execute() override {
-    const int32_t language = ArgInt(*language_);
-    if (!IsLanguage(language)) return kNoSuchLanguage;
-    Script().voiceDirIndex = language;
-    return language;
-  }
-
- private:
-  TagVar* language_;
-};
+int32_t SelectLan(TagTelBasic& script, const LineStatement& s) {
+  const int32_t language = ArgInt(s.Argument(0));
+  if (!IsLanguage(language)) return kNoSuchLanguage;
+  script.voiceDirIndex = language;
+  return language;
+}
 
 // "GetCurSndDir(" directory variable, language variable.
-class TagGetCurSndDir : public VoiceStatement {
- public:
-  explicit TagGetCurSndDir(const StatementBuild& b)
-      : VoiceStatement(b), dir_(Arg(b, 0)), language_(Arg(b, 1)) {}
-  int32_t Execute() override {
-    const TagTelBasic& acting = Script();
-    const int32_t language = acting.voiceDirIndex;
-    dir_->AssignString(IsLanguage(language) ? acting.voiceDirs[language] : std::string());
-    language_->AssignInt(language);
-    return 0;
-  }
-
- private:
-  TagVar* dir_;
-  TagVar* language_;
-};
-
-// "SetSndExt(" extension, as written (no dot is added).
-class TagSetSndExt : public VoiceStatement {
- public:
-  explicit TagSetSndExt(const StatementBuild& b) : VoiceStatement(b), ext_(Arg(b, 0)) {}
-  int32_t Execute() override {
-    Script().SetSndExt(ArgText(*ext_));
-    return 0;
-  }
-
- private:
-  TagVar* ext_;
-};
-
-// "SetPlayToFile(" flag: 0, or -1 when the play file cannot be created.
-class TagSetPlayToFile : public VoiceStatement {
- public:
-  explicit TagSetPlayToFile(const StatementBuild& b) : VoiceStatement(b), flag_(Arg(b, 0)) {}
-  int32_t Execute() override { return Script().SetPlayToFile(ArgInt(*flag_) != 0 ? 1 : 0); }
-
- private:
-  TagVar* flag_;
-};
+int32_t GetCurSndDir(TagTelBasic& script, const LineStatement& s) {
+  const int32_t language = script.voiceDirIndex;
+  s.Argument(0).AssignString(IsLanguage(language) ? script.voiceDirs[language] : std::string());
+  s.Argument(1).AssignInt(language);
+  return 0;
+}
 
 // "SetBreak(" flag (stored integer): the script's and the call object's.
-class TagSetBreak : public VoiceStatement {
- public:
-  explicit TagSetBreak(const StatementBuild& b) : VoiceStatement(b), flag_(Arg(b, 0)) {}
-  int32_t Execute() override {
-    const uint8_t on = ArgStoredInt(*flag_) != 0 ? 1 : 0;
-    Script().breakOnKey = on;
-    if (TagVtCall* call = Call()) call->SetBreak(on);
-    return 0;
+int32_t SetBreak(TagTelBasic& script, const LineStatement& s) {
+  const uint8_t on = ArgStoredInt(s.Argument(0)) != 0 ? 1 : 0;
+  script.breakOnKey = on;
+  if (TagVtCall* call = s.Call()) call->SetBreak(on);
+  return 0;
+}
+
+// "LoadVocFile(" and "UnloadVocFile(" (voice name, which must be a string;
+// global flag choosing the cache): kOnCache(cache, resolved path, name as
+// written).
+template <int32_t (*kOnCache)(engine::TagMemVocs&, const std::string&, std::string_view)>
+int32_t OnVocCache(TagTelBasic& script, const LineStatement& s) {
+  const bool global = ArgInt(s.Argument(1)) != 0;
+  const TagVar& name = s.Argument(0);
+  if (name.kind != engine::kVarString) return kNotAString;
+  return kOnCache(global ? engine::GlobalVocCache() : script.voiceCache, Resolved(script, s, 0),
+                  ArgText(name));
+}
+
+// "LoadVocFile(": the file's size, or the cache's failure result.
+int32_t LoadVoc(engine::TagMemVocs& cache, const std::string& path, std::string_view) {
+  return cache.LoadVocFile(path);
+}
+
+// "UnloadVocFile(": a name written with a leading '*' frees the whole cache.
+int32_t UnloadVoc(engine::TagMemVocs& cache, const std::string& path, std::string_view written) {
+  if (!written.empty() && written.front() == kUnloadAllMark) {
+    cache.Clear();
+  } else {
+    cache.UnloadVocFile(path);
   }
-
- private:
-  TagVar* flag_;
-};
-
-// "SetRecPos(" position: where the board starts the next recordings.
-class TagSetRecPos : public VoiceStatement {
- public:
-  explicit TagSetRecPos(const StatementBuild& b) : VoiceStatement(b), pos_(Arg(b, 0)) {}
-  int32_t Execute() override {
-    TagVtCall* call = Call();
-    if (call == nullptr) return kNoCallObject;
-    call->recordPos = ArgInt(*pos_);
-    return 0;
-  }
-
- private:
-  TagVar* pos_;
-};
-
-// The base of "LoadVocFile(" and "UnloadVocFile(": a voice name that must
-// be a string and the global flag choosing the cache.
-class VocCacheStatement : public VoiceStatement {
- public:
-  explicit VocCacheStatement(const StatementBuild& b)
-      : VoiceStatement(b), name_(Arg(b, 0)), global_(Arg(b, 1)) {}
-  int32_t Execute() override {
-    const bool global = ArgInt(*global_) != 0;
-    if (name_->kind != engine::kVarString) return kNotAString;
-    TagTelBasic& acting = Script();
-    return OnCache(global ? engine::GlobalVocCache() : acting.voiceCache, Resolve(name_));
-  }
-
- protected:
-  virtual int32_t OnCache(engine::TagMemVocs& cache, const std::string& path) = 0;
-  std::string_view Written() const { return ArgText(*name_); }
-
- private:
-  TagVar* name_;
-  TagVar* global_;
-};
-
-// "LoadVocFile(" voice name, global flag: the file's size, or the cache's
-// failure result.
-class TagLoadVocFile : public VocCacheStatement {
- public:
-  using VocCacheStatement::VocCacheStatement;
-
- protected:
-  int32_t OnCache(engine::TagMemVocs& cache, const std::string& path) override {
-    return cache.LoadVocFile(path);
-  }
-};
-
-// "UnloadVocFile(" voice name, global flag: a name written with a leading
-// '*' frees the whole cache.
-class TagUnloadVocFile : public VocCacheStatement {
- public:
-  using VocCacheStatement::VocCacheStatement;
-
- protected:
-  int32_t OnCache(engine::TagMemVocs& cache, const std::string& path) override {
-    if (!Written().empty() && Written().front() == kUnloadAllMark) {
-      cache.Clear();
-    } else {
-      cache.UnloadVocFile(path);
-    }
-    return 0;
-  }
-};
+  return 0;
+}
 
 }  // namespace
 
 void RegisterVoiceStatements() {
   engine::StatementRegistry& r = engine::Statements();
-  r.Register("Play(", &BuildStatement<TagPlay>);
-  r.Register("StartLoopPlay(", &BuildStatement<TagStartLoopPlay>);
-  r.Register("ReLoopPlay(", &BuildStatement<TagReLoopPlay>);
-  r.Register("Stop(", &BuildStatement<TagStopPlay>);
-  r.Register("Record(", &BuildStatement<TagRecord>);
-  r.Register("StartRecord(", &BuildStatement<TagStartRecord>);
-  r.Register("PcPlay(", &BuildStatement<TagPcPlay>);
-  r.Register("IsPcPlayEnd(", &BuildStatement<TagIsPcPlayEnd>);
-  r.Register("SetSndDir(", &BuildStatement<TagSetSndDir>);
-  r.Register("SelectLan(", &BuildStatement<TagSelectLan>);
-  r.Register("GetCurSndDir(", &BuildStatement<TagGetCurSndDir>);
-  r.Register("SetSndExt(", &BuildStatement<TagSetSndExt>);
-  r.Register("SetPlayToFile(", &BuildStatement<TagSetPlayToFile>);
-  r.Register("SetBreak(", &BuildStatement<TagSetBreak>);
-  r.Register("SetRecPos(", &BuildStatement<TagSetRecPos>);
-  r.Register("LoadVocFile(", &BuildStatement<TagLoadVocFile>);
-  r.Register("UnloadVocFile(", &BuildStatement<TagUnloadVocFile>);
-}
-
-std::string PlayFilePath(const TagTelBasic& script) {
-  const int32_t language = script.voiceDirIndex;
-  std::string path = IsLanguage(language) ? script.voiceDirs[language] : std::string();
-  path += 't';
-  path += std::to_string(script.lineNo);
-  path += script.voiceExt;
-  return path;
-}
-
-int32_t AppendToPlayFile(const TagTelBasic& script, std::string_view voice_path) {
-  FILE* play_file = platform::OpenHostFile(PlayFilePath(script), "r+b");
-  if (play_file == nullptr) return kPlayFileNotOpen;
-  const int32_t r = AppendVoiceFile(play_file, voice_path);
-  std::fclose(play_file);
-  return r;
-}
-
-std::shared_ptr<const engine::MemStruct> FindCachedVoice(TagTelBasic& script,
-                                                         std::string_view voice_path) {
-  if (auto own = script.voiceCache.Find(voice_path)) return own;
-  return engine::GlobalVocCache().Find(voice_path);
-}
-
-int32_t PlayVoice(TagTelBasic& script, std::string_view voice_path) {
-  if (script.playToFile) return AppendToPlayFile(script, voice_path);
-  TagVtCall* call = LineCallOf(script);
-  if (call == nullptr) return kNoCallObject;
-  if (auto cached = FindCachedVoice(script, voice_path)) {
-    return call->PlayMemVoc(cached->data.data(), 0, cached->size, 0, script.breakOnKey);
-  }
-  return call->Play(CutAtCharacter(voice_path, kMaxPlayPathBytes), script.breakOnKey, 0);
+  // "Play(" voice name.
+  r.Register("Play(", &ScriptOperation<[](TagTelBasic& script, const LineStatement& s) {
+    return PlayVoice(script, Resolved(script, s, 0));
+  }>::Build);
+  // "StartLoopPlay(" voice name: a background play "ReLoopPlay(" resumes.
+  r.Register("StartLoopPlay(", &CallOperation<[](TagVtCall& c, const LineStatement& s) {
+    return c.StartLoopPlay(Resolved(*s.Acting(), s, 0), 0);
+  }>::Build);
+  r.Register("ReLoopPlay(", &CallOperation<[](TagVtCall& c, const LineStatement&) {
+    return c.ReLoopPlay();
+  }>::Build);
+  // "Stop(": ends the line's play (and recording); always 0.
+  r.Register("Stop(", &CallOperation<[](TagVtCall& c, const LineStatement&) {
+    c.StopPlay();
+    return 0;
+  }, 0>::Build);
+  r.Register("Record(", &CallOperation<Record>::Build);
+  // "StartRecord(" file, seconds (stored integer): starts without waiting.
+  r.Register("StartRecord(", &CallOperation<[](TagVtCall& c, const LineStatement& s) {
+    return c.StartRecord(Resolved(*s.Acting(), s, 0), ArgStoredInt(s.Argument(1)));
+  }>::Build);
+  r.Register("PcPlay(", &ScriptOperation<PcPlay>::Build);
+  // "IsPcPlayEnd(" variable.
+  r.Register("IsPcPlayEnd(", &CallOperation<[](TagVtCall& c, const LineStatement& s) {
+    return engine::StoreInt(s.Argument(0), c.IsPcPlayEnd());
+  }>::Build);
+  r.Register("SetSndDir(", &ScriptOperation<SetSndDir>::Build);
+  r.Register("SelectLan(", &ScriptOperation<SelectLan>::Build);
+  r.Register("GetCurSndDir(", &ScriptOperation<GetCurSndDir>::Build);
+  // "SetSndExt(" extension, as written (no dot is added).
+  r.Register("SetSndExt(", &ScriptOperation<[](TagTelBasic& script, const LineStatement& s) {
+    script.SetSndExt(ArgText(s.Argument(0)));
+    return 0;
+  }>::Build);
+  // "SetPlayToFile(" flag: 0, or -1 when the play file cannot be created.
+  r.Register("SetPlayToFile(", &ScriptOperation<[](TagTelBasic& script, const LineStatement& s) {
+    return script.SetPlayToFile(ArgInt(s.Argument(0)) != 0 ? 1 : 0);
+  }>::Build);
+  r.Register("SetBreak(", &ScriptOperation<SetBreak>::Build);
+  // "SetRecPos(" position: where the board starts the next recordings.
+  r.Register("SetRecPos(", &CallOperation<[](TagVtCall& c, const LineStatement& s) {
+    c.recordPos = ArgInt(s.Argument(0));
+    return 0;
+  }>::Build);
+  r.Register("LoadVocFile(", &ScriptOperation<OnVocCache<LoadVoc>>::Build);
+  r.Register("UnloadVocFile(", &ScriptOperation<OnVocCache<UnloadVoc>>::Build);
 }
 
 std::string VoiceDirectory(std::string_view text) {

@@ -7,6 +7,7 @@
 #include "platform/gbk.h"
 #include "platform/host_path.h"
 #include "telephony/voice/voice_file.h"
+#include "telephony/voice/voice_path.h"
 
 namespace telephony {
 namespace {
@@ -14,16 +15,10 @@ namespace {
 constexpr std::string_view kWavExtension = ".WAV";
 constexpr std::string_view kRawExtension = "._wa";
 
-bool NamesWavFile(std::string_view file) {
-  return file.size() > kWavExtension.size() &&
-         platform::EqualsIgnoreCaseGbk(file.substr(file.size() - kWavExtension.size()),
-                                       kWavExtension);
-}
-
 }  // namespace
 
 bool ConvertRecordedFile(std::string_view file) {
-  if (!NamesWavFile(file)) return false;
+  if (!EndsInWavAnyCase(file)) return false;
   std::string raw(file.substr(0, file.size() - kWavExtension.size()));
   raw += kRawExtension;
   std::optional<std::string> host_file = platform::ToHostPath(file);

@@ -7,6 +7,7 @@
 
 #include "frame/log.h"
 #include "platform/host_path.h"
+#include "telephony/voice/voice_path.h"
 #include "telephony/voice/voice_wav.h"
 
 namespace telephony {
@@ -18,8 +19,6 @@ constexpr size_t kRawCopyBlock = 2048;
 constexpr size_t kAppendCopyBlock = 2000;
 constexpr size_t kReadBlock = 16000;
 
-constexpr std::string_view kWavSuffixLower = ".wav";
-constexpr std::string_view kWavSuffixUpper = ".WAV";
 
 struct FileCloser {
   void operator()(FILE* f) const { fclose(f); }
@@ -139,10 +138,6 @@ int PreparePlayFile(FILE* play_file, const WavFormat& voice_format, std::string_
 }
 
 }  // namespace
-
-bool NamesWavVoice(std::string_view path) {
-  return path.ends_with(kWavSuffixLower) || path.ends_with(kWavSuffixUpper);
-}
 
 int RawAlawToWav(std::string_view raw_path, std::string_view wav_path) {
   UniqueFile source(platform::OpenHostFile(raw_path, "rb"));

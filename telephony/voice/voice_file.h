@@ -46,10 +46,6 @@ inline constexpr int kAppendFormatDiffers = -2;  // a WAV voice unlike the play 
 inline constexpr int kAppendBadWav = -3;         // a malformed WAV voice or play file
 inline constexpr int kAppendWriteFailed = -4;    // the play file could not be written
 
-// A voice whose path ends in exactly ".wav" or ".WAV" is looked at as WAV;
-// other spellings (also "x.Wav") are voice bytes as they are.
-bool NamesWavVoice(std::string_view path);
-
 // Appends the voice at voice_path (a script path) to the line's play file.
 // play_file must be open for reading and writing in binary mode; its
 // position afterwards is unspecified.

@@ -8,6 +8,9 @@
 namespace telephony {
 namespace {
 
+constexpr std::string_view kWavLower = ".wav";
+constexpr std::string_view kWavUpper = ".WAV";
+
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 // Calls visit(i, c) for each single-byte character c at offset i of a GBK
@@ -46,6 +49,17 @@ bool IsAbsoluteVoicePath(std::string_view name) {
     return c == '\\' && (before == '\\' || before == ':');
   });
 }
+
+bool NamesWavVoice(std::string_view name) {
+  return name.ends_with(kWavLower) || name.ends_with(kWavUpper);
+}
+
+bool EndsInWavAnyCase(std::string_view name) {
+  return name.size() > kWavUpper.size() &&
+         platform::EqualsIgnoreCaseGbk(name.substr(name.size() - kWavUpper.size()), kWavUpper);
+}
+
+bool HoldsUpperWav(std::string_view name) { return name.find(kWavUpper) != std::string_view::npos; }
 
 std::string ResolveVoicePath(const engine::TagTelBasic& script, std::string_view name) {
   std::string path;

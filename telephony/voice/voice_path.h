@@ -32,6 +32,20 @@ bool HasFileExtension(std::string_view name);
 // row, or a ':' followed by a backslash, anywhere.
 bool IsAbsoluteVoicePath(std::string_view name);
 
+// The three tests of a ".WAV" name, each where the system makes it (they
+// differ, and each difference shows in what is played or written):
+//  - NamesWavVoice: the name ends in exactly ".wav" or ".WAV" (appending to
+//    the play file and joining cached pieces read such a voice's header;
+//    "x.Wav" is taken byte for byte);
+//  - EndsInWavAnyCase: the name is longer than four characters and ends in
+//    ".WAV" in any case (a line's play on the PC's sound card; a board
+//    recording made into a WAV file);
+//  - HoldsUpperWav: ".WAV", exactly so, anywhere in the name (a board play
+//    of such a name starts past the file's header).
+bool NamesWavVoice(std::string_view name);
+bool EndsInWavAnyCase(std::string_view name);
+bool HoldsUpperWav(std::string_view name);
+
 // The path of the voice name for the script. A voiceDirIndex outside 0..2
 // counts as an empty voice directory.
 std::string ResolveVoicePath(const engine::TagTelBasic& script, std::string_view name);

@@ -33,7 +33,7 @@ State Snapshot(const TagVtCall& c, const Outs& o, const TagVtCall* peer) {
       {"noRingbackAns", n(c.noRingbackAns)}, {"volume", n(c.volume)},
       {"playVolume", n(c.playVolume)}, {"confVolume", n(c.confVolume)},
       {"lineClosed", n(c.lineClosed)}, {"breakOnKey", n(c.breakOnKey)},
-      {"keyBuf", c.keyBuf}, {"keyCount", n(c.keyCount)}, {"keyTime", n(c.keyTime)},
+      {"keyBuf", c.keyBuf}, {"keyCount", n(c.keyBuf.size())}, {"keyTime", n(c.keyTime)},
       {"dialFailedTo", n(c.dialFailedTo)}, {"wavePlay", c.wavePlay ? "set" : "null"},
       {"loopPlaying", n(c.loopPlaying)}, {"loopFile", c.loopFile}, {"loopPos", n(c.loopPos)},
       {"callerId", c.callerId}, {"subAddr1", c.subAddr1}, {"subAddr2", c.subAddr2},

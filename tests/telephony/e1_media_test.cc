@@ -41,7 +41,6 @@ TEST(E1MediaTest, GetKeysTimesOutWithTheKeysSoFar) {
   TupLine line;
   Connect(line);
   line.call().keyBuf = "12";
-  line.call().keyCount = 2;
   std::string keys;
   EXPECT_EQ(line.call().GetKeys(keys, 5, 3, "#"), -1);
   EXPECT_EQ(keys, "12");
@@ -68,12 +67,11 @@ TEST(E1MediaTest, GetKeysEndsWhenTheFarEndHangsUp) {
 TEST(E1MediaTest, ManyKeysAreHeldUpToTheLimit) {
   TupLine line;
   Connect(line);
-  line.call().keyBuf = std::string(kMaxHeldKeys - 2, '1');
-  line.call().keyCount = kMaxHeldKeys - 2;
+  line.call().keyBuf = std::string(kKeyBufMax - 2, '1');
   ASSERT_EQ(line.far().Keys("E3", "2345", 0), "OK");
   platform::GetClock().Sleep(100);
-  EXPECT_EQ(line.call().KeysLen(), kMaxHeldKeys);
-  EXPECT_EQ(line.call().keyBuf.substr(kMaxHeldKeys - 2), "23");
+  EXPECT_EQ(line.call().KeysLen(), static_cast<int32_t>(kKeyBufMax));
+  EXPECT_EQ(line.call().keyBuf.substr(kKeyBufMax - 2), "23");
 }
 
 TEST(E1MediaTest, PlayWithKeysWaitingIsCutBeforeItStarts) {

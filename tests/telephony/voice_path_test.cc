@@ -93,5 +93,29 @@ TEST(VoicePathRuleTest, ExtensionAndAbsoluteTests) {
   }
 }
 
+// The three ".WAV" name tests, side by side: each answers differently for
+// the spellings a script may use.
+TEST(WavNameTest, EachTestReadsTheSpellingsItsOwnWay) {
+  struct WavCase {
+    std::string name;
+    bool names_wav_voice, ends_any_case, holds_upper;
+  };
+  const WavCase cases[] = {
+      {"a.WAV", true, true, true},
+      {"a.wav", true, true, false},
+      {"a.Wav", false, true, false},
+      {".WAV", true, false, true},  // four characters are not enough to end in it
+      {"a.WAV.vox", false, false, true},
+      {"a.wav.vox", false, false, false},
+      {"a.vox", false, false, false},
+      {"表.wAv", false, true, false},
+  };
+  for (const WavCase& c : cases) {
+    EXPECT_EQ(NamesWavVoice(c.name), c.names_wav_voice) << c.name;
+    EXPECT_EQ(EndsInWavAnyCase(c.name), c.ends_any_case) << c.name;
+    EXPECT_EQ(HoldsUpperWav(c.name), c.holds_upper) << c.name;
+  }
+}
+
 }  // namespace
 }  // namespace telephony

@@ -22,6 +22,7 @@
 #include "platform/message_service.h"
 #include "telephony/statements/voice_statements.h"
 #include "telephony/voice/voice_file.h"
+#include "telephony/voice/voice_play.h"
 #include "telephony/vt_call.h"
 #include "tests/telephony/tup_call_fixture.h"
 #include "tests/test_support.h"
