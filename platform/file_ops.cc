@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 
 #include "platform/file_read.h"
 #include "platform/host_path.h"
@@ -78,6 +79,26 @@ bool RemoveHostFile(const std::string& host_path) { return ::unlink(host_path.c_
 bool RenameHostFile(const std::string& from, const std::string& to) {
   return ::rename(from.c_str(), to.c_str()) == 0;
 }
+
+bool CopyHostFile(const std::string& from, const std::string& to) {
+  std::error_code ec;
+  return std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing,
+                                    ec);
+}
+
+bool HostFileExists(const std::string& host_path) {
+  std::error_code ec;
+  return std::filesystem::exists(host_path, ec);
+}
+
+std::optional<uint64_t> HostFileSize(const std::string& host_path) {
+  std::error_code ec;
+  const uintmax_t size = std::filesystem::file_size(host_path, ec);
+  if (ec) return std::nullopt;
+  return static_cast<uint64_t>(size);
+}
+
+bool ChangeDirectory(const std::string& host_folder) { return ::chdir(host_folder.c_str()) == 0; }
 
 std::optional<int64_t> ScriptFileModified(std::string_view script_path) {
   const std::optional<std::string> host = ToHostPath(script_path);

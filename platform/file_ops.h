@@ -48,6 +48,15 @@ bool RemoveScriptFile(std::string_view script_path);
 bool RemoveHostFile(const std::string& host_path);
 // Renames from to to (replacing to); false on failure.
 bool RenameHostFile(const std::string& from, const std::string& to);
+// Copies from over to; false on failure.
+bool CopyHostFile(const std::string& from, const std::string& to);
+// Whether anything is at the host path; the size of the regular file
+// there, or nullopt.
+bool HostFileExists(const std::string& host_path);
+std::optional<uint64_t> HostFileSize(const std::string& host_path);
+// Makes the host folder the process's working directory (where relative
+// script paths lead); false when it cannot.
+bool ChangeDirectory(const std::string& host_folder);
 
 // The modification time (seconds since the epoch) of what is at a script
 // path, or nullopt when nothing is there.
