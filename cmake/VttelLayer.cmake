@@ -1,15 +1,15 @@
 # vttel_layer(NAME DEPENDENCY... [FOLDERS FOLDER...]): the static library of
 # one layer, made of the *.cc files of its folder and of the subfolders named
 # after FOLDERS (a large layer keeps its files in folders by concern), and
-# linked to the layers below it. A layer whose sources have not been written
-# yet is an interface target that only carries its place in the dependency
-# order.
+# linked to the layers below it. A layer of headers only (board) is an
+# interface target that carries its place in the dependency order.
 #
 # The order (a layer links only layers below it):
 #   platform <- regex; platform <- frame <- engine <- telephony, services;
 #   board <- telephony, simboard (board: the board's entry points, header-only);
 #   frame <- gui (the window sees the system through frame's interfaces);
 #   the program vttel links them all and hands the simulated board to telephony.
+# Only platform includes the OS's headers (tests/platform/os_headers_test.cc).
 function(vttel_layer name)
   cmake_parse_arguments(PARSE_ARGV 1 layer "" "" "FOLDERS")
   set(patterns ${CMAKE_CURRENT_SOURCE_DIR}/*.cc)

@@ -10,6 +10,7 @@
 #include "engine/keyword_table.h"
 #include "engine/tel_basic.h"
 #include "platform/number_text.h"
+#include "platform/text_trim.h"
 
 namespace engine {
 namespace {
@@ -39,11 +40,6 @@ std::string_view UpToNul(std::string_view text) {
 }
 
 bool IsBlankText(std::string_view s) { return s.find_first_not_of(" \t") == npos; }
-
-std::string_view TrimBlanksRight(std::string_view s) {
-  const size_t last = s.find_last_not_of(" \t");
-  return last == npos ? std::string_view() : s.substr(0, last + 1);
-}
 
 // Appends s without its blanks and tabs.
 void AppendWithoutBlanks(std::string_view s, std::string* out) {
@@ -96,11 +92,11 @@ bool IsShapeChar(char c) { return IsOneOf(c, "(;{}+-*/[],%><="); }
 // end of the text, trailing blanks, one ";" and then one ")" are cut.
 std::string_view LastPiece(std::string_view piece, bool trim) {
   if (!trim) return piece;
-  piece = TrimBlanksRight(piece);
+  piece = platform::TrimmedViewRight(piece);
   if (!piece.empty() && piece.back() == ';')
-    piece = TrimBlanksRight(piece.substr(0, piece.size() - 1));
+    piece = platform::TrimmedViewRight(piece.substr(0, piece.size() - 1));
   if (!piece.empty() && piece.back() == ')')
-    piece = TrimBlanksRight(piece.substr(0, piece.size() - 1));
+    piece = platform::TrimmedViewRight(piece.substr(0, piece.size() - 1));
   return piece;
 }
 
@@ -498,7 +494,7 @@ int32_t TagTelBasic::SplitAssign(std::string_view text, std::string* name_out, s
   const std::string_view before = text.substr(0, mark);
   const size_t bracket = before.find('[');
   AppendWithoutBlanks(before.substr(0, bracket), name_out);
-  if (bracket != npos) index->assign(TrimBlanksRight(before.substr(bracket + 1)));
+  if (bracket != npos) index->assign(platform::TrimmedViewRight(before.substr(bracket + 1)));
   if (name_out->empty()) return 0;
   if ((*name_out)[0] == '"' || IsDigit((*name_out)[0])) return -1;
   if (!IsValidName(*name_out)) return -2;

@@ -1,15 +1,9 @@
 #include "engine/script_cache.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <ctime>
 #include <optional>
 
-#include "platform/file_read.h"
-#include "platform/host_path.h"
+#include "platform/file_ops.h"
 
 namespace engine {
 
@@ -58,11 +52,10 @@ std::string ScrambleScript(std::string_view text, uint32_t value) {
 }
 
 uint32_t FileTimeStamp(std::string_view path) {
-  std::optional<std::string> host = platform::ToHostPath(path);
-  struct stat st;
-  if (!host || stat(host->c_str(), &st) != 0) return 0;
+  const std::optional<int64_t> modified = platform::ScriptFileModified(path);
+  if (!modified) return 0;
   struct tm t;
-  time_t when = st.st_mtim.tv_sec;
+  const time_t when = static_cast<time_t>(*modified);
   if (localtime_r(&when, &t) == nullptr) return 0;
   int year = t.tm_year + 1900;
   if (year < 1980) {
@@ -132,11 +125,10 @@ std::shared_ptr<TagMemVts::Slot> TagMemVts::FindOrAddSlot(std::string_view path,
 
 std::shared_ptr<const FileBuffNode> TagMemVts::ReadNode(std::string_view path,
                                                         uint32_t stamp, bool keep_raw) {
-  int fd = platform::OpenHostFd(path, O_RDONLY);
-  if (fd < 0) return nullptr;
+  platform::FileBytes read = platform::ReadScriptFile(path, kMaxScriptFileBytes);
+  if (!read.opened) return nullptr;
   disk_reads_.fetch_add(1, std::memory_order_relaxed);
-  std::optional<std::string> bytes = platform::ReadRegularFile(fd, kMaxScriptFileBytes);
-  close(fd);
+  std::optional<std::string>& bytes = read.bytes;
   if (!bytes) return nullptr;
   auto node = std::make_shared<FileBuffNode>();
   node->timeStamp = stamp;

@@ -1,7 +1,5 @@
 #include "engine/tel_basic.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -9,6 +7,7 @@
 #include "engine/keyword_table.h"
 #include "frame/cpu_load.h"
 #include "platform/clock.h"
+#include "platform/file_ops.h"
 #include "platform/host_path.h"
 #include "platform/message_service.h"
 
@@ -43,10 +42,6 @@ TagVar* NewString(std::string_view name, const char* note, std::string_view text
   return v;
 }
 
-void RemoveFile(const std::string& script_path) {
-  if (auto host = platform::ToHostPath(script_path)) ::unlink(host->c_str());
-}
-
 }  // namespace
 
 void SetLineCompiler(LineCompiler compiler) {
@@ -62,7 +57,7 @@ TagTelBasic::TagTelBasic(std::string_view path, int32_t line_no, LineCallBase* c
     : name("_main_"), lineNo(line_no), sourcePath(path), runMode(run_mode),
       isChild(env != nullptr ? 1 : 0), environment(env) {
   if (line_no > 0 && run_mode != 0 && env == nullptr) frame::WaitCpuIdle(20, 45);
-  RemoveFile(ErrorFileName(lineNo));
+  platform::RemoveScriptFile(ErrorFileName(lineNo));
   call = call_object;
   if (call == nullptr || call->lineNo < 0) {
     initResult = -2;
@@ -123,8 +118,8 @@ void TagTelBasic::LeaveLine() {
   if (owner != nullptr || isChild || call == nullptr) return;
   const std::string line = std::to_string(lineNo);
   for (const std::string& dir : voiceDirs) {
-    RemoveFile(dir + "t" + line + voiceExt);
-    RemoveFile(dir + "tts" + line + voiceExt);
+    platform::RemoveScriptFile(dir + "t" + line + voiceExt);
+    platform::RemoveScriptFile(dir + "tts" + line + voiceExt);
   }
   call->stopFlag.store(1, std::memory_order_relaxed);
 }

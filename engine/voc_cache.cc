@@ -1,31 +1,24 @@
 #include "engine/voc_cache.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <optional>
 
 #include "frame/log.h"
-#include "platform/file_read.h"
-#include "platform/host_path.h"
+#include "platform/file_ops.h"
 
 namespace engine {
 
 int32_t TagMemVocs::LoadVocFile(std::string_view path, int32_t /*flag*/) {
   if (path.empty()) return kVocNoPath;
   if (IsLoaded(path)) return kVocNotLoaded;
-  int fd = platform::OpenHostFd(path, O_RDONLY);
-  if (fd < 0) {
+  platform::FileBytes read = platform::ReadScriptFile(path, kMaxVocFileBytes, kVocReadChunk);
+  if (!read.opened) {
     std::string line = " LoadVocFile() error : ";
     line.append(path);
     frame::LogAlways(line);
     return kVocNotLoaded;
   }
-  std::optional<std::string> bytes = platform::ReadRegularFile(fd, kMaxVocFileBytes, kVocReadChunk);
-  close(fd);
+  std::optional<std::string>& bytes = read.bytes;
   if (!bytes) return kVocNotLoaded;
   auto file = std::make_shared<MemStruct>();
   file->size = static_cast<int32_t>(bytes->size());

@@ -1,23 +1,12 @@
 #include "frame/cpu_load.h"
 
-#include <sys/resource.h>
-
 #include <atomic>
 
 #include "platform/clock.h"
+#include "platform/cpu_time.h"
 
 namespace frame {
 namespace {
-
-bool ProcessCpuMillis(uint64_t* cpu_ms) {
-  rusage usage;
-  if (getrusage(RUSAGE_SELF, &usage) != 0) return false;
-  auto ms = [](const timeval& tv) {
-    return static_cast<uint64_t>(tv.tv_sec) * 1000u + static_cast<uint64_t>(tv.tv_usec) / 1000u;
-  };
-  *cpu_ms = ms(usage.ru_utime) + ms(usage.ru_stime);
-  return true;
-}
 
 std::atomic<GetCPUPercentage*>& InstalledMeter() {
   static GetCPUPercentage real;
@@ -27,7 +16,7 @@ std::atomic<GetCPUPercentage*>& InstalledMeter() {
 
 }  // namespace
 
-GetCPUPercentage::GetCPUPercentage() : GetCPUPercentage(ProcessCpuMillis) {}
+GetCPUPercentage::GetCPUPercentage() : GetCPUPercentage(platform::ProcessCpuMillis) {}
 
 GetCPUPercentage::GetCPUPercentage(CpuTimeSource source) : source_(std::move(source)) {
   usable_ = source_ && source_(&last_cpu_ms_);

@@ -1,15 +1,10 @@
 #include "frame/form_pos.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <optional>
 #include <utility>
 
 #include "frame/run_cfg.h"
-#include "platform/file_read.h"
+#include "platform/file_ops.h"
 #include "platform/host_path.h"
 #include "platform/number_text.h"
 
@@ -21,32 +16,13 @@ constexpr std::string_view kTopKey = "WinY";
 constexpr std::string_view kWidthKey = "WinWidth";
 constexpr std::string_view kHeightKey = "WinHeight";
 constexpr std::string_view kGridWidthPrefix = "GridWid";
-constexpr const char* kTempSuffix = ".tmp";
 
 std::string GridWidthKey(int column) { return std::string(kGridWidthPrefix) + std::to_string(column); }
 
-// Writes all bytes; false on any error.
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    bytes.remove_prefix(static_cast<size_t>(n));
-  }
-  return true;
-}
-
 // The file's bytes: "" for an empty file, nullopt when it cannot be read.
 std::optional<std::string> ReadMapFile(const std::string& name) {
-  int fd = platform::OpenHostFd(name, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  struct stat st;
-  std::optional<std::string> bytes;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-    bytes = st.st_size == 0 ? std::string() : platform::ReadRegularFile(fd, kMapCfgFileMax);
-  }
-  ::close(fd);
-  return bytes;
+  return platform::ReadScriptFile(name, kMapCfgFileMax, 0, platform::EmptyFile::kGivesEmpty)
+      .bytes;
 }
 
 }  // namespace
@@ -78,15 +54,7 @@ int TagMapCfg::SaveTo(std::string_view path) const {
   if (!host) return kMapCfgError;
   std::string text;
   for (const auto& [key, value] : values_) text.append(key).append(" = ").append(value).append("\n");
-  const std::string temp = *host + kTempSuffix;
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return kMapCfgError;
-  bool ok = WriteAll(fd, text);
-  ok = (::close(fd) == 0) && ok;
-  if (!ok || ::rename(temp.c_str(), host->c_str()) != 0) {
-    ::unlink(temp.c_str());
-    return kMapCfgError;
-  }
+  if (!platform::ReplaceHostFile(*host, text)) return kMapCfgError;
   return static_cast<int>(values_.size());
 }
 

@@ -1,14 +1,13 @@
 #include "frame/frame_controller.h"
 
 #include <ctime>
-#include <filesystem>
-#include <system_error>
 
 #include "frame/log.h"
 #include "frame/log_writer.h"
 #include "frame/tcp_socket.h"
 #include "frame/version_text.h"
 #include "platform/clock.h"
+#include "platform/file_ops.h"
 #include "platform/message_service.h"
 
 namespace frame {
@@ -84,10 +83,7 @@ bool FrameController::Start(const std::string& program_dir) {
   version_ = kVersionText;
   SetVersionText(version_);
   window_->SetVersionText(version_);
-  if (!program_dir.empty()) {
-    std::error_code ec;
-    std::filesystem::current_path(program_dir, ec);
-  }
+  if (!program_dir.empty()) platform::ChangeDirectory(program_dir);
   // The drive reads the file again and reports its errors.
   ReadCfgFile(kRunCfgFileName, cfg_);
   OpenLog();

@@ -3,11 +3,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
+#include <optional>
 
 #include "frame/log_format.h"
 #include "platform/clock.h"
 #include "platform/codepage.h"
+#include "platform/file_ops.h"
 #include "platform/host_path.h"
 #include "platform/thread_id.h"
 
@@ -63,14 +64,12 @@ std::string DatedStamp() {
 
 void MoveToBackup(const std::string& path) {
   const std::string bak = path + ".bak";
-  if (std::rename(path.c_str(), bak.c_str()) == 0) return;
-  std::error_code ec;
-  std::filesystem::copy_file(path, bak, std::filesystem::copy_options::overwrite_existing, ec);
+  if (platform::RenameHostFile(path, bak)) return;
+  platform::CopyHostFile(path, bak);
 }
 
 bool Exists(const std::string& path) {
-  std::error_code ec;
-  return std::filesystem::exists(path, ec);
+  return platform::HostFileExists(path);
 }
 
 }  // namespace
@@ -124,8 +123,8 @@ void TagWriteLog::Open() {
     const std::string stamped = base_name_ + DatedStamp();
     host = HostName(stamped + extension_);
     for (int n = 1; n < 1000 && !host.empty() && size_limit_ != 0 && Exists(host); ++n) {
-      std::error_code ec;
-      if (std::filesystem::file_size(host, ec) <= size_limit_) break;
+      const std::optional<uint64_t> size = platform::HostFileSize(host);
+      if (size && *size <= size_limit_) break;
       host = HostName(stamped + "_" + std::to_string(n) + extension_);
     }
   }

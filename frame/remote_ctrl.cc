@@ -1,8 +1,5 @@
 #include "frame/remote_ctrl.h"
 
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <vector>
 
@@ -11,6 +8,7 @@
 #include "frame/run_cfg.h"
 #include "frame/tcp_socket.h"
 #include "platform/clock.h"
+#include "platform/socket.h"
 
 namespace frame {
 
@@ -69,7 +67,7 @@ void TagRemoteCtrl::StopThreads() {
   {
     // Wakes an accept that waits on a connection that went away.
     std::lock_guard<std::mutex> lock(listen_mu_);
-    if (listening_ >= 0) ::shutdown(listening_, SHUT_RDWR);
+    if (listening_ >= 0) platform::ShutdownSocket(listening_);
   }
   for (platform::Thread* t : {&listen_thread_, &poll_thread_}) {
     if (t->joinable() && !t->JoinFor(kStopJoinMs)) {
@@ -80,7 +78,7 @@ void TagRemoteCtrl::StopThreads() {
   // Without a listen thread nobody else closes the socket.
   std::lock_guard<std::mutex> lock(listen_mu_);
   if (listening_ >= 0) {
-    ::close(listening_);
+    platform::CloseSocket(listening_);
     listening_ = -1;
   }
 }
@@ -126,7 +124,7 @@ void TagRemoteCtrl::ListenThread() {
   }
   {
     std::lock_guard<std::mutex> lock(listen_mu_);
-    ::close(listening_);
+    platform::CloseSocket(listening_);
     listening_ = -1;
   }
   LogMsg("TagRemoteCtrl::ListenTcpThread() End.");

@@ -1,23 +1,15 @@
 #include "frame/tcp_socket.h"
 
-#include <arpa/inet.h>
-#include <errno.h>
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <string.h>
-#include <sys/socket.h>
-#include <time.h>
-#include <unistd.h>
-
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <cstdio>
 #include <string>
 
 #include "frame/log.h"
 #include "platform/clock.h"
 #include "platform/message_service.h"
+#include "platform/socket.h"
 
 namespace frame {
 namespace {
@@ -34,54 +26,20 @@ constexpr int kHeadLimit = 2048;
 
 std::atomic<uint8_t> g_tcp_inited{0};
 
-// The revents of one poll of the socket for events, 0 when nothing is
-// ready, -1 when the poll failed or the descriptor is not open.
-int PollOnce(int socket, short events) {
-  if (socket < 0) return -1;
-  pollfd p{socket, events, 0};
-  const timespec wait{0, kPollWaitNanos};
-  const int n = ppoll(&p, 1, &wait, nullptr);
-  if (n < 0) return errno == EINTR ? 0 : -1;
-  if (n == 0) return 0;
-  if ((p.revents & POLLNVAL) != 0) return -1;
-  return p.revents;
-}
-
-// Ready when one of the wanted events, an error or a hang-up is reported:
-// the next call on the socket then returns at once with data or a result.
-int Ready(int socket, short events) {
-  const int revents = PollOnce(socket, events);
-  if (revents <= 0) return revents;
-  return (revents & (events | POLLERR | POLLHUP)) != 0 ? 1 : 0;
-}
-
-int NewStreamSocket() { return ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP); }
-
-// The first IPv4 address of a name lookup, with the canonical name of the
-// answer in canon; false when the name does not resolve.
-bool LookUp(const std::string& name, in_addr* address, std::string* canon) {
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_CANONNAME;
-  addrinfo* answer = nullptr;
-  if (getaddrinfo(name.c_str(), nullptr, &hints, &answer) != 0 || answer == nullptr) return false;
-  *address = reinterpret_cast<const sockaddr_in*>(answer->ai_addr)->sin_addr;
-  if (canon != nullptr) *canon = answer->ai_canonname != nullptr ? answer->ai_canonname : name;
-  freeaddrinfo(answer);
-  return true;
+int Ready(int socket, platform::SocketEvent event) {
+  return platform::WaitSocket(socket, event, kPollWaitNanos);
 }
 
 // The host as a dotted address, else by name: the official name of the
 // first answer is looked up once more and its first address is used.
-bool ResolveHost(const std::string& host, in_addr* address) {
-  if (inet_aton(host.c_str(), address) != 0) return true;
+bool ResolveHost(const std::string& host, platform::Ipv4Address* address) {
+  if (platform::ParseIpv4(host, address)) return true;
   std::string canon;
-  if (!LookUp(host, address, &canon)) {
+  if (!platform::LookUpIpv4(host, address, &canon)) {
     LogMsgF("IpAddr Err1: %s", host.c_str());
     return false;
   }
-  if (!LookUp(canon, address, nullptr)) {
+  if (!platform::LookUpIpv4(canon, address, nullptr)) {
     LogMsgF("IpAddr Err2: %s", canon.c_str());
     return false;
   }
@@ -92,28 +50,17 @@ bool ResolveHost(const std::string& host, in_addr* address) {
 // restart only clears and sets the started flag again: no socket of
 // another line or of the monitor server is touched by it.
 int CreateConnectSocket() {
-  int s = NewStreamSocket();
+  int s = platform::NewTcpSocket();
   if (s >= 0) return s;
   LogMsgF("socket()Error, isTcpInited=%d, WSAGetLastError=%d", IsTcpInited() ? 1 : 0, errno);
   TcpCleanup();
   TcpStartup();
-  s = NewStreamSocket();
+  s = platform::NewTcpSocket();
   if (s < 0) {
     LogMsgF("Re: socket()Error, isTcpInited=%d, WSAGetLastError=%d", IsTcpInited() ? 1 : 0,
             errno);
   }
   return s;
-}
-
-// A non-blocking connect has succeeded when the socket reports no pending
-// error and has a peer.
-bool ConnectSucceeded(int socket) {
-  int error = 0;
-  socklen_t len = sizeof error;
-  if (getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &len) != 0 || error != 0) return false;
-  sockaddr_in peer{};
-  socklen_t peer_len = sizeof peer;
-  return getpeername(socket, reinterpret_cast<sockaddr*>(&peer), &peer_len) == 0;
 }
 
 // Step 1 of TcpConnectStep: the pending connect's progress.
@@ -124,13 +71,13 @@ int PollPending(TcpConnectState* state, int* connected) {
   state->pending_socket = -1;
   state->pending = false;
   if (ready < 0) {
-    close(s);
+    platform::CloseSocket(s);
     return kTcpPollError;
   }
-  if (!ConnectSucceeded(s)) {
+  if (!platform::ConnectSucceeded(s)) {
     // Refused or unreachable: drop this attempt; the next step starts a
     // fresh one, so only the caller's time-out ends the wait.
-    close(s);
+    platform::CloseSocket(s);
     return 0;
   }
   *connected = s;
@@ -162,58 +109,45 @@ void TcpCleanup() { g_tcp_inited.store(0, std::memory_order_relaxed); }
 
 int TcpConnectStep(std::string_view host, int port, TcpConnectState* state, int* connected) {
   if (state->pending) return PollPending(state, connected);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  if (!ResolveHost(std::string(host), &address.sin_addr)) return kTcpHostNotResolved;
+  platform::Ipv4Address address;
+  if (!ResolveHost(std::string(host), &address)) return kTcpHostNotResolved;
   const int s = CreateConnectSocket();
   if (s < 0) return kTcpNoSocket;
-  const int flags = fcntl(s, F_GETFL);
-  fcntl(s, F_SETFL, (flags < 0 ? 0 : flags) | O_NONBLOCK);
-  // The immediate result is not looked at: the polls of the next steps
-  // tell how the connect went.
-  (void)connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  // The polls of the next steps tell how the connect went.
+  platform::StartConnect(s, address, port);
   state->pending_socket = s;
   state->pending = true;
   return 0;
 }
 
 void TcpAbandonConnect(TcpConnectState* state) {
-  if (state->pending && state->pending_socket >= 0) close(state->pending_socket);
+  if (state->pending) platform::CloseSocket(state->pending_socket);
   state->pending_socket = -1;
   state->pending = false;
 }
 
-int TcpCanRead(int socket) { return Ready(socket, POLLIN); }
+int TcpCanRead(int socket) { return Ready(socket, platform::SocketEvent::kReadable); }
 
-int TcpCanWrite(int socket) { return Ready(socket, POLLOUT); }
+int TcpCanWrite(int socket) { return Ready(socket, platform::SocketEvent::kWritable); }
 
 int InitTcp(int port, int* listening, int backlog) {
   WriteRawLogF("InitTcp(port=%d, maxListen=%d)", port, backlog);
-  const int s = NewStreamSocket();
+  const int s = platform::NewTcpSocket();
   if (s < 0) {
     ShowSocketError("Error #%d occurred while creating socket!!", errno, 0,
                     "InitTcp: socket()...");
     return kTcpNoSocket;
   }
   WriteRawLogF("socket() OK. hd=%d", s);
-  const int on = 1;
-  setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_ANY);
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  if (bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    const int error = errno;
-    close(s);
+  if (const int error = platform::BindTcpAny(s, port); error != 0) {
+    platform::CloseSocket(s);
     ShowSocketError("Error #%d occurred while bind socket! port=[%d]", error, port,
                     "Server: bind()...");
     return kTcpBindFailed;
   }
   WriteRawLog("bind() OK.");
-  if (listen(s, backlog) != 0) {
-    const int error = errno;
-    close(s);
+  if (const int error = platform::ListenOn(s, backlog); error != 0) {
+    platform::CloseSocket(s);
     ShowSocketError("Error #%d occurred while lisent() socket!!", error, 0, "InitTcp");
     return kTcpListenFailed;
   }
@@ -225,12 +159,9 @@ int InitTcp(int port, int* listening, int backlog) {
 int TcpAcceptClient(int listening, char address[kTcpAddressRoom]) {
   address[0] = '\0';
   LogMsgF("accept(hd=0x%x), sizof=%d...", static_cast<unsigned>(listening), kTcpAddressRoom);
-  sockaddr_in peer{};
-  socklen_t len = sizeof peer;
-  int s;
-  do {
-    s = accept4(listening, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_CLOEXEC);
-  } while (s < 0 && errno == EINTR);
+  std::string peer;
+  int peer_port = 0;
+  const int s = platform::AcceptTcp(listening, &peer, &peer_port);
   if (s < 0) {
     const int error = errno;
     WriteRawLog("accept(): INVALID_SOCKET.");
@@ -238,8 +169,9 @@ int TcpAcceptClient(int listening, char address[kTcpAddressRoom]) {
     LogAlwaysF("Error #%d occurred while accept() socket!!", error);
     return -1;
   }
-  if (peer.sin_family == AF_INET) inet_ntop(AF_INET, &peer.sin_addr, address, kTcpAddressRoom);
-  LogMsgF("remoteAddr: '%s:%d'", address, ntohs(peer.sin_port));
+  peer.copy(address, kTcpAddressRoom - 1);
+  address[std::min<size_t>(peer.size(), kTcpAddressRoom - 1)] = '\0';
+  LogMsgF("remoteAddr: '%s:%d'", address, peer_port);
   LogMsgF("accept(): OK, subSkt=0x%x.", static_cast<unsigned>(s));
   return s;
 }
@@ -260,7 +192,7 @@ int TcpRecvUntil(int socket, char* buffer, int limit, int seconds) {
       clock.Sleep(kRecvIdleMs);
     } else {
       const int room = std::min(kRecvChunk, limit - count);
-      const ssize_t got = recv(socket, buffer + count, static_cast<size_t>(room), 0);
+      const long got = platform::ReceiveSome(socket, buffer + count, static_cast<size_t>(room));
       if (got <= 0) break;
       count += static_cast<int>(got);
       if (count >= limit) break;
@@ -277,14 +209,6 @@ int TcpRecvUntil(int socket, char* buffer, int limit, int seconds) {
   return count;
 }
 
-std::string GetPeerAddress(int socket) {
-  sockaddr_in peer{};
-  socklen_t len = sizeof peer;
-  if (getpeername(socket, reinterpret_cast<sockaddr*>(&peer), &len) != 0) return "";
-  if (peer.sin_family != AF_INET) return "";
-  char text[kTcpAddressRoom];
-  if (inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text) == nullptr) return "";
-  return text;
-}
+std::string GetPeerAddress(int socket) { return platform::SocketPeerAddress(socket); }
 
 }  // namespace frame

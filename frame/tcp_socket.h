@@ -1,11 +1,13 @@
-// The system's TCP socket routines on POSIX descriptors, shared by the TCP
+// The system's TCP socket routines (their results, trace lines and message
+// boxes) over the OS layer's sockets (platform/socket.h), shared by the TCP
 // statements, the HTTP client and server, the UDP statements (the started
 // flag and the readability poll) and the monitor server.
 //
 // Every routine runs on the calling thread and never blocks longer than its
 // own time-out, except accept and receive on a socket left in blocking mode
 // (listeners from InitTcp and the sockets accepted from them). Every socket
-// is made with SOCK_CLOEXEC and every send must use MSG_NOSIGNAL.
+// is close-on-exec and every send goes through platform::SendSome or
+// SendNoWait (a closed peer is an error, never a signal).
 //
 // Thread rules: the routines keep no shared state except the process-wide
 // started flag (an atomic byte); any thread may call any routine. A

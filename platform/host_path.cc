@@ -8,6 +8,7 @@
 
 #include "platform/codepage.h"
 #include "platform/gbk.h"
+#include "platform/text_trim.h"
 
 namespace platform {
 namespace {
@@ -16,15 +17,8 @@ constexpr const char* kDrivesVariable = "VTTEL_DRIVES";
 
 bool IsAsciiLetter(unsigned char c) { return IsAsciiUpper(c) || IsAsciiLower(c); }
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 bool IsGbkTrail(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFE); }
-
-std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
 
 // The host folder VTTEL_DRIVES gives the drive letter, without a trailing
 // '/' (unless it is "/" itself).
@@ -38,8 +32,8 @@ std::optional<std::string> DriveFolder(char letter) {
     list = end == std::string_view::npos ? std::string_view() : list.substr(end + 1);
     const size_t equals = entry.find('=');
     if (equals == std::string_view::npos) continue;
-    const std::string_view key = TrimBlanks(entry.substr(0, equals));
-    std::string_view folder = TrimBlanks(entry.substr(equals + 1));
+    const std::string_view key = TrimmedView(entry.substr(0, equals));
+    std::string_view folder = TrimmedView(entry.substr(equals + 1));
     if (key.size() != 1 || AsciiUpper(key[0]) != AsciiUpper(letter) || folder.empty()) continue;
     while (folder.size() > 1 && folder.back() == '/') folder.remove_suffix(1);
     return std::string(folder);

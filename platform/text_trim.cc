@@ -24,6 +24,17 @@ int TrimBlanks(char* buf, int len) {
 
 int TrimText(char* text) { return TrimBlanks(text, static_cast<int>(std::strlen(text))); }
 
+std::string_view TrimmedViewRight(std::string_view s, std::string_view trimmed) {
+  const size_t last = s.find_last_not_of(trimmed);
+  return last == std::string_view::npos ? std::string_view() : s.substr(0, last + 1);
+}
+
+std::string_view TrimmedView(std::string_view s, std::string_view trimmed) {
+  const size_t first = s.find_first_not_of(trimmed);
+  return first == std::string_view::npos ? std::string_view()
+                                         : TrimmedViewRight(s.substr(first), trimmed);
+}
+
 void RemoveAllBlanks(char* text) {
   char* out = text;
   for (const char* in = text; *in != '\0'; ++in) {

@@ -1,11 +1,13 @@
-// The blank-trimming routines shared by the configuration reader, the
-// string statements and the database back ends. They work in place on byte
-// buffers; a blank is ' ' or '\t'. GBK text is safe: both bytes of a
-// double-byte character are >= 0x40 and never blanks.
+// The blank-trimming routines shared by the configuration readers, the
+// path mapper, the compiler, the string statements and the database back
+// ends: in place on byte buffers, or as views. A blank is ' ' or '\t'. GBK
+// text is safe: both bytes of a double-byte character are >= 0x40 and never
+// blanks or line ends.
 #ifndef VTTEL_PLATFORM_TEXT_TRIM_H_
 #define VTTEL_PLATFORM_TEXT_TRIM_H_
 
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -18,6 +20,16 @@ int TrimBlanks(char* buf, int len);
 
 // TrimBlanks over a NUL-terminated text.
 int TrimText(char* text);
+
+// The characters the views below trim by default, and with line ends.
+inline constexpr std::string_view kBlanks = " \t";
+inline constexpr std::string_view kBlanksAndLineEnds = " \t\r\n";
+
+// The view without its leading and trailing characters of trimmed; the
+// right-hand form keeps the leading ones. A view of trimmed characters only
+// becomes empty.
+std::string_view TrimmedView(std::string_view s, std::string_view trimmed = kBlanks);
+std::string_view TrimmedViewRight(std::string_view s, std::string_view trimmed = kBlanks);
 
 // Removes every blank and tab anywhere in a NUL-terminated text.
 void RemoveAllBlanks(char* text);

@@ -1,10 +1,8 @@
 #include "services/tcp_socket_set.h"
 
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include "engine/tel_basic.h"
 #include "frame/tcp_socket.h"
+#include "platform/socket.h"
 #include "services/tcp_handles.h"
 
 namespace services {
@@ -16,13 +14,13 @@ TcpSocketSet::~TcpSocketSet() { CloseAll(); }
 int32_t TcpSocketSet::Add(int socket) {
   const int32_t handle = AllocateTcpHandle();
   if (handle == kNoTcpHandle) {
-    close(socket);
+    platform::CloseSocket(socket);
     return -1;
   }
   std::lock_guard<std::mutex> lock(mu_);
   sockets_.emplace(handle, socket);
   // A stop raised before the socket joined: OnStop has not seen it.
-  if (script_.IsQuit()) shutdown(socket, SHUT_RDWR);
+  if (script_.IsQuit()) platform::ShutdownSocket(socket);
   return handle;
 }
 
@@ -37,7 +35,7 @@ bool TcpSocketSet::Close(int32_t handle) {
     std::lock_guard<std::mutex> lock(mu_);
     const auto it = sockets_.find(handle);
     if (it == sockets_.end()) return false;
-    close(it->second);
+    platform::CloseSocket(it->second);
     sockets_.erase(it);
   }
   ReleaseTcpHandle(handle);
@@ -48,7 +46,7 @@ void TcpSocketSet::CloseAll() {
   std::map<int32_t, int> closed;
   {
     std::lock_guard<std::mutex> lock(mu_);
-    for (const auto& [handle, socket] : sockets_) close(socket);
+    for (const auto& [handle, socket] : sockets_) platform::CloseSocket(socket);
     closed.swap(sockets_);
   }
   for (const auto& entry : closed) ReleaseTcpHandle(entry.first);
@@ -61,7 +59,7 @@ size_t TcpSocketSet::size() const {
 
 void TcpSocketSet::OnStop() {
   std::lock_guard<std::mutex> lock(mu_);
-  for (const auto& entry : sockets_) shutdown(entry.second, SHUT_RDWR);
+  for (const auto& entry : sockets_) platform::ShutdownSocket(entry.second);
 }
 
 TcpSocketSet* SocketSetOf(engine::TagTelBasic* script) {

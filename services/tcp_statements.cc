@@ -1,8 +1,6 @@
 #include "services/tcp_statements.h"
 
-#include <errno.h>
-#include <sys/socket.h>
-
+#include <cerrno>
 #include <string>
 
 #include "engine/arguments.h"
@@ -12,6 +10,7 @@
 #include "frame/log.h"
 #include "frame/tcp_socket.h"
 #include "platform/clock.h"
+#include "platform/socket.h"
 #include "services/tcp_socket_set.h"
 
 namespace services {
@@ -176,7 +175,7 @@ class TagTcpWrite : public TcpStatement {
     if (socket >= 0) {
       frame::LogMsgF("TcpWrite(hd=0x%x, len=%d)...", Hex(handle), static_cast<int>(length));
       result = static_cast<int32_t>(
-          send(socket, data_->text(), static_cast<size_t>(length), MSG_NOSIGNAL));
+          platform::SendSome(socket, data_->text(), static_cast<size_t>(length)));
       frame::LogMsgF("TcpWrite(): %d", result);
     }
     sent_->AssignInt(result);
@@ -209,7 +208,7 @@ class TagTcpRead : public TcpStatement {
     char* into = in_place > 0 ? buffer_->MutableText() : scratch;
     const size_t size = in_place > 0 ? in_place : sizeof scratch;
     frame::LogMsgF("TcpRead(hd=0x%x, size=%d)...", Hex(handle), static_cast<int>(size));
-    const ssize_t got = recv(socket, into, size, 0);
+    const long got = platform::ReceiveSome(socket, into, size);
     const int error = got < 0 ? errno : 0;
     frame::LogMsgF("TcpRead(): %d", static_cast<int>(got));
     if (got < 1) {

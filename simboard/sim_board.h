@@ -267,6 +267,16 @@ class SimBoard : public board::BoardLibrary,
   int32_t LineOfMember(int32_t type, int32_t number) const;
   int32_t LineOf(Address addr) const;
   SimLine* PortOfType(int32_t port, int32_t type);
+  // The far end's operation on an analog trunk port (on_port) or an E1
+  // circuit (on_circuit), under the board's lock; a port that is not a
+  // trunk is refused.
+  std::string OnTrunkOrCircuit(Address line, std::string (*on_port)(SimLine&),
+                               std::string (*on_circuit)(SimLine&));
+  // Opens a far-end file of a line (open(file, host path, why)) before the
+  // lock and hands it to the line under the lock (place(line, file), which
+  // gives back a replaced capture or null); the refusal, or "" when done.
+  template <typename File, typename Open, typename Place>
+  std::string WithFarEndFile(Address line, std::string_view file, Open open, Place place);
 
   // Voices (sim_board_voice.cc).
   SimVoice* NewVoice(SimVoice::Kind kind, std::string addr);

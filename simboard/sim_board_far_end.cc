@@ -15,12 +15,62 @@ std::string FileRefusal(platform::FileOpenError why) {
   return why == platform::FileOpenError::kNotRegular ? "not a regular file" : "cannot open file";
 }
 
+// The far end's hang-up and answer on an analog trunk port and on an E1
+// circuit (REQUIRES: board lock held).
+std::string HangUpPort(SimLine& l) {
+  if (!l.dialing && !l.connected) return "no call on the port";
+  l.dialing = false;
+  l.connected = false;
+  return "";
+}
+
+std::string HangUpCircuit(SimLine& l) {
+  uint8_t s = l.tup_state;
+  if (s != kTupOffered && s != kTupConnectedIn && s != kTupConnectedOut && s != kTupCalling) {
+    return "no call on the circuit";
+  }
+  l.tup_state = kTupFarReleased;
+  return "";
+}
+
+std::string AnswerPort(SimLine& l) {
+  if (!l.dialing) return "no outgoing call on the port";
+  l.connected = true;
+  return "";
+}
+
+std::string AnswerCircuit(SimLine& l) {
+  if (l.tup_state != kTupCalling) return "no outgoing call on the circuit";
+  l.tup_state = kTupConnectedOut;
+  return "";
+}
+
 bool IsKey(char c) {
   return (c >= '0' && c <= '9') || c == '*' || c == '#' || (c >= 'A' && c <= 'D') ||
          (c >= 'a' && c <= 'd');
 }
 
 }  // namespace
+
+// Opens a far-end file of a line before the board's lock is taken, then
+// hands it to the line under the lock; a capture that place() gives back
+// (the one replaced) has its last bytes written after the lock.
+template <typename File, typename Open, typename Place>
+std::string SimBoard::WithFarEndFile(Address line, std::string_view file, Open open,
+                                     Place place) {
+  int32_t i = LineOf(line);
+  if (i < 0) return kNoSuchLine;
+  auto opened = std::make_shared<File>();
+  platform::FileOpenError why;
+  if (!open(*opened, config_.FolderPath(file), why)) return FileRefusal(why);
+  std::shared_ptr<CaptureSpool> replaced;
+  {
+    std::lock_guard<OwnedMutex> hold(mutex_);
+    replaced = place(lines_[i], std::move(opened));
+  }
+  if (replaced != nullptr) replaced->Flush();
+  return "";
+}
 
 std::string SimBoard::Call(Address line, std::string_view calling, std::string_view called) {
   std::lock_guard<OwnedMutex> hold(mutex_);
@@ -34,40 +84,23 @@ std::string SimBoard::Call(Address line, std::string_view calling, std::string_v
   return "";
 }
 
-std::string SimBoard::Hangup(Address line) {
+std::string SimBoard::OnTrunkOrCircuit(Address line, std::string (*on_port)(SimLine&),
+                                       std::string (*on_circuit)(SimLine&)) {
   std::lock_guard<OwnedMutex> hold(mutex_);
   int32_t i = LineOf(line);
   if (i < 0) return kNoSuchLine;
   SimLine& l = lines_[i];
-  if (line.kind == Address::Kind::kAnalog) {
-    if (l.port_type != kPortTrunk) return "not a trunk port";
-    if (!l.dialing && !l.connected) return "no call on the port";
-    l.dialing = false;
-    l.connected = false;
-    return "";
-  }
-  uint8_t s = l.tup_state;
-  if (s != kTupOffered && s != kTupConnectedIn && s != kTupConnectedOut && s != kTupCalling) {
-    return "no call on the circuit";
-  }
-  l.tup_state = kTupFarReleased;
-  return "";
+  if (line.kind != Address::Kind::kAnalog) return on_circuit(l);
+  if (l.port_type != kPortTrunk) return "not a trunk port";
+  return on_port(l);
+}
+
+std::string SimBoard::Hangup(Address line) {
+  return OnTrunkOrCircuit(line, HangUpPort, HangUpCircuit);
 }
 
 std::string SimBoard::Answer(Address line) {
-  std::lock_guard<OwnedMutex> hold(mutex_);
-  int32_t i = LineOf(line);
-  if (i < 0) return kNoSuchLine;
-  SimLine& l = lines_[i];
-  if (line.kind == Address::Kind::kAnalog) {
-    if (l.port_type != kPortTrunk) return "not a trunk port";
-    if (!l.dialing) return "no outgoing call on the port";
-    l.connected = true;
-    return "";
-  }
-  if (l.tup_state != kTupCalling) return "no outgoing call on the circuit";
-  l.tup_state = kTupConnectedOut;
-  return "";
+  return OnTrunkOrCircuit(line, AnswerPort, AnswerCircuit);
 }
 
 std::string SimBoard::Reject(Address line, int32_t progress) {
@@ -156,29 +189,24 @@ std::string SimBoard::Keys(Address line, std::string_view digits, int32_t gap_ms
 // regular files: a fifo or a device would hold the control thread (and the
 // board with it) until a peer came.
 std::string SimBoard::Inject(Address line, std::string_view file) {
-  int32_t i = LineOf(line);
-  if (i < 0) return kNoSuchLine;
-  auto reader = std::make_shared<VoiceFileReader>();
-  platform::FileOpenError why;
-  if (!reader->Open(config_.FolderPath(file), 0, -1, &why)) return FileRefusal(why);
-  std::lock_guard<OwnedMutex> hold(mutex_);
-  lines_[i].injects.push_back(std::move(reader));
-  return "";
+  auto open = [](VoiceFileReader& reader, const std::string& path, platform::FileOpenError& why) {
+    return reader.Open(path, 0, -1, &why);
+  };
+  return WithFarEndFile<VoiceFileReader>(
+      line, file, open, [](SimLine& l, std::shared_ptr<VoiceFileReader> reader) {
+        l.injects.push_back(std::move(reader));
+        return std::shared_ptr<CaptureSpool>();
+      });
 }
 
 std::string SimBoard::CaptureStart(Address line, std::string_view file) {
-  int32_t i = LineOf(line);
-  if (i < 0) return kNoSuchLine;
-  auto spool = std::make_shared<CaptureSpool>();
-  platform::FileOpenError why;
-  if (!spool->Open(config_.FolderPath(file), 0, why)) return FileRefusal(why);
-  std::shared_ptr<CaptureSpool> replaced;  // its last bytes are written after the lock
-  {
-    std::lock_guard<OwnedMutex> hold(mutex_);
-    replaced = std::exchange(lines_[i].capture, std::move(spool));
-  }
-  if (replaced != nullptr) replaced->Flush();
-  return "";
+  auto open = [](CaptureSpool& spool, const std::string& path, platform::FileOpenError& why) {
+    return spool.Open(path, 0, why);
+  };
+  return WithFarEndFile<CaptureSpool>(
+      line, file, open, [](SimLine& l, std::shared_ptr<CaptureSpool> spool) {
+        return std::exchange(l.capture, std::move(spool));
+      });
 }
 
 std::string SimBoard::CaptureStop(Address line) {

@@ -5,14 +5,13 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/text_trim.h"
+
 namespace simboard {
 namespace {
 
 std::string_view Trim(std::string_view s) {
-  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-  while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && blank(s.back())) s.remove_suffix(1);
-  return s;
+  return platform::TrimmedView(s, platform::kBlanksAndLineEnds);
 }
 
 std::string Lower(std::string_view s) {

@@ -32,8 +32,6 @@
 // "Print(" writes "_stdout<N>.txt" (CR LF line ends) as on every line;
 // after "SetPrintTo("") the prints go to stdout as "<N> : <text>", in the
 // system's bytes (GBK), with LF line ends.
-#include <signal.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <charconv>
@@ -54,8 +52,10 @@
 #include "frame/log_writer.h"
 #include "frame/run_cfg.h"
 #include "platform/codepage.h"
+#include "platform/file_ops.h"
 #include "platform/host_path.h"
 #include "platform/memory_reserve.h"
+#include "platform/process_signals.h"
 #include "platform/thread.h"
 #include "services/service_statements.h"
 #include "telephony/statements/telephony_statements.h"
@@ -211,7 +211,7 @@ bool RunWithTimeout(engine::TagTelBasic& script, engine::LineCallBase& call, dou
   std::fprintf(stderr, "vtsrun: the line thread does not end; giving up\n");
   frame::CloseProcessLog();
   std::fflush(stdout);
-  _exit(kExitTimeout);
+  std::_Exit(kExitTimeout);
 }
 
 }  // namespace
@@ -222,11 +222,11 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stderr);
     return kExitUsage;
   }
-  signal(SIGPIPE, SIG_IGN);
+  platform::IgnoreBrokenPipe();
   platform::InstallMemoryReserve();
 
   frame::TagRunCfg& cfg = frame::RunCfg();
-  if (access(kCfgFileName, F_OK) == 0) frame::ReadCfgFile(kCfgFileName, &cfg);
+  if (platform::ScriptFileExists(kCfgFileName)) frame::ReadCfgFile(kCfgFileName, &cfg);
   OpenLog(cfg);
   RegisterStatements();
   OneLineTable table(options.line);

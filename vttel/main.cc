@@ -11,8 +11,6 @@
 // The program's directory is the folder of the executable, or VTTEL_HOME
 // when set (it must exist); the program changes into it at start and finds
 // "VtTelRun.cfg", "Card.ini", "SimBoard.ini", the scripts and its logs there.
-#include <signal.h>
-
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -30,6 +28,7 @@
 #include "gui/qt_program.h"
 #include "platform/instance_lock.h"
 #include "platform/memory_reserve.h"
+#include "platform/process_signals.h"
 #include "regex/limits.h"
 #include "services/service_statements.h"
 #include "simboard/sim_board.h"
@@ -49,11 +48,8 @@ void OnScriptExit(int32_t) {
 }
 
 void InstallSignalHandlers() {
-  struct sigaction action = {};
-  action.sa_handler = OnSessionEnd;
-  sigemptyset(&action.sa_mask);
-  for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &action, nullptr);
-  signal(SIGPIPE, SIG_IGN);
+  platform::OnSessionEndSignals(OnSessionEnd);
+  platform::IgnoreBrokenPipe();
 }
 
 // The folder of the executable, or VTTEL_HOME; empty when it does not exist.

@@ -1,8 +1,5 @@
 #include "telephony/statements/number_statements.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <limits>
@@ -15,7 +12,7 @@
 #include "engine/tel_basic.h"
 #include "engine/voc_cache.h"
 #include "frame/log.h"
-#include "platform/host_path.h"
+#include "platform/file_ops.h"
 #include "telephony/voice/number_reading.h"
 #include "telephony/voice/voice_file.h"
 #include "telephony/voice/voice_path.h"
@@ -108,11 +105,7 @@ int32_t PlayFromMemory(TagTelBasic& script, std::string_view text,
 // Opens the play file for reading and writing, created when missing and
 // emptied unless keep.
 UniqueFile OpenPlayFile(std::string_view path, bool keep) {
-  const int fd = platform::OpenHostFd(path, O_RDWR | O_CREAT | (keep ? 0 : O_TRUNC));
-  if (fd < 0) return nullptr;
-  FILE* file = fdopen(fd, "r+b");
-  if (file == nullptr) close(fd);
-  return UniqueFile(file);
+  return UniqueFile(platform::OpenScriptFileForUpdate(path, keep));
 }
 
 int32_t PlayThroughFile(TagTelBasic& script, std::string_view text,
@@ -131,7 +124,7 @@ int32_t PlayThroughFile(TagTelBasic& script, std::string_view text,
   }
   if (to_file) return kNumberPlayed;
   PlayFile(script, play_path, script.breakOnKey != 0, on_pc);
-  if (const auto host = platform::ToHostPath(play_path)) std::remove(host->c_str());
+  platform::RemoveScriptFile(play_path);
   return kNumberPlayed;
 }
 

@@ -12,12 +12,11 @@
 // It carries the line number: each line writes only its own, and Play has
 // stopped the board's use of it before it is written again.
 //
-#include <unistd.h>
-
 #include <cstdio>
 #include <string>
 #include <string_view>
 
+#include "platform/file_ops.h"
 #include "platform/host_path.h"
 #include "telephony/vt_call.h"
 
@@ -41,10 +40,6 @@ bool WriteWhole(const std::string& path, std::string_view bytes) {
   return std::fclose(f) == 0 && written;
 }
 
-void RemoveScratch(const std::string& path) {
-  if (auto host = platform::ToHostPath(path)) ::unlink(host->c_str());
-}
-
 }  // namespace
 
 int32_t TagVtCall::PlayMemVoc(const char* buffer, int32_t start, int32_t length,
@@ -54,11 +49,11 @@ int32_t TagVtCall::PlayMemVoc(const char* buffer, int32_t start, int32_t length,
   const std::string path = ScratchVoicePath(lineNo, bytes);
   if (!WriteWhole(path, bytes)) {
     ErrorLog("PlayMemVoc: cannot write '" + path + "'");
-    RemoveScratch(path);
+    platform::RemoveScriptFile(path);
     return kMemVocFailed;
   }
   const int32_t r = Play(path, break_on_key, 0);
-  RemoveScratch(path);
+  platform::RemoveScriptFile(path);
   return r;
 }
 

@@ -1,9 +1,9 @@
 #include "telephony/voice/recorded_file.h"
 
-#include <cstdio>
 #include <optional>
 #include <string>
 
+#include "platform/file_ops.h"
 #include "platform/gbk.h"
 #include "platform/host_path.h"
 #include "telephony/voice/voice_file.h"
@@ -24,12 +24,12 @@ bool ConvertRecordedFile(std::string_view file) {
   std::optional<std::string> host_file = platform::ToHostPath(file);
   std::optional<std::string> host_raw = platform::ToHostPath(raw);
   if (!host_file || !host_raw) return false;
-  if (std::rename(host_file->c_str(), host_raw->c_str()) != 0) return false;
+  if (!platform::RenameHostFile(*host_file, *host_raw)) return false;
   if (RawAlawToWav(raw, file) != 0) {
-    std::rename(host_raw->c_str(), host_file->c_str());
+    platform::RenameHostFile(*host_raw, *host_file);
     return false;
   }
-  std::remove(host_raw->c_str());
+  platform::RemoveHostFile(*host_raw);
   return true;
 }
 
