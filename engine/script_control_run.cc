@@ -18,29 +18,30 @@ namespace {
 // The run mode of a child script (a compile of a running line).
 constexpr int32_t kChildRunMode = 1;
 
-// The settings a child may change on its parent and gets back after it.
-struct ParentSettings {
-  explicit ParentSettings(const TagTelBasic& p)
-      : voiceDirs{p.voiceDirs[0], p.voiceDirs[1], p.voiceDirs[2]},
-        voiceDirIndex(p.voiceDirIndex),
-        breakOnKey(p.breakOnKey),
-        keyTerminator(p.keyTerminator),
-        timeoutVoice(p.timeoutVoice),
-        voiceExt(p.voiceExt) {}
-  void RestoreTo(TagTelBasic& p) const {
-    for (int i = 0; i < 3; ++i) p.voiceDirs[i] = voiceDirs[i];
-    p.voiceDirIndex = voiceDirIndex;
-    p.breakOnKey = breakOnKey;
-    p.keyTerminator = keyTerminator;
-    p.timeoutVoice = timeoutVoice;
-    p.voiceExt = voiceExt;
+// The parent's stores while a child runs on them: told of the child's start
+// and, however its run ends (a fault of the line's run passes through), of
+// its end; the parent has no running child afterwards.
+class ChildRun {
+ public:
+  ChildRun(TagTelBasic& parent, TagTelBasic& child) : parent_(parent) {
+    ForEachStore([](ScriptStore& s) { s.OnChildRunStart(); });
+    parent_.runningChild = &child;
   }
-  std::string voiceDirs[3];
-  int32_t voiceDirIndex;
-  uint8_t breakOnKey;
-  char keyTerminator;
-  std::string timeoutVoice;
-  std::string voiceExt;
+  ~ChildRun() {
+    ForEachStore([](ScriptStore& s) { s.OnChildRunEnd(); });
+    parent_.runningChild = nullptr;
+  }
+  ChildRun(const ChildRun&) = delete;
+  ChildRun& operator=(const ChildRun&) = delete;
+
+ private:
+  template <typename F>
+  void ForEachStore(F f) {
+    for (size_t i = 0; i < static_cast<size_t>(StoreSlot::kCount); ++i) {
+      if (ScriptStore* s = parent_.store(static_cast<StoreSlot>(i))) f(*s);
+    }
+  }
+  TagTelBasic& parent_;
 };
 
 // "RunVts(" path: the file is built as a child main script of the line
@@ -58,17 +59,7 @@ class TagRunVts : public TagOper {
     const std::string path = ArgText(*path_);
     auto child =
         std::make_unique<TagTelBasic>(path, acting->lineNo, acting->call, kChildRunMode, parent);
-    // However the child's run ends (a fault of the line's run passes
-    // through here), the parent gets its settings back and no running child.
-    struct ChildRun {
-      TagTelBasic& parent;
-      const ParentSettings saved;
-      ~ChildRun() {
-        saved.RestoreTo(parent);
-        parent.runningChild = nullptr;
-      }
-    } child_run{*parent, ParentSettings(*parent)};
-    parent->runningChild = child.get();
+    const ChildRun child_run(*parent, *child);
     if (child->initResult == 0) return child->Run();
     frame::LogAlwaysF("RunVts('%s') err: [LINE=%d]", path.c_str(), lineNumber);
     // Maps imported from the parent hold references of the child's own:

@@ -1,6 +1,7 @@
 // Per-line stores that other subsystems keep in a main script (message
 // queues, shared memory, sockets, database handles, external libraries,
-// text files, speech, print output, timers). The engine knows them only as
+// text files, speech, print output, timers, the line's voice and key
+// settings). The engine knows them only as
 // ScriptStore slots: each subsystem registers a factory for its slot, and
 // every main script creates the registered stores when it is built and
 // deletes them in a fixed order when it is destroyed. A slot whose
@@ -24,6 +25,18 @@ class ScriptStore {
   // using the store: a store that acts on it guards its state with a lock
   // of its own. Must not block.
   virtual void OnStop() {}
+  // A child script ("RunVts(") is about to run on this script's stores /
+  // has ended its run: a store keeping settings that a child may change
+  // but must not leave changed saves them at the start and gets them back
+  // at the end. The calls pair and nest (a child's child); on the line's
+  // thread.
+  virtual void OnChildRunStart() {}
+  virtual void OnChildRunEnd() {}
+  // The script leaves its line as the line's own script (a main script,
+  // not a child, with a call object) and its run is over: a store deletes
+  // the line's temporary files it knows of. Called once, on the thread that
+  // takes the script off its line.
+  virtual void OnLeaveLine() {}
 };
 
 // Slots, in the order the destructor gives them up after the statements
@@ -38,6 +51,7 @@ enum class StoreSlot : uint8_t {
   kSpeech,
   kTimers,
   kPrint,
+  kLineSettings,
   kCount,
 };
 

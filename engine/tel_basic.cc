@@ -2,13 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+#include <utility>
 
 #include "engine/keyword_table.h"
 #include "frame/cpu_load.h"
 #include "platform/clock.h"
 #include "platform/file_ops.h"
-#include "platform/host_path.h"
 #include "platform/message_service.h"
 
 namespace engine {
@@ -116,10 +115,8 @@ void TagTelBasic::LeaveLine() {
   stopped.store(1, std::memory_order_relaxed);
   MainScript()->attention.Raise();
   if (owner != nullptr || isChild || call == nullptr) return;
-  const std::string line = std::to_string(lineNo);
-  for (const std::string& dir : voiceDirs) {
-    platform::RemoveScriptFile(dir + "t" + line + voiceExt);
-    platform::RemoveScriptFile(dir + "tts" + line + voiceExt);
+  for (auto& s : stores_) {
+    if (s != nullptr) s->OnLeaveLine();
   }
   call->stopFlag.store(1, std::memory_order_relaxed);
 }
@@ -323,18 +320,6 @@ TagOper* TagTelBasic::Append(TagOper* statement, char kind, int32_t line_no,
   return statement;
 }
 
-int32_t TagTelBasic::SetPlayToFile(uint8_t flag) {
-  playToFile = flag;
-  if (!flag) return 0;
-  TagTelBasic* main = MainScript();
-  const std::string path = main->voiceDirs[main->voiceDirIndex % 3] + "t" +
-                           std::to_string(lineNo) + voiceExt;
-  FILE* f = platform::OpenHostFile(path, "wb");
-  if (f == nullptr) return -1;
-  std::fclose(f);
-  return 0;
-}
-
 void TagTelBasic::SetReload(uint8_t flag) {
   reloadRequest.store(flag, std::memory_order_relaxed);
   if (flag) attention.Raise();
@@ -352,7 +337,11 @@ bool TagTelBasic::IsReloadPending() const {
 }
 
 TagTelBasic* TagTelBasic::GetRunContext() {
-  TagTelBasic* s = owner != nullptr ? owner : this;
+  return const_cast<TagTelBasic*>(std::as_const(*this).GetRunContext());
+}
+
+const TagTelBasic* TagTelBasic::GetRunContext() const {
+  const TagTelBasic* s = owner != nullptr ? owner : this;
   return s->environment != nullptr ? s->environment : s;
 }
 

@@ -43,7 +43,6 @@
 #include "engine/split_expression.h"
 #include "engine/statement.h"
 #include "engine/tag_var.h"
-#include "engine/voc_cache.h"
 
 namespace engine {
 
@@ -289,8 +288,6 @@ class TagTelBasic : public ScriptFunction {
 
   // --- setters used by statements, the line drive and the run loop --------
   void SetPruneFunctions(int32_t v) { pruneFunctions = v; }
-  void SetSndExt(std::string_view ext) { voiceExt.assign(ext); }
-  int32_t SetPlayToFile(uint8_t flag);
   // Raises (non-zero) or clears the quit request; raising it also tells
   // every store of this script (OnStop), from the calling thread.
   void SetQuit(uint8_t flag);
@@ -310,9 +307,9 @@ class TagTelBasic : public ScriptFunction {
   bool IsReloadPending() const;
   // The script leaves its line (taken off it, replaced on a reload, or its
   // stand-alone run is over): stopped is raised and, for a main script of
-  // a line (not a child, with a call object), the line's temporary play and
-  // speech files ("t<line>" and "tts<line>" with voiceExt in each of the
-  // three voice directories) are deleted and the call's stopFlag raised.
+  // a line (not a child, with a call object), its stores are told
+  // (ScriptStore::OnLeaveLine: the line's temporary play and speech files
+  // go) and the call's stopFlag is raised.
   // REQUIRES: called once, by whoever takes the script off its line, when
   // the script's run has ended and before the line runs another script.
   void LeaveLine();
@@ -322,6 +319,7 @@ class TagTelBasic : public ScriptFunction {
   // The main script whose per-line stores a statement compiled in this
   // script uses: the owner of a function, then the environment of a child.
   TagTelBasic* GetRunContext();
+  const TagTelBasic* GetRunContext() const;
   // The main script (this one, or the owner of a function).
   TagTelBasic* MainScript() { return owner != nullptr ? owner : this; }
 
@@ -370,31 +368,18 @@ class TagTelBasic : public ScriptFunction {
   std::atomic<int32_t> currentIndex{-1};
   int32_t lineNo = 0;
   std::string sourcePath;
-  uint8_t starToPoint = 1;
   int32_t tempCounter = 0;
   int32_t lastCallResult = 0;
-  TagMemVocs voiceCache;
   LineCallBase* call = nullptr;
   TagTelBasic* owner = nullptr;
   TagTelBasic* caller = nullptr;
-  std::string voiceDirs[3];
-  int32_t voiceDirIndex = 0;
-  uint8_t breakOnKey = 1;
-  char keyTerminator = '#';
-  uint8_t dispKeys = 1;
-  std::string timeoutVoice = "timeout.wav";
   int32_t runMode = 0;
   int32_t paramCount = 0;
   std::string paramNames[kMaxParams];
   TagVar params[kMaxParams];
-  uint8_t playToFile = 0;
-  int32_t ttsMode = 0;
-  std::string ttsLibPath;
-  std::string ttsParam;
   uint8_t isChild = 0;
   TagTelBasic* runningChild = nullptr;
   TagTelBasic* environment = nullptr;
-  std::string voiceExt = ".WAV";
   uint8_t exportVariables = 0;
   // The log line of the fault that ended the last run of the line's own
   // script; empty when that run ended normally.

@@ -2,8 +2,9 @@
 // so that their prompts play from memory instead of from disk.
 //
 // There is one process-wide cache, GlobalVocCache(), and one per main
-// script, owned by the script object. Files are keyed by the path text
-// (byte for byte, case-sensitive) and kept byte for byte, header included.
+// script, kept in the line settings that the telephony layer stores in the
+// script. Files are keyed by the path text (byte for byte, case-sensitive)
+// and kept byte for byte, header included.
 //
 // Ownership: Find hands out a shared, immutable MemStruct. It stays valid
 // for as long as the caller holds it, so a line that is playing a file is

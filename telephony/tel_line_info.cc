@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "telephony/line_settings.h"
 #include "telephony/tel_drive.h"
 
 namespace telephony {
@@ -47,8 +48,9 @@ bool TelLineInfo::KeyDisplayMode(int line, int* mode) {
   const TagTelLine* rec = drive_ != nullptr ? drive_->Line(line) : nullptr;
   if (rec == nullptr) return false;
   const std::shared_ptr<engine::TagTelBasic> script = rec->Script();
-  if (script == nullptr) return false;
-  *mode = script->dispKeys;
+  const LineSettings* settings = script != nullptr ? FindLineSettings(*script) : nullptr;
+  if (settings == nullptr) return false;
+  *mode = settings->keys.dispKeys.load(std::memory_order_relaxed);
   return true;
 }
 

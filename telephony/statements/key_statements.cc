@@ -6,6 +6,7 @@
 #include "engine/statement_args.h"
 #include "engine/tel_basic.h"
 #include "frame/monitor.h"
+#include "telephony/line_settings.h"
 #include "telephony/statements/line_statement.h"
 #include "telephony/voice/voice_path.h"
 #include "telephony/voice/voice_play.h"
@@ -34,12 +35,13 @@ namespace {
 // The end keys the call object's GetKeys takes: the script's end key, or
 // none.
 std::string EndKeys(const TagTelBasic& script) {
-  return script.keyTerminator != 0 ? std::string(1, script.keyTerminator) : std::string();
+  const char end_key = LineSettingsOf(script).keys.keyTerminator;
+  return end_key != 0 ? std::string(1, end_key) : std::string();
 }
 
 // Hands the keys to the keys variable (argument 0), swapped by the script.
 void StoreKeys(const TagTelBasic& script, const LineStatement& s, std::string keys) {
-  SwapStarPoint(keys, script.starToPoint != 0);
+  SwapStarPoint(keys, LineSettingsOf(script).keys.starToPoint != 0);
   s.Argument(0).AssignString(keys);
 }
 
@@ -56,8 +58,9 @@ int32_t GetKeys(TagVtCall& call, const LineStatement& s) {
   const size_t room = KeysRoom(max);
   if (keys.size() > room) keys.resize(room);
   if (r > 0 && static_cast<size_t>(r) > room) r = static_cast<int32_t>(room);
-  if (r < 0 && !script.timeoutVoice.empty()) {
-    PlayFile(script, ResolveVoicePath(script, script.timeoutVoice), false, false);
+  const std::string& timeout_voice = LineSettingsOf(script).keys.timeoutVoice;
+  if (r < 0 && !timeout_voice.empty()) {
+    PlayFile(script, ResolveVoicePath(script, timeout_voice), false, false);
     call.Hangup();
   }
   StoreKeys(script, s, std::move(keys));
@@ -73,7 +76,8 @@ int32_t PcGetKeys(TagTelBasic& script, const LineStatement& s) {
   std::string keys;
   const int32_t r = call != nullptr ? call->GetCellKeys(keys, ArgStoredInt(s.Argument(1)),
                                                         ArgStoredInt(s.Argument(2)),
-                                                        script.keyTerminator, script.stopped)
+                                                        LineSettingsOf(script).keys.keyTerminator,
+                                                        script.stopped)
                                     : kKeysStopped;
   StoreKeys(script, s, std::move(keys));
   return r;
@@ -82,6 +86,7 @@ int32_t PcGetKeys(TagTelBasic& script, const LineStatement& s) {
 }  // namespace
 
 void RegisterKeyStatements() {
+  RegisterLineSettings();
   engine::StatementRegistry& r = engine::Statements();
   r.Register("GetKeys(", &CallOperation<GetKeys>::Build);
   r.Register("PcGetKeys(", &ScriptOperation<PcGetKeys>::Build);
@@ -110,12 +115,12 @@ void RegisterKeyStatements() {
   // "SetEndKey(" (key: text): its first character; an empty text turns the
   // end key off.
   r.Register("SetEndKey(", &ScriptOperation<[](TagTelBasic& script, const LineStatement& s) {
-    script.keyTerminator = ArgText(s.Argument(0))[0];
+    LineSettingsOf(script).keys.keyTerminator = ArgText(s.Argument(0))[0];
     return 0;
   }>::Build);
   // "SetStarToPoint(" (flag: integer).
   r.Register("SetStarToPoint(", &ScriptOperation<[](TagTelBasic& script, const LineStatement& s) {
-    script.starToPoint = ArgInt(s.Argument(0)) != 0 ? 1 : 0;
+    LineSettingsOf(script).keys.starToPoint = ArgInt(s.Argument(0)) != 0 ? 1 : 0;
     return 0;
   }>::Build);
   // "SetTimeoutVoc(" (voice name): a string becomes the time-out voice; any
@@ -123,13 +128,14 @@ void RegisterKeyStatements() {
   r.Register("SetTimeoutVoc(", &ScriptOperation<[](TagTelBasic& script, const LineStatement& s) {
     const TagVar& name = s.Argument(0);
     const bool is_string = name.kind == engine::kVarString;
-    script.timeoutVoice = is_string ? ArgText(name) : "";
+    LineSettingsOf(script).keys.timeoutVoice = is_string ? ArgText(name) : "";
     return is_string ? 0 : -1;
   }>::Build);
   // "SetDispKeys(" (mode: integer): 0 not shown, 2 as '*', others as typed.
   r.Register("SetDispKeys(", &ScriptOperation<[](TagTelBasic& script, const LineStatement& s) {
     const int32_t mode = ArgInt(s.Argument(0));
-    script.dispKeys = static_cast<uint8_t>(mode);
+    LineSettingsOf(script).keys.dispKeys.store(static_cast<uint8_t>(mode),
+                                               std::memory_order_relaxed);
     return mode;
   }>::Build);
 }

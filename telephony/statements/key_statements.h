@@ -16,9 +16,9 @@
 //   "SetTimeoutVoc(" name         timeoutVoice = a string name, 0; else "" and -1
 //   "SetDispKeys(" mode           dispKeys = mode; the mode
 //
-// The end key, time-out voice, swap switch and display mode belong to the
-// acting script (the run context of the compiling script); the inter-key
-// time-out belongs to the call object.
+// The end key, time-out voice, swap switch and display mode are the key
+// settings of the acting script's line (KeySettings, line_settings.h); the
+// inter-key time-out belongs to the call object.
 //
 // Thread rules: statements run on their line's thread; "GetKeys(" and
 // "PcGetKeys(" block it while they wait. "PcSetKeys(" may name any line:
@@ -35,7 +35,8 @@
 
 namespace telephony {
 
-// Registers the statements listed above with the process-wide registry.
+// Registers the statements listed above with the process-wide registry,
+// and the line settings' store.
 // Called once at start-up, before any script compiles; a second call
 // changes nothing.
 void RegisterKeyStatements();

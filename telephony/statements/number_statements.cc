@@ -13,6 +13,7 @@
 #include "engine/voc_cache.h"
 #include "frame/log.h"
 #include "platform/file_ops.h"
+#include "telephony/line_settings.h"
 #include "telephony/voice/number_reading.h"
 #include "telephony/voice/voice_file.h"
 #include "telephony/voice/voice_path.h"
@@ -123,7 +124,7 @@ int32_t PlayThroughFile(TagTelBasic& script, std::string_view text,
     for (const std::string& path : paths) AppendVoiceFile(play_file.get(), path);
   }
   if (to_file) return kNumberPlayed;
-  PlayFile(script, play_path, script.breakOnKey != 0, on_pc);
+  PlayFile(script, play_path, LineSettingsOf(script).voice.breakOnKey != 0, on_pc);
   platform::RemoveScriptFile(play_path);
   return kNumberPlayed;
 }
@@ -163,7 +164,7 @@ class TagPlayNumber : public engine::TagOper {
     const int32_t mode = engine::ArgInt(*mode_);
     if (script_ == nullptr) return kNumberNoReading;
     if (text.size() > kNumberTextMax) text.resize(kNumberTextMax);
-    return PlayNumber(*script_->MainScript(), text, mode, onPc_);
+    return PlayNumber(*script_->GetRunContext(), text, mode, onPc_);
   }
 
  private:
@@ -176,7 +177,7 @@ class TagPlayNumber : public engine::TagOper {
 }  // namespace
 
 int32_t PlayNumber(TagTelBasic& script, std::string_view text, int32_t mode, bool on_pc) {
-  const NumberReading reading = ReadNumber(text, mode, script.voiceDirIndex);
+  const NumberReading reading = ReadNumber(text, mode, LineSettingsOf(script).voice.voiceDirIndex);
   if (reading.status != NumberReadStatus::kOk || reading.voices.empty()) {
     LogRefusal(text, reading.status);
     return kNumberNoReading;
@@ -193,6 +194,7 @@ int32_t PlayNumber(TagTelBasic& script, std::string_view text, int32_t mode, boo
 }
 
 void RegisterNumberStatements() {
+  RegisterLineSettings();
   engine::StatementRegistry& r = engine::Statements();
   r.Register("PlayNumber(", &engine::BuildStatement<TagPlayNumber>);
   r.Register("PcPlayNumber(", &engine::BuildStatement<TagPlayNumber>);

@@ -40,11 +40,13 @@ inline constexpr int32_t kNumberNothingCached = -3;  // the cached pieces hold n
 // A number text is read from at most this many characters.
 inline constexpr size_t kNumberTextMax = 511;
 
-// Registers "PlayNumber(" and "PcPlayNumber(" with the statement registry.
+// Registers "PlayNumber(" and "PcPlayNumber(" with the statement registry,
+// and the line settings' store.
 void RegisterNumberStatements();
 
 // The statements' work: reads text in mode in the language the script has
-// selected and plays the pieces for script (the acting main script), on the
+// selected and plays the pieces for script (the acting script: the run
+// context, whose settings a function or a child script acts on), on the
 // PC's sound card when on_pc. Failures are logged through the always-written
 // log: no pieces ("TagPlayNumber('<text>'): fCount=0"), a number with a
 // minus sign or too many digits, a play file that did not open, cached

@@ -6,6 +6,7 @@
 #include "engine/statement_args.h"
 #include "engine/tel_basic.h"
 #include "platform/gbk.h"
+#include "telephony/line_settings.h"
 #include "telephony/statements/line_statement.h"
 #include "telephony/voice/voice_path.h"
 #include "telephony/voice/voice_play.h"
@@ -21,8 +22,6 @@ using engine::TagVar;
 
 namespace {
 
-// The languages a script can select (voiceDirs).
-constexpr int32_t kLanguageCount = 3;
 // "SelectLan(" of a language outside 0..2.
 constexpr int32_t kNoSuchLanguage = -1;
 // "LoadVocFile(" / "UnloadVocFile(" of a name that is not a string.
@@ -57,13 +56,15 @@ int32_t PcPlay(TagTelBasic& script, const LineStatement& s) {
 // the line is lost or, with the script's break flag, '#' is pressed.
 int32_t Record(TagVtCall& call, const LineStatement& s) {
   const TagTelBasic& script = *s.Acting();
-  return call.Record(Resolved(script, s, 0), ArgStoredInt(s.Argument(1)), script.breakOnKey);
+  return call.Record(Resolved(script, s, 0), ArgStoredInt(s.Argument(1)),
+                     LineSettingsOf(script).voice.breakOnKey);
 }
 
 // "SetSndDir(" the directories of languages 0, 1 and 2.
 int32_t SetSndDir(TagTelBasic& script, const LineStatement& s) {
+  VoiceSettings& voice = LineSettingsOf(script).voice;
   for (int32_t i = 0; i < kLanguageCount; ++i) {
-    script.voiceDirs[i] = VoiceDirectory(ArgText(s.Argument(static_cast<size_t>(i))));
+    voice.voiceDirs[i] = VoiceDirectory(ArgText(s.Argument(static_cast<size_t>(i))));
   }
   return 0;
 }
@@ -72,14 +73,15 @@ int32_t SetSndDir(TagTelBasic& script, const LineStatement& s) {
 int32_t SelectLan(TagTelBasic& script, const LineStatement& s) {
   const int32_t language = ArgInt(s.Argument(0));
   if (!IsLanguage(language)) return kNoSuchLanguage;
-  script.voiceDirIndex = language;
+  LineSettingsOf(script).voice.voiceDirIndex = language;
   return language;
 }
 
 // "GetCurSndDir(" directory variable, language variable.
 int32_t GetCurSndDir(TagTelBasic& script, const LineStatement& s) {
-  const int32_t language = script.voiceDirIndex;
-  s.Argument(0).AssignString(IsLanguage(language) ? script.voiceDirs[language] : std::string());
+  const VoiceSettings& voice = LineSettingsOf(script).voice;
+  const int32_t language = voice.voiceDirIndex;
+  s.Argument(0).AssignString(IsLanguage(language) ? voice.voiceDirs[language] : std::string());
   s.Argument(1).AssignInt(language);
   return 0;
 }
@@ -87,7 +89,7 @@ int32_t GetCurSndDir(TagTelBasic& script, const LineStatement& s) {
 // "SetBreak(" flag (stored integer): the script's and the call object's.
 int32_t SetBreak(TagTelBasic& script, const LineStatement& s) {
   const uint8_t on = ArgStoredInt(s.Argument(0)) != 0 ? 1 : 0;
-  script.breakOnKey = on;
+  LineSettingsOf(script).voice.breakOnKey = on;
   if (TagVtCall* call = s.Call()) call->SetBreak(on);
   return 0;
 }
@@ -100,8 +102,9 @@ int32_t OnVocCache(TagTelBasic& script, const LineStatement& s) {
   const bool global = ArgInt(s.Argument(1)) != 0;
   const TagVar& name = s.Argument(0);
   if (name.kind != engine::kVarString) return kNotAString;
-  return kOnCache(global ? engine::GlobalVocCache() : script.voiceCache, Resolved(script, s, 0),
-                  ArgText(name));
+  engine::TagMemVocs& cache =
+      global ? engine::GlobalVocCache() : LineSettingsOf(script).voiceCache;
+  return kOnCache(cache, Resolved(script, s, 0), ArgText(name));
 }
 
 // "LoadVocFile(": the file's size, or the cache's failure result.
@@ -122,6 +125,7 @@ int32_t UnloadVoc(engine::TagMemVocs& cache, const std::string& path, std::strin
 }  // namespace
 
 void RegisterVoiceStatements() {
+  RegisterLineSettings();
   engine::StatementRegistry& r = engine::Statements();
   // "Play(" voice name.
   r.Register("Play(", &ScriptOperation<[](TagTelBasic& script, const LineStatement& s) {
@@ -154,12 +158,12 @@ void RegisterVoiceStatements() {
   r.Register("GetCurSndDir(", &ScriptOperation<GetCurSndDir>::Build);
   // "SetSndExt(" extension, as written (no dot is added).
   r.Register("SetSndExt(", &ScriptOperation<[](TagTelBasic& script, const LineStatement& s) {
-    script.SetSndExt(ArgText(s.Argument(0)));
+    LineSettingsOf(script).voice.voiceExt = ArgText(s.Argument(0));
     return 0;
   }>::Build);
   // "SetPlayToFile(" flag: 0, or -1 when the play file cannot be created.
   r.Register("SetPlayToFile(", &ScriptOperation<[](TagTelBasic& script, const LineStatement& s) {
-    return script.SetPlayToFile(ArgInt(s.Argument(0)) != 0 ? 1 : 0);
+    return SetPlayToFile(script, ArgInt(s.Argument(0)) != 0);
   }>::Build);
   r.Register("SetBreak(", &ScriptOperation<SetBreak>::Build);
   // "SetRecPos(" position: where the board starts the next recordings.

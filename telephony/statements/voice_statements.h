@@ -1,7 +1,7 @@
 // The voice statements of the script language: playing ("Play(",
 // "StartLoopPlay(", "ReLoopPlay(", "Stop(", "PcPlay(", "IsPcPlayEnd("),
 // recording ("Record(", "StartRecord(", "SetRecPos("), the voice settings of
-// the script ("SetSndDir(", "SelectLan(", "GetCurSndDir(", "SetSndExt(",
+// the line (VoiceSettings, line_settings.h: "SetSndDir(", "SelectLan(", "GetCurSndDir(", "SetSndExt(",
 // "SetBreak(", "SetPlayToFile(") and the voice caches ("LoadVocFile(",
 // "UnloadVocFile(").
 //
@@ -26,7 +26,7 @@
 namespace telephony {
 
 // Registers the factories of the seventeen voice statements with the
-// process-wide registry. Call once at start-up, before any script compiles
+// process-wide registry, and the line settings' store. Call once at start-up, before any script compiles
 // (a second call registers nothing).
 void RegisterVoiceStatements();
 

@@ -4,6 +4,7 @@
 
 #include "engine/tel_basic.h"
 #include "platform/gbk.h"
+#include "telephony/line_settings.h"
 
 namespace telephony {
 namespace {
@@ -63,12 +64,13 @@ bool HoldsUpperWav(std::string_view name) { return name.find(kWavUpper) != std::
 
 std::string ResolveVoicePath(const engine::TagTelBasic& script, std::string_view name) {
   std::string path;
-  const int32_t language = script.voiceDirIndex;
-  if (!IsAbsoluteVoicePath(name) && language >= 0 && language < std::ssize(script.voiceDirs)) {
-    path = script.voiceDirs[language];
+  const VoiceSettings& voice = LineSettingsOf(script).voice;
+  const int32_t language = voice.voiceDirIndex;
+  if (!IsAbsoluteVoicePath(name) && language >= 0 && language < std::ssize(voice.voiceDirs)) {
+    path = voice.voiceDirs[language];
   }
   path.append(name);
-  if (!HasFileExtension(name)) path += script.voiceExt;
+  if (!HasFileExtension(name)) path += voice.voiceExt;
   return path;
 }
 

@@ -3,7 +3,8 @@
 // "Record(", "LoadVocFile(", "PlayConf(", ...).
 //
 //  1. A name without an extension gets the script's voice extension
-//     (voiceExt, ".WAV" unless "SetSndExt(" changed it).
+//     (voiceExt of the line's settings, line_settings.h; ".WAV" unless
+//     "SetSndExt(" changed it).
 //  2. An absolute name is used as it is (with that extension); any other
 //     name follows the voice directory of the script's selected language
 //     (voiceDirs[voiceDirIndex], empty or ending in '\'), with nothing put
@@ -12,6 +13,7 @@
 // double-byte character is never taken for '\'.
 //
 // Pure functions; the script is only read (call on its line's thread).
+// ResolveVoicePath REQUIRES the script's stores (line_settings.h).
 #ifndef VTTEL_TELEPHONY_VOICE_VOICE_PATH_H_
 #define VTTEL_TELEPHONY_VOICE_VOICE_PATH_H_
 

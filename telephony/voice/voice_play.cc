@@ -6,6 +6,7 @@
 #include "engine/tel_basic.h"
 #include "platform/gbk.h"
 #include "platform/host_path.h"
+#include "telephony/line_settings.h"
 #include "telephony/voice/voice_file.h"
 #include "telephony/vt_call.h"
 
@@ -24,19 +25,35 @@ std::string_view CutAtCharacter(std::string_view text, size_t max) {
   return text.substr(0, end);
 }
 
+// False for a script without its stores (built without a call object): it
+// has no settings to play by, and no line to play on either.
+bool MayPlay(const engine::TagTelBasic& script) { return FindLineSettings(script) != nullptr; }
+
 }  // namespace
 
 std::string PlayFilePath(const engine::TagTelBasic& script) {
-  const int32_t language = script.voiceDirIndex;
+  const VoiceSettings& voice = LineSettingsOf(script).voice;
+  const int32_t language = voice.voiceDirIndex;
   std::string path;
-  if (language >= 0 && language < std::ssize(script.voiceDirs)) path = script.voiceDirs[language];
+  if (language >= 0 && language < std::ssize(voice.voiceDirs)) path = voice.voiceDirs[language];
   path += 't';
   path += std::to_string(script.lineNo);
-  path += script.voiceExt;
+  path += voice.voiceExt;
   return path;
 }
 
-bool PlaysToFile(const engine::TagTelBasic& script) { return script.playToFile != 0; }
+bool PlaysToFile(const engine::TagTelBasic& script) {
+  return LineSettingsOf(script).voice.playToFile != 0;
+}
+
+int32_t SetPlayToFile(engine::TagTelBasic& script, bool on) {
+  LineSettingsOf(script).voice.playToFile = on ? 1 : 0;
+  if (!on) return 0;
+  FILE* f = platform::OpenHostFile(PlayFilePath(script), "wb");
+  if (f == nullptr) return kPlayFileNotOpen;
+  std::fclose(f);
+  return 0;
+}
 
 bool MayPlayFromMemory(const engine::TagTelBasic& script, bool on_pc) {
   return !PlaysToFile(script) && !on_pc;
@@ -51,7 +68,7 @@ int32_t AppendToPlayFile(const engine::TagTelBasic& script, std::string_view voi
 }
 
 CachedVoice FindCachedVoice(engine::TagTelBasic& script, std::string_view voice_path) {
-  if (auto own = script.voiceCache.Find(voice_path)) return own;
+  if (auto own = LineSettingsOf(script).voiceCache.Find(voice_path)) return own;
   return engine::GlobalVocCache().Find(voice_path);
 }
 
@@ -69,7 +86,7 @@ std::vector<CachedVoice> FindAllCached(engine::TagTelBasic& script,
 int32_t PlayMemory(engine::TagTelBasic& script, const char* bytes, int32_t length) {
   TagVtCall* call = LineCallOf(script);
   if (call == nullptr) return kNoCallObject;
-  return call->PlayMemVoc(bytes, 0, length, 0, script.breakOnKey);
+  return call->PlayMemVoc(bytes, 0, length, 0, LineSettingsOf(script).voice.breakOnKey);
 }
 
 int32_t PlayFile(engine::TagTelBasic& script, std::string_view path, bool break_on_key,
@@ -80,16 +97,18 @@ int32_t PlayFile(engine::TagTelBasic& script, std::string_view path, bool break_
 }
 
 int32_t PlayVoice(engine::TagTelBasic& script, std::string_view voice_path) {
+  if (!MayPlay(script)) return kNoCallObject;
   if (PlaysToFile(script)) return AppendToPlayFile(script, voice_path);
   if (auto cached = FindCachedVoice(script, voice_path)) {
     return PlayMemory(script, cached->data.data(), cached->size);
   }
-  return PlayFile(script, CutAtCharacter(voice_path, kMaxPlayPathBytes), script.breakOnKey != 0,
-                  false);
+  return PlayFile(script, CutAtCharacter(voice_path, kMaxPlayPathBytes),
+                  LineSettingsOf(script).voice.breakOnKey != 0, false);
 }
 
 int32_t PcPlayVoice(engine::TagTelBasic& script, std::string_view voice_path, bool loop,
                     bool wait) {
+  if (!MayPlay(script)) return kNoCallObject;
   if (PlaysToFile(script)) return AppendToPlayFile(script, voice_path);
   TagVtCall* call = LineCallOf(script);
   if (call == nullptr) return kNoCallObject;

@@ -3,16 +3,17 @@
 // "PlayNumber(", "PcPlayNumber(", the time-out voice of "GetKeys("); no
 // statement calls the call object's Play or PlayMemVoc itself.
 //
-//  - The play-to-file switch (the script's playToFile) diverts a play into
-//    the line's play file ("<voice dir>t<line><voice ext>"); the call object
-//    is not touched.
+//  - The play-to-file switch (playToFile of the line's settings,
+//    line_settings.h) diverts a play into the line's play file
+//    ("<voice dir>t<line><voice ext>"); the call object is not touched.
 //  - Otherwise a voice for the line (not the sound card) that a voice cache
 //    holds (the script's own first, then the process-wide one) plays from
 //    memory through the call object's PlayMemVoc.
 //  - Any other voice plays from its file through the call object's Play.
 // Plays from memory and "Play(" use the script's break-on-key flag. Paths
 // are resolved voice paths (voice_path.h); a play without a call object
-// gives kNoCallObject.
+// gives kNoCallObject. The script is the acting one; every function but
+// PlayVoice, PcPlayVoice and PlayFile REQUIRES its stores (line_settings.h).
 //
 // Thread rules: on the script's line thread only; the process-wide cache
 // has its own lock. The script and its call object must outlive the call.
@@ -49,6 +50,11 @@ std::string PlayFilePath(const engine::TagTelBasic& script);
 
 // True while the script's plays go into its play file.
 bool PlaysToFile(const engine::TagTelBasic& script);
+
+// "SetPlayToFile(": turns the play-to-file switch on or off; turning it on
+// creates the line's play file empty. 0, or kPlayFileNotOpen when the play
+// file cannot be created (the switch stays on).
+int32_t SetPlayToFile(engine::TagTelBasic& script, bool on);
 
 // True when a play for the line (on_pc false) may come from the voice
 // caches: the script does not play to its play file.

@@ -454,6 +454,25 @@ TEST_F(RunVtsTest, ChildScriptsRunWithAndWithoutTheParentsVariables) {
   }
 }
 
+// A store that notes the child runs it hears of.
+class ChildRunNotes : public ScriptStore {
+ public:
+  void OnChildRunStart() override { notes.push_back("start"); }
+  void OnChildRunEnd() override { notes.push_back("end"); }
+};
+
+TEST_F(RunVtsTest, TheLinesStoresHearOfEveryChildRunNestedOrNot) {
+  RegisterStoreFactory(StoreSlot::kLineSettings, [](TagTelBasic&) -> std::unique_ptr<ScriptStore> {
+    return std::make_unique<ChildRunNotes>();
+  });
+  WriteFile("c.vts", "SendMsg(\"child\", 0, 0, 0)\nRunVts(\"d.vts\")\nreturn(0)\n");
+  WriteFile("d.vts", "SendMsg(\"grandchild\", 0, 0, 0)\nreturn(0)\n");
+  auto script = Compile("RunVts(\"c.vts\")\nRunVts(\"none.vts\")\nreturn(0)\n");
+  script->Run();
+  RegisterStoreFactory(StoreSlot::kLineSettings, nullptr);
+  EXPECT_EQ(notes, (Notes{"start", "child", "start", "grandchild", "end", "end", "start", "end"}));
+}
+
 TEST_F(RunVtsTest, ChildHandlesTheReleaseAndTheParentSeesIt) {
   WriteFile("c.vts",
             "SendMsg(\"child\", 2, 0, 0)\nSendMsg(\"skipped\", 0, 0, 0)\nOnDisconn()\n"

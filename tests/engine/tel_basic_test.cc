@@ -340,51 +340,53 @@ TEST_F(TelBasicTest, ReloadIsPendingOnlyOutsideAConnectedCall) {
   EXPECT_EQ(call_.stopFlag.load(), 1);  // what the line waits in ends
 }
 
-// The line's temporary play and speech files and its stop flag belong to
-// the script on the line: freeing a script touches none of them (its last
-// holder may free it while the line runs another script); leaving the line
-// deletes the files in each voice directory and stops the line's wait.
-TEST_F(TelBasicTest, OnlyLeavingTheLineTouchesTheLinesFilesAndStopFlag) {
-  WriteFile("main.vts", "x\n");
-  call_.lineNo = 4;
-  const std::vector<std::string> files = {"a/t4.WAV", "a/tts4.WAV", "b/t4.WAV", "b/tts4.WAV"};
-  auto make_files = [&] {
-    std::filesystem::create_directories("a");
-    std::filesystem::create_directories("b");
-    for (const std::string& f : files) WriteFile(f, "x");
-  };
-  auto count_files = [&] {
-    int n = 0;
-    for (const std::string& f : files) n += FileExists(f) ? 1 : 0;
-    return n;
-  };
-  auto script = Compile("main.vts");
-  script->voiceDirs[0] = "a/";
-  script->voiceDirs[2] = "b/";
-  make_files();
-  script.reset();
-  EXPECT_EQ(count_files(), 4);
-  EXPECT_EQ(call_.stopFlag.load(), 0);
-
-  script = Compile("main.vts");
-  script->voiceDirs[0] = "a/";
-  script->voiceDirs[2] = "b/";
-  {
-    TagTelBasic child("main.vts", 4, &call_, 1, script.get());
-    child.voiceDirs[0] = "a/";
-    child.LeaveLine();  // a child's run ends, the line goes on
+// The stores of a script hear of its child runs and of its leaving the
+// line: each child run is a start and an end, also when the child did not
+// compile, and only the line's own script (not a child, not one without a
+// call object) tells its stores that it leaves the line.
+class HookLog : public ScriptStore {
+ public:
+  explicit HookLog(TagTelBasic&) {}
+  void OnChildRunStart() override { Note("start"); }
+  void OnChildRunEnd() override { Note("end"); }
+  void OnLeaveLine() override { Note("leave"); }
+  static std::vector<std::string>& Log() {
+    static std::vector<std::string> log;
+    return log;
   }
-  EXPECT_EQ(count_files(), 4);
-  EXPECT_EQ(call_.stopFlag.load(), 0);
+
+ private:
+  static void Note(const char* what) { Log().push_back(what); }
+};
+
+class StoreHooksTest : public TelBasicTest {
+ protected:
+  void SetUp() override {
+    TelBasicTest::SetUp();
+    HookLog::Log().clear();
+    RegisterStoreFactory(StoreSlot::kLineSettings,
+                         [](TagTelBasic& s) -> std::unique_ptr<ScriptStore> {
+                           return std::make_unique<HookLog>(s);
+                         });
+  }
+  void TearDown() override {
+    RegisterStoreFactory(StoreSlot::kLineSettings, nullptr);
+    TelBasicTest::TearDown();
+  }
+};
+
+TEST_F(StoreHooksTest, OnlyTheLinesOwnScriptTellsItsStoresItLeavesTheLine) {
+  WriteFile("main.vts", "x\n");
+  auto script = Compile("main.vts");
+  {
+    TagTelBasic child("main.vts", 0, &call_, 1, script.get());
+    child.LeaveLine();
+  }
+  TagTelBasic alone("main.vts", 0, nullptr, 1, nullptr);
+  alone.LeaveLine();
+  EXPECT_TRUE(HookLog::Log().empty());
   script->LeaveLine();
-  EXPECT_EQ(count_files(), 0);
-  EXPECT_EQ(call_.stopFlag.load(), 1);
-  EXPECT_EQ(script->stopped.load(), 1);
-  call_.stopFlag = 0;
-  make_files();
-  script.reset();  // freed later by its last holder: the next run's files stay
-  EXPECT_EQ(count_files(), 4);
-  EXPECT_EQ(call_.stopFlag.load(), 0);
+  EXPECT_EQ(HookLog::Log(), std::vector<std::string>{"leave"});
 }
 
 TEST_F(TelBasicTest, ChildImportsExportedVariables) {

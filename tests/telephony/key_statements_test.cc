@@ -14,6 +14,7 @@
 #include "engine/statement_registry.h"
 #include "frame/monitor.h"
 #include "platform/clock.h"
+#include "telephony/line_settings.h"
 #include "telephony/statements/call_statements.h"
 #include "telephony/voice/voice_path.h"
 #include "tests/telephony/script_on_line.h"
@@ -169,12 +170,12 @@ TEST_F(KeyStatementsTest, SettingsAndKeyOperations) {
   EXPECT_EQ(call_.keyTime, 7);
   auto s = Run("r = KeysLen(k)\nSetDispKeys(2)\nSetEndKey(\"*#\")\nSetStarToPoint(0)");
   EXPECT_EQ(s->Text("k"), "5");
-  EXPECT_EQ(s->script().dispKeys, 2);
-  EXPECT_EQ(s->script().keyTerminator, '*');
-  EXPECT_EQ(s->script().starToPoint, 0);
+  EXPECT_EQ(LineSettingsOf(s->script()).keys.dispKeys.load(), 2);
+  EXPECT_EQ(LineSettingsOf(s->script()).keys.keyTerminator, '*');
+  EXPECT_EQ(LineSettingsOf(s->script()).keys.starToPoint, 0);
   s = Run("SetEndKey(\"\")\nSetTimeoutVoc(\"a\")\nSetTimeoutVoc(k)");
-  EXPECT_EQ(s->script().keyTerminator, 0);
-  EXPECT_EQ(s->script().timeoutVoice, "old");  // k is a string
+  EXPECT_EQ(LineSettingsOf(s->script()).keys.keyTerminator, 0);
+  EXPECT_EQ(LineSettingsOf(s->script()).keys.timeoutVoice, "old");  // k is a string
 }
 
 // --- "PcGetKeys(" on the Keys cells of the monitor --------------------------------

@@ -21,6 +21,8 @@
 #include "frame/log.h"
 #include "frame/settings.h"
 #include "platform/host_path.h"
+#include "telephony/line_settings.h"
+#include "telephony/voice/voice_play.h"
 #include "telephony/vt_call.h"
 #include "tests/platform/spawned_program.h"
 #include "tests/telephony/tup_call_fixture.h"
@@ -112,8 +114,8 @@ class NumberStatementsTest : public ::testing::Test {
     WriteFile("empty.vts", "\n");
     call_.lineNo = kLine;
     script_ = std::make_unique<engine::TagTelBasic>("empty.vts", kLine, &call_, 0, nullptr);
-    script_->voiceDirs[0] = "voc\\";
-    script_->voiceDirs[2] = "en\\";
+    LineSettingsOf(*script_).voice.voiceDirs[0] = "voc\\";
+    LineSettingsOf(*script_).voice.voiceDirs[2] = "en\\";
     std::filesystem::create_directory("voc");
     std::filesystem::create_directory("en");
   }
@@ -211,8 +213,8 @@ TEST_F(NumberStatementsTest, PiecesMadeBySoxJoinByTheirHeaders) {
 
   // The same pieces joined from memory.
   call_.filePlays.clear();
-  ASSERT_GT(script_->voiceCache.LoadVocFile("voc\\shi.WAV"), 0);
-  ASSERT_GT(script_->voiceCache.LoadVocFile("voc\\2.WAV"), 0);
+  ASSERT_GT(LineSettingsOf(*script_).voiceCache.LoadVocFile("voc\\shi.WAV"), 0);
+  ASSERT_GT(LineSettingsOf(*script_).voiceCache.LoadVocFile("voc\\2.WAV"), 0);
   EXPECT_EQ(Run("PlayNumber(", "12", 0), kNumberPlayed);
   ASSERT_EQ(call_.memoryPlays.size(), 1u);
   EXPECT_EQ(call_.memoryPlays[0].bytes, Joined(samples));
@@ -223,10 +225,10 @@ TEST_F(NumberStatementsTest, EveryPieceCachedPlaysFromMemory) {
   const std::string samples = VoicesOf105();
   // The script's cache first, then the process-wide one.
   for (const char* name : {"voc\\1.WAV", "voc\\bai.WAV", "voc\\0.WAV"}) {
-    ASSERT_GT(script_->voiceCache.LoadVocFile(name), 0);
+    ASSERT_GT(LineSettingsOf(*script_).voiceCache.LoadVocFile(name), 0);
   }
   ASSERT_GT(engine::GlobalVocCache().LoadVocFile("voc\\5.WAV"), 0);
-  script_->breakOnKey = 0;
+  LineSettingsOf(*script_).voice.breakOnKey = 0;
   EXPECT_EQ(Run("PlayNumber(", "105", 0), kNumberPlayed);
   ASSERT_EQ(call_.memoryPlays.size(), 1u);
   EXPECT_EQ(call_.memoryPlays[0].bytes, Joined(samples));
@@ -238,7 +240,7 @@ TEST_F(NumberStatementsTest, EveryPieceCachedPlaysFromMemory) {
 TEST_F(NumberStatementsTest, APieceNotCachedSendsTheReadingThroughTheFile) {
   const std::string samples = VoicesOf105();
   for (const char* name : {"voc\\1.WAV", "voc\\bai.WAV", "voc\\0.WAV"}) {
-    ASSERT_GT(script_->voiceCache.LoadVocFile(name), 0);
+    ASSERT_GT(LineSettingsOf(*script_).voiceCache.LoadVocFile(name), 0);
   }
   EXPECT_EQ(Run("PlayNumber(", "105", 0), kNumberPlayed);
   EXPECT_TRUE(call_.memoryPlays.empty());
@@ -249,8 +251,8 @@ TEST_F(NumberStatementsTest, APieceNotCachedSendsTheReadingThroughTheFile) {
 TEST_F(NumberStatementsTest, CachedPiecesWithoutSamples) {
   WriteFile("voc/shi.WAV", AlawWav(""));
   WriteFile("voc/2.WAV", AlawWav(""));
-  ASSERT_GT(script_->voiceCache.LoadVocFile("voc\\shi.WAV"), 0);
-  ASSERT_GT(script_->voiceCache.LoadVocFile("voc\\2.WAV"), 0);
+  ASSERT_GT(LineSettingsOf(*script_).voiceCache.LoadVocFile("voc\\shi.WAV"), 0);
+  ASSERT_GT(LineSettingsOf(*script_).voiceCache.LoadVocFile("voc\\2.WAV"), 0);
   EXPECT_EQ(Run("PlayNumber(", "12", 0), kNumberNothingCached);
   EXPECT_TRUE(call_.memoryPlays.empty());
   EXPECT_TRUE(call_.filePlays.empty());
@@ -259,8 +261,8 @@ TEST_F(NumberStatementsTest, CachedPiecesWithoutSamples) {
 
 TEST_F(NumberStatementsTest, OnThePcThePlayFileIsPlayedEvenWhenCached) {
   const std::string samples = Voice("shi", 100, 1) + Voice("2", 90, 2);
-  ASSERT_GT(script_->voiceCache.LoadVocFile("voc\\shi.WAV"), 0);
-  ASSERT_GT(script_->voiceCache.LoadVocFile("voc\\2.WAV"), 0);
+  ASSERT_GT(LineSettingsOf(*script_).voiceCache.LoadVocFile("voc\\shi.WAV"), 0);
+  ASSERT_GT(LineSettingsOf(*script_).voiceCache.LoadVocFile("voc\\2.WAV"), 0);
   EXPECT_EQ(Run("PcPlayNumber(", "12", 0), kNumberPlayed);
   EXPECT_EQ(Run("PlayNumber(", "12", 0, /*pc_line=*/true), kNumberPlayed);
   EXPECT_TRUE(call_.memoryPlays.empty());
@@ -273,9 +275,9 @@ TEST_F(NumberStatementsTest, OnThePcThePlayFileIsPlayedEvenWhenCached) {
 
 TEST_F(NumberStatementsTest, PlayingToTheFileAppendsAndPlaysNothing) {
   const std::string samples = Voice("shi", 100, 1) + Voice("2", 90, 2) + Voice("3", 80, 3);
-  ASSERT_GT(script_->voiceCache.LoadVocFile("voc\\shi.WAV"), 0);
-  ASSERT_GT(script_->voiceCache.LoadVocFile("voc\\2.WAV"), 0);
-  ASSERT_EQ(script_->SetPlayToFile(1), 0);
+  ASSERT_GT(LineSettingsOf(*script_).voiceCache.LoadVocFile("voc\\shi.WAV"), 0);
+  ASSERT_GT(LineSettingsOf(*script_).voiceCache.LoadVocFile("voc\\2.WAV"), 0);
+  ASSERT_EQ(SetPlayToFile(*script_, true), 0);
   EXPECT_EQ(Run("PlayNumber(", "12", 0), kNumberPlayed);
   EXPECT_EQ(Run("PcPlayNumber(", "3", 0), kNumberPlayed);
   EXPECT_TRUE(call_.filePlays.empty());
@@ -316,7 +318,7 @@ TEST_F(NumberStatementsTest, ReadingsThatPlayNothing) {
   Voice("5", 10, 5);
   for (const Refusal& c : cases) {
     SCOPED_TRACE(c.text);
-    script_->voiceDirIndex = c.language;
+    LineSettingsOf(*script_).voice.voiceDirIndex = c.language;
     EXPECT_EQ(Run("PlayNumber(", c.text, c.mode), kNumberNoReading);
     const std::string log = Log();
     if (*c.log != '\0') {
@@ -331,7 +333,7 @@ TEST_F(NumberStatementsTest, ReadingsThatPlayNothing) {
 }
 
 TEST_F(NumberStatementsTest, APlayFileThatDoesNotOpen) {
-  script_->voiceDirs[0] = "nodir\\";
+  LineSettingsOf(*script_).voice.voiceDirs[0] = "nodir\\";
   EXPECT_EQ(Run("PlayNumber(", "12", 0), kNumberNoPlayFile);
   EXPECT_TRUE(call_.filePlays.empty());
   EXPECT_NE(Log().find("TagPlayNumber('12'): Open File error: nodir\\t4.WAV"), std::string::npos);
@@ -357,7 +359,7 @@ TEST_F(NumberStatementsTest, ArgumentsAndLanguage) {
     english += samples;
     ++seed;
   }
-  script_->voiceDirIndex = 2;
+  LineSettingsOf(*script_).voice.voiceDirIndex = 2;
   EXPECT_EQ(Run("PlayNumber(", "115", 0), kNumberPlayed);
   ASSERT_EQ(call_.filePlays.size(), 2u);
   EXPECT_EQ(call_.filePlays[1].file, "en\\t4.WAV");
@@ -385,7 +387,7 @@ TEST(NumberStatementsE1Test, TheFarEndHearsTheJoinedPieces) {
   WriteFile(line.File("voc/2.WAV"), AlawWav(Samples(1200, 2), 16));
   WriteFile("empty.vts", "\n");
   engine::TagTelBasic script("empty.vts", kLine, &line.call(), 0, nullptr);
-  script.voiceDirs[0] = "voc\\";
+  LineSettingsOf(script).voice.voiceDirs[0] = "voc\\";
 
   engine::TagVar number, mode;
   number.SetBytes("12", 2);

@@ -7,6 +7,9 @@
 #include <string>
 
 #include "engine/tel_basic.h"
+#include "telephony/line_settings.h"
+#include "telephony/vt_call.h"
+#include "tests/test_support.h"
 
 namespace telephony {
 namespace {
@@ -20,14 +23,22 @@ struct PathCase {
   std::string expected;
 };
 
+// A script of line 0 (built in a scratch folder, where its error file
+// goes) and its voice settings.
 class VoicePathTest : public ::testing::Test {
  protected:
-  VoicePathTest() : script_("none.vts", 0, nullptr, 1, nullptr) {
-    script_.voiceDirs[0] = "D:\\snd\\cn\\";
-    script_.voiceDirs[1] = "D:\\snd\\en\\";
-    script_.voiceDirIndex = 1;
+  VoicePathTest() {
+    voice_.voiceDirs[0] = "D:\\snd\\cn\\";
+    voice_.voiceDirs[1] = "D:\\snd\\en\\";
+    voice_.voiceDirIndex = 1;
   }
-  engine::TagTelBasic script_;
+  testing_support::TempDir dir_;
+  testing_support::ScopedChdir cd_{dir_.path()};
+  TagVtCall call_;
+  // The script built next gets its line settings and its line.
+  const bool prepared_ = (RegisterLineSettings(), call_.lineNo = 0, true);
+  engine::TagTelBasic script_{"none.vts", 0, &call_, 1, nullptr};
+  VoiceSettings& voice_ = LineSettingsOf(script_).voice;
 };
 
 TEST_F(VoicePathTest, NamesResolveInTheSelectedLanguage) {
@@ -56,12 +67,12 @@ TEST_F(VoicePathTest, NamesResolveInTheSelectedLanguage) {
 }
 
 TEST_F(VoicePathTest, DirectoryAndExtensionComeFromTheScript) {
-  script_.voiceDirIndex = 2;  // an empty directory
+  voice_.voiceDirIndex = 2;  // an empty directory
   EXPECT_EQ(ResolveVoicePath(script_, "hello"), "hello.WAV");
-  script_.voiceDirIndex = 0;
-  script_.SetSndExt(".vox");
+  voice_.voiceDirIndex = 0;
+  voice_.voiceExt = ".vox";  // as "SetSndExt(" sets it
   EXPECT_EQ(ResolveVoicePath(script_, "hello"), "D:\\snd\\cn\\hello.vox");
-  script_.voiceDirIndex = 7;  // out of range: no directory
+  voice_.voiceDirIndex = 7;  // out of range: no directory
   EXPECT_EQ(ResolveVoicePath(script_, "hello"), "hello.vox");
 }
 

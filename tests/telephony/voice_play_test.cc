@@ -10,6 +10,7 @@
 
 #include "engine/tel_basic.h"
 #include "engine/voc_cache.h"
+#include "telephony/line_settings.h"
 #include "telephony/vt_call.h"
 #include "tests/test_support.h"
 
@@ -65,26 +66,30 @@ class VoicePlayTest : public ::testing::Test {
  protected:
   void SetUp() override {
     WriteFile("a.vox", "AAAA");
-    script_.voiceDirs[0] = "";
-    script_.voiceDirIndex = 0;
-    script_.voiceExt = ".vox";
+    voice().voiceDirs[0] = "";
+    voice().voiceDirIndex = 0;
+    voice().voiceExt = ".vox";
   }
   void TearDown() override { engine::GlobalVocCache().Clear(); }
 
   void Prepare(const PlayCase& c) {
     call_.ops.clear();
     engine::GlobalVocCache().Clear();
-    script_.voiceCache.Clear();
-    if (c.cache == Cache::kScript) script_.voiceCache.LoadVocFile("a.vox");
+    LineSettingsOf(script_).voiceCache.Clear();
+    if (c.cache == Cache::kScript) LineSettingsOf(script_).voiceCache.LoadVocFile("a.vox");
     if (c.cache == Cache::kProcess) engine::GlobalVocCache().LoadVocFile("a.vox");
-    script_.breakOnKey = c.break_on_key;
-    script_.playToFile = c.to_file ? 1 : 0;
+    voice().breakOnKey = c.break_on_key;
+    voice().playToFile = c.to_file ? 1 : 0;
     WriteFile(PlayFilePath(script_), "");
   }
+
+  VoiceSettings& voice() { return LineSettingsOf(script_).voice; }
 
   testing_support::TempDir dir_;
   testing_support::ScopedChdir cd_{dir_.path()};
   PlayLog call_;
+  // Scripts built from here on get their line settings.
+  const bool registered_ = (RegisterLineSettings(), true);
   engine::TagTelBasic script_{"none.vts", kLine, &call_, 1, nullptr};
 };
 
@@ -131,7 +136,7 @@ TEST_F(VoicePlayTest, SoundCardPlaysAreDivertedButNeverCached) {
 
 TEST_F(VoicePlayTest, WithoutACallObjectNothingPlays) {
   engine::TagTelBasic alone("none.vts", kLine, nullptr, 1, nullptr);
-  alone.voiceCache.LoadVocFile("a.vox");
+  engine::GlobalVocCache().LoadVocFile("a.vox");  // a script without a call has no cache
   EXPECT_EQ(PlayVoice(alone, "a.vox"), kNoCallObject);
   EXPECT_EQ(PlayVoice(alone, "b.vox"), kNoCallObject);
   EXPECT_EQ(PcPlayVoice(alone, "a.vox", false, false), kNoCallObject);

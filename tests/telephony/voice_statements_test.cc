@@ -20,6 +20,8 @@
 #include "engine/script_control.h"
 #include "engine/tel_basic.h"
 #include "platform/message_service.h"
+#include "telephony/line_settings.h"
+#include "telephony/statements/number_statements.h"
 #include "telephony/statements/voice_statements.h"
 #include "telephony/voice/voice_file.h"
 #include "telephony/voice/voice_play.h"
@@ -254,6 +256,20 @@ TEST_F(VoiceStatementsTest, AChildScriptActsOnTheLinesScript) {
   EXPECT_EQ(call_.log, expected);
 }
 
+TEST_F(VoiceStatementsTest, AChildsNumbersPlayByTheLinesSettings) {
+  // "PlayNumber(" in a child joins its pieces in the line's play file of
+  // the line script's directory and plays it with that script's break flag.
+  RegisterNumberStatements();
+  std::filesystem::create_directory("zh");
+  WriteFile("child.vts", "PlayNumber(\"5\", 0)\nreturn(0)\n");
+  auto script =
+      runner_.Run("SetSndDir(\"zh\", \"\", \"\")\nSetBreak(0)\nRunVts(\"child.vts\")", call_);
+  const std::string play_file = "zh\\t" + std::to_string(kLine) + ".WAV";
+  // The test's call object is no board line: the number plays on the PC.
+  const std::vector<std::string> expected = {"SetBreak(0)", "Play(" + play_file + ",0,1)"};
+  EXPECT_EQ(call_.log, expected);
+}
+
 TEST_F(VoiceStatementsTest, SetRecPosGoesToTheCallObject) {
   auto script = runner_.Run("r = SetRecPos(\"800\")", call_);
   EXPECT_EQ(ScriptRunner::Int(*script, "r"), 0);
@@ -335,7 +351,7 @@ TEST_F(VoiceStatementsTest, ALoadedVoicePlaysFromTheScriptsCache) {
       "PlayMemVoc(0," + std::to_string(a.size()) + ",0,1)", "Play(voc\\a.WAV,1,0)"};
   EXPECT_EQ(call_.log, expected);
   EXPECT_EQ(call_.memoryVoice, a);  // the whole file, header included
-  EXPECT_EQ(script->voiceCache.Count(), 0u);
+  EXPECT_EQ(LineSettingsOf(*script).voiceCache.Count(), 0u);
   EXPECT_EQ(engine::GlobalVocCache().Count(), 0u);
 }
 
@@ -346,7 +362,7 @@ TEST_F(VoiceStatementsTest, TheProcessWideCacheServesEveryLine) {
   WriteFile("voc/b.WAV", AlawWav(50));
   auto loader = runner_.Run("SetSndDir(\"voc\", \"\", \"\")\ng = LoadVocFile(\"a\", 1)", call_);
   EXPECT_EQ(ScriptRunner::Int(*loader, "g"), static_cast<int32_t>(a.size()));
-  EXPECT_EQ(loader->voiceCache.Count(), 0u);
+  EXPECT_EQ(LineSettingsOf(*loader).voiceCache.Count(), 0u);
   EXPECT_NE(FindCachedVoice(*loader, "voc\\a.WAV"), nullptr);
 
   // Another line: "*..." with flag 0 clears only its own cache, with 1 the
