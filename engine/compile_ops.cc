@@ -177,26 +177,27 @@ int32_t TagTelBasic::ExtractNote(std::string& line, std::string* note, int32_t l
       after_line_note = true;
       ++i;
     } else if (c == '/' && next == '*') {
-      if (after_line_note && depth_before_trap == npos) depth_before_trap = commentStack.size();
-      commentStack.push_back(line_no);
+      if (after_line_note && depth_before_trap == npos)
+        depth_before_trap = compileState.commentStack.size();
+      compileState.commentStack.push_back(line_no);
       cut_at = std::min(cut_at, i);
       note_begin = i + 2;
       note_end = std::min(text.find("*/", note_begin), line_end_from(note_begin));
       ++i;
     } else if (c == '*' && next == '/') {
-      if (commentStack.empty()) {
+      if (compileState.commentStack.empty()) {
         ReportError(line_no, kMsgNoCommentStart, line, false);
         note->clear();
         if (cut && cut_at != npos) line.resize(cut_at);
         return 0;
       }
-      commentStack.pop_back();
+      compileState.commentStack.pop_back();
       ++i;
     }
   }
   // A "/*" inside a "//" comment opens a block comment that swallows the
   // next lines; the author is told why they vanish.
-  if (depth_before_trap != npos && commentStack.size() > depth_before_trap) {
+  if (depth_before_trap != npos && compileState.commentStack.size() > depth_before_trap) {
     Warning(line_no, kMsgCommentInNote, line);
   }
   if (note_begin != npos) {
@@ -343,8 +344,8 @@ int32_t TagTelBasic::ParseArgs(int32_t line_no, std::string_view line, int32_t n
                                const std::vector<std::string>& slots, std::vector<TagVar*>* args) {
   // Expressions still here were never handed to a statement (their line
   // failed): nobody else owns them.
-  for (TagOper* e : pendingExpressions) delete e;
-  pendingExpressions.clear();
+  for (TagOper* e : compileState.pendingExpressions) delete e;
+  compileState.pendingExpressions.clear();
   args->clear();
   const size_t count = n <= 0 ? 0 : std::min(static_cast<size_t>(n), slots.size());
   ExprOperand left, right;
@@ -384,7 +385,7 @@ int32_t TagTelBasic::ParseArgs(int32_t line_no, std::string_view line, int32_t n
       return -1;
     }
     if (!warning.empty()) Warning(line_no, warning, line);
-    pendingExpressions.push_back(code);
+    compileState.pendingExpressions.push_back(code);
     args->push_back(result);
   }
   return 0;
@@ -661,8 +662,8 @@ void TagTelBasic::RemoveCaller(std::string_view caller_name) {
 
 std::string TagTelBasic::NewTempName() {
   TagTelBasic* main = MainScript();
-  const int32_t n = main->tempCounter;
-  main->tempCounter = static_cast<int32_t>(static_cast<uint32_t>(n) + 1u);
+  const int32_t n = main->compileState.tempCounter;
+  main->compileState.tempCounter = static_cast<int32_t>(static_cast<uint32_t>(n) + 1u);
   return "__m" + std::to_string(n);
 }
 

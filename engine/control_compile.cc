@@ -92,15 +92,16 @@ int32_t CompileIf(TagTelBasic& s, const ControlLine& line) {
   if (condition == nullptr) return kControlFailed;
   TagIf* head = nullptr;
   if (line.row == kRowElseIf) {
-    head = TopOf<TagIf>(s, s.ifStack);
-    if (head == nullptr || head->blockDepth != s.blockDepth) return Fail(s, line, kMsgNoIf);
+    head = TopOf<TagIf>(s, s.compileState.ifStack);
+    if (head == nullptr || head->blockDepth != s.compileState.blockDepth)
+      return Fail(s, line, kMsgNoIf);
   }
   auto* st = new TagIf(std::move(condition));
   if (head != nullptr) {
     head->AddElseIf(st);
     st->chainHead = head->chainHead != nullptr ? head->chainHead : head;
   }
-  s.ifStack.push_back(s.statementCount);
+  s.compileState.ifStack.push_back(s.statementCount);
   AppendKind(s, line, st, line.row == kRowElseIf ? kKindElseIf : kKindIf);
   // A chain's later links sit in the block of its head, not in the body of
   // the statement before them (which is owned by the if).
@@ -109,8 +110,9 @@ int32_t CompileIf(TagTelBasic& s, const ControlLine& line) {
 }
 
 int32_t CompileElse(TagTelBasic& s, const ControlLine& line) {
-  TagOper* top = TopOf<TagOper>(s, s.ifStack);
-  if (top == nullptr || top->blockDepth != s.blockDepth) return Fail(s, line, kMsgNoIf);
+  TagOper* top = TopOf<TagOper>(s, s.compileState.ifStack);
+  if (top == nullptr || top->blockDepth != s.compileState.blockDepth)
+    return Fail(s, line, kMsgNoIf);
   TagOper* st = AppendKind(s, line, new TagNull, kKindElse);
   st->blockOpener = top->blockOpener;
   return kControlAppended;
@@ -158,7 +160,7 @@ int32_t CompileForIn(TagTelBasic& s, const ControlLine& line) {
   if (s.ParseArgs(line.lineNo, line.source, 1, {words[2]}, &collection) != 0) {
     return kControlFailed;
   }
-  s.loopStack.push_back(s.statementCount);
+  s.compileState.loopStack.push_back(s.statementCount);
   AppendKind(s, line, new TagForIn(variable, collection[0]), kKindLoop);
   return kControlAppended;
 }
@@ -178,13 +180,14 @@ int32_t CompileLoop(TagTelBasic& s, const ControlLine& line) {
     loop->SetInit(init.dest, nullptr, init.first, init.op, init.second);
     loop->SetStep(step.dest, nullptr, step.first, step.op, step.second);
   }
-  s.loopStack.push_back(s.statementCount);
+  s.compileState.loopStack.push_back(s.statementCount);
   AppendKind(s, line, loop, kKindLoop);
   return kControlAppended;
 }
 
 int32_t CompileSwitchLine(TagTelBasic& s, const ControlLine& line) {
-  if (line.row != kRowSwitch && s.switchStack.empty()) return Fail(s, line, kMsgNoSwitch);
+  if (line.row != kRowSwitch && s.compileState.switchStack.empty())
+    return Fail(s, line, kMsgNoSwitch);
   if (line.row == kRowDefault) {
     AppendKind(s, line, new TagNull, kKindDefault);
     return kControlAppended;
@@ -195,17 +198,17 @@ int32_t CompileSwitchLine(TagTelBasic& s, const ControlLine& line) {
     AppendKind(s, line, new TagCase(value), kKindCase);
     return kControlAppended;
   }
-  s.switchStack.push_back(s.statementCount);
+  s.compileState.switchStack.push_back(s.statementCount);
   AppendKind(s, line, new TagSwitch(value), kKindSwitch);
   return kControlAppended;
 }
 
 int32_t CompileBreak(TagTelBasic& s, const ControlLine& line) {
   const bool is_break = line.row == kRowBreak;
-  if (s.loopStack.empty()) {
+  if (s.compileState.loopStack.empty()) {
     return Fail(s, line, is_break ? kMsgNoWhile : "找不到匹配的while语句或for语句");
   }
-  TagOper* head = StatementAt(s, s.loopStack.back());
+  TagOper* head = StatementAt(s, s.compileState.loopStack.back());
   TagOper* st = is_break ? static_cast<TagOper*>(new TagBreak) : new TagContinue;
   AppendKind(s, line, st, is_break ? kKindBreak : kKindContinue);
   st->partner = head;
@@ -223,17 +226,17 @@ int32_t CompileBlockStart(TagTelBasic& s, const ControlLine& line) {
     case kKindIf:
     case kKindElseIf:
     case kKindElse:
-      opener = TopOf<TagIf>(s, s.ifStack);
+      opener = TopOf<TagIf>(s, s.compileState.ifStack);
       if (opener == nullptr) return Fail(s, line, kMsgNoIf);
       break;
     case kKindLoop:
-      opener = TopOf<TagWhile>(s, s.loopStack);
+      opener = TopOf<TagWhile>(s, s.compileState.loopStack);
       if (opener == nullptr) return Fail(s, line, kMsgNoWhile);
       break;
     case kKindSwitch:
     case kKindCase:
     case kKindDefault:
-      opener = TopOf<TagSwitch>(s, s.switchStack);
+      opener = TopOf<TagSwitch>(s, s.compileState.switchStack);
       if (opener == nullptr) return Fail(s, line, kMsgNoSwitch);
       if (before == kKindDefault && static_cast<TagSwitch*>(opener)->defaultTarget != nullptr) {
         return Fail(s, line, "在一个switch块里不允许有多个default语句");
@@ -246,12 +249,12 @@ int32_t CompileBlockStart(TagTelBasic& s, const ControlLine& line) {
       }
       break;
   }
-  ++s.blockDepth;
+  ++s.compileState.blockDepth;
   TagOper* saved_next = previous != nullptr ? previous->next : nullptr;
   TagOper* brace = AppendKind(s, line, new TagNull, kKindBlockStart);
   if (previous != nullptr) previous->next = saved_next;
   brace->blockOpener = opener;
-  s.braceStack.push_back(index);
+  s.compileState.braceStack.push_back(index);
   if (before == kKindIf || before == kKindElseIf) static_cast<TagIf*>(opener)->SetThen(brace);
   if (before == kKindElse) static_cast<TagIf*>(opener)->SetElse(brace);
   if (before == kKindLoop) static_cast<TagWhile*>(opener)->SetBody(brace);
@@ -271,7 +274,7 @@ int32_t CompileBlockStart(TagTelBasic& s, const ControlLine& line) {
 // The end of a function body: the function's variables are split into
 // writable ones and constants, and the definition is closed.
 bool EndFunctionBody(TagTelBasic& f) {
-  if (f.owner == nullptr || f.owner->functionStack.empty()) return false;
+  if (f.owner == nullptr || f.owner->compileState.functionStack.empty()) return false;
   f.variables.clear();
   f.constants.clear();
   f.namedConstantCount = 0;
@@ -286,36 +289,45 @@ bool EndFunctionBody(TagTelBasic& f) {
   }
   f.writableCount = f.variables.count();
   f.constantCount = f.constants.count();
-  f.owner->functionStack.pop_back();
+  f.owner->compileState.functionStack.pop_back();
   return true;
 }
 
 int32_t CompileBlockEnd(TagTelBasic& s, const ControlLine& line) {
-  if (s.braceStack.empty()) return Fail(s, line, "找不到匹配的'{'语句");
-  const int32_t open_index = s.braceStack.back();
-  s.braceStack.pop_back();
+  if (s.compileState.braceStack.empty()) return Fail(s, line, "找不到匹配的'{'语句");
+  const int32_t open_index = s.compileState.braceStack.back();
+  s.compileState.braceStack.pop_back();
   TagOper* open = StatementAt(s, open_index);
   TagOper* end = AppendKind(s, line, new TagEnd, kKindBlockEnd);
-  --s.blockDepth;
+  --s.compileState.blockDepth;
   open->partner = end;
   end->partner = open;
   end->blockOpener = open->blockOpener;
   int32_t result = kControlAppended;
   switch (KindAt(s, open_index - 1)) {
     case kKindElse:
-      if (s.ifStack.empty()) result = Fail(s, line, kMsgNoIf);
-      else s.ifStack.pop_back();
+      if (s.compileState.ifStack.empty()) {
+        result = Fail(s, line, kMsgNoIf);
+      } else {
+        s.compileState.ifStack.pop_back();
+      }
       break;
     case kKindLoop:
-      if (s.loopStack.empty()) result = Fail(s, line, kMsgNoWhile);
-      else s.loopStack.pop_back();
+      if (s.compileState.loopStack.empty()) {
+        result = Fail(s, line, kMsgNoWhile);
+      } else {
+        s.compileState.loopStack.pop_back();
+      }
       break;
     case kKindSwitch:
-      if (s.switchStack.empty()) result = Fail(s, line, kMsgNoSwitch);
-      else s.switchStack.pop_back();
+      if (s.compileState.switchStack.empty()) {
+        result = Fail(s, line, kMsgNoSwitch);
+      } else {
+        s.compileState.switchStack.pop_back();
+      }
       break;
     case kKindElseIf:
-      if (!s.ifStack.empty()) s.ifStack.pop_back();
+      if (!s.compileState.ifStack.empty()) s.compileState.ifStack.pop_back();
       break;
     default:
       break;
@@ -362,7 +374,7 @@ int32_t CompileFunction(TagTelBasic& s, const ControlLine& line) {
   if (n < 0) return Fail(s, line, "参数不可以为空");
   const bool existed = s.FindVariable(name, nullptr) >= 0;
 
-  s.functionStack.push_back(line.lineNo);
+  s.compileState.functionStack.push_back(line.lineNo);
   auto* f = new TagTelBasic(s.sourcePath, name, &s);
   f->SetHeaderText(line.source);
   s.functions.push_back(f);
@@ -452,18 +464,19 @@ static int32_t LinkBody(TagTelBasic& s, TagOper* previous, TagOper* current, int
       current->partner = current;
     }
     if (before == kKindLoop) {
-      auto* head =
-          dynamic_cast<TagWhile*>(StatementAt(s, s.loopStack.empty() ? -1 : s.loopStack.back()));
+      auto* head = dynamic_cast<TagWhile*>(
+          StatementAt(s, s.compileState.loopStack.empty() ? -1 : s.compileState.loopStack.back()));
       if (head == nullptr) {
         s.ReportError(line_no, kMsgNoWhile, source, false);
         return -1;
       }
       current->blockOpener = head;
       head->SetBody(current);
-      s.loopStack.pop_back();
+      s.compileState.loopStack.pop_back();
       return 0;
     }
-    auto* top = dynamic_cast<TagIf*>(StatementAt(s, s.ifStack.empty() ? -1 : s.ifStack.back()));
+    auto* top = dynamic_cast<TagIf*>(
+        StatementAt(s, s.compileState.ifStack.empty() ? -1 : s.compileState.ifStack.back()));
     if (top == nullptr) {
       s.ReportError(line_no, kMsgNoIf, source, false);
       return -1;
@@ -471,10 +484,10 @@ static int32_t LinkBody(TagTelBasic& s, TagOper* previous, TagOper* current, int
     current->blockOpener = top;
     if (before == kKindElse) {
       top->SetElse(current);
-      s.ifStack.pop_back();
+      s.compileState.ifStack.pop_back();
     } else {
       top->SetThen(current);
-      if (before == kKindElseIf) s.ifStack.pop_back();
+      if (before == kKindElseIf) s.compileState.ifStack.pop_back();
     }
     return 0;
   }
@@ -511,26 +524,26 @@ static int32_t LinkConstructEnd(TagTelBasic& s, TagOper* previous, TagOper* curr
   if (kind == kKindElse || ((kind == kKindIf || kind == kKindElseIf) && !chain_goes_on)) {
     CloseIfChain(previous, current);
     if (kind == kKindElse || !pop_if) return 0;
-    if (s.ifStack.empty()) {
+    if (s.compileState.ifStack.empty()) {
       s.ReportError(line_no, kMsgNoIf, source, false);
       return -1;
     }
-    if (now == kKindIf && s.ifStack.size() >= 2) {
-      s.ifStack.erase(s.ifStack.end() - 2);
+    if (now == kKindIf && s.compileState.ifStack.size() >= 2) {
+      s.compileState.ifStack.erase(s.compileState.ifStack.end() - 2);
     } else {
-      s.ifStack.pop_back();
+      s.compileState.ifStack.pop_back();
     }
   }
   return 0;
 }
 
 int32_t TagTelBasic::LinkLast(int32_t line_no, std::string_view source) {
-  if (MainScript()->errorCount != 0 || statementCount == 0) return 0;
+  if (MainScript()->compileState.errorCount != 0 || statementCount == 0) return 0;
   TagOper* current = statements.at(statementCount - 1);
   TagOper* previous = statementCount > 1 ? statements.at(statementCount - 2) : nullptr;
   // Rule 1: directly inside a switch block only case, default and braces.
-  if (!switchStack.empty()) {
-    TagOper* sw = StatementAt(*this, switchStack.back());
+  if (!compileState.switchStack.empty()) {
+    TagOper* sw = StatementAt(*this, compileState.switchStack.back());
     if (sw != nullptr && current->blockDepth == sw->blockDepth + 1 &&
         !IsOneOf(current->kindLetter, "cd{}")) {
       ReportError(line_no, kMsgOnlyCases, source, false);
@@ -549,7 +562,7 @@ int32_t TagTelBasic::LinkLast(int32_t line_no, std::string_view source) {
 }
 
 void TagTelBasic::LinkEnd() {
-  if (MainScript()->errorCount != 0 || statementCount == 0) return;
+  if (MainScript()->compileState.errorCount != 0 || statementCount == 0) return;
   TagOper* last = statements.at(statementCount - 1);
   // The construct the last statement ends is over with the script; the
   // compile stacks stay as they are for the end-of-compile checks.

@@ -51,12 +51,12 @@ void TagTelBasic::ShowError(int32_t line, std::string_view text, std::string_vie
 }
 
 void TagTelBasic::Error(int32_t line, std::string_view text, std::string_view detail) {
-  ++MainScript()->errorCount;
+  ++MainScript()->compileState.errorCount;
   ReportError(line, text, detail, false);
 }
 
 void TagTelBasic::Warning(int32_t line, std::string_view text, std::string_view detail) {
-  ++MainScript()->warningCount;
+  ++MainScript()->compileState.warningCount;
   ReportError(line, text, detail, true);
 }
 

@@ -89,10 +89,10 @@ int32_t TagTelBasic::LoadFile(int32_t include_line, std::string_view path) {
       continue;
     }
     TagTelBasic* target = this;
-    if (!main->functionStack.empty() && main->functionCount > 0) {
+    if (!main->compileState.functionStack.empty() && main->functionCount > 0) {
       target = main->functions.at(main->functionCount - 1);
     }
-    if (compile != nullptr && compile(*target, counter, line) < 0) ++main->errorCount;
+    if (compile != nullptr && compile(*target, counter, line) < 0) ++main->compileState.errorCount;
   }
   sourcePath = saved_path;
   return counter;

@@ -37,7 +37,7 @@ class TagEval : public TagOper {
       int32_t& counter;
       int32_t saved;
       ~CounterReset() { counter = saved; }
-    } counter_reset{main->tempCounter, main->tempCounter};
+    } counter_reset{main->compileState.tempCounter, main->compileState.tempCounter};
     const std::string_view text = ArgText(*text_);
     std::string error, warning;
     std::unique_ptr<TagExpre> expression(

@@ -129,22 +129,27 @@ bool IsControlKind(char kind) {
   return std::string_view("ieEwscdbo{}xfn").find(kind) != std::string_view::npos;
 }
 
-// The compile state of a script that a line may change: kept and put back
-// around the compile of a "RunLine(" text.
-struct CompileState {
-  explicit CompileState(const TagTelBasic& s)
-      : ifStack(s.ifStack), switchStack(s.switchStack), loopStack(s.loopStack),
-        braceStack(s.braceStack), functionStack(s.functionStack), commentStack(s.commentStack),
-        blockDepth(s.blockDepth), onDisconnIndex(s.onDisconnIndex),
+// What the compile of a "RunLine(" text may change of its script's compile
+// state and handlers: kept and put back around it.
+struct LineCompileSnapshot {
+  explicit LineCompileSnapshot(const TagTelBasic& s)
+      : ifStack(s.compileState.ifStack),
+        switchStack(s.compileState.switchStack),
+        loopStack(s.compileState.loopStack),
+        braceStack(s.compileState.braceStack),
+        functionStack(s.compileState.functionStack),
+        commentStack(s.compileState.commentStack),
+        blockDepth(s.compileState.blockDepth),
+        onDisconnIndex(s.onDisconnIndex),
         onSysQuitIndex(s.onSysQuitIndex) {}
   void RestoreTo(TagTelBasic& s) const {
-    s.ifStack = ifStack;
-    s.switchStack = switchStack;
-    s.loopStack = loopStack;
-    s.braceStack = braceStack;
-    s.functionStack = functionStack;
-    s.commentStack = commentStack;
-    s.blockDepth = blockDepth;
+    s.compileState.ifStack = ifStack;
+    s.compileState.switchStack = switchStack;
+    s.compileState.loopStack = loopStack;
+    s.compileState.braceStack = braceStack;
+    s.compileState.functionStack = functionStack;
+    s.compileState.commentStack = commentStack;
+    s.compileState.blockDepth = blockDepth;
     s.onDisconnIndex = onDisconnIndex;
     s.onSysQuitIndex = onSysQuitIndex;
   }
@@ -175,7 +180,7 @@ class TagRunLine : public TagOper {
     const int32_t n = s.statementCount;
     TagOper* last = n > 0 ? s.statements.at(n - 1) : nullptr;
     TagOper* const last_next = last != nullptr ? last->next : nullptr;
-    const CompileState state(s);
+    const LineCompileSnapshot state(s);
     // The line's statement goes again however its run ends (a fault of the
     // line's run passes through here).
     struct Removal {
@@ -189,10 +194,10 @@ class TagRunLine : public TagOper {
     // does nothing for a script with errors): the script's constructs must
     // not learn of a statement that lives for one run.
     TagTelBasic* main = s.MainScript();
-    const int32_t errors = main->errorCount;
-    main->errorCount = errors + 1;
+    const int32_t errors = main->compileState.errorCount;
+    main->compileState.errorCount = errors + 1;
     const int32_t compiled = s.ParseLine(lineNumber, text);
-    main->errorCount = errors;
+    main->compileState.errorCount = errors;
     state.RestoreTo(s);
     if (compiled != 0 || s.statementCount != n + 1) return kNotCompiled;
     TagOper* added = s.statements.at(n);
@@ -215,9 +220,9 @@ class TagRunLine : public TagOper {
       delete added;
     }
     s.statementCount = s.statements.count();
-    for (TagOper* e : s.pendingExpressions) delete e;
-    s.pendingExpressions.clear();
-    s.pendingTarget = TagVarRef();
+    for (TagOper* e : s.compileState.pendingExpressions) delete e;
+    s.compileState.pendingExpressions.clear();
+    s.compileState.pendingTarget = TagVarRef();
     if (last != nullptr) last->next = last_next;
   }
 

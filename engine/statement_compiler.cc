@@ -57,12 +57,12 @@ size_t StatementStart(TagTelBasic& s, int32_t line_no, std::string_view text) {
   while (i < text.size()) {
     const char c = text[i];
     const char next = i + 1 < text.size() ? text[i + 1] : '\0';
-    if (!s.commentStack.empty()) {
+    if (!s.compileState.commentStack.empty()) {
       if (c == '*' && next == '/') {
-        s.commentStack.pop_back();
+        s.compileState.commentStack.pop_back();
         i += 2;
       } else if (c == '/' && next == '*') {
-        s.commentStack.push_back(line_no);
+        s.compileState.commentStack.push_back(line_no);
         i += 2;
       } else {
         ++i;
@@ -72,7 +72,7 @@ size_t StatementStart(TagTelBasic& s, int32_t line_no, std::string_view text) {
     if (c == ' ' || c == '\t') {
       ++i;
     } else if (c == '/' && next == '*') {
-      s.commentStack.push_back(line_no);
+      s.compileState.commentStack.push_back(line_no);
       i += 2;
     } else if (c == '*' && next == '/') {
       // Reported, the rest ignored; the line does not fail.
@@ -354,7 +354,7 @@ int32_t CompileAssignLine(TagTelBasic& s, const Line& line, const Shape& shape) 
   if (r == -1 && shape.kind == 2) return -1;
   if (own >= 0 && dest != nullptr && dest->readOnly) return Fail(s, line, "常量不可以赋值");
   if (shape.kind == 2) {
-    s.pendingTarget.Set(dest, index);
+    s.compileState.pendingTarget.Set(dest, index);
     return CompileKeywordLine(s, line, SkipBlanks(std::string_view(line.work).substr(shape.callOffset)));
   }
   if (r == -2) {
@@ -408,9 +408,9 @@ int32_t CompileLine(TagTelBasic& script, int32_t line_no, std::string& text) {
 
 int32_t TagTelBasic::ParseLine(int32_t line_no, std::string& text) {
   // Expressions and a target left by a failed line belong to no statement.
-  for (TagOper* e : pendingExpressions) delete e;
-  pendingExpressions.clear();
-  pendingTarget = TagVarRef();
+  for (TagOper* e : compileState.pendingExpressions) delete e;
+  compileState.pendingExpressions.clear();
+  compileState.pendingTarget = TagVarRef();
   const size_t start = StatementStart(*this, line_no, text);
   if (start == npos) return 0;
   Line line;

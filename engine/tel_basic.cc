@@ -53,7 +53,7 @@ std::string ErrorFileName(int32_t line_no) { return "errmsg" + std::to_string(li
 
 TagTelBasic::TagTelBasic(std::string_view path, int32_t line_no, LineCallBase* call_object,
                          int32_t run_mode, TagTelBasic* env)
-    : name("_main_"), lineNo(line_no), sourcePath(path), runMode(run_mode),
+    : name("_main_"), sourcePath(path), lineNo(line_no), runMode(run_mode),
       isChild(env != nullptr ? 1 : 0), environment(env) {
   if (line_no > 0 && run_mode != 0 && env == nullptr) frame::WaitCpuIdle(20, 45);
   platform::RemoveScriptFile(ErrorFileName(lineNo));
@@ -65,8 +65,8 @@ TagTelBasic::TagTelBasic(std::string_view path, int32_t line_no, LineCallBase* c
   CreateStores();
   CreateBuiltIns(/*main_script=*/true);
   if (environment != nullptr && environment->exportVariables) ImportVariables(*environment);
-  errorCount = 0;
-  warningCount = 0;
+  compileState.errorCount = 0;
+  compileState.warningCount = 0;
   platform::Clock& clock = platform::GetClock();
   const uint32_t start = clock.TickCount();
   const int32_t lines = LoadFile(0, path);
@@ -76,7 +76,7 @@ TagTelBasic::TagTelBasic(std::string_view path, int32_t line_no, LineCallBase* c
   if (pruneFunctions == 1) PruneFunctions();
   initResult = 0;
   Summarize(seconds);
-  if (errorCount > 0) initResult = -2;
+  if (compileState.errorCount > 0) initResult = -2;
   SplitVariables();
 }
 
@@ -102,7 +102,7 @@ TagTelBasic::~TagTelBasic() {
     s->DeleteArgs();
     delete s;
   }
-  for (TagOper* e : pendingExpressions) delete e;
+  for (TagOper* e : compileState.pendingExpressions) delete e;
   for (TagTelBasic* f : functions) delete f;
   for (TagVar* v : allVariables) delete v;
   for (TagFInclude* inc : includes) delete inc;
@@ -203,13 +203,13 @@ void TagTelBasic::ImportVariables(const TagTelBasic& from) {
 void TagTelBasic::CheckOpenConstructs(int32_t last_line) {
   auto statement_at = [&](int32_t index) { return statements.at(index); };
   // An if whose body closes on the last line is complete.
-  if (!ifStack.empty() && statementCount > 0) {
+  if (!compileState.ifStack.empty() && statementCount > 0) {
     TagOper* last = statements.at(statementCount - 1);
     if (last != nullptr && last->kindLetter == kKindBlockEnd && last->partner != nullptr) {
       TagOper* open = last->partner;
       TagOper* before = open->statementIndex > 0 ? statements.at(open->statementIndex - 1) : nullptr;
       if (before != nullptr && (before->kindLetter == kKindIf || before->kindLetter == kKindElseIf)) {
-        ifStack.pop_back();
+        compileState.ifStack.pop_back();
       }
     }
   }
@@ -220,19 +220,21 @@ void TagTelBasic::CheckOpenConstructs(int32_t last_line) {
     std::snprintf(text, sizeof text, format, s != nullptr ? s->lineNumber : 0);
     Error(last_line, text, s != nullptr ? s->sourceText : std::string());
   };
-  report_stack(ifStack, "if语句没有结束 (行数:%d)");
-  report_stack(loopStack, "while语句没有结束 (行数:%d)");
-  report_stack(switchStack, "switch语句没有结束 (行数:%d)");
-  if (!braceStack.empty()) {
-    TagOper* s = statement_at(braceStack.back());
+  report_stack(compileState.ifStack, "if语句没有结束 (行数:%d)");
+  report_stack(compileState.loopStack, "while语句没有结束 (行数:%d)");
+  report_stack(compileState.switchStack, "switch语句没有结束 (行数:%d)");
+  if (!compileState.braceStack.empty()) {
+    TagOper* s = statement_at(compileState.braceStack.back());
     char text[128];
     std::snprintf(text, sizeof text, "{语句没有相应的} (行数:%d)", s != nullptr ? s->lineNumber : 0);
     Error(last_line, text, "");
   }
-  if (!commentStack.empty()) Error(commentStack.back(), "注释没有结束", "");
-  if (!functionStack.empty()) {
+  if (!compileState.commentStack.empty())
+    Error(compileState.commentStack.back(), "注释没有结束", "");
+  if (!compileState.functionStack.empty()) {
     char text[128];
-    std::snprintf(text, sizeof text, "函数定义没有结束 (行数:%d)", functionStack.back());
+    std::snprintf(text, sizeof text, "函数定义没有结束 (行数:%d)",
+                  compileState.functionStack.back());
     TagTelBasic* last = functionCount > 0 ? functions.at(functionCount - 1) : nullptr;
     Error(last_line, text, last != nullptr ? last->headerText : std::string());
   }
@@ -269,14 +271,14 @@ void TagTelBasic::PruneFunctions() {
 }
 
 void TagTelBasic::Summarize(double seconds) {
-  if (errorCount == 0 && !(runMode == 0 && warningCount > 0)) return;
+  if (compileState.errorCount == 0 && !(runMode == 0 && compileState.warningCount > 0)) return;
   // "%.3f" of the seconds, without the process locale.
   const long long ms = std::llround(seconds * 1000.0);
   char text[160];
-  std::snprintf(text, sizeof text, "总错误数: %d; 总警告数: %d; 编译时间: %lld.%03lld秒", errorCount,
-                warningCount, ms / 1000, ms % 1000);
+  std::snprintf(text, sizeof text, "总错误数: %d; 总警告数: %d; 编译时间: %lld.%03lld秒",
+                compileState.errorCount, compileState.warningCount, ms / 1000, ms % 1000);
   ReportError(kSummaryLine, text, "编译结束", false);
-  if (errorCount > 0 && !isChild) {
+  if (compileState.errorCount > 0 && !isChild) {
     char box[96];
     std::snprintf(box, sizeof box, "编译结束, 请参看错误日志errmsg%d.txt", lineNo);
     ShowError(kSummaryLine, text, box);
@@ -305,13 +307,13 @@ TagOper* TagTelBasic::Append(TagOper* statement, char kind, int32_t line_no,
                              std::string_view source, std::string_view note) {
   AppendContext c;
   c.statements = &statements.items();
-  c.pendingArgs = std::move(pendingExpressions);
-  pendingExpressions.clear();
-  c.pendingTarget = pendingTarget;
-  pendingTarget = TagVarRef();
+  c.pendingArgs = std::move(compileState.pendingExpressions);
+  compileState.pendingExpressions.clear();
+  c.pendingTarget = compileState.pendingTarget;
+  compileState.pendingTarget = TagVarRef();
   c.retVal = allVariables.at(kRetValIndex);
   c.attention = &MainScript()->attention;
-  c.depth = blockDepth;
+  c.depth = compileState.blockDepth;
   c.source = source;
   c.note = note;
   c.line = line_no;

@@ -10,7 +10,10 @@
 //
 // Ownership: a script owns its statements, functions, every variable in
 // allVariables and its stores; the call object is the line's and must
-// outlive the script.
+// outlive the script. The members come in groups, each saying who writes
+// it and who may read it: the definition, the compile, the run flags and
+// the run's own state. The line's voice and key settings are a store of
+// the telephony layer (StoreSlot::kLineSettings).
 //
 // Thread rules: built and run on its line's threads; LeaveLine is called
 // where the script leaves its line, while its last holder (a reader of the
@@ -35,6 +38,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/compile_state.h"
 #include "engine/line_call.h"
 #include "engine/pvector.h"
 #include "engine/run_attention.h"
@@ -323,39 +327,58 @@ class TagTelBasic : public ScriptFunction {
   // The main script (this one, or the owner of a function).
   TagTelBasic* MainScript() { return owner != nullptr ? owner : this; }
 
-  // --- members ----------------------------------------------------------------
-  int32_t pruneFunctions = 1;
-  int32_t variableCount = 0;
-  pvector<TagFInclude> includes;
-  int32_t includeCount = 0;
-  pvector<TagVar> variables;
-  int32_t writableCount = 0;
-  pvector<TagVar> constants;
-  int32_t constantCount = 0;
-  int32_t namedConstantCount = 0;
-  std::string headerText;
-  std::atomic<uint8_t> stepMode{0};
-  std::atomic<uint8_t> stepRelease{0};
-  pvector<TagTelBasic> functions;
-  int32_t functionCount = 0;
-  std::map<std::string, int32_t> callers;
-  TagOper* current = nullptr;
-  int32_t blockDepth = 0;
-  int32_t errorCount = 0;
-  int32_t warningCount = 0;
-  std::atomic<uint8_t> quitRequest{0};
-  std::vector<int32_t> ifStack, switchStack, loopStack, braceStack, functionStack, commentStack;
-  std::vector<TagOper*> pendingExpressions;
-  TagVarRef pendingTarget;
+  // --- the script's definition ------------------------------------------------
+  // What the compiler builds: written once by the constructor's compile (a
+  // function's by its main script's), then read-only while the script runs,
+  // but for the one-line compiles of "RunLine(" and "Eval(" on the line's
+  // thread, which add variables and constants ("RunLine(" also a statement
+  // for one run). Any thread holding the script may read name, sourcePath,
+  // lineNo and initResult once the constructor has returned.
+  std::string name;                    // "_main_", or the function's name
+  std::string sourcePath;              // the file being or last compiled
+  int32_t lineNo = 0;                  // the line (a function takes its owner's)
+  int32_t runMode = 0;                 // non-zero: loaded to run on a line
+  int32_t initResult = 0;              // 0 compiled; -2 errors or no call object
+  uint8_t isChild = 0;                 // built by "RunVts(" with environment as parent
+  uint8_t scrambled = 0;               // a loaded file was in the scrambled form
+  int32_t pruneFunctions = 1;          // 1: functions never called are removed
+  std::string headerText;              // a function's definition line
+  TagTelBasic* owner = nullptr;        // a function's main script
+  TagTelBasic* environment = nullptr;  // a child's parent, whose stores it uses
+  LineCallBase* call = nullptr;        // the line's call object (not owned)
   pvector<TagOper> statements;
   int32_t statementCount = 0;
+  pvector<TagVar> allVariables;  // every variable, owned (see kOwnerIndexBase)
+  int32_t variableCount = 0;
+  pvector<TagVar> variables;  // the writable ones, split after the compile
+  int32_t writableCount = 0;
+  pvector<TagVar> constants;  // the read-only ones
+  int32_t constantCount = 0;
+  int32_t namedConstantCount = 0;
+  pvector<TagTelBasic> functions;  // a main script's functions, owned
+  int32_t functionCount = 0;
+  std::map<std::string, int32_t> callers;  // a function's call sites by caller
+  pvector<TagFInclude> includes;
+  int32_t includeCount = 0;
+  int32_t paramCount = 0;
+  std::string paramNames[kMaxParams];
+
+  // --- the compile ---------------------------------------------------------------
+  // Used while the script compiles, on the compiling thread (compile_state.h).
+  CompileState compileState;
+
+  // --- the run flags -------------------------------------------------------------
+  // The run state of the line (run_loop.cc, run_attention.h): owned by the
+  // script; the line's thread runs it, other threads only raise the flags
+  // through the setters above (see the thread rules at the top) and the
+  // monitor reads currentIndex.
+  std::atomic<uint8_t> stepMode{0};
+  std::atomic<uint8_t> stepRelease{0};
+  TagOper* current = nullptr;
+  std::atomic<uint8_t> quitRequest{0};
   std::atomic<uint8_t> reloadRequest{0};
   std::atomic<void*> reloadTarget{nullptr};
   int32_t handlerState = -1;
-  std::string name;
-  uint8_t scrambled = 0;
-  pvector<TagVar> allVariables;
-  int32_t initResult = 0;
   std::atomic<uint8_t> stopped{0};
   std::atomic<uint8_t> endRun{0};
   std::atomic<uint8_t> notRunning{1};
@@ -366,21 +389,15 @@ class TagTelBasic : public ScriptFunction {
   RunAttention attention;
   // The statement running, -1 none; the monitor reads it from its thread.
   std::atomic<int32_t> currentIndex{-1};
-  int32_t lineNo = 0;
-  std::string sourcePath;
-  int32_t tempCounter = 0;
-  int32_t lastCallResult = 0;
-  LineCallBase* call = nullptr;
-  TagTelBasic* owner = nullptr;
-  TagTelBasic* caller = nullptr;
-  int32_t runMode = 0;
-  int32_t paramCount = 0;
-  std::string paramNames[kMaxParams];
-  TagVar params[kMaxParams];
-  uint8_t isChild = 0;
-  TagTelBasic* runningChild = nullptr;
-  TagTelBasic* environment = nullptr;
-  uint8_t exportVariables = 0;
+
+  // --- the run's own state ---------------------------------------------------------
+  // Written and read by the statements and the run loop on the line's
+  // thread only (runError also by whoever holds the script after its run).
+  TagVar params[kMaxParams];            // a function's parameter values
+  TagTelBasic* caller = nullptr;        // a function's calling script, during a call
+  TagTelBasic* runningChild = nullptr;  // the child script running in this one
+  uint8_t exportVariables = 0;          // "SetRunVtsEnvt(": children import the variables
+  int32_t lastCallResult = 0;           // of the last outgoing-call statement
   // The log line of the fault that ended the last run of the line's own
   // script; empty when that run ended normally.
   std::string runError;

@@ -42,10 +42,10 @@ struct VoiceSettings {
   // The directories of the three languages ("SetSndDir("): each empty or
   // ending in a backslash.
   std::string voiceDirs[kLanguageCount];
-  int32_t voiceDirIndex = 0;    // the selected language ("SelectLan(")
+  int32_t voiceDirIndex = 0;      // the selected language ("SelectLan(")
   std::string voiceExt = ".WAV";  // added to names without one ("SetSndExt(")
-  uint8_t breakOnKey = 1;       // a key cuts plays and recordings short ("SetBreak(")
-  uint8_t playToFile = 0;       // plays go into the line's play file ("SetPlayToFile(")
+  uint8_t breakOnKey = 1;         // a key cuts plays and recordings short ("SetBreak(")
+  uint8_t playToFile = 0;         // plays go into the line's play file ("SetPlayToFile(")
   // The speech engine and the texts of "SetTtsPara(".
   int32_t ttsMode = 0;
   std::string ttsLibPath;

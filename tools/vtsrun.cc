@@ -242,7 +242,7 @@ int main(int argc, char** argv) {
   {
     auto script = std::make_unique<engine::TagTelBasic>(options.file, options.line, &call,
                                                         options.check ? 0 : 1, nullptr);
-    if (script->initResult != 0 || script->errorCount > 0) {
+    if (script->initResult != 0 || script->compileState.errorCount > 0) {
       CopyErrorFileToStderr(options.line);
       status = kExitCompileError;
     } else if (!options.check) {

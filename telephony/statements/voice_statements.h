@@ -1,8 +1,8 @@
 // The voice statements of the script language: playing ("Play(",
 // "StartLoopPlay(", "ReLoopPlay(", "Stop(", "PcPlay(", "IsPcPlayEnd("),
 // recording ("Record(", "StartRecord(", "SetRecPos("), the voice settings of
-// the line (VoiceSettings, line_settings.h: "SetSndDir(", "SelectLan(", "GetCurSndDir(", "SetSndExt(",
-// "SetBreak(", "SetPlayToFile(") and the voice caches ("LoadVocFile(",
+// the line (VoiceSettings, line_settings.h: "SetSndDir(", "SelectLan(", "GetCurSndDir(",
+// "SetSndExt(", "SetBreak(", "SetPlayToFile(") and the voice caches ("LoadVocFile(",
 // "UnloadVocFile(").
 //
 // Each statement resolves its voice names with the voice path rule
@@ -26,8 +26,8 @@
 namespace telephony {
 
 // Registers the factories of the seventeen voice statements with the
-// process-wide registry, and the line settings' store. Call once at start-up, before any script compiles
-// (a second call registers nothing).
+// process-wide registry, and the line settings' store. Call once at start-up, before any script
+// compiles (a second call registers nothing).
 void RegisterVoiceStatements();
 
 // A voice directory as "SetSndDir(" stores it: a non-empty text that does

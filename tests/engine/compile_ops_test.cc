@@ -84,14 +84,14 @@ TEST_F(CompileOpsTest, ExtractNoteCutsCommentsOutsideStrings) {
     EXPECT_EQ(line, c.cut_line);
     EXPECT_EQ(note, c.note);
     EXPECT_EQ(n, static_cast<int32_t>(note.size()));
-    EXPECT_EQ(main_->commentStack.size(), c.open_comments);
-    main_->commentStack.clear();
+    EXPECT_EQ(main_->compileState.commentStack.size(), c.open_comments);
+    main_->compileState.commentStack.clear();
     std::string kept = c.line;
     main_->ExtractNote(kept, &note, 7, false);
     EXPECT_EQ(kept, c.line);
-    main_->commentStack.clear();
+    main_->compileState.commentStack.clear();
   }
-  EXPECT_EQ(main_->warningCount, 0);
+  EXPECT_EQ(main_->compileState.warningCount, 0);
   EXPECT_EQ(ErrorFile(), "");
 }
 
@@ -99,7 +99,7 @@ TEST_F(CompileOpsTest, CloseWithoutOpenIsReportedNotCounted) {
   std::string line = "x=1 */ y", note;
   EXPECT_EQ(main_->ExtractNote(line, &note, 4, true), 0);
   EXPECT_EQ(note, "");
-  EXPECT_EQ(main_->errorCount, 0);
+  EXPECT_EQ(main_->compileState.errorCount, 0);
   EXPECT_EQ(ErrorFile(), "[Error]main.vts(4): 找不到匹配的起始注释/*, x=1 */ y\r\n");
 }
 
@@ -110,16 +110,16 @@ TEST_F(CompileOpsTest, BlockCommentOpenedInsideLineCommentWarns) {
   main_->ExtractNote(line, &note, 3, true);
   EXPECT_EQ(line, "x = 1 ");
   EXPECT_EQ(note, " here");
-  ASSERT_EQ(main_->commentStack, std::vector<int32_t>{3});
-  EXPECT_EQ(main_->warningCount, 1);
-  EXPECT_EQ(main_->errorCount, 0);
+  ASSERT_EQ(main_->compileState.commentStack, std::vector<int32_t>{3});
+  EXPECT_EQ(main_->compileState.warningCount, 1);
+  EXPECT_EQ(main_->compileState.errorCount, 0);
   EXPECT_NE(
       ErrorFile().find("[Warning]main.vts(3): //注释中的/*开始了块注释, x = 1 // see /* here"),
       std::string::npos);
   std::string next = "still comment */ y = 2";
   main_->ExtractNote(next, &note, 4, true);
-  EXPECT_TRUE(main_->commentStack.empty());
-  EXPECT_EQ(main_->warningCount, 1);
+  EXPECT_TRUE(main_->compileState.commentStack.empty());
+  EXPECT_EQ(main_->compileState.warningCount, 1);
 }
 
 // --- line shapes ------------------------------------------------------------
@@ -379,7 +379,7 @@ TEST_F(CompileOpsTest, ParseAssignResults) {
   EXPECT_EQ(left->readOnly, 1);
   EXPECT_EQ(left->intValue, 7);
   EXPECT_EQ(right, nullptr);
-  EXPECT_EQ(main_->errorCount, 0) << "errors are counted by the caller";
+  EXPECT_EQ(main_->compileState.errorCount, 0) << "errors are counted by the caller";
 }
 
 TEST_F(CompileOpsTest, IncrementsAddTheConstantOne) {
@@ -550,7 +550,7 @@ TEST_F(CompileOpsTest, ParseArgsResolvesNamesAndLiterals) {
   EXPECT_EQ(args[0], x);
   EXPECT_EQ(args[1]->Bytes(), "a");
   EXPECT_EQ(args[2]->intValue, 5);
-  EXPECT_TRUE(main_->pendingExpressions.empty());
+  EXPECT_TRUE(main_->compileState.pendingExpressions.empty());
 
   EXPECT_EQ(main_->ParseArgs(2, "Play(nope)", 1, {"nope"}, &args), -1);
   EXPECT_EQ(main_->ParseArgs(3, "Play(\"a)", 1, {"\"a"}, &args), -1);
@@ -560,7 +560,7 @@ TEST_F(CompileOpsTest, ParseArgsResolvesNamesAndLiterals) {
             "[Error]main.vts(2): 表达式中的变量没有预先赋值, nope\r\n"
             "[Error]main.vts(3): 语法错误: 字符串没有结束, Play(\"a)\r\n"
             "[Error]main.vts(4): 语法错误, Play(x+1)\r\n");
-  EXPECT_EQ(main_->errorCount, 0);
+  EXPECT_EQ(main_->compileState.errorCount, 0);
 }
 
 TEST_F(CompileOpsTest, ParseArgsCompilesExpressionsIntoTemporaries) {
@@ -575,17 +575,17 @@ TEST_F(CompileOpsTest, ParseArgsCompilesExpressionsIntoTemporaries) {
   EXPECT_EQ(args[1], x);
   EXPECT_STREQ(args[2]->name(), "__m2");
   EXPECT_EQ(f->FindOwnVariable("__m1"), f->FindVariable("__m1", nullptr));
-  EXPECT_EQ(f->pendingExpressions.size(), 2u);
-  EXPECT_EQ(main_->tempCounter, 3);
+  EXPECT_EQ(f->compileState.pendingExpressions.size(), 2u);
+  EXPECT_EQ(main_->compileState.tempCounter, 3);
   // Expressions of a line that never became a statement are dropped by the next one.
   ASSERT_EQ(f->ParseArgs(2, "Play(x+1)", 1, {"x+1"}, &args), 0);
-  EXPECT_EQ(f->pendingExpressions.size(), 1u);
-  EXPECT_EQ(main_->warningCount, 0);
+  EXPECT_EQ(f->compileState.pendingExpressions.size(), 1u);
+  EXPECT_EQ(main_->compileState.warningCount, 0);
 
   ASSERT_EQ(f->ParseArgs(3, "Play(x+warn)", 1, {"x+warn"}, &args), 0);
-  EXPECT_EQ(main_->warningCount, 1);
+  EXPECT_EQ(main_->compileState.warningCount, 1);
   EXPECT_EQ(f->ParseArgs(4, "Play(x+bad)", 1, {"x+bad"}, &args), -1);
-  EXPECT_EQ(main_->errorCount, 0);
+  EXPECT_EQ(main_->compileState.errorCount, 0);
   EXPECT_EQ(ErrorFile(),
             "[Warning]main.vts(3): 表达式警告, Play(x+warn)\r\n"
             "[Error]main.vts(4): 表达式错误, Play(x+bad)\r\n");
@@ -626,7 +626,7 @@ TEST_F(CompileOpsTest, TemporariesShareTheMainCounter) {
   EXPECT_EQ(main_->NewTempName(), "__m0");
   EXPECT_EQ(f->NewTempName(), "__m1");
   EXPECT_EQ(main_->NewTempName(), "__m2");
-  EXPECT_EQ(f->tempCounter, 0);
+  EXPECT_EQ(f->compileState.tempCounter, 0);
 }
 
 TEST_F(CompileOpsTest, RetValAndKeywordMatch) {
@@ -663,7 +663,7 @@ TEST_F(CompileOpsTest, FuzzLinesThroughEveryTextOperation) {
     for (size_t k = 0; k < n; ++k) line.push_back(kAlphabet[rng() % (sizeof kAlphabet - 1)]);
     text = line;
     script->ExtractNote(text, &note, i, (i & 1) != 0);
-    if (script->commentStack.size() > 8) script->commentStack.clear();
+    if (script->compileState.commentStack.size() > 8) script->compileState.commentStack.clear();
     size_t offset = 0;
     script->ClassifyLine(line, &offset, &name, &index);
     ASSERT_LE(offset, line.size());

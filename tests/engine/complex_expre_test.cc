@@ -190,13 +190,13 @@ TEST_F(ComplexExpreTest, IndexedDestinationAndTemporaries) {
   Set("b", Int(2));
   Set("c", Int(3));
   TagVar* k = Set("k", Str("key"));
-  const int32_t counter = script_->tempCounter;
+  const int32_t counter = script_->compileState.tempCounter;
 
   auto expre = Compile("a + b * c", k);
   ASSERT_NE(expre, nullptr) << error_;
   // Two temporaries were named; the one the last instruction would have
   // written is gone again, the other is a script variable.
-  EXPECT_EQ(script_->tempCounter, counter + 2);
+  EXPECT_EQ(script_->compileState.tempCounter, counter + 2);
   const std::string kept = "__m" + std::to_string(counter);
   const std::string dropped = "__m" + std::to_string(counter + 1);
   EXPECT_GE(script_->FindOwnVariable(kept), 0);
@@ -326,8 +326,8 @@ TEST_F(ComplexExpreErrorTest, ArgumentsCompileThroughTheCompileOperations) {
   std::vector<TagVar*> args;
   ASSERT_EQ(script_->ParseArgs(3, "Foo(a, a + b * 2)", 2, {"a", "a + b * 2"}, &args), 0);
   ASSERT_EQ(args.size(), 2u);
-  ASSERT_EQ(script_->pendingExpressions.size(), 1u);
-  EXPECT_EQ(script_->pendingExpressions[0]->Execute(), 2);
+  ASSERT_EQ(script_->compileState.pendingExpressions.size(), 1u);
+  EXPECT_EQ(script_->compileState.pendingExpressions[0]->Execute(), 2);
   EXPECT_EQ(args[1]->intValue, 17);
   EXPECT_EQ(std::string(args[1]->name()).rfind("__m", 0), 0u);
 

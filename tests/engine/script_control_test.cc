@@ -314,10 +314,10 @@ TEST_F(ScriptControlTest, EvalRunsInTheScopeOfItsScriptAndReusesItsTemporaries) 
       "r = Eval(\"1+2*3\")\nSendMsg(r, 0, 0, 0)\n"
       "r = Eval(\"nosuch + 1\")\nSendMsg(r, 0, 0, 0)\n"
       "r = g(2)\nSendMsg(r, 0, 0, 0)\nSendMsg(a, 0, 0, 0)\nreturn(0)\n");
-  const int32_t counter = script->tempCounter;
+  const int32_t counter = script->compileState.tempCounter;
   script->Run();
   EXPECT_EQ(notes, (Notes{"7", "NULL", "22", "100"}));
-  EXPECT_EQ(script->tempCounter, counter);
+  EXPECT_EQ(script->compileState.tempCounter, counter);
   const int32_t main_variables = script->allVariables.count();
   const int32_t g_variables = script->functions.at(0)->allVariables.count();
   script->Run();
@@ -368,7 +368,7 @@ TEST_F(ScriptControlTest, RunLineRunsOnePlainStatementAndLeavesTheListAsItWas) {
     EXPECT_EQ(NextLinks(*script), links);
     EXPECT_EQ(script->functionCount, functions);
     EXPECT_EQ(script->onDisconnIndex, -1);
-    EXPECT_TRUE(script->commentStack.empty());
+    EXPECT_TRUE(script->compileState.commentStack.empty());
     EXPECT_EQ(script->FindOwnVariable("k"), kNotFound);
   }
 }

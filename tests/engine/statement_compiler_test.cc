@@ -212,14 +212,14 @@ TEST_F(StatementCompilerTest, LinksOfControlConstructs) {
   for (const LinkCase& c : cases) {
     SCOPED_TRACE(c.label);
     auto script = Compile(c.script);
-    EXPECT_EQ(script->errorCount, 0) << ErrorFile();
+    EXPECT_EQ(script->compileState.errorCount, 0) << ErrorFile();
     EXPECT_EQ(DumpLinks(*script), c.links);
   }
 }
 
 TEST_F(StatementCompilerTest, FunctionBodyIsLinkedInItsOwnList) {
   auto script = Compile("function f(a)\n{\nb = a\nif(b)\nb = 2\n}\nf(1)\nx = 1\n");
-  ASSERT_EQ(script->errorCount, 0) << ErrorFile();
+  ASSERT_EQ(script->compileState.errorCount, 0) << ErrorFile();
   ASSERT_EQ(script->functionCount, 1);
   TagTelBasic& f = *script->functions.at(0);
   EXPECT_EQ(DumpLinks(f),
@@ -228,7 +228,7 @@ TEST_F(StatementCompilerTest, FunctionBodyIsLinkedInItsOwnList) {
             "2 i d1 o- p- n4 then3 else-\n"
             "3 = d2 o2 p3 n4 single\n"
             "4 } d1 o- p0 n-\n");
-  EXPECT_TRUE(script->functionStack.empty());
+  EXPECT_TRUE(script->compileState.functionStack.empty());
   EXPECT_EQ(f.writableCount, 3);  // _tempVal, _retVal, b
   EXPECT_EQ(f.paramCount, 1);
   EXPECT_EQ(f.callers.at("_main_"), 1);
@@ -242,13 +242,13 @@ TEST_F(StatementCompilerTest, FunctionBodyIsLinkedInItsOwnList) {
 // A single-statement body at the end of the file is linked like any other.
 TEST_F(StatementCompilerTest, LastSingleBodyIsLinked) {
   auto loop = Compile("c = 0\nwhile(c < 3)\nc++\n");
-  ASSERT_EQ(loop->errorCount, 0) << ErrorFile();
+  ASSERT_EQ(loop->compileState.errorCount, 0) << ErrorFile();
   EXPECT_EQ(loop->statements.at(2)->next, loop->statements.at(1));
   RunList(*loop);
   EXPECT_EQ(IntOf(*loop, "c"), 3);
 
   auto chain = Compile("a = 1\ny = 0\nif(a)\nx = 1\nelse\ny = 1\n");
-  ASSERT_EQ(chain->errorCount, 0) << ErrorFile();
+  ASSERT_EQ(chain->compileState.errorCount, 0) << ErrorFile();
   RunList(*chain);
   EXPECT_EQ(IntOf(*chain, "x"), 1);
   EXPECT_EQ(IntOf(*chain, "y"), 0);
@@ -259,7 +259,7 @@ TEST_F(StatementCompilerTest, LastSingleBodyIsLinked) {
 
   // A lone if with its one-statement body at the end stays open.
   auto open = Compile("a = 1\nif(a)\nx = 1\n");
-  EXPECT_EQ(open->errorCount, 1);
+  EXPECT_EQ(open->compileState.errorCount, 1);
   EXPECT_NE(ErrorFile().find("if语句没有结束 (行数:2)"), std::string::npos) << ErrorFile();
 }
 
@@ -300,7 +300,7 @@ TEST_F(StatementCompilerTest, LinkedListRuns) {
   for (const RunCase& c : cases) {
     SCOPED_TRACE(c.label);
     auto script = Compile(c.script);
-    ASSERT_EQ(script->errorCount, 0) << ErrorFile();
+    ASSERT_EQ(script->compileState.errorCount, 0) << ErrorFile();
     EXPECT_LT(RunList(*script), 10000) << DumpLinks(*script);
     EXPECT_EQ(IntOf(*script, c.variable), c.value) << DumpLinks(*script);
   }
@@ -312,7 +312,7 @@ TEST_F(StatementCompilerTest, AssignmentsBuildTheRightInstructions) {
   auto script = Compile(
       "a = 1\nb = 2\nx = a + b\nx = a + b + b + a;\nx = a + b + a;\nx = -a\nx++\n"
       "m[a] = b\nx = Type(a, b)\nm[b] = Type(a, 1 + b)\n");
-  ASSERT_EQ(script->errorCount, 0) << ErrorFile();
+  ASSERT_EQ(script->compileState.errorCount, 0) << ErrorFile();
   auto calc = [&](int i) { return dynamic_cast<TagCalculate*>(script->statements.at(i)); };
   ASSERT_NE(calc(2), nullptr);
   EXPECT_EQ(calc(2)->opcode, '+');
@@ -346,7 +346,7 @@ TEST_F(StatementCompilerTest, AssignmentsBuildTheRightInstructions) {
 TEST_F(StatementCompilerTest, VirtualLineBuildsPcVariants) {
   call_.lineKind = kLineVirtual;
   auto script = Compile("a = 1\nGetKeys(a, a, a)\nPlayNumber(a, a)\n");
-  ASSERT_EQ(script->errorCount, 0) << ErrorFile();
+  ASSERT_EQ(script->compileState.errorCount, 0) << ErrorFile();
   auto* keys = dynamic_cast<RecordedStatement*>(script->statements.at(1));
   auto* number = dynamic_cast<RecordedStatement*>(script->statements.at(2));
   ASSERT_TRUE(keys != nullptr && number != nullptr);
@@ -363,7 +363,7 @@ TEST_F(StatementCompilerTest, ConstantsAndComments) {
   auto script = Compile(
       "/* a block\ncomment */ x = 1 // note\n// only a comment\n   \nconst k = 5\n"
       "const k = 5\ny = k\n");
-  EXPECT_EQ(script->errorCount, 0) << ErrorFile();
+  EXPECT_EQ(script->compileState.errorCount, 0) << ErrorFile();
   EXPECT_EQ(script->statementCount, 2);
   TagVar* k = nullptr;
   script->FindVariable("k", &k);
@@ -469,14 +469,14 @@ TEST_F(StatementCompilerTest, CompileMessages) {
 // linking goes on.
 TEST_F(StatementCompilerTest, TextBehindBraceFailsNoLine) {
   auto script = Compile("a = 1\nif(a)\n{ // fine\nx = 1\n}   \nwhile(a)\n{ y = 1\nbreak;\n}\n");
-  EXPECT_EQ(script->errorCount, 0) << ErrorFile();
+  EXPECT_EQ(script->compileState.errorCount, 0) << ErrorFile();
   EXPECT_NE(ErrorFile().find("'{'必需单独一行"), std::string::npos);
   EXPECT_EQ(ErrorFile().find("(3)"), std::string::npos);
 }
 
 TEST_F(StatementCompilerTest, HandlerIndexesAndCloseInMain) {
   auto script = Compile("a = 1\nClose()\nOnSysQuit()\nreturn(0)\n");
-  EXPECT_EQ(script->errorCount, 0) << ErrorFile();
+  EXPECT_EQ(script->compileState.errorCount, 0) << ErrorFile();
   EXPECT_EQ(script->onDisconnIndex, 1);
   EXPECT_EQ(script->onSysQuitIndex, 2);
   EXPECT_NE(ErrorFile().find("最好不要使用将来可能不支持的Close()函数"), std::string::npos);
@@ -484,7 +484,7 @@ TEST_F(StatementCompilerTest, HandlerIndexesAndCloseInMain) {
 
 TEST_F(StatementCompilerTest, DefaultWithEmptyParenthesesAndNestedParentheses) {
   auto script = Compile("v = 1\nswitch(v)\n{\ndefault()\n{\n}\n}\nType((2+3)*4, v)\n");
-  EXPECT_EQ(script->errorCount, 0) << ErrorFile();
+  EXPECT_EQ(script->compileState.errorCount, 0) << ErrorFile();
   ASSERT_EQ(script->statementCount, 8);
   TagOper* type = script->statements.at(7);
   ASSERT_EQ(type->argExpressions.size(), 1u);
@@ -529,7 +529,7 @@ TEST_F(StatementCompilerTest, MutatedScriptsCompile) {
       }
     }
     auto script = Compile(text, 1);
-    if (script->errorCount == 0) RunList(*script, 2000);
+    if (script->compileState.errorCount == 0) RunList(*script, 2000);
     for (TagVar* v : script->allVariables) {
       if (v != nullptr) v->ReleaseMap();
     }

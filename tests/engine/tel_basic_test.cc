@@ -42,7 +42,7 @@ TagOper* AppendTest(TagTelBasic& script, int32_t line_no, const std::string& tex
   AppendContext c;
   c.statements = &script.statements.items();
   c.retVal = script.allVariables.at(kRetValIndex);
-  c.depth = script.blockDepth;
+  c.depth = script.compileState.blockDepth;
   c.source = text;
   c.line = line_no;
   auto* s = new NullStatement;
@@ -73,11 +73,11 @@ int32_t TestCompiler(TagTelBasic& script, int32_t line_no, std::string& text) {
     main->AddVariable(var);
     main->functions.push_back(f);
     main->functionCount = main->functions.count();
-    main->functionStack.push_back(line_no);
+    main->compileState.functionStack.push_back(line_no);
     return 0;
   }
   if (text == "end") {
-    main->functionStack.pop_back();
+    main->compileState.functionStack.pop_back();
     return 0;
   }
   if (text.rfind("call ", 0) == 0) {
@@ -90,21 +90,21 @@ int32_t TestCompiler(TagTelBasic& script, int32_t line_no, std::string& text) {
     return -1;
   }
   if (text == "/*") {
-    main->commentStack.push_back(line_no);
+    main->compileState.commentStack.push_back(line_no);
     return 0;
   }
   const struct {
     const char* word;
     char kind;
-    std::vector<int32_t> TagTelBasic::*stack;
-  } kOpeners[] = {{"if(x)", kKindIf, &TagTelBasic::ifStack},
-                  {"while(x)", kKindLoop, &TagTelBasic::loopStack},
-                  {"switch(x)", kKindSwitch, &TagTelBasic::switchStack},
-                  {"{", kKindBlockStart, &TagTelBasic::braceStack}};
+    std::vector<int32_t> CompileState::*stack;
+  } kOpeners[] = {{"if(x)", kKindIf, &CompileState::ifStack},
+                  {"while(x)", kKindLoop, &CompileState::loopStack},
+                  {"switch(x)", kKindSwitch, &CompileState::switchStack},
+                  {"{", kKindBlockStart, &CompileState::braceStack}};
   for (const auto& o : kOpeners) {
     if (text == o.word) {
       TagOper* s = AppendTest(script, line_no, text, o.kind);
-      (script.*(o.stack)).push_back(s->statementIndex);
+      (script.compileState.*(o.stack)).push_back(s->statementIndex);
       return 0;
     }
   }
@@ -209,8 +209,8 @@ TEST_F(TelBasicTest, IncludesRestoreTheSourcePathAndCountOnce) {
   WriteFile("main.vts", "#include lib\\COMMON.vts\nm2\nbad\n#include lib\\COMMON.vts\n#include main.vts\n");
   auto s = Compile("main.vts", /*run_mode=*/0);
   EXPECT_EQ(s->includeCount, 2);
-  EXPECT_EQ(s->errorCount, 2);
-  EXPECT_EQ(s->warningCount, 2);
+  EXPECT_EQ(s->compileState.errorCount, 2);
+  EXPECT_EQ(s->compileState.warningCount, 2);
   EXPECT_EQ(s->sourcePath, "main.vts");
   EXPECT_EQ(ErrorFile(),
             "[Error]lib\\COMMON.vts(2): 语法错误, bad\r\n"
@@ -230,7 +230,7 @@ TEST_F(TelBasicTest, IncludesRestoreTheSourcePathAndCountOnce) {
 TEST_F(TelBasicTest, RunModeDropsWarningsAndTheSummary) {
   WriteFile("main.vts", "#include main.vts\n");
   auto s = Compile("main.vts", /*run_mode=*/1);
-  EXPECT_EQ(s->warningCount, 1);
+  EXPECT_EQ(s->compileState.warningCount, 1);
   EXPECT_EQ(s->initResult, 0);
   EXPECT_FALSE(FileExists("errmsg0.txt"));  // deleted at start, nothing written
   auto warn_only = Compile("main.vts", /*run_mode=*/0);
@@ -266,7 +266,7 @@ TEST_F(TelBasicTest, MissingInclude) {
 TEST_F(TelBasicTest, OverLongLineIsOneErrorOnItsOwnLine) {
   WriteFile("main.vts", "a\n" + std::string(3000, 'x') + "\nb\n");
   auto s = Compile("main.vts");
-  EXPECT_EQ(s->errorCount, 1);
+  EXPECT_EQ(s->compileState.errorCount, 1);
   ASSERT_EQ(seen_.size(), 2u);
   EXPECT_EQ(seen_[1].line, 3);  // later line numbers do not shift
   EXPECT_EQ(ErrorFile().rfind("[Error]main.vts(2): 语法错误: 行太长, xxxx", 0), 0u);
@@ -277,7 +277,7 @@ TEST_F(TelBasicTest, OpenConstructsAtTheEnd) {
   // written in run mode).
   WriteFile("main.vts", "function F\ncall F\n/*\nx\n");
   auto s = Compile("main.vts");
-  EXPECT_EQ(s->errorCount, 2);
+  EXPECT_EQ(s->compileState.errorCount, 2);
   EXPECT_EQ(s->functionCount, 0);
   EXPECT_EQ(ErrorFile(),
             "[Error]main.vts(3): 注释没有结束\r\n\r\n"
@@ -288,7 +288,7 @@ TEST_F(TelBasicTest, OpenConstructsAtTheEnd) {
 TEST_F(TelBasicTest, OpenBlocksAtTheEnd) {
   WriteFile("main.vts", "x\nif(x)\nwhile(x)\nswitch(x)\n{\ny\n");
   auto s = Compile("main.vts");
-  EXPECT_EQ(s->errorCount, 4);
+  EXPECT_EQ(s->compileState.errorCount, 4);
   EXPECT_EQ(ErrorFile(),
             "[Error]main.vts(6): if语句没有结束 (行数:2), if(x)\r\n"
             "[Error]main.vts(6): while语句没有结束 (行数:3), while(x)\r\n"
@@ -305,7 +305,7 @@ TEST_F(TelBasicTest, PruningRemovesChainsOfUncalledFunctions) {
   auto s = Compile("main.vts", /*run_mode=*/0);
   ASSERT_EQ(s->functionCount, 1);
   EXPECT_EQ(s->functions.at(0)->name, "C");
-  EXPECT_EQ(s->warningCount, 3);
+  EXPECT_EQ(s->compileState.warningCount, 3);
   const std::string errors = ErrorFile();
   for (const char* f : {"function A", "function B", "function D"}) {
     EXPECT_NE(errors.find(std::string("该函数从来没有被调用过, 已被优化, ") + f), std::string::npos)

@@ -359,7 +359,7 @@ TEST_F(TcpStatementsTest, ScriptTextCompilesAndRunsTheStatements) {
                  "c = TcpClose(h)\n"
                  "return(0)\n");
   auto script = NewScript("tcp.vts", call_);
-  ASSERT_EQ(script->errorCount, 0);
+  ASSERT_EQ(script->compileState.errorCount, 0);
   EXPECT_EQ(script->Run(), 0);
   EXPECT_TRUE(peer.Says("got " + PeerHex("ping")));
   auto value = [&](const char* name) {

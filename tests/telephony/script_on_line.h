@@ -62,7 +62,9 @@ class ScriptOnLine {
   ScriptOnLine& operator=(const ScriptOnLine&) = delete;
 
   engine::TagTelBasic& script() { return *script_; }
-  bool compiled() const { return script_->initResult == 0 && script_->errorCount == 0; }
+  bool compiled() const {
+    return script_->initResult == 0 && script_->compileState.errorCount == 0;
+  }
   // The line's error file ("" when none was written).
   std::string Errors() const {
     return testing_support::ReadFile(engine::ErrorFileName(call_.lineNo)).value_or("");

@@ -3,14 +3,16 @@
 // (what each statement passes and what it stores), then the play file and
 // the voice caches, then on a real E1 line of the simulated board with the
 // test as the far end, hearing what is played and sending what is recorded.
+#include "telephony/statements/voice_statements.h"
+
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <type_traits>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -22,7 +24,6 @@
 #include "platform/message_service.h"
 #include "telephony/line_settings.h"
 #include "telephony/statements/number_statements.h"
-#include "telephony/statements/voice_statements.h"
 #include "telephony/voice/voice_file.h"
 #include "telephony/voice/voice_play.h"
 #include "telephony/vt_call.h"
