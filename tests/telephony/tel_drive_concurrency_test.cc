@@ -14,6 +14,7 @@
 #include "platform/thread.h"
 #include "telephony/board/vir_card.h"
 #include "telephony/tel_drive.h"
+#include "telephony/tel_line_info.h"
 #include "tests/telephony/tel_drive_fixture.h"
 
 namespace telephony {
@@ -60,6 +61,32 @@ TEST(TelDriveConcurrencyTest, ReadersKeepScriptsAliveWhileAllLinesRestart) {
   stop = true;
   reader.join();
   EXPECT_GT(reads.load(), 0);
+}
+
+// The monitor asks for a line's key display mode from its own thread while
+// the line's script changes it.
+TEST(TelDriveConcurrencyTest, TheMonitorReadsTheKeyDisplayModeWhileTheLineSetsIt) {
+  DriveFolder f("Trunks=0\n", RunCfgText("0=disp.vts\n", 0));
+  f.WriteScript("disp.vts",
+                "for(i = 0; i < 100; i++)\n{\nSetDispKeys(2)\nSetDispKeys(0)\n}\n"
+                "SetDispKeys(3)\nWaitRing(1)\n");
+  TagTelDrive& drive = f.MakeDrive();
+  TelLineInfo info;
+  info.Attach(&drive);
+  std::atomic<bool> stop{false};
+  std::atomic<int> last{-1};
+  std::thread reader([&] {
+    while (!stop.load()) {
+      int mode = -1;
+      if (info.KeyDisplayMode(0, &mode)) last = mode;
+    }
+  });
+  ASSERT_EQ(drive.RunAllLines("VtTelRun.cfg"), kRunOk);
+  EXPECT_TRUE(WaitUntil([&] { return last.load() == 3; }, kWaitMs));
+  stop = true;
+  reader.join();
+  info.Detach();
+  drive.CloseAllTelLine();
 }
 
 TEST(TelDriveConcurrencyTest, QuitWhileLinesAreHandedOutEndsCleanly) {
