@@ -3,6 +3,7 @@
 #include <new>
 #include <string>
 
+#include "engine/control_flow.h"
 #include "engine/line_random.h"
 #include "engine/run_fault.h"
 #include "engine/run_observer.h"
@@ -78,6 +79,14 @@ inline int32_t ExecuteStatement(TagOper& s) {
 
 bool IsCall(const TagOper* s) { return s != nullptr && s->kindLetter == kKindCall; }
 
+// The jumps of a script's list, resolved before its first run (the list is
+// linked and complete by then).
+void ResolveJumpsOnce(TagTelBasic& script) {
+  if (script.jumpsResolved != 0) return;
+  ResolveJumps(script.statements);
+  script.jumpsResolved = 1;
+}
+
 }  // namespace
 
 void SetRunObserver(RunObserver* observer) { run_observer.store(observer); }
@@ -138,6 +147,7 @@ int32_t TagTelBasic::Run() {
                    sourcePath.c_str());
     runError.clear();
   }
+  ResolveJumpsOnce(*this);
   stopped.store(0);
   endRun.store(0);
   if (statementCount == 0) {
@@ -178,7 +188,11 @@ void TagTelBasic::RunStatements(int32_t& result) {
   auto* timers = static_cast<ScriptTimers*>(store(StoreSlot::kTimers));
   TagOper* previous = nullptr;
   // The first statement, and every one after the attention word was found
-  // raised, gets the whole treatment; the others only what they need.
+  // raised, gets the whole treatment; the others only what they need, and
+  // the statements that only pass control on are jumped over while no
+  // observer shows each statement (breakpoints and steps keep the word
+  // raised, so they see every one).
+  const bool jump = observer == nullptr;
   bool attend = true;
   attention.Raise();
   for (;;) {
@@ -213,7 +227,7 @@ void TagTelBasic::RunStatements(int32_t& result) {
     if (s.kindLetter == kKindReturn) break;
     attend = attention.Raised() && Attend();
     if (!attend) {
-      current = s.Next();
+      current = jump ? PassJumps(s.Next(), ret_val) : s.Next();
       continue;
     }
     if (timers != nullptr && timers->HasTimers()) timers->Tick(*this);
@@ -267,6 +281,7 @@ int32_t TagTelBasic::RunSub(TagTelBasic* calling) {
   caller = calling;
   if (initResult != 0) return -1;
   TagTelBasic* main = owner != nullptr ? owner : this;
+  ResolveJumpsOnce(*this);
   stopped.store(0);
   if (statementCount == 0) {
     stopped.store(1);
@@ -288,7 +303,8 @@ int32_t TagTelBasic::RunSub(TagTelBasic* calling) {
   } index_reset{currentIndex};
   try {
     // As in Run: the whole treatment for the first statement and while the
-    // line's attention word is raised.
+    // line's attention word is raised; jumps passed over without observer.
+    const bool jump = observer == nullptr;
     bool attend = true;
     main->attention.Raise();
     while (stopped.load(std::memory_order_relaxed) == 0 && call != nullptr && current != nullptr) {
@@ -311,8 +327,8 @@ int32_t TagTelBasic::RunSub(TagTelBasic* calling) {
       if (s.kindLetter == kKindReturn) break;
       attend = main->attention.Raised() && main->Attend();
       if (!attend) {
-        current = s.Next();
-          continue;
+        current = jump ? PassJumps(s.Next(), ret_val) : s.Next();
+        continue;
       }
       if (timers != nullptr && timers->HasTimers()) timers->Tick(*main);
       current = s.Next();

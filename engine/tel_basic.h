@@ -351,6 +351,9 @@ class TagTelBasic : public ScriptFunction {
   TagVarRef pendingTarget;
   pvector<TagOper> statements;
   int32_t statementCount = 0;
+  // The jumps of the linked list are resolved (control_flow.h), once before
+  // the first run.
+  uint8_t jumpsResolved = 0;
   std::atomic<uint8_t> reloadRequest{0};
   std::atomic<void*> reloadTarget{nullptr};
   int32_t handlerState = -1;

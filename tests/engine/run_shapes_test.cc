@@ -172,6 +172,52 @@ TEST(RunShapesTest, ScriptsGiveTheirRecordedOutput) {
        "0 : 0\n"
        "0 : then\n"
        "0 : 0\n"},
+      {"_retVal where a function or a block ends on braces",
+       "SetPrintTo(\"\")\n"
+       "function seven()\n"
+       "{\n"
+       "  return(7)\n"
+       "}\n"
+       "function falls(n)\n"
+       "{\n"
+       "  k = 0\n"
+       "  while(k < n)\n"
+       "  {\n"
+       "    k = k + 1;\n"
+       "    seven()\n"
+       "  }\n"
+       "}\n"
+       "function tail(n)\n"
+       "{\n"
+       "  seven()\n"
+       "  if(n > 0)\n"
+       "  {\n"
+       "    seven()\n"
+       "  }\n"
+       "}\n"
+       "r = falls(3)\n"
+       "Print(r)\n"
+       "r = tail(1)\n"
+       "Print(r)\n"
+       "seven()\n"
+       "switch(_retVal)\n"
+       "{\n"
+       "case(7)\n"
+       "{\n"
+       "  Print(\"seven\");\n"
+       "  seven()\n"
+       "}\n"
+       "default()\n"
+       "{\n"
+       "  Print(\"other\");\n"
+       "}\n"
+       "}\n"
+       "Print(_retVal)\n"
+       "return(0)\n",
+       "0 : 0\n"
+       "0 : 0\n"
+       "0 : seven\n"
+       "0 : 0\n"},
       {"for-in over a map and a text",
        "SetPrintTo(\"\")\n"
        "m[3] = \"c\"\n"
@@ -252,6 +298,22 @@ class StepRecorder : public RunObserver {
   std::atomic<int> refreshes{0};
 };
 
+// Runs a script on a thread of its own; however a test ends, the line is
+// stopped (out of a step wait too) and the run waited for.
+class RunningLine {
+ public:
+  explicit RunningLine(TagTelBasic& script) : script_(script), runner_([&script] { script.Run(); }) {}
+  ~RunningLine() {
+    script_.SetQuit(1);
+    script_.stepMode.store(0);
+    runner_.join();
+  }
+
+ private:
+  TagTelBasic& script_;
+  std::thread runner_;
+};
+
 class RunShapesLineTest : public MapCheckTest {
  protected:
   void SetUp() override {
@@ -316,17 +378,7 @@ TEST_F(RunShapesLineTest, ABreakpointOnAClosingBraceStopsThereEachPass) {
   SetRunObserver(&recorder);
   script_->statements.at(brace)->SetBreakpoint(1);
   TagVar& i = Variable("i");
-  std::thread runner([&] { script_->Run(); });
-  // However the test ends, the line is stopped and the run waited for.
-  struct EndRun {
-    TagTelBasic& script;
-    std::thread& runner;
-    ~EndRun() {
-      script.SetQuit(1);
-      script.stepMode.store(0);
-      runner.join();
-    }
-  } end_run{*script_, runner};
+  RunningLine running(*script_);
   auto held_at = [&](int refreshes) {
     for (int n = 0; n < 300 && recorder.refreshes.load() < refreshes; ++n) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -342,6 +394,26 @@ TEST_F(RunShapesLineTest, ABreakpointOnAClosingBraceStopsThereEachPass) {
   }
   ASSERT_TRUE(held_at(3));
   EXPECT_EQ(i.intValue, 3);
+}
+
+// A breakpoint set on a "}" while a loop runs with no observer (its braces
+// passed over as jumps) holds the loop on that "}" from the next pass on.
+TEST_F(RunShapesLineTest, ABreakpointSetWhileALoopRunsHoldsItOnTheClosingBrace) {
+  Compile("x = 0\nwhile(1)\n{\nx = x + 1\n}\n");
+  const int32_t brace = IndexOfKind(kKindBlockEnd);
+  ASSERT_GT(brace, 0);
+  TagVar& x = Variable("x");
+  RunningLine running(*script_);
+  while (script_->currentIndex.load() < 3) std::this_thread::yield();
+  script_->statements.at(brace)->SetBreakpoint(1);
+  for (int n = 0; n < 300 && script_->stepMode.load() == 0; ++n) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_NE(script_->stepMode.load(), 0);
+  EXPECT_EQ(script_->currentIndex.load(), brace);
+  const int32_t held = x.intValue;
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_EQ(x.intValue, held);
 }
 
 // A stop request ends a tight loop within the statement in progress: the
