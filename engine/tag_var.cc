@@ -38,8 +38,8 @@ TagVar::TagVar(const TagVar& other)
     : kind(other.kind),
       readOnly(other.readOnly),
       intValue(other.intValue),
-      floatValue(other.floatValue),
       mapHandle(other.mapHandle),
+      floatValue(other.floatValue),
       function(other.function),
       name_(CopyName(other.name_)),
       text_(kEmptyText) {
