@@ -38,8 +38,8 @@ TagVar::TagVar(const TagVar& other)
     : kind(other.kind),
       readOnly(other.readOnly),
       intValue(other.intValue),
-      mapHandle(other.mapHandle),
       floatValue(other.floatValue),
+      mapHandle(other.mapHandle),
       function(other.function),
       name_(CopyName(other.name_)),
       text_(kEmptyText) {

@@ -169,12 +169,11 @@ class TagVar {
   char* MutableText() { return text_; }
   void SetLength(size_t n);
 
-  // The 32-bit fields side by side: a value is 56 bytes (maps hold many).
   int32_t kind = kVarNull;
   uint8_t readOnly = 0;
   int32_t intValue = 0;
-  int32_t mapHandle = 0;
   double floatValue = 0.0;
+  int32_t mapHandle = 0;
   ScriptFunction* function = nullptr;
 
  private:
