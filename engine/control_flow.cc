@@ -219,11 +219,28 @@ bool OnlyPassesOn(const TagOper& s) {
   }
 }
 
+// A statement whose Next depends on what its Execute decided.
+bool DecidesNext(const TagOper& s) {
+  switch (s.kindLetter) {
+    case kKindIf:
+    case kKindElseIf:
+    case kKindLoop:
+    case kKindSwitch:
+    case kKindBreak:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 void ResolveJumps(const pvector<TagOper>& statements) {
   for (TagOper* s : statements) {
-    if (s != nullptr) s->passesOn = OnlyPassesOn(*s) ? 1 : 0;
+    if (s == nullptr) continue;
+    s->passesOn = OnlyPassesOn(*s) ? 1 : 0;
+    s->nextFixed = DecidesNext(*s) ? 0 : 1;
+    s->fixedNext = s->nextFixed != 0 ? s->Next() : nullptr;
   }
   const int32_t limit = statements.count();
   for (TagOper* s : statements) {

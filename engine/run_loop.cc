@@ -195,14 +195,17 @@ void TagTelBasic::RunStatements(int32_t& result) {
   const bool jump = observer == nullptr;
   bool attend = true;
   attention.Raise();
+  // The loop follows its own pointer and writes "current" (which names the
+  // statement of a fault) as each statement begins.
+  TagOper* at = current;
   for (;;) {
-    if (attend || current == nullptr) {
+    if (attend || at == nullptr) {
       if (endRun.load(std::memory_order_relaxed) != 0) break;
-      if (current == nullptr) {
+      if (at == nullptr) {
         // Off the end: the list starts again, unless the line is quitting
         // (also when a reload's handler ran off its end: no restart spin).
         if (quitRequest.load(std::memory_order_relaxed) || QuitCondition()) break;
-        current = statements.at(0);
+        at = statements.at(0);
         continue;
       }
       if (call == nullptr) {
@@ -210,7 +213,8 @@ void TagTelBasic::RunStatements(int32_t& result) {
         break;
       }
     }
-    TagOper& s = *current;
+    current = at;
+    TagOper& s = *at;
     currentIndex.store(s.statementIndex, std::memory_order_relaxed);
     if (observer != nullptr) observer->OnStepMain(*this, s.statementIndex, s.sourceText, lineNo);
     s.previousExecuted = previous;
@@ -227,24 +231,25 @@ void TagTelBasic::RunStatements(int32_t& result) {
     if (s.kindLetter == kKindReturn) break;
     attend = attention.Raised() && Attend();
     if (!attend) {
-      current = jump ? PassJumps(s.Next(), ret_val) : s.Next();
+      at = jump ? FollowingStatement(s, ret_val) : s.Next();
       continue;
     }
     if (timers != nullptr && timers->HasTimers()) timers->Tick(*this);
-    current = s.Next();
+    at = s.Next();
     if (onSysQuitIndex > 0 && handlerState != kInSysQuitHandler && QuitCondition()) {
       if (IsReloadPending()) {
         call->TraceLog("IsReload..., quitindex=" + std::to_string(onSysQuitIndex));
       }
-      current = statements.at(onSysQuitIndex);
+      at = statements.at(onSysQuitIndex);
     } else if (onSysQuitIndex <= 0 && QuitCondition()) {
       frame::LogMsg2("sysQuitIndex<=0");
       break;
     } else if (onDisconnIndex > 0 && handlerState != kInSysQuitHandler &&
                call->callState.load(std::memory_order_relaxed) == kCallReleased) {
-      current = statements.at(onDisconnIndex);
+      at = statements.at(onDisconnIndex);
     }
   }
+  current = at;
 }
 
 void TagTelBasic::EndRun(RunObserver* observer) {
@@ -282,16 +287,16 @@ int32_t TagTelBasic::RunSub(TagTelBasic* calling) {
   if (initResult != 0) return -1;
   TagTelBasic* main = owner != nullptr ? owner : this;
   ResolveJumpsOnce(*this);
-  stopped.store(0);
-  if (statementCount == 0) {
-    stopped.store(1);
-  } else {
+  // The function's own flags, polled relaxed like every stop flag: plain
+  // stores (a call is frequent).
+  stopped.store(statementCount == 0 ? 1 : 0, std::memory_order_relaxed);
+  if (statementCount != 0) {
     current = statements.at(0);
   }
   lineNo = main->lineNo;
   call = main->call;
   currentIndex.store(0, std::memory_order_relaxed);
-  quitRequest.store(0);
+  quitRequest.store(0, std::memory_order_relaxed);
   RunObserver* observer = GetRunObserver();
   auto* timers = static_cast<ScriptTimers*>(main->store(StoreSlot::kTimers));
   TagVar& ret_val = *allVariables.at(kRetValIndex);
@@ -303,12 +308,16 @@ int32_t TagTelBasic::RunSub(TagTelBasic* calling) {
   } index_reset{currentIndex};
   try {
     // As in Run: the whole treatment for the first statement and while the
-    // line's attention word is raised; jumps passed over without observer.
+    // line's attention word is raised (whoever needs the loops raises it,
+    // and it stays raised while a breakpoint or step mode holds, so a call
+    // need not raise it); jumps passed over without observer.
     const bool jump = observer == nullptr;
     bool attend = true;
-    main->attention.Raise();
-    while (stopped.load(std::memory_order_relaxed) == 0 && call != nullptr && current != nullptr) {
-      TagOper& s = *current;
+    // As in Run: a pointer of the loop's own, "current" written per statement.
+    TagOper* at = current;
+    while (stopped.load(std::memory_order_relaxed) == 0 && call != nullptr && at != nullptr) {
+      current = at;
+      TagOper& s = *at;
       s.previousExecuted = previous;
       currentIndex.store(s.statementIndex, std::memory_order_relaxed);
       if (observer != nullptr) {
@@ -327,11 +336,11 @@ int32_t TagTelBasic::RunSub(TagTelBasic* calling) {
       if (s.kindLetter == kKindReturn) break;
       attend = main->attention.Raised() && main->Attend();
       if (!attend) {
-        current = jump ? PassJumps(s.Next(), ret_val) : s.Next();
+        at = jump ? FollowingStatement(s, ret_val) : s.Next();
         continue;
       }
       if (timers != nullptr && timers->HasTimers()) timers->Tick(*main);
-      current = s.Next();
+      at = s.Next();
       if (call == nullptr) break;
       if (QuitCondition() && main->handlerState != kInSysQuitHandler) break;
       if (main->onDisconnIndex > 0 &&
@@ -339,6 +348,7 @@ int32_t TagTelBasic::RunSub(TagTelBasic* calling) {
         break;
       }
     }
+    current = at;
   } catch (const std::bad_alloc&) {
     throw RunFault(RunFaultKind::kMemory, *this, current);
   }

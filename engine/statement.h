@@ -135,6 +135,11 @@ class TagOper {
   // first statement that does more, reached from it (null: the list's end).
   uint8_t passesOn = 0;
   TagOper* jumpLanding = nullptr;
+  // Also set by ResolveJumps: the statement's Next when the links alone
+  // decide it (every statement but the conditions, loop heads, "switch("
+  // and "break;"), so the run loops need no call for it.
+  uint8_t nextFixed = 0;
+  TagOper* fixedNext = nullptr;
 };
 
 // The statement that runs after the jumps from s: s itself unless it only
@@ -144,6 +149,12 @@ inline TagOper* PassJumps(TagOper* s, TagVar& ret_val) {
   if (s == nullptr || s->passesOn == 0) return s;
   ret_val.AssignInt(0);
   return s->jumpLanding;
+}
+
+// The statement after s (already executed) for the run loops while nothing
+// observes statements: its Next with the jumps from there passed over.
+inline TagOper* FollowingStatement(TagOper& s, TagVar& ret_val) {
+  return PassJumps(s.nextFixed != 0 ? s.fixedNext : s.Next(), ret_val);
 }
 
 // What the compiler hands to the statement being appended.

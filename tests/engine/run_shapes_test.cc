@@ -18,6 +18,7 @@
 #include "engine/expression_hook.h"
 #include "engine/run_observer.h"
 #include "engine/script_cache.h"
+#include "engine/script_control.h"
 #include "engine/tel_basic.h"
 #include "tests/engine/map_check.h"
 #include "tests/test_support.h"
@@ -218,6 +219,36 @@ TEST(RunShapesTest, ScriptsGiveTheirRecordedOutput) {
        "0 : 0\n"
        "0 : seven\n"
        "0 : 0\n"},
+      {"one call statement calling the function its variable names now",
+       "SetPrintTo(\"\")\n"
+       "function add(a, b)\n"
+       "{\n"
+       "  return(a + b)\n"
+       "}\n"
+       "function mul(a, b)\n"
+       "{\n"
+       "  return(a * b)\n"
+       "}\n"
+       "op = add\n"
+       "t = \"\"\n"
+       "i = 0\n"
+       "while(i < 4)\n"
+       "{\n"
+       "  r = op(i, 3)\n"
+       "  t = t + r + \";\";\n"
+       "  if(op == add)\n"
+       "  {\n"
+       "    op = mul\n"
+       "  }\n"
+       "  else\n"
+       "  {\n"
+       "    op = add\n"
+       "  }\n"
+       "  i = i + 1\n"
+       "}\n"
+       "Print(t)\n"
+       "return(0)\n",
+       "0 : 3;3;5;9;\n"},
       {"for-in over a map and a text",
        "SetPrintTo(\"\")\n"
        "m[3] = \"c\"\n"
@@ -319,6 +350,7 @@ class RunShapesLineTest : public MapCheckTest {
   void SetUp() override {
     MapCheckTest::SetUp();
     RegisterStatementCompiler();
+    RegisterScriptControlStatements();  // calls and "return(" (another test may swap them)
     ScriptCache().Clear();
     call_.lineNo = 0;
     call_.lineKind = kLineE1;
@@ -414,6 +446,29 @@ TEST_F(RunShapesLineTest, ABreakpointSetWhileALoopRunsHoldsItOnTheClosingBrace) 
   const int32_t held = x.intValue;
   std::this_thread::sleep_for(std::chrono::milliseconds(30));
   EXPECT_EQ(x.intValue, held);
+}
+
+// A breakpoint inside a function holds each call there, with no observer
+// (calls run their statements on the fast path between breakpoints).
+TEST_F(RunShapesLineTest, ABreakpointInAFunctionHoldsEachCall) {
+  Compile("function bump(v)\n{\nv = v + 1\nreturn(v)\n}\nx = 0\nwhile(1)\n{\nx = bump(x)\n}\n");
+  TagTelBasic* bump = script_->functions.at(0);
+  ASSERT_NE(bump, nullptr);
+  bump->statements.at(1)->SetBreakpoint(1);  // v = v + 1
+  TagVar& x = Variable("x");
+  RunningLine running(*script_);
+  for (int pass = 0; pass < 2; ++pass) {
+    SCOPED_TRACE(pass);
+    for (int n = 0; n < 300 && (script_->stepMode.load() == 0 || bump->currentIndex.load() != 1);
+         ++n) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_NE(script_->stepMode.load(), 0);
+    EXPECT_EQ(bump->currentIndex.load(), 1);
+    EXPECT_EQ(x.intValue, pass);
+    script_->stepMode.store(0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
 }
 
 // A stop request ends a tight loop within the statement in progress: the
