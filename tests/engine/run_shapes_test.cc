@@ -1,10 +1,13 @@
 // The shapes of a running script that every form of the run loop must keep:
 // whole scripts run by the real vtsrun with the output they give
 // (jumps out of nested loops, "break" and "continue" in a "switch(",
-// functions returning from inside loops, "_retVal" across braces, for-in,
-// a timer firing inside a tight loop), and, in process, what the monitor
-// and the debugger see: the statements a loop steps through, a breakpoint
-// on a "}" and a stop request ending a tight loop.
+// functions returning from inside loops, "_retVal" across braces and where
+// braces end a function or a block, one call statement calling whichever
+// function its variable names, for-in, a timer firing inside a tight loop),
+// and, in process, what the monitor and the debugger see: the statements a
+// loop steps through, a breakpoint on a "}" (set before the run or while
+// the braces are passed over as jumps), a breakpoint inside a function and
+// a stop request ending a tight loop.
 #include <gtest/gtest.h>
 
 #include <atomic>
