@@ -20,18 +20,28 @@ TagVar* MapIntKeys::Slot(int32_t k) const {
   return segments_[s].get() + (k - SegmentStart(s));
 }
 
-bool MapIntKeys::Grow(int32_t k) {
+bool MapIntKeys::MayGrowFor(int32_t k) const {
   const size_t s = segments_.size();
-  if (s >= kMaxSegments || SegmentOf(k) != s) return false;
+  if (k < 0 || s >= kMaxSegments || SegmentOf(k) != s) return false;
   if (denseCount_ * 2 < static_cast<size_t>(denseLimit_)) return false;
-  const int32_t end = s + 1 == kMaxSegments ? INT32_MAX : SegmentStart(s + 1);
   auto in_tree = tree_.lower_bound(denseLimit_);
-  if (in_tree != tree_.end() && in_tree->first < end) return false;
+  return in_tree == tree_.end() || in_tree->first >= SegmentEnd(s);
+}
+
+int32_t MapIntKeys::SegmentEnd(size_t s) {
+  return s + 1 == kMaxSegments ? INT32_MAX : SegmentStart(s + 1);
+}
+
+void MapIntKeys::AddSegment() {
+  const size_t s = segments_.size();
+  const int32_t end = SegmentEnd(s);
   const size_t keys = static_cast<size_t>(end - denseLimit_);
-  segments_.emplace_back(static_cast<TagVar*>(::operator new(keys * sizeof(TagVar))));
-  present_.resize(present_.size() + keys, 0);
+  // Each step may throw std::bad_alloc and leaves the keys as they were.
+  present_.resize(static_cast<size_t>(end), 0);
+  std::unique_ptr<TagVar, FreeRaw> segment(
+      static_cast<TagVar*>(::operator new(keys * sizeof(TagVar))));
+  segments_.push_back(std::move(segment));
   denseLimit_ = end;
-  return true;
 }
 
 TagVar* MapIntKeys::Find(int32_t k) {
@@ -41,10 +51,12 @@ TagVar* MapIntKeys::Find(int32_t k) {
 }
 
 TagVar* MapIntKeys::GetOrInsert(int32_t k) {
-  if (k >= 0 && (k < denseLimit_ || Grow(k))) {
-    TagVar* slot = Slot(k);
-    if (Present(k)) return slot;
+  const bool dense = k >= 0 && k < denseLimit_;
+  if (dense && Present(k)) return Slot(k);
+  if (dense || MayGrowFor(k)) {
     CheckScriptDataRoom();
+    if (!dense) AddSegment();
+    TagVar* slot = Slot(k);
     new (slot) TagVar();
     present_[static_cast<size_t>(k)] = 1;
     ++denseCount_;

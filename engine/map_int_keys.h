@@ -57,11 +57,14 @@ class MapIntKeys {
   };
   static size_t SegmentOf(int32_t k);
   static int32_t SegmentStart(size_t s);
+  static int32_t SegmentEnd(size_t s);  // the first key past segment s
   TagVar* Slot(int32_t k) const;
   bool Present(int32_t k) const { return present_[static_cast<size_t>(k)] != 0; }
-  // Adds the segment that k (at or above the dense limit) falls into, when
-  // the rule above allows it.
-  bool Grow(int32_t k);
+  // True when k (at or above the dense limit) falls into the next segment
+  // and the rule above allows adding it.
+  bool MayGrowFor(int32_t k) const;
+  // Adds the next segment; on std::bad_alloc the keys are as they were.
+  void AddSegment();
 
   std::vector<std::unique_ptr<TagVar, FreeRaw>> segments_;
   std::vector<uint8_t> present_;  // one per dense key
