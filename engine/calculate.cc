@@ -93,6 +93,32 @@ void TagCalculate::StoreFloat(double v) const { Target()->AssignFloat(v); }
   return true;
 }
 
+[[gnu::always_inline]] inline bool TagCalculate::ExecuteFloats(double l, double r) const {
+  switch (opcode) {
+    case kOpAdd: StoreFloat(l + r); return true;
+    case kOpSub: StoreFloat(l - r); return true;
+    case kOpMul: StoreFloat(l * r); return true;
+    case kOpDiv:
+      if (r >= -kSmallestDivisor && r <= kSmallestDivisor) return true;  // nothing stored
+      StoreFloat(l / r);
+      return true;
+    default: return false;
+  }
+}
+
+[[gnu::always_inline]] inline bool TagCalculate::ExecuteNumbers() const {
+  if (dest == nullptr || left == nullptr || right == nullptr) return false;
+  const TagVar& l = *left;
+  const TagVar& r = *right;
+  if (l.kind == kVarInt && r.kind == kVarInt) return ExecuteIntegers(l.intValue, r.intValue);
+  const bool left_float = l.kind == kVarFloat;
+  const bool right_float = r.kind == kVarFloat;
+  if (!(left_float || right_float)) return false;
+  if (!(left_float || l.kind == kVarInt) || !(right_float || r.kind == kVarInt)) return false;
+  return ExecuteFloats(left_float ? l.floatValue : l.intValue,
+                       right_float ? r.floatValue : r.intValue);
+}
+
 template <typename Compute>
 void TagCalculate::StoreComputed(Compute compute) const {
   // The target is dest or an element of it; only dest itself can be an
@@ -109,12 +135,9 @@ void TagCalculate::StoreComputed(Compute compute) const {
 }
 
 int32_t TagCalculate::Execute() {
+  if (ExecuteNumbers()) return 0;
   if (dest == nullptr || left == nullptr) return 0;
   const TagVar& l = *left;
-  if (right != nullptr && l.kind == kVarInt && right->kind == kVarInt &&
-      ExecuteIntegers(l.intValue, right->intValue)) {
-    return 0;
-  }
   switch (opcode) {
     case kOpCopy:
       if (dest == left && destIndex == nullptr) return 0;
@@ -267,9 +290,7 @@ void TagCalculate::ExecuteDivide() const {
   const TagVar& l = *left;
   const TagVar& r = *right;
   if (EitherFloat(l, r)) {
-    const double d = r.GetFloat();
-    if (d >= -kSmallestDivisor && d <= kSmallestDivisor) return;
-    StoreFloat(l.GetFloat() / d);
+    ExecuteFloats(l.GetFloat(), r.GetFloat());
   } else if (EitherInt(l, r)) {
     const int32_t d = r.GetInt();
     if (d == 0) return;
@@ -312,7 +333,9 @@ TagExpre::TagExpre(const std::vector<TagCalculate>& instructions) {
 }
 
 int32_t TagExpre::Execute() {
-  for (TagCalculate& c : instructions_) c.Execute();
+  for (TagCalculate& c : instructions_) {
+    if (!c.ExecuteNumbers()) c.Execute();
+  }
   return static_cast<int32_t>(instructions_.size());
 }
 

@@ -84,6 +84,10 @@ class TagCalculate final : public TagOper {
 
   // Performs the opcode; returns 0.
   int32_t Execute() override;
+  // The frequent numeric cases (two integers; + - * / with a float and a
+  // number), inline where expressions run; false leaves the instruction to
+  // Execute's general opcode switch (nothing done).
+  bool ExecuteNumbers() const;
 
   uint8_t opcode = kOpCopy;
   TagVar* left = nullptr;
@@ -96,6 +100,9 @@ class TagCalculate final : public TagOper {
   // The opcodes over two integers, the most frequent case, without the
   // conversions; false when the opcode is not one of them or stores nothing.
   bool ExecuteIntegers(int32_t l, int32_t r) const;
+  // + - * / over a float and a float or an integer.
+  bool ExecuteFloats(double l, double r) const;
+
   void StoreInt(int32_t v) const;
   void StoreFloat(double v) const;
   void ExecuteAdd() const;

@@ -200,6 +200,63 @@ int32_t TagSwitch::SetDefault(TagOper* target) {
   return 0;
 }
 
+// --- ResolveJumps ----------------------------------------------------------
+
+namespace {
+
+// A statement whose whole work is its Next, which the links decide.
+bool OnlyPassesOn(const TagOper& s) {
+  switch (s.kindLetter) {
+    case kKindBlockStart:
+    case kKindBlockEnd:
+    case kKindElse:
+    case kKindCase:
+    case kKindDefault:
+    case kKindContinue:
+      return s.argExpressions.empty() && s.resultTarget.empty();
+    default:
+      return false;
+  }
+}
+
+// A statement whose Next depends on what its Execute decided.
+bool DecidesNext(const TagOper& s) {
+  switch (s.kindLetter) {
+    case kKindIf:
+    case kKindElseIf:
+    case kKindLoop:
+    case kKindSwitch:
+    case kKindBreak:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+void ResolveJumps(const pvector<TagOper>& statements) {
+  for (TagOper* s : statements) {
+    if (s == nullptr) continue;
+    s->passesOn = OnlyPassesOn(*s) ? 1 : 0;
+    s->nextFixed = DecidesNext(*s) ? 0 : 1;
+    s->fixedNext = s->nextFixed != 0 ? s->Next() : nullptr;
+  }
+  const int32_t limit = statements.count();
+  for (TagOper* s : statements) {
+    if (s == nullptr || s->passesOn == 0) continue;
+    TagOper* landing = s->Next();
+    for (int32_t hops = 0; landing != nullptr && landing->passesOn != 0 && hops < limit; ++hops) {
+      landing = landing->Next();
+    }
+    if (landing != nullptr && landing->passesOn != 0) {
+      s->passesOn = 0;  // on a ring of jumps: it runs as a statement
+      continue;
+    }
+    s->jumpLanding = landing;
+  }
+}
+
 // --- TagBreak ---------------------------------------------------------------
 
 TagOper* TagBreak::Next() {

@@ -174,6 +174,13 @@ class TagContinue : public TagOper {
   TagOper* Next() override { return partner; }
 };
 
+// Marks the statements of a linked list that only pass control on and
+// gives each the statement its jumps lead to (TagOper::passesOn and
+// jumpLanding), and each whose Next the links decide that Next (nextFixed,
+// fixedNext). Called once the script is linked, before its first run; a
+// ring of such statements with nothing else on it stays unmarked.
+void ResolveJumps(const pvector<TagOper>& statements);
+
 }  // namespace engine
 
 #endif  // VTTEL_ENGINE_CONTROL_FLOW_H_

@@ -29,12 +29,13 @@ TagVar* FindIn(Map& m, const K& k) {
   return it == m.end() ? nullptr : &it->second;
 }
 
+// One walk: the place found is where a new key goes.
 template <typename Map, typename K>
 TagVar* InsertIn(Map& m, const K& k) {
-  auto it = m.find(k);
-  if (it == m.end()) {
+  auto it = m.lower_bound(k);
+  if (it == m.end() || m.key_comp()(k, it->first)) {
     CheckScriptDataRoom();
-    it = m.emplace(typename Map::key_type(k), TagVar()).first;
+    it = m.emplace_hint(it, typename Map::key_type(k), TagVar());
   }
   return &it->second;
 }
@@ -55,7 +56,7 @@ TagVar* TagMapItem::Find(const TagVar& key) {
     case kVarString: return FindIn(stringKeys, StringKey(key));
     case kVarFloat: return FindIn(floatKeys, key.floatValue);
     case kVarMap: return FindIn(mapKeys, key.mapHandle);
-    default: return FindIn(intKeys, key.intValue);
+    default: return intKeys.Find(key.intValue);
   }
 }
 
@@ -64,7 +65,7 @@ TagVar* TagMapItem::GetOrInsert(const TagVar& key) {
     case kVarString: return InsertIn(stringKeys, StringKey(key));
     case kVarFloat: return InsertIn(floatKeys, key.floatValue);
     case kVarMap: return InsertIn(mapKeys, key.mapHandle);
-    default: return InsertIn(intKeys, key.intValue);
+    default: return intKeys.GetOrInsert(key.intValue);
   }
 }
 
@@ -74,7 +75,7 @@ bool TagMapItem::Erase(const TagVar& key, int32_t* released_handle) {
     case kVarString: return EraseIn(stringKeys, StringKey(key), released_handle);
     case kVarFloat: return EraseIn(floatKeys, key.floatValue, released_handle);
     case kVarMap: return EraseIn(mapKeys, key.mapHandle, released_handle);
-    default: return EraseIn(intKeys, key.intValue, released_handle);
+    default: return intKeys.Erase(key.intValue, released_handle);
   }
 }
 
@@ -132,12 +133,49 @@ class TagMapObject::Snapshot {
   std::vector<Entry> entries_;
 };
 
+namespace {
+
+// The map a thread reached last, kept so that its next access needs no
+// table lock.
+struct LastMap {
+  const TagMapObject* table = nullptr;
+  int32_t handle = 0;
+  std::shared_ptr<TagMapItem> item;
+};
+thread_local LastMap last_map;
+
+// The table lets a map go: no thread's last-map cache uses it again.
+void LetGo(TagMapItem& item) {
+  std::lock_guard<std::mutex> lock(item.mu);
+  item.alive = false;
+}
+
+}  // namespace
+
 TagMapObject::TagMapObject() = default;
 
 TagMapObject::~TagMapObject() {
   // Tear-down: the elements are destroyed without releasing anything.
   std::lock_guard<std::recursive_mutex> lock(mu_);
+  for (auto& [h, item] : items_) LetGo(*item);
   items_.clear();
+}
+
+TagVar* TagMapObject::OnLiveMap(int32_t h, TagVar* (*op)(TagMapItem&, const TagVar&),
+                                const TagVar& key) {
+  LastMap& last = last_map;
+  // The cached map first; a second time from the table when it was let go.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (attempt > 0 || last.table != this || last.handle != h || !last.item) {
+      std::shared_ptr<TagMapItem> item = Lookup(h);
+      if (!item) return nullptr;
+      last = LastMap{this, h, std::move(item)};
+    }
+    TagMapItem& map = *last.item;
+    std::lock_guard<std::mutex> lock(map.mu);
+    if (map.alive) return op(map, key);
+  }
+  return nullptr;
 }
 
 std::shared_ptr<TagMapItem> TagMapObject::Lookup(int32_t h) {
@@ -180,6 +218,7 @@ int32_t TagMapObject::Release(int32_t h) {
   std::vector<int32_t> nested;
   {
     std::lock_guard<std::mutex> lock(dead->mu);
+    dead->alive = false;
     dead->ForEach([&](int32_t, int32_t, std::string_view, double, const TagVar& v) {
       if (v.kind == kVarMap) nested.push_back(v.mapHandle);
       return true;
@@ -208,6 +247,7 @@ void TagMapObject::ReleaseAll(std::vector<int32_t> handles) {
       items_.erase(it);
     }
     std::lock_guard<std::mutex> lock(dead->mu);
+    dead->alive = false;
     dead->ForEach([&](int32_t, int32_t, std::string_view, double, const TagVar& v) {
       if (v.kind == kVarMap) handles.push_back(v.mapHandle);
       return true;
@@ -216,17 +256,13 @@ void TagMapObject::ReleaseAll(std::vector<int32_t> handles) {
 }
 
 TagVar* TagMapObject::Find(int32_t h, const TagVar& key) {
-  std::shared_ptr<TagMapItem> item = Lookup(h);
-  if (!item) return nullptr;
-  std::lock_guard<std::mutex> lock(item->mu);
-  return item->Find(key);
+  return OnLiveMap(
+      h, [](TagMapItem& map, const TagVar& k) { return map.Find(k); }, key);
 }
 
 TagVar* TagMapObject::GetOrInsert(int32_t h, const TagVar& key) {
-  std::shared_ptr<TagMapItem> item = Lookup(h);
-  if (!item) return nullptr;
-  std::lock_guard<std::mutex> lock(item->mu);
-  return item->GetOrInsert(key);
+  return OnLiveMap(
+      h, [](TagMapItem& map, const TagVar& k) { return map.GetOrInsert(k); }, key);
 }
 
 int32_t TagMapObject::Count(int32_t h) {

@@ -16,6 +16,10 @@
 // Locks. The table's lock (re-entrant) guards the handles and every
 // reference count; each map has a lock of its own that makes every
 // operation on it atomic, so two lines sharing a map cannot corrupt it.
+// Element access (Find, GetOrInsert) by a thread that used the same map
+// last takes only the map's lock: each thread keeps its last map (and a
+// share of its ownership), and the map's alive flag tells it when the
+// table has let the map go.
 // Order: a map's lock, then the table's lock; never two maps' locks at
 // once (operations on two maps take a snapshot of one first); the maps
 // held by a map that is deleted are released after its lock is dropped.
@@ -36,6 +40,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/map_int_keys.h"
 #include "engine/tag_var.h"
 
 namespace engine {
@@ -80,7 +85,10 @@ class TagMapItem {
   void ForEach(F f) const;
 
   std::mutex mu;
-  std::map<int32_t, TagVar> intKeys;
+  // False once the table has let the map go (guarded by mu): a line that
+  // reached it through its last-map cache finds it gone.
+  bool alive = true;
+  MapIntKeys intKeys;
   std::map<std::string, TagVar, std::less<>> stringKeys;
   std::map<double, TagVar, FloatKeyLess> floatKeys;
   std::map<int32_t, TagVar> mapKeys;
@@ -129,6 +137,9 @@ class TagMapObject {
   class Snapshot;
 
   std::shared_ptr<TagMapItem> Lookup(int32_t h);
+  // op on map h under its lock; null when there is no live map h. The
+  // calling thread's last map answers without the table's lock.
+  TagVar* OnLiveMap(int32_t h, TagVar* (*op)(TagMapItem&, const TagVar&), const TagVar& key);
   void ReleaseAll(std::vector<int32_t> handles);
   void AppendDump(int32_t h, std::vector<int32_t>& open, std::string& out);
 
@@ -145,9 +156,9 @@ inline constexpr int kMaxDumpDepth = 64;
 
 template <typename F>
 void TagMapItem::ForEach(F f) const {
-  for (const auto& [k, v] : intKeys) {
-    if (!f(kIntKeys, k, std::string_view(), 0.0, v)) return;
-  }
+  const bool whole = intKeys.ForEach(
+      [&](int32_t k, const TagVar& v) { return f(kIntKeys, k, std::string_view(), 0.0, v); });
+  if (!whole) return;
   for (const auto& [k, v] : stringKeys) {
     if (!f(kStringKeys, 0, std::string_view(k), 0.0, v)) return;
   }

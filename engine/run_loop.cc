@@ -3,6 +3,7 @@
 #include <new>
 #include <string>
 
+#include "engine/control_flow.h"
 #include "engine/line_random.h"
 #include "engine/run_fault.h"
 #include "engine/run_observer.h"
@@ -78,6 +79,14 @@ inline int32_t ExecuteStatement(TagOper& s) {
 
 bool IsCall(const TagOper* s) { return s != nullptr && s->kindLetter == kKindCall; }
 
+// The jumps of a script's list, resolved before its first run (the list is
+// linked and complete by then).
+void ResolveJumpsOnce(TagTelBasic& script) {
+  if (script.jumpsResolved != 0) return;
+  ResolveJumps(script.statements);
+  script.jumpsResolved = 1;
+}
+
 }  // namespace
 
 void SetRunObserver(RunObserver* observer) { run_observer.store(observer); }
@@ -138,6 +147,7 @@ int32_t TagTelBasic::Run() {
                    sourcePath.c_str());
     runError.clear();
   }
+  ResolveJumpsOnce(*this);
   stopped.store(0);
   endRun.store(0);
   if (statementCount == 0) {
@@ -178,17 +188,24 @@ void TagTelBasic::RunStatements(int32_t& result) {
   auto* timers = static_cast<ScriptTimers*>(store(StoreSlot::kTimers));
   TagOper* previous = nullptr;
   // The first statement, and every one after the attention word was found
-  // raised, gets the whole treatment; the others only what they need.
+  // raised, gets the whole treatment; the others only what they need, and
+  // the statements that only pass control on are jumped over while no
+  // observer shows each statement (breakpoints and steps keep the word
+  // raised, so they see every one).
+  const bool jump = observer == nullptr;
   bool attend = true;
   attention.Raise();
+  // The loop follows its own pointer and writes "current" (which names the
+  // statement of a fault) as each statement begins.
+  TagOper* at = current;
   for (;;) {
-    if (attend || current == nullptr) {
+    if (attend || at == nullptr) {
       if (endRun.load(std::memory_order_relaxed) != 0) break;
-      if (current == nullptr) {
+      if (at == nullptr) {
         // Off the end: the list starts again, unless the line is quitting
         // (also when a reload's handler ran off its end: no restart spin).
         if (quitRequest.load(std::memory_order_relaxed) || QuitCondition()) break;
-        current = statements.at(0);
+        at = statements.at(0);
         continue;
       }
       if (call == nullptr) {
@@ -196,7 +213,8 @@ void TagTelBasic::RunStatements(int32_t& result) {
         break;
       }
     }
-    TagOper& s = *current;
+    current = at;
+    TagOper& s = *at;
     currentIndex.store(s.statementIndex, std::memory_order_relaxed);
     if (observer != nullptr) observer->OnStepMain(*this, s.statementIndex, s.sourceText, lineNo);
     s.previousExecuted = previous;
@@ -213,24 +231,25 @@ void TagTelBasic::RunStatements(int32_t& result) {
     if (s.kindLetter == kKindReturn) break;
     attend = attention.Raised() && Attend();
     if (!attend) {
-      current = s.Next();
+      at = jump ? FollowingStatement(s, ret_val) : s.Next();
       continue;
     }
     if (timers != nullptr && timers->HasTimers()) timers->Tick(*this);
-    current = s.Next();
+    at = s.Next();
     if (onSysQuitIndex > 0 && handlerState != kInSysQuitHandler && QuitCondition()) {
       if (IsReloadPending()) {
         call->TraceLog("IsReload..., quitindex=" + std::to_string(onSysQuitIndex));
       }
-      current = statements.at(onSysQuitIndex);
+      at = statements.at(onSysQuitIndex);
     } else if (onSysQuitIndex <= 0 && QuitCondition()) {
       frame::LogMsg2("sysQuitIndex<=0");
       break;
     } else if (onDisconnIndex > 0 && handlerState != kInSysQuitHandler &&
                call->callState.load(std::memory_order_relaxed) == kCallReleased) {
-      current = statements.at(onDisconnIndex);
+      at = statements.at(onDisconnIndex);
     }
   }
+  current = at;
 }
 
 void TagTelBasic::EndRun(RunObserver* observer) {
@@ -267,16 +286,17 @@ int32_t TagTelBasic::RunSub(TagTelBasic* calling) {
   caller = calling;
   if (initResult != 0) return -1;
   TagTelBasic* main = owner != nullptr ? owner : this;
-  stopped.store(0);
-  if (statementCount == 0) {
-    stopped.store(1);
-  } else {
+  ResolveJumpsOnce(*this);
+  // The function's own flags, polled relaxed like every stop flag: plain
+  // stores (a call is frequent).
+  stopped.store(statementCount == 0 ? 1 : 0, std::memory_order_relaxed);
+  if (statementCount != 0) {
     current = statements.at(0);
   }
   lineNo = main->lineNo;
   call = main->call;
   currentIndex.store(0, std::memory_order_relaxed);
-  quitRequest.store(0);
+  quitRequest.store(0, std::memory_order_relaxed);
   RunObserver* observer = GetRunObserver();
   auto* timers = static_cast<ScriptTimers*>(main->store(StoreSlot::kTimers));
   TagVar& ret_val = *allVariables.at(kRetValIndex);
@@ -288,11 +308,16 @@ int32_t TagTelBasic::RunSub(TagTelBasic* calling) {
   } index_reset{currentIndex};
   try {
     // As in Run: the whole treatment for the first statement and while the
-    // line's attention word is raised.
+    // line's attention word is raised (whoever needs the loops raises it,
+    // and it stays raised while a breakpoint or step mode holds, so a call
+    // need not raise it); jumps passed over without observer.
+    const bool jump = observer == nullptr;
     bool attend = true;
-    main->attention.Raise();
-    while (stopped.load(std::memory_order_relaxed) == 0 && call != nullptr && current != nullptr) {
-      TagOper& s = *current;
+    // As in Run: a pointer of the loop's own, "current" written per statement.
+    TagOper* at = current;
+    while (stopped.load(std::memory_order_relaxed) == 0 && call != nullptr && at != nullptr) {
+      current = at;
+      TagOper& s = *at;
       s.previousExecuted = previous;
       currentIndex.store(s.statementIndex, std::memory_order_relaxed);
       if (observer != nullptr) {
@@ -311,11 +336,11 @@ int32_t TagTelBasic::RunSub(TagTelBasic* calling) {
       if (s.kindLetter == kKindReturn) break;
       attend = main->attention.Raised() && main->Attend();
       if (!attend) {
-        current = s.Next();
-          continue;
+        at = jump ? FollowingStatement(s, ret_val) : s.Next();
+        continue;
       }
       if (timers != nullptr && timers->HasTimers()) timers->Tick(*main);
-      current = s.Next();
+      at = s.Next();
       if (call == nullptr) break;
       if (QuitCondition() && main->handlerState != kInSysQuitHandler) break;
       if (main->onDisconnIndex > 0 &&
@@ -323,6 +348,7 @@ int32_t TagTelBasic::RunSub(TagTelBasic* calling) {
         break;
       }
     }
+    current = at;
   } catch (const std::bad_alloc&) {
     throw RunFault(RunFaultKind::kMemory, *this, current);
   }

@@ -71,9 +71,15 @@ class TagCall : public TagOper {
   int32_t Execute() override;
 
  private:
+  // The script function the variable names now, null when it names none.
+  TagTelBasic* Callee();
+
   TagVar* function_;
   TagTelBasic* script_;  // the calling script: holds this statement
   std::vector<TagVar*> args_;
+  // The last function value seen and the script it is (no cast per call).
+  const ScriptFunction* seenFunction_ = nullptr;
+  TagTelBasic* seenScript_ = nullptr;
 };
 
 // The parts of RegisterScriptControlStatements, one per source file.

@@ -74,11 +74,18 @@ TagOper* BuildCall(TagVar* function, TagTelBasic* script, const std::vector<TagV
 TagCall::TagCall(TagVar* function, TagTelBasic* script, const std::vector<TagVar*>& args)
     : function_(function), script_(script), args_(args) {}
 
+TagTelBasic* TagCall::Callee() {
+  if (function_->kind != kVarFunction) return nullptr;
+  if (function_->function != seenFunction_) {
+    seenFunction_ = function_->function;
+    seenScript_ = dynamic_cast<TagTelBasic*>(function_->function);
+  }
+  return seenScript_;
+}
+
 int32_t TagCall::Execute() {
   TagVar& ret_val = *script_->allVariables.at(kRetValIndex);
-  TagTelBasic* f = function_->kind == kVarFunction
-                       ? dynamic_cast<TagTelBasic*>(function_->function)
-                       : nullptr;
+  TagTelBasic* f = Callee();
   if (f == nullptr) {
     frame::LogAlwaysF("Var : '%s' is not function-type : [LINE=%d:%s]", function_->name(),
                       lineNumber, sourceText.c_str());

@@ -130,7 +130,32 @@ class TagOper {
   // The attention word of the run loops of the script's line (null before
   // the statement is appended).
   RunAttention* attention = nullptr;
+  // Set by ResolveJumps (control_flow.h) on a statement that only passes
+  // control on ("{", "}", "else", "case(", "default(", "continue;"): the
+  // first statement that does more, reached from it (null: the list's end).
+  uint8_t passesOn = 0;
+  TagOper* jumpLanding = nullptr;
+  // Also set by ResolveJumps: the statement's Next when the links alone
+  // decide it (every statement but the conditions, loop heads, "switch("
+  // and "break;"), so the run loops need no call for it.
+  uint8_t nextFixed = 0;
+  TagOper* fixedNext = nullptr;
 };
+
+// The statement that runs after the jumps from s: s itself unless it only
+// passes control on; then "_retVal" gets the 0 that each passed statement
+// would have stored. For the run loops while nothing observes statements.
+inline TagOper* PassJumps(TagOper* s, TagVar& ret_val) {
+  if (s == nullptr || s->passesOn == 0) return s;
+  ret_val.AssignInt(0);
+  return s->jumpLanding;
+}
+
+// The statement after s (already executed) for the run loops while nothing
+// observes statements: its Next with the jumps from there passed over.
+inline TagOper* FollowingStatement(TagOper& s, TagVar& ret_val) {
+  return PassJumps(s.nextFixed != 0 ? s.fixedNext : s.Next(), ret_val);
+}
 
 // What the compiler hands to the statement being appended.
 struct AppendContext {

@@ -174,7 +174,7 @@ void TagVar::TakeMapReference(int32_t handle) {
   if (was_map) MapTable().Release(mapHandle);
 }
 
-TagVar& TagVar::Assign(const TagVar& source) {
+TagVar& TagVar::AssignSlow(const TagVar& source) {
   if (&source == this || readOnly) return *this;
   // The room for a string first: when it cannot be had, nothing changed.
   const size_t n = static_cast<size_t>(source.intValue > 0 ? source.intValue - 1 : 0);

@@ -109,8 +109,20 @@ class TagVar {
     return *this;
   }
   // The value copy of the language (the name is not copied); map
-  // references follow the handle.
-  TagVar& Assign(const TagVar& source);
+  // references follow the handle. Numbers, NULL and functions over a value
+  // that holds no map are copied inline (their fields as they are).
+  TagVar& Assign(const TagVar& source) {
+    if (source.kind == kVarString || source.kind == kVarMap || kind == kVarMap) {
+      return AssignSlow(source);
+    }
+    if (&source == this || readOnly) return *this;
+    kind = source.kind;
+    intValue = source.intValue;
+    floatValue = source.floatValue;
+    mapHandle = source.mapHandle;
+    function = source.function;
+    return *this;
+  }
 
   // Conversions.
   int32_t GetInt() const;
@@ -182,6 +194,8 @@ class TagVar {
   bool OwnsText() const;
   // Takes a malloc'ed buffer of capacity bytes and a terminator as the text.
   void AdoptText(char* text, size_t capacity);
+  // Assign where a text or a map is involved.
+  TagVar& AssignSlow(const TagVar& source);
   void TakeMapReference(int32_t handle);
   void SetIntResult(int32_t v);
   void SetFloatResult(double v);

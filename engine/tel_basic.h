@@ -348,6 +348,9 @@ class TagTelBasic : public ScriptFunction {
   LineCallBase* call = nullptr;        // the line's call object (not owned)
   pvector<TagOper> statements;
   int32_t statementCount = 0;
+  // The jumps of the linked list are resolved (control_flow.h), once before
+  // the first run, on the line's thread.
+  uint8_t jumpsResolved = 0;
   pvector<TagVar> allVariables;  // every variable, owned (see kOwnerIndexBase)
   int32_t variableCount = 0;
   pvector<TagVar> variables;  // the writable ones, split after the compile

@@ -1,10 +1,13 @@
 // The shapes of a running script that every form of the run loop must keep:
 // whole scripts run by the real vtsrun with the output they give
 // (jumps out of nested loops, "break" and "continue" in a "switch(",
-// functions returning from inside loops, "_retVal" across braces, for-in,
-// a timer firing inside a tight loop), and, in process, what the monitor
-// and the debugger see: the statements a loop steps through, a breakpoint
-// on a "}" and a stop request ending a tight loop.
+// functions returning from inside loops, "_retVal" across braces and where
+// braces end a function or a block, one call statement calling whichever
+// function its variable names, for-in, a timer firing inside a tight loop),
+// and, in process, what the monitor and the debugger see: the statements a
+// loop steps through, a breakpoint on a "}" (set before the run or while
+// the braces are passed over as jumps), a breakpoint inside a function and
+// a stop request ending a tight loop.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -18,6 +21,7 @@
 #include "engine/expression_hook.h"
 #include "engine/run_observer.h"
 #include "engine/script_cache.h"
+#include "engine/script_control.h"
 #include "engine/tel_basic.h"
 #include "tests/engine/map_check.h"
 #include "tests/test_support.h"
@@ -172,6 +176,82 @@ TEST(RunShapesTest, ScriptsGiveTheirRecordedOutput) {
        "0 : 0\n"
        "0 : then\n"
        "0 : 0\n"},
+      {"_retVal where a function or a block ends on braces",
+       "SetPrintTo(\"\")\n"
+       "function seven()\n"
+       "{\n"
+       "  return(7)\n"
+       "}\n"
+       "function falls(n)\n"
+       "{\n"
+       "  k = 0\n"
+       "  while(k < n)\n"
+       "  {\n"
+       "    k = k + 1;\n"
+       "    seven()\n"
+       "  }\n"
+       "}\n"
+       "function tail(n)\n"
+       "{\n"
+       "  seven()\n"
+       "  if(n > 0)\n"
+       "  {\n"
+       "    seven()\n"
+       "  }\n"
+       "}\n"
+       "r = falls(3)\n"
+       "Print(r)\n"
+       "r = tail(1)\n"
+       "Print(r)\n"
+       "seven()\n"
+       "switch(_retVal)\n"
+       "{\n"
+       "case(7)\n"
+       "{\n"
+       "  Print(\"seven\");\n"
+       "  seven()\n"
+       "}\n"
+       "default()\n"
+       "{\n"
+       "  Print(\"other\");\n"
+       "}\n"
+       "}\n"
+       "Print(_retVal)\n"
+       "return(0)\n",
+       "0 : 0\n"
+       "0 : 0\n"
+       "0 : seven\n"
+       "0 : 0\n"},
+      {"one call statement calling the function its variable names now",
+       "SetPrintTo(\"\")\n"
+       "function add(a, b)\n"
+       "{\n"
+       "  return(a + b)\n"
+       "}\n"
+       "function mul(a, b)\n"
+       "{\n"
+       "  return(a * b)\n"
+       "}\n"
+       "op = add\n"
+       "t = \"\"\n"
+       "i = 0\n"
+       "while(i < 4)\n"
+       "{\n"
+       "  r = op(i, 3)\n"
+       "  t = t + r + \";\";\n"
+       "  if(op == add)\n"
+       "  {\n"
+       "    op = mul\n"
+       "  }\n"
+       "  else\n"
+       "  {\n"
+       "    op = add\n"
+       "  }\n"
+       "  i = i + 1\n"
+       "}\n"
+       "Print(t)\n"
+       "return(0)\n",
+       "0 : 3;3;5;9;\n"},
       {"for-in over a map and a text",
        "SetPrintTo(\"\")\n"
        "m[3] = \"c\"\n"
@@ -252,11 +332,28 @@ class StepRecorder : public RunObserver {
   std::atomic<int> refreshes{0};
 };
 
+// Runs a script on a thread of its own; however a test ends, the line is
+// stopped (out of a step wait too) and the run waited for.
+class RunningLine {
+ public:
+  explicit RunningLine(TagTelBasic& script) : script_(script), runner_([&script] { script.Run(); }) {}
+  ~RunningLine() {
+    script_.SetQuit(1);
+    script_.stepMode.store(0);
+    runner_.join();
+  }
+
+ private:
+  TagTelBasic& script_;
+  std::thread runner_;
+};
+
 class RunShapesLineTest : public MapCheckTest {
  protected:
   void SetUp() override {
     MapCheckTest::SetUp();
     RegisterStatementCompiler();
+    RegisterScriptControlStatements();  // calls and "return(" (another test may swap them)
     ScriptCache().Clear();
     call_.lineNo = 0;
     call_.lineKind = kLineE1;
@@ -316,17 +413,7 @@ TEST_F(RunShapesLineTest, ABreakpointOnAClosingBraceStopsThereEachPass) {
   SetRunObserver(&recorder);
   script_->statements.at(brace)->SetBreakpoint(1);
   TagVar& i = Variable("i");
-  std::thread runner([&] { script_->Run(); });
-  // However the test ends, the line is stopped and the run waited for.
-  struct EndRun {
-    TagTelBasic& script;
-    std::thread& runner;
-    ~EndRun() {
-      script.SetQuit(1);
-      script.stepMode.store(0);
-      runner.join();
-    }
-  } end_run{*script_, runner};
+  RunningLine running(*script_);
   auto held_at = [&](int refreshes) {
     for (int n = 0; n < 300 && recorder.refreshes.load() < refreshes; ++n) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -342,6 +429,49 @@ TEST_F(RunShapesLineTest, ABreakpointOnAClosingBraceStopsThereEachPass) {
   }
   ASSERT_TRUE(held_at(3));
   EXPECT_EQ(i.intValue, 3);
+}
+
+// A breakpoint set on a "}" while a loop runs with no observer (its braces
+// passed over as jumps) holds the loop on that "}" from the next pass on.
+TEST_F(RunShapesLineTest, ABreakpointSetWhileALoopRunsHoldsItOnTheClosingBrace) {
+  Compile("x = 0\nwhile(1)\n{\nx = x + 1\n}\n");
+  const int32_t brace = IndexOfKind(kKindBlockEnd);
+  ASSERT_GT(brace, 0);
+  TagVar& x = Variable("x");
+  RunningLine running(*script_);
+  while (script_->currentIndex.load() < 3) std::this_thread::yield();
+  script_->statements.at(brace)->SetBreakpoint(1);
+  for (int n = 0; n < 300 && script_->stepMode.load() == 0; ++n) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_NE(script_->stepMode.load(), 0);
+  EXPECT_EQ(script_->currentIndex.load(), brace);
+  const int32_t held = x.intValue;
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_EQ(x.intValue, held);
+}
+
+// A breakpoint inside a function holds each call there, with no observer
+// (calls run their statements on the fast path between breakpoints).
+TEST_F(RunShapesLineTest, ABreakpointInAFunctionHoldsEachCall) {
+  Compile("function bump(v)\n{\nv = v + 1\nreturn(v)\n}\nx = 0\nwhile(1)\n{\nx = bump(x)\n}\n");
+  TagTelBasic* bump = script_->functions.at(0);
+  ASSERT_NE(bump, nullptr);
+  bump->statements.at(1)->SetBreakpoint(1);  // v = v + 1
+  TagVar& x = Variable("x");
+  RunningLine running(*script_);
+  for (int pass = 0; pass < 2; ++pass) {
+    SCOPED_TRACE(pass);
+    for (int n = 0; n < 300 && (script_->stepMode.load() == 0 || bump->currentIndex.load() != 1);
+         ++n) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_NE(script_->stepMode.load(), 0);
+    EXPECT_EQ(bump->currentIndex.load(), 1);
+    EXPECT_EQ(x.intValue, pass);
+    script_->stepMode.store(0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
 }
 
 // A stop request ends a tight loop within the statement in progress: the
