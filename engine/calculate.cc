@@ -74,12 +74,6 @@ void TagCalculate::StoreFloat(double v) const { Target()->AssignFloat(v); }
       if (r == 0) return true;
       v = WrapMod(l, r);
       break;
-    case kOpEqual: v = l == r; break;
-    case kOpNotEqual: v = l != r; break;
-    case kOpLess: v = l < r; break;
-    case kOpGreater: v = l > r; break;
-    case kOpLessEqual: v = l <= r; break;
-    case kOpGreaterEqual: v = l >= r; break;
     case kOpAnd: v = l != 0 && r != 0; break;
     case kOpOr: v = l != 0 || r != 0; break;
     case kOpBitAnd: v = l & r; break;
@@ -87,6 +81,14 @@ void TagCalculate::StoreFloat(double v) const { Target()->AssignFloat(v); }
     case kOpBitXor: v = l ^ r; break;
     case kOpShiftLeft: v = WrapShl(l, r); break;
     case kOpShiftRight: v = l >> (r & 31); break;
+    case kOpEqual:
+    case kOpNotEqual:
+    case kOpLess:
+    case kOpGreater:
+    case kOpLessEqual:
+    case kOpGreaterEqual:
+      CompareIntegers(opcode, l, r, v);
+      break;
     default: return false;
   }
   StoreInt(v);
@@ -330,6 +332,14 @@ TagExpre::TagExpre(const std::vector<TagCalculate>& instructions) {
   instructions_.reserve(instructions.size());
   for (const TagCalculate& c : instructions) instructions_.emplace_back(c);
   if (!instructions_.empty()) result_ = instructions_.back().dest;
+  int32_t unused = 0;
+  if (instructions_.size() == 1) {
+    const TagCalculate& c = instructions_.front();
+    if (c.dest != nullptr && c.destIndex == nullptr && c.left != nullptr && c.right != nullptr &&
+        CompareIntegers(c.opcode, 0, 0, unused)) {
+      compare_ = &c;
+    }
+  }
 }
 
 int32_t TagExpre::Execute() {

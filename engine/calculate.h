@@ -71,6 +71,20 @@ enum CalcOpcode : uint8_t {
   kOpElement = '[',    // OP_ELEMENT "l[r]": Assign of GetElement(l, r) (NULL when absent)
 };
 
+// The value (0 or 1) of a comparison opcode (== != < > <= >=) over two
+// integers into v; false, v untouched, for any other opcode.
+inline bool CompareIntegers(uint8_t op, int32_t l, int32_t r, int32_t& v) {
+  switch (op) {
+    case kOpEqual: v = l == r; return true;
+    case kOpNotEqual: v = l != r; return true;
+    case kOpLess: v = l < r; return true;
+    case kOpGreater: v = l > r; return true;
+    case kOpLessEqual: v = l <= r; return true;
+    case kOpGreaterEqual: v = l >= r; return true;
+    default: return false;
+  }
+}
+
 class TagCalculate final : public TagOper {
  public:
   // Two operands: dest[destIndex] = left op right.
@@ -132,6 +146,12 @@ class TagExpre : public TagOper {
   // Runs every instruction in order; returns the instruction count.
   int32_t Execute() override;
 
+  // Runs the expression and tells whether its value (as an integer) is
+  // not 0; a missing result counts as 0. A condition of one comparison
+  // with a plain target, over two integers, is computed here with the
+  // same result stored (the loop heads and "if(" run it every time).
+  bool Holds();
+
   // The variable that holds the value after Execute (the last
   // instruction's dest; with an index, dest is the map written into).
   TagVar* ResultVariable() const { return result_; }
@@ -141,7 +161,30 @@ class TagExpre : public TagOper {
  private:
   std::vector<TagCalculate> instructions_;
   TagVar* result_ = nullptr;
+  // The single instruction, when it is a comparison of two operands into
+  // a variable itself (no element).
+  const TagCalculate* compare_ = nullptr;
+  // That comparison over two integers, stored as Execute stores it; false
+  // (nothing done) for any other expression or operands.
+  bool RunComparison() const;
 };
+
+inline bool TagExpre::RunComparison() const {
+  if (compare_ == nullptr) return false;
+  const TagVar& l = *compare_->left;
+  const TagVar& r = *compare_->right;
+  if (l.kind != kVarInt || r.kind != kVarInt) return false;
+  int32_t v = 0;
+  CompareIntegers(compare_->opcode, l.intValue, r.intValue, v);
+  compare_->dest->AssignInt(v);
+  return true;
+}
+
+inline bool TagExpre::Holds() {
+  if (!RunComparison()) Execute();
+  if (result_ == nullptr) return false;
+  return (result_->kind == kVarInt ? result_->intValue : result_->GetInt()) != 0;
+}
 
 // The most operands a chain of additions holds; more are cut.
 inline constexpr int32_t kMaxPlusOperands = 40;

@@ -6,15 +6,8 @@ namespace engine {
 
 namespace {
 
-// The integer value an expression leaves, after running it; a missing
-// expression counts as 0.
-bool Holds(TagExpre* expression) {
-  if (expression == nullptr) return false;
-  expression->Execute();
-  const TagVar* result = expression->ResultVariable();
-  if (result == nullptr) return false;
-  return (result->kind == kVarInt ? result->intValue : result->GetInt()) != 0;
-}
+// The condition's value, after running it; a missing condition counts as 0.
+bool Holds(TagExpre* expression) { return expression != nullptr && expression->Holds(); }
 
 }  // namespace
 

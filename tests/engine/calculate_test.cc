@@ -482,6 +482,49 @@ TEST_F(CalculateTest, ExpressionRunsInOrderAndReturnsItsCount) {
   EXPECT_EQ(x.intValue, 42);
 }
 
+// A condition's Holds stores what Execute stores and answers by the stored
+// value, over each comparison and kinds of operands, into a plain, a
+// read-only and an indexed target; a longer expression too.
+TEST_F(CalculateTest, ConditionHoldsAsItsExpressionRuns) {
+  TagVar two = Int(2), three = Int(3), half = Flt(2.5), text = Str("3");
+  const std::pair<TagVar*, TagVar*> operands[] = {
+      {&two, &three}, {&three, &three}, {&three, &two}, {&two, &half}, {&text, &three}};
+  const uint8_t ops[] = {kOpEqual, kOpNotEqual, kOpLess, kOpGreater, kOpLessEqual,
+                         kOpGreaterEqual, kOpAdd};
+  for (const uint8_t op : ops) {
+    for (size_t pair = 0; pair < std::size(operands); ++pair) {
+      const auto [l, r] = operands[pair];
+      for (const int target_form : {0, 1, 2}) {  // plain, read-only, element 2
+        SCOPED_TRACE(std::string("opcode '") + static_cast<char>(op) + "' operands " +
+                     std::to_string(pair) + " target " + std::to_string(target_form));
+        TagVar held, run;
+        TagVar* index = target_form == 2 ? &two : nullptr;
+        for (TagVar* t : {&held, &run}) {
+          t->SetInt(kSentinel);
+          t->readOnly = target_form == 1 ? 1 : 0;
+        }
+        TagExpre holds({TagCalculate(&held, index, l, op, r)});
+        TagExpre runs({TagCalculate(&run, index, l, op, r)});
+        const bool answer = holds.Holds();
+        runs.Execute();
+        EXPECT_EQ(held.kind, run.kind);
+        EXPECT_EQ(held.intValue, run.intValue);
+        EXPECT_EQ(held.Length(), run.Length());
+        EXPECT_EQ(answer, run.GetInt() != 0);
+        held.readOnly = run.readOnly = 0;
+        held.ReleaseMap();
+        run.ReleaseMap();
+      }
+    }
+  }
+  // Two instructions: the last one's value decides.
+  TagVar t, x;
+  TagExpre longer({TagCalculate(&t, nullptr, &two, kOpLess, &three),
+                   TagCalculate(&x, nullptr, &t, kOpEqual, &two)});
+  EXPECT_FALSE(longer.Holds());
+  EXPECT_EQ(t.intValue, 1);
+}
+
 TagVar* Fresh(std::vector<std::unique_ptr<TagVar>>& pool, TagVar v) {
   pool.push_back(std::make_unique<TagVar>(v));
   return pool.back().get();
