@@ -85,9 +85,21 @@ bool MapIntKeys::Erase(int32_t k, int32_t* released) {
   return true;
 }
 
-void MapIntKeys::clear() {
-  for (int32_t k = 0; k < denseLimit_; ++k) {
-    if (Present(k)) Slot(k)->~TagVar();
+void MapIntKeys::clear(std::vector<int32_t>* held) {
+  // Segment by segment: no per-key segment lookup.
+  for (size_t s = 0; s < segments_.size(); ++s) {
+    TagVar* segment = segments_[s].get();
+    for (int32_t k = SegmentStart(s); k < SegmentEnd(s) && k < denseLimit_; ++k) {
+      if (!Present(k)) continue;
+      TagVar& e = segment[k - SegmentStart(s)];
+      if (held != nullptr && e.kind == kVarMap) held->push_back(e.mapHandle);
+      e.~TagVar();
+    }
+  }
+  if (held != nullptr) {
+    for (const auto& [k, v] : tree_) {
+      if (v.kind == kVarMap) held->push_back(v.mapHandle);
+    }
   }
   segments_.clear();
   present_.clear();

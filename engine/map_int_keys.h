@@ -39,7 +39,9 @@ class MapIntKeys {
   // False when k is absent; a map element's handle into *released.
   bool Erase(int32_t k, int32_t* released);
   size_t size() const { return denseCount_ + tree_.size(); }
-  void clear();
+  // Destroys every element and empties the keys; the handles of map
+  // elements are appended to *held when it is given.
+  void clear(std::vector<int32_t>* held = nullptr);
 
   // Calls f(key, element) in ascending key order; f returns false to stop.
   // Returns false when f stopped it.
