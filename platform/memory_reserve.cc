@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <cstring>
 #include <new>
 
 namespace platform {
@@ -14,13 +13,10 @@ std::atomic<void*> reserve{nullptr};
 std::atomic<size_t> reserve_bytes{0};
 std::atomic<bool> low{false};
 
-// Takes a block of n bytes and touches its pages, so that it is memory the
-// system really gave (not only address space).
-void* TakeBlock(size_t n) {
-  void* p = std::malloc(n);
-  if (p != nullptr) std::memset(p, 0, n);
-  return p;
-}
+// Takes a block of n bytes. Its pages are not touched: under the limit
+// that bounds the program's memory (the address space, ulimit -v) the block
+// is room that the allocator can hand out again once it is given back.
+void* TakeBlock(size_t n) { return std::malloc(n); }
 
 // The new handler: the first shortage is met from the reserve; after that
 // the allocation fails.

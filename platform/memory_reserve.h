@@ -11,6 +11,11 @@
 // allocation that fails with the block already given out throws
 // std::bad_alloc as usual.
 //
+// The reserve is address space, not touched memory: it guards the limit
+// that bounds the program's memory (ulimit -v / RLIMIT_AS); where the
+// system overcommits without one, a shortage ends in its out-of-memory
+// killer, which no program can catch.
+//
 // Thread-safe; the functions do not allocate except Install and Replenish.
 #ifndef VTTEL_PLATFORM_MEMORY_RESERVE_H_
 #define VTTEL_PLATFORM_MEMORY_RESERVE_H_
