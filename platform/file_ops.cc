@@ -15,7 +15,13 @@ namespace {
 
 constexpr const char* kTempSuffix = ".tmp";
 
-// Writes all bytes; false on any error.
+bool IsEmptyRegular(int fd) {
+  struct stat st;
+  return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
+}
+
+}  // namespace
+
 bool WriteAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t n = ::write(fd, bytes.data(), bytes.size());
@@ -25,13 +31,6 @@ bool WriteAll(int fd, std::string_view bytes) {
   }
   return true;
 }
-
-bool IsEmptyRegular(int fd) {
-  struct stat st;
-  return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
-}
-
-}  // namespace
 
 FileBytes ReadScriptFile(std::string_view script_path, int64_t max_bytes, size_t chunk,
                          EmptyFile empty) {

@@ -34,6 +34,10 @@ struct FileBytes {
 FileBytes ReadScriptFile(std::string_view script_path, int64_t max_bytes, size_t chunk = 0,
                          EmptyFile empty = EmptyFile::kFails);
 
+// Writes every byte to the open descriptor fd, going on after a signal;
+// false on any error (what was written stays written).
+bool WriteAll(int fd, std::string_view bytes);
+
 // Writes bytes to "<host_path>.tmp" and renames it over host_path, so a
 // reader sees the old file or the whole new one; the temporary is removed
 // when anything fails. False on any failure.

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/file_ops.h"
+
 namespace simboard {
 
 namespace {
@@ -126,13 +128,9 @@ void VoiceFileWriter::Write(const uint8_t* bytes, size_t n) {
 void VoiceFileWriter::Flush() {
   if (block_.empty()) return;
   Note("write");
-  size_t done = 0;
-  while (done < block_.size()) {
-    ssize_t put = write(fd_, block_.data() + done, block_.size() - done);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) break;  // a full disk drops the rest, as a board would
-    done += static_cast<size_t>(put);
-  }
+  // A full disk drops the rest, as a board would.
+  platform::WriteAll(fd_, std::string_view(reinterpret_cast<const char*>(block_.data()),
+                                           block_.size()));
   block_.clear();
 }
 
