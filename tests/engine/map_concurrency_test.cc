@@ -22,7 +22,7 @@ void Worker(int32_t h, int t, int rounds) {
   handle.kind = kVarMap;
   handle.mapHandle = h;
   mine.Assign(handle);
-  TagVar key, value, nested, scratch, shared_key;
+  TagVar key, value, nested, scratch, shared_key, item_key, item_value;
   shared_key.SetString("nested");
   for (int i = 0; i < rounds; ++i) {
     key.SetString(KeyText(t, i % 50));
@@ -31,7 +31,7 @@ void Worker(int32_t h, int t, int rounds) {
     key.SetInt(t * 100000 + i % 30);
     value.SetString("x");
     table.Store(h, key, value);               // integer keys of this thread
-    table.GetItem(h, i % 64, key, value);     // positional reads of anything
+    table.GetItem(h, i % 64, item_key, item_value);  // positional reads of anything
     table.Load(h, shared_key, value);         // a key every thread writes
     if (i % 10 == 0) {
       nested.Element(key)->SetInt(i);         // a nested map moves in and out
@@ -50,6 +50,8 @@ void Worker(int32_t h, int t, int rounds) {
   }
   key.ReleaseMap();
   value.ReleaseMap();
+  item_key.ReleaseMap();
+  item_value.ReleaseMap();
   mine.ReleaseMap();
 }
 
