@@ -37,7 +37,7 @@ void MapIntKeys::AddSegment() {
   const int32_t end = SegmentEnd(s);
   const size_t keys = static_cast<size_t>(end - denseLimit_);
   // Each step may throw std::bad_alloc and leaves the keys as they were.
-  present_.resize(static_cast<size_t>(end), 0);
+  present_.resize(static_cast<size_t>(end), false);
   std::unique_ptr<TagVar, FreeRaw> segment(
       static_cast<TagVar*>(::operator new(keys * sizeof(TagVar))));
   segments_.push_back(std::move(segment));
@@ -58,7 +58,7 @@ TagVar* MapIntKeys::GetOrInsert(int32_t k) {
     if (!dense) AddSegment();
     TagVar* slot = Slot(k);
     new (slot) TagVar();
-    present_[static_cast<size_t>(k)] = 1;
+    present_[static_cast<size_t>(k)] = true;
     ++denseCount_;
     return slot;
   }
@@ -77,7 +77,7 @@ bool MapIntKeys::Erase(int32_t k, int32_t* released) {
   if (e->kind == kVarMap) *released = e->mapHandle;
   if (k >= 0 && k < denseLimit_) {
     e->~TagVar();
-    present_[static_cast<size_t>(k)] = 0;
+    present_[static_cast<size_t>(k)] = false;
     --denseCount_;
   } else {
     tree_.erase(k);
@@ -85,9 +85,21 @@ bool MapIntKeys::Erase(int32_t k, int32_t* released) {
   return true;
 }
 
-void MapIntKeys::clear() {
-  for (int32_t k = 0; k < denseLimit_; ++k) {
-    if (Present(k)) Slot(k)->~TagVar();
+void MapIntKeys::clear(std::vector<int32_t>* held) {
+  // Segment by segment: no per-key segment lookup.
+  for (size_t s = 0; s < segments_.size(); ++s) {
+    TagVar* segment = segments_[s].get();
+    for (int32_t k = SegmentStart(s); k < SegmentEnd(s) && k < denseLimit_; ++k) {
+      if (!Present(k)) continue;
+      TagVar& e = segment[k - SegmentStart(s)];
+      if (held != nullptr && e.kind == kVarMap) held->push_back(e.mapHandle);
+      e.~TagVar();
+    }
+  }
+  if (held != nullptr) {
+    for (const auto& [k, v] : tree_) {
+      if (v.kind == kVarMap) held->push_back(v.mapHandle);
+    }
   }
   segments_.clear();
   present_.clear();

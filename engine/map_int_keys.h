@@ -39,7 +39,9 @@ class MapIntKeys {
   // False when k is absent; a map element's handle into *released.
   bool Erase(int32_t k, int32_t* released);
   size_t size() const { return denseCount_ + tree_.size(); }
-  void clear();
+  // Destroys every element and empties the keys; the handles of map
+  // elements are appended to *held when it is given.
+  void clear(std::vector<int32_t>* held = nullptr);
 
   // Calls f(key, element) in ascending key order; f returns false to stop.
   // Returns false when f stopped it.
@@ -59,7 +61,7 @@ class MapIntKeys {
   static int32_t SegmentStart(size_t s);
   static int32_t SegmentEnd(size_t s);  // the first key past segment s
   TagVar* Slot(int32_t k) const;
-  bool Present(int32_t k) const { return present_[static_cast<size_t>(k)] != 0; }
+  bool Present(int32_t k) const { return present_[static_cast<size_t>(k)]; }
   // True when k (at or above the dense limit) falls into the next segment
   // and the rule above allows adding it.
   bool MayGrowFor(int32_t k) const;
@@ -67,7 +69,7 @@ class MapIntKeys {
   void AddSegment();
 
   std::vector<std::unique_ptr<TagVar, FreeRaw>> segments_;
-  std::vector<uint8_t> present_;  // one per dense key
+  std::vector<bool> present_;  // one bit per dense key
   int32_t denseLimit_ = 0;        // the keys below it are dense
   size_t denseCount_ = 0;
   std::map<int32_t, TagVar> tree_;

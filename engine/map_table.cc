@@ -84,6 +84,27 @@ int32_t TagMapItem::Count() const {
                               mapKeys.size());
 }
 
+namespace {
+
+// Empties one tree of keys; the handles its map elements hold go to held.
+template <typename Tree>
+void ClearTree(Tree& tree, std::vector<int32_t>& held) {
+  for (const auto& [k, v] : tree) {
+    if (v.kind == kVarMap) held.push_back(v.mapHandle);
+  }
+  tree.clear();
+}
+
+}  // namespace
+
+void TagMapItem::Retire(std::vector<int32_t>& held) {
+  alive = false;
+  intKeys.clear(&held);
+  ClearTree(stringKeys, held);
+  ClearTree(floatKeys, held);
+  ClearTree(mapKeys, held);
+}
+
 // One entry of a map as GetItem gives it: the key as a value (a map key
 // becomes the integer of its handle) and a copy of the element.
 struct TagMapObject::Entry {
@@ -101,7 +122,7 @@ class TagMapObject::Snapshot {
     std::shared_ptr<TagMapItem> item = table->Lookup(h);
     if (!item) return;
     valid_ = true;
-    std::lock_guard<std::mutex> lock(item->mu);
+    std::lock_guard<MapLock> lock(item->mu);
     entries_.reserve(static_cast<size_t>(item->Count()));
     item->ForEach([&](int32_t kind, int32_t ik, std::string_view sk, double fk, const TagVar& v) {
       Entry& e = entries_.emplace_back(Entry{kind, TagVar(), TagVar(v)});
@@ -146,7 +167,7 @@ thread_local LastMap last_map;
 
 // The table lets a map go: no thread's last-map cache uses it again.
 void LetGo(TagMapItem& item) {
-  std::lock_guard<std::mutex> lock(item.mu);
+  std::lock_guard<MapLock> lock(item.mu);
   item.alive = false;
 }
 
@@ -172,7 +193,7 @@ TagVar* TagMapObject::OnLiveMap(int32_t h, TagVar* (*op)(TagMapItem&, const TagV
       last = LastMap{this, h, std::move(item)};
     }
     TagMapItem& map = *last.item;
-    std::lock_guard<std::mutex> lock(map.mu);
+    std::lock_guard<MapLock> lock(map.mu);
     if (map.alive) return op(map, key);
   }
   return nullptr;
@@ -217,16 +238,8 @@ int32_t TagMapObject::Release(int32_t h) {
   // The dead map's elements give back the maps they hold, after its lock.
   std::vector<int32_t> nested;
   {
-    std::lock_guard<std::mutex> lock(dead->mu);
-    dead->alive = false;
-    dead->ForEach([&](int32_t, int32_t, std::string_view, double, const TagVar& v) {
-      if (v.kind == kVarMap) nested.push_back(v.mapHandle);
-      return true;
-    });
-    dead->intKeys.clear();
-    dead->stringKeys.clear();
-    dead->floatKeys.clear();
-    dead->mapKeys.clear();
+    std::lock_guard<MapLock> lock(dead->mu);
+    dead->Retire(nested);
   }
   ReleaseAll(std::move(nested));
   return 0;
@@ -246,12 +259,8 @@ void TagMapObject::ReleaseAll(std::vector<int32_t> handles) {
       dead = std::move(it->second);
       items_.erase(it);
     }
-    std::lock_guard<std::mutex> lock(dead->mu);
-    dead->alive = false;
-    dead->ForEach([&](int32_t, int32_t, std::string_view, double, const TagVar& v) {
-      if (v.kind == kVarMap) handles.push_back(v.mapHandle);
-      return true;
-    });
+    std::lock_guard<MapLock> lock(dead->mu);
+    dead->Retire(handles);
   }
 }
 
@@ -268,7 +277,7 @@ TagVar* TagMapObject::GetOrInsert(int32_t h, const TagVar& key) {
 int32_t TagMapObject::Count(int32_t h) {
   std::shared_ptr<TagMapItem> item = Lookup(h);
   if (!item) return kInvalidHandle;
-  std::lock_guard<std::mutex> lock(item->mu);
+  std::lock_guard<MapLock> lock(item->mu);
   return item->Count();
 }
 
@@ -281,7 +290,7 @@ int32_t TagMapObject::GetItem(int32_t h, int32_t i, TagVar& key, TagVar& value) 
   double float_key = 0.0;
   bool found = false;
   {
-    std::lock_guard<std::mutex> lock(item->mu);
+    std::lock_guard<MapLock> lock(item->mu);
     int32_t n = 0;
     item->ForEach([&](int32_t k, int32_t ik, std::string_view sk, double fk, const TagVar& v) {
       if (n++ != i) return true;
@@ -311,7 +320,7 @@ int32_t TagMapObject::GetKeys(int32_t h, std::vector<TagVarP>& list) {
   list.clear();
   std::shared_ptr<TagMapItem> item = Lookup(h);
   if (!item) return kInvalidHandle;
-  std::lock_guard<std::mutex> lock(item->mu);
+  std::lock_guard<MapLock> lock(item->mu);
   list.reserve(static_cast<size_t>(item->Count()));
   item->ForEach([&](int32_t k, int32_t ik, std::string_view sk, double fk, const TagVar&) {
     list.push_back(TagVarP{k, ik, fk, std::string(sk)});
@@ -326,7 +335,7 @@ int32_t TagMapObject::Erase(int32_t h, const TagVar& key) {
   int32_t released = 0;
   bool erased;
   {
-    std::lock_guard<std::mutex> lock(item->mu);
+    std::lock_guard<MapLock> lock(item->mu);
     erased = item->Erase(key, &released);
   }
   if (released != 0) Release(released);
@@ -338,7 +347,7 @@ bool TagMapObject::Load(int32_t h, const TagVar& key, TagVar& out) {
   if (!item) return false;
   TagVar element;
   {
-    std::lock_guard<std::mutex> lock(item->mu);
+    std::lock_guard<MapLock> lock(item->mu);
     TagVar* e = item->Find(key);
     if (e == nullptr) return false;
     element.Assign(*e);  // a map element gets a reference meanwhile
@@ -353,7 +362,7 @@ bool TagMapObject::Store(int32_t h, const TagVar& key, const TagVar& value) {
   if (!item) return false;
   int32_t replaced = 0;
   {
-    std::lock_guard<std::mutex> lock(item->mu);
+    std::lock_guard<MapLock> lock(item->mu);
     TagVar* e = item->GetOrInsert(key);
     if (e->kind == kVarMap) {
       // The map the element held is given back after the lock.

@@ -32,6 +32,7 @@
 #ifndef VTTEL_ENGINE_MAP_TABLE_H_
 #define VTTEL_ENGINE_MAP_TABLE_H_
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -72,6 +73,38 @@ struct FloatKeyLess {
   bool operator()(double a, double b) const;
 };
 
+// MapLock: the lock of one map. Taken and given back inline with one
+// atomic exchange each while nobody waits; a thread that finds it held
+// sleeps on it (no spinning) until the holder gives it back and wakes it.
+// Not re-entrant; for std::lock_guard (BasicLockable).
+class MapLock {
+ public:
+  void lock() {
+    uint32_t expected = kFree;
+    if (!state_.compare_exchange_strong(expected, kHeld, std::memory_order_acquire)) {
+      LockContended();
+    }
+  }
+  void unlock() {
+    if (state_.exchange(kFree, std::memory_order_release) == kHeldWaited) state_.notify_one();
+  }
+
+ private:
+  static constexpr uint32_t kFree = 0;
+  static constexpr uint32_t kHeld = 1;
+  static constexpr uint32_t kHeldWaited = 2;  // held, and a thread may sleep on it
+
+  void LockContended() {
+    // Whoever takes it this way marks it waited, so that its unlock wakes
+    // the next sleeper (at worst one needless wake).
+    while (state_.exchange(kHeldWaited, std::memory_order_acquire) != kFree) {
+      state_.wait(kHeldWaited, std::memory_order_relaxed);
+    }
+  }
+
+  std::atomic<uint32_t> state_{kFree};
+};
+
 class TagMapItem {
  public:
   // REQUIRES for every member below: mu held.
@@ -79,12 +112,16 @@ class TagMapItem {
   TagVar* GetOrInsert(const TagVar& key);
   bool Erase(const TagVar& key, int32_t* released_handle);
   int32_t Count() const;
+  // The table lets the map go: alive becomes false and every element is
+  // destroyed; the handles of the maps they held are appended to held (the
+  // caller gives those references back after dropping mu).
+  void Retire(std::vector<int32_t>& held);
   // Calls f(key kind, int key, string key, float key, value) in order; f
   // returns false to stop.
   template <typename F>
   void ForEach(F f) const;
 
-  std::mutex mu;
+  MapLock mu;
   // False once the table has let the map go (guarded by mu): a line that
   // reached it through its last-map cache finds it gone.
   bool alive = true;

@@ -1,5 +1,8 @@
 #include "engine/tag_var.h"
 
+#include <malloc.h>
+
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -30,6 +33,9 @@ void FreeName(char* name) {
 
 }  // namespace
 
+// Maps hold a value per element: keep it at six words on 64-bit targets.
+static_assert(sizeof(void*) != 8 || sizeof(TagVar) == 48);
+
 TagVar::TagVar() : name_(kEmptyText), text_(kEmptyText) {}
 
 TagVar::TagVar(uint8_t read_only) : TagVar() { readOnly = read_only; }
@@ -38,8 +44,8 @@ TagVar::TagVar(const TagVar& other)
     : kind(other.kind),
       readOnly(other.readOnly),
       intValue(other.intValue),
-      floatValue(other.floatValue),
       mapHandle(other.mapHandle),
+      floatValue(other.floatValue),
       function(other.function),
       name_(CopyName(other.name_)),
       text_(kEmptyText) {
@@ -58,6 +64,8 @@ TagVar::~TagVar() {
 
 bool TagVar::OwnsText() const { return text_ != kEmptyText; }
 
+size_t TagVar::TextCapacity() const { return OwnsText() ? malloc_usable_size(text_) - 1 : 0; }
+
 char* AllocateText(size_t n) {
   CheckScriptDataRoom();
   auto* p = static_cast<char*>(std::malloc(n + 1));
@@ -71,17 +79,15 @@ char* AllocateText(size_t n) {
 }
 
 void TagVar::ReserveText(size_t n) {
-  if (OwnsText() && n <= text_capacity_) return;
+  if (OwnsText() && n <= TextCapacity()) return;
   char* p = AllocateText(n);
   if (OwnsText()) std::free(text_);
   text_ = p;
-  text_capacity_ = n;
 }
 
-void TagVar::AdoptText(char* text, size_t capacity) {
+void TagVar::AdoptText(char* text) {
   if (OwnsText()) std::free(text_);
   text_ = text;
-  text_capacity_ = capacity;
 }
 
 void TagVar::SetName(std::string_view name) {
@@ -95,7 +101,7 @@ std::string_view TagVar::Bytes() const {
 }
 
 void TagVar::SetLength(size_t n) {
-  if (n > text_capacity_) n = text_capacity_;
+  n = std::min(n, TextCapacity());
   text_[n] = '\0';
   intValue = static_cast<int32_t>(n + 1);
 }
@@ -148,7 +154,7 @@ char* TagVar::SetString(const char* text) { return SetBytes(text, std::strlen(te
 
 char* TagVar::SetBytes(const char* bytes, size_t n) {
   if (readOnly || static_cast<int64_t>(n) > kMaxStringBytes) return nullptr;
-  if (OwnsText() && bytes >= text_ && bytes <= text_ + text_capacity_) {
+  if (OwnsText() && bytes >= text_ && bytes <= text_ + TextCapacity()) {
     // Setting a value to a piece of its own text.
     std::memmove(text_, bytes, n);
   } else {

@@ -181,19 +181,24 @@ class TagVar {
   char* MutableText() { return text_; }
   void SetLength(size_t n);
 
+  // The fields are laid out so that a value takes 48 bytes (maps hold one
+  // per element).
   int32_t kind = kVarNull;
   uint8_t readOnly = 0;
   int32_t intValue = 0;
-  double floatValue = 0.0;
   int32_t mapHandle = 0;
+  double floatValue = 0.0;
   ScriptFunction* function = nullptr;
 
  private:
   // Makes room for n text bytes and a terminator; keeps no old contents.
   void ReserveText(size_t n);
   bool OwnsText() const;
-  // Takes a malloc'ed buffer of capacity bytes and a terminator as the text.
-  void AdoptText(char* text, size_t capacity);
+  // Bytes an owned text holds before its terminator (the allocator's usable
+  // size less the terminator; 0 for the shared empty text).
+  size_t TextCapacity() const;
+  // Takes a buffer from AllocateText as the text.
+  void AdoptText(char* text);
   // Assign where a text or a map is involved.
   TagVar& AssignSlow(const TagVar& source);
   void TakeMapReference(int32_t handle);
@@ -207,7 +212,6 @@ class TagVar {
 
   char* name_;
   char* text_;
-  size_t text_capacity_ = 0;  // bytes text_ holds before its terminator
 };
 
 // The process-wide read-only NULL value: reads that find nothing return it.

@@ -139,7 +139,7 @@ int32_t TagVar::RepeatAssign(const TagVar& unit, int32_t count) {
   }
   text[total] = '\0';
   ReleaseMap();
-  AdoptText(text, static_cast<size_t>(total));
+  AdoptText(text);
   kind = kVarString;
   intValue = static_cast<int32_t>(total + 1);
   return intValue;

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace engine {
@@ -83,6 +85,26 @@ TEST(MapIntKeysTest, EraseReportsTheMapAnElementHeld) {
   EXPECT_TRUE(keys.Erase(2, &released));
   EXPECT_EQ(released, 42);
   EXPECT_FALSE(keys.Erase(2, &released));
+}
+
+TEST(MapIntKeysTest, ClearReportsTheMapsTheElementsHeld) {
+  // Dense keys (0, 3) and tree keys (-1, a far one), maps among scalars.
+  const std::vector<std::pair<int32_t, int32_t>> maps = {{0, 40}, {3, 41}, {-1, 42}, {1 << 29, 43}};
+  MapIntKeys keys;
+  for (int32_t k = 0; k < 8; ++k) keys.GetOrInsert(k)->SetInt(k);
+  for (const auto& [k, h] : maps) {
+    TagVar* e = keys.GetOrInsert(k);
+    e->kind = kVarMap;  // handles as the table would have stored them
+    e->mapHandle = h;
+  }
+  std::vector<int32_t> held;
+  keys.clear(&held);
+  std::sort(held.begin(), held.end());
+  EXPECT_EQ(held, (std::vector<int32_t>{40, 41, 42, 43}));
+  EXPECT_EQ(keys.size(), 0u);
+  EXPECT_EQ(keys.Find(3), nullptr);
+  keys.GetOrInsert(3)->SetInt(3);  // usable again
+  EXPECT_EQ(KeysOf(keys), (std::vector<int32_t>{3}));
 }
 
 }  // namespace
