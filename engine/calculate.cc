@@ -12,10 +12,6 @@ bool EitherFloat(const TagVar& a, const TagVar& b) {
 bool EitherInt(const TagVar& a, const TagVar& b) { return a.kind == kVarInt || b.kind == kVarInt; }
 bool BothMaps(const TagVar& a, const TagVar& b) { return a.kind == kVarMap && b.kind == kVarMap; }
 
-// The divisor below which (in magnitude, inclusive) a float division stores
-// nothing.
-constexpr double kSmallestDivisor = 0.001;
-
 }  // namespace
 
 void SubtractFields(TagVar& target, int32_t int_value, double float_value) {
@@ -59,66 +55,16 @@ void TagCalculate::StoreInt(int32_t v) const { Target()->AssignInt(v); }
 
 void TagCalculate::StoreFloat(double v) const { Target()->AssignFloat(v); }
 
-// Inlined into Execute: the integer case is the hot one.
-[[gnu::always_inline]] inline bool TagCalculate::ExecuteIntegers(int32_t l, int32_t r) const {
-  int32_t v;
-  switch (opcode) {
-    case kOpAdd: v = WrapAdd(l, r); break;
-    case kOpSub: v = WrapSub(l, r); break;
-    case kOpMul: v = WrapMul(l, r); break;
-    case kOpDiv:
-      if (r == 0) return true;  // nothing stored
-      v = WrapDiv(l, r);
-      break;
-    case kOpMod:
-      if (r == 0) return true;
-      v = WrapMod(l, r);
-      break;
-    case kOpAnd: v = l != 0 && r != 0; break;
-    case kOpOr: v = l != 0 || r != 0; break;
-    case kOpBitAnd: v = l & r; break;
-    case kOpBitOr: v = l | r; break;
-    case kOpBitXor: v = l ^ r; break;
-    case kOpShiftLeft: v = WrapShl(l, r); break;
-    case kOpShiftRight: v = l >> (r & 31); break;
-    case kOpEqual:
-    case kOpNotEqual:
-    case kOpLess:
-    case kOpGreater:
-    case kOpLessEqual:
-    case kOpGreaterEqual:
-      CompareIntegers(opcode, l, r, v);
-      break;
-    default: return false;
-  }
-  StoreInt(v);
-  return true;
-}
-
-[[gnu::always_inline]] inline bool TagCalculate::ExecuteFloats(double l, double r) const {
-  switch (opcode) {
-    case kOpAdd: StoreFloat(l + r); return true;
-    case kOpSub: StoreFloat(l - r); return true;
-    case kOpMul: StoreFloat(l * r); return true;
-    case kOpDiv:
-      if (r >= -kSmallestDivisor && r <= kSmallestDivisor) return true;  // nothing stored
-      StoreFloat(l / r);
-      return true;
-    default: return false;
-  }
-}
-
+// Inlined into Execute and TagExpre: the numeric cases are the hot ones.
 [[gnu::always_inline]] inline bool TagCalculate::ExecuteNumbers() const {
   if (dest == nullptr || left == nullptr || right == nullptr) return false;
-  const TagVar& l = *left;
-  const TagVar& r = *right;
-  if (l.kind == kVarInt && r.kind == kVarInt) return ExecuteIntegers(l.intValue, r.intValue);
-  const bool left_float = l.kind == kVarFloat;
-  const bool right_float = r.kind == kVarFloat;
-  if (!(left_float || right_float)) return false;
-  if (!(left_float || l.kind == kVarInt) || !(right_float || r.kind == kVarInt)) return false;
-  return ExecuteFloats(left_float ? l.floatValue : l.intValue,
-                       right_float ? r.floatValue : r.intValue);
+  int32_t i;
+  double f;
+  switch (NumbersResult(opcode, *left, *right, i, f)) {
+    case kVarInt: StoreInt(i); return true;
+    case kVarFloat: StoreFloat(f); return true;
+    default: return false;
+  }
 }
 
 template <typename Compute>
@@ -292,7 +238,8 @@ void TagCalculate::ExecuteDivide() const {
   const TagVar& l = *left;
   const TagVar& r = *right;
   if (EitherFloat(l, r)) {
-    ExecuteFloats(l.GetFloat(), r.GetFloat());
+    double v;
+    if (FloatResult(kOpDiv, l.GetFloat(), r.GetFloat(), v)) StoreFloat(v);
   } else if (EitherInt(l, r)) {
     const int32_t d = r.GetInt();
     if (d == 0) return;
@@ -330,7 +277,14 @@ void TagCalculate::ExecuteElement() const {
 TagExpre::TagExpre(const std::vector<TagCalculate>& instructions) {
   kindLetter = kKindAssign;
   instructions_.reserve(instructions.size());
-  for (const TagCalculate& c : instructions) instructions_.emplace_back(c);
+  steps_.reserve(instructions.size());
+  for (const TagCalculate& c : instructions) {
+    instructions_.emplace_back(c);
+    Step& step = steps_.emplace_back();
+    if (c.dest != nullptr && c.destIndex == nullptr && c.left != nullptr && c.right != nullptr) {
+      step = Step{NumberStepFor(c.opcode), c.left, c.right, c.dest};
+    }
+  }
   if (!instructions_.empty()) result_ = instructions_.back().dest;
   int32_t unused = 0;
   if (instructions_.size() == 1) {
@@ -343,7 +297,11 @@ TagExpre::TagExpre(const std::vector<TagCalculate>& instructions) {
 }
 
 int32_t TagExpre::Execute() {
-  for (TagCalculate& c : instructions_) {
+  const size_t n = steps_.size();
+  for (size_t i = 0; i < n; ++i) {
+    const Step& s = steps_[i];
+    if (s.run != nullptr && s.run(*s.left, *s.right, *s.target)) continue;
+    TagCalculate& c = instructions_[i];
     if (!c.ExecuteNumbers()) c.Execute();
   }
   return static_cast<int32_t>(instructions_.size());

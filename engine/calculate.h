@@ -31,6 +31,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/int_math.h"
+#include "engine/number_steps.h"
 #include "engine/statement.h"
 #include "engine/tag_var.h"
 
@@ -85,6 +87,71 @@ inline bool CompareIntegers(uint8_t op, int32_t l, int32_t r, int32_t& v) {
   }
 }
 
+// The opcodes over two integers, the most frequent case: v = l op r; false
+// (v untouched) when the opcode has no rule for integers or stores nothing
+// for these operands (a division or remainder by 0).
+inline bool IntegerResult(uint8_t op, int32_t l, int32_t r, int32_t& v) {
+  switch (op) {
+    case kOpAdd: v = WrapAdd(l, r); return true;
+    case kOpSub: v = WrapSub(l, r); return true;
+    case kOpMul: v = WrapMul(l, r); return true;
+    case kOpDiv:
+      if (r == 0) return false;
+      v = WrapDiv(l, r);
+      return true;
+    case kOpMod:
+      if (r == 0) return false;
+      v = WrapMod(l, r);
+      return true;
+    case kOpAnd: v = l != 0 && r != 0; return true;
+    case kOpOr: v = l != 0 || r != 0; return true;
+    case kOpBitAnd: v = l & r; return true;
+    case kOpBitOr: v = l | r; return true;
+    case kOpBitXor: v = l ^ r; return true;
+    case kOpShiftLeft: v = WrapShl(l, r); return true;
+    case kOpShiftRight: v = l >> (r & 31); return true;
+    default: return CompareIntegers(op, l, r, v);
+  }
+}
+
+// The divisor below which (in magnitude, inclusive) a float division stores
+// nothing.
+inline constexpr double kSmallestDivisor = 0.001;
+
+// + - * / over two numbers taken as floats: v = l op r; false (v untouched)
+// for the other opcodes and for a divisor within kSmallestDivisor of 0.
+inline bool FloatResult(uint8_t op, double l, double r, double& v) {
+  switch (op) {
+    case kOpAdd: v = l + r; return true;
+    case kOpSub: v = l - r; return true;
+    case kOpMul: v = l * r; return true;
+    case kOpDiv:
+      if (r >= -kSmallestDivisor && r <= kSmallestDivisor) return false;
+      v = l / r;
+      return true;
+    default: return false;
+  }
+}
+
+// The frequent numeric cases of l op r: two integers (an integer result in
+// i), or + - * / over a float and a float or an integer (a float result in
+// f). Returns the result's kind, kVarInt or kVarFloat, or kVarNull when
+// these operands or this opcode take the general path (nothing computed).
+inline int32_t NumbersResult(uint8_t op, const TagVar& l, const TagVar& r, int32_t& i,
+                             double& f) {
+  if (l.kind == kVarInt && r.kind == kVarInt) {
+    return IntegerResult(op, l.intValue, r.intValue, i) ? kVarInt : kVarNull;
+  }
+  const bool left_float = l.kind == kVarFloat;
+  const bool right_float = r.kind == kVarFloat;
+  if (!(left_float || right_float)) return kVarNull;
+  if (!(left_float || l.kind == kVarInt) || !(right_float || r.kind == kVarInt)) return kVarNull;
+  return FloatResult(op, left_float ? l.floatValue : l.intValue,
+                     right_float ? r.floatValue : r.intValue, f)
+             ? kVarFloat
+             : kVarNull;
+}
+
 class TagCalculate final : public TagOper {
  public:
   // Two operands: dest[destIndex] = left op right.
@@ -111,12 +178,6 @@ class TagCalculate final : public TagOper {
 
  private:
   TagVar* Target() const;
-  // The opcodes over two integers, the most frequent case, without the
-  // conversions; false when the opcode is not one of them or stores nothing.
-  bool ExecuteIntegers(int32_t l, int32_t r) const;
-  // + - * / over a float and a float or an integer.
-  bool ExecuteFloats(double l, double r) const;
-
   void StoreInt(int32_t v) const;
   void StoreFloat(double v) const;
   void ExecuteAdd() const;
@@ -159,7 +220,17 @@ class TagExpre : public TagOper {
   const std::vector<TagCalculate>& instructions() const { return instructions_; }
 
  private:
+  // An instruction's numeric step (number_steps.h), when it has two operands
+  // and a plain target; run before its general path.
+  struct Step {
+    NumberStep run = nullptr;
+    const TagVar* left = nullptr;
+    const TagVar* right = nullptr;
+    TagVar* target = nullptr;
+  };
+
   std::vector<TagCalculate> instructions_;
+  std::vector<Step> steps_;  // one per instruction
   TagVar* result_ = nullptr;
   // The single instruction, when it is a comparison of two operands into
   // a variable itself (no element).

@@ -97,23 +97,36 @@ class CalculateTest : public MapCheckTest {
     }
   }
 
-  // Runs op over every pair of kinds into a fresh integer target.
+  // Runs op over every pair of kinds into a fresh integer target, as an
+  // instruction of its own and as the instruction of an expression (whose
+  // numeric steps must give what the instruction gives).
   void RunGrid(uint8_t op, const std::vector<Expect>& grid) {
     ASSERT_EQ(grid.size(), static_cast<size_t>(kKinds * kKinds));
-    for (int a = 0; a < kKinds; ++a) {
-      for (int b = 0; b < kKinds; ++b) {
-        TagVar l, r, target;
-        Make(static_cast<Operand>(a), l);
-        Make(static_cast<Operand>(b), r, &l);
-        target.SetInt(kSentinel);
-        TagCalculate(&target, nullptr, &l, op, &r).Execute();
-        Check(target, grid[static_cast<size_t>(a * kKinds + b)],
-              std::string("opcode '") + static_cast<char>(op ? op : '0') + "' left " +
-                  "NSIFM"[a] + " right " + "NSIFM"[b]);
-        target.ReleaseMap();
-        l.ReleaseMap();
-        r.ReleaseMap();
+    for (const bool in_expression : {false, true}) {
+      for (int a = 0; a < kKinds; ++a) {
+        for (int b = 0; b < kKinds; ++b) {
+          TagVar l, r, target;
+          Make(static_cast<Operand>(a), l);
+          Make(static_cast<Operand>(b), r, &l);
+          target.SetInt(kSentinel);
+          Run(TagCalculate(&target, nullptr, &l, op, &r), in_expression);
+          Check(target, grid[static_cast<size_t>(a * kKinds + b)],
+                std::string("opcode '") + static_cast<char>(op ? op : '0') + "' left " +
+                    "NSIFM"[a] + " right " + "NSIFM"[b] +
+                    (in_expression ? " in an expression" : ""));
+          target.ReleaseMap();
+          l.ReleaseMap();
+          r.ReleaseMap();
+        }
       }
+    }
+  }
+
+  static void Run(const TagCalculate& c, bool in_expression) {
+    if (in_expression) {
+      TagExpre({c}).Execute();
+    } else {
+      TagCalculate(c).Execute();
     }
   }
 
@@ -291,11 +304,13 @@ TEST_F(CalculateTest, NumberEdgeCases) {
       {"\"12\" == 12", [] { return Str("12"); }, '=', [] { return Int(12); }, E(1)},
       {"\"a\" - 1", [] { return Str("a"); }, '-', [] { return Int(1); }, E(-1)},
   };
-  for (const NumberCase& c : cases) {
-    TagVar l = c.left(), r = c.right(), target;
-    target.SetInt(kSentinel);
-    TagCalculate(&target, nullptr, &l, c.op, &r).Execute();
-    Check(target, c.expect, c.what);
+  for (const bool in_expression : {false, true}) {
+    for (const NumberCase& c : cases) {
+      TagVar l = c.left(), r = c.right(), target;
+      target.SetInt(kSentinel);
+      Run(TagCalculate(&target, nullptr, &l, c.op, &r), in_expression);
+      Check(target, c.expect, std::string(c.what) + (in_expression ? " in an expression" : ""));
+    }
   }
 }
 
@@ -454,10 +469,12 @@ TEST_F(CalculateTest, ReadOnlyTargetsRefuseEveryResult) {
   } cases[] = {{&i, '+', &i}, {&f, '*', &i}, {&s, '+', &s}, {&s, '*', &i},
                {&m, '+', &m}, {&m, '-', &m}, {&m, 'R', &i}, {&m, '[', &i},
                {&i, 0, nullptr}, {&f, '-', nullptr}, {&s, '-', nullptr}, {&i, '!', nullptr}};
-  for (const auto& c : cases) {
-    TagCalculate(&constant, nullptr, c.l, c.op, c.r).Execute();
-    EXPECT_EQ(constant.kind, kVarInt) << static_cast<char>(c.op);
-    EXPECT_EQ(constant.intValue, 11) << static_cast<char>(c.op);
+  for (const bool in_expression : {false, true}) {
+    for (const auto& c : cases) {
+      Run(TagCalculate(&constant, nullptr, c.l, c.op, c.r), in_expression);
+      EXPECT_EQ(constant.kind, kVarInt) << static_cast<char>(c.op) << in_expression;
+      EXPECT_EQ(constant.intValue, 11) << static_cast<char>(c.op) << in_expression;
+    }
   }
   // An indexed write into a read-only value goes nowhere.
   TagCalculate(&constant, &i, &i, kOpAdd, &i).Execute();
@@ -480,6 +497,26 @@ TEST_F(CalculateTest, ExpressionRunsInOrderAndReturnsItsCount) {
   a.SetInt(10);
   EXPECT_EQ(expre.Execute(), 2);
   EXPECT_EQ(x.intValue, 42);
+}
+
+// The numeric steps of an expression write over temporaries and targets
+// of every kind: a map the target held is given back, an aliased operand is
+// read before it is overwritten, a division by 0 in the middle leaves its
+// temporary as it was for the next instruction.
+TEST_F(CalculateTest, ExpressionStepsOverTargetsOfEveryKind) {
+  TagVar two = Int(2), zero = Int(0), half = Flt(0.5), t, x;
+  x.Element(Int(1))->SetInt(1);
+  TagExpre({TagCalculate(&x, nullptr, &two, kOpAdd, &two)}).Execute();
+  Check(x, E(4), "a map target");
+  EXPECT_EQ(MapTable().LiveMaps(), 0u);
+  TagExpre({TagCalculate(&x, nullptr, &x, kOpMul, &half)}).Execute();
+  Check(x, D(2.0), "the target as an operand");
+  t.SetString("kept");
+  TagExpre divide({TagCalculate(&t, nullptr, &two, kOpDiv, &zero),
+                   TagCalculate(&x, nullptr, &t, kOpAdd, &two)});
+  divide.Execute();
+  Check(t, T("kept"), "the temporary of a division by 0");
+  Check(x, T("kept2"), "the instruction after it");
 }
 
 // A condition's Holds stores what Execute stores and answers by the stored
