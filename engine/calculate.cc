@@ -297,14 +297,17 @@ TagExpre::TagExpre(const std::vector<TagCalculate>& instructions) {
 }
 
 int32_t TagExpre::Execute() {
-  const size_t n = steps_.size();
-  for (size_t i = 0; i < n; ++i) {
-    const Step& s = steps_[i];
-    if (s.run != nullptr && s.run(*s.left, *s.right, *s.target)) continue;
-    TagCalculate& c = instructions_[i];
-    if (!c.ExecuteNumbers()) c.Execute();
+  const Step* const begin = steps_.data();
+  const Step* const end = begin + steps_.size();
+  for (const Step* s = begin; s != end; ++s) {
+    if (s->run == nullptr || !s->run(*s->left, *s->right, *s->target)) RunGeneral(s - begin);
   }
   return static_cast<int32_t>(instructions_.size());
+}
+
+void TagExpre::RunGeneral(ptrdiff_t i) {
+  TagCalculate& c = instructions_[static_cast<size_t>(i)];
+  if (!c.ExecuteNumbers()) c.Execute();
 }
 
 // --- TagMulPlus -----------------------------------------------------------

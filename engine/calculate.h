@@ -28,6 +28,7 @@
 #define VTTEL_ENGINE_CALCULATE_H_
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -235,6 +236,8 @@ class TagExpre : public TagOper {
   // The single instruction, when it is a comparison of two operands into
   // a variable itself (no element).
   const TagCalculate* compare_ = nullptr;
+  // Instruction i by its general path, out of the steps' loop.
+  [[gnu::noinline]] void RunGeneral(ptrdiff_t i);
   // That comparison over two integers, stored as Execute stores it; false
   // (nothing done) for any other expression or operands.
   bool RunComparison() const;
