@@ -126,6 +126,8 @@ TEST_F(DbVtsrunTest, TwoProcessesAppendingLoseNoRecord) {
   for (const char* name : {"p1", "p2"}) {
     WriteFile(dir_.File(std::string(name) + ".vts"),
               "h = 0\ni = 0\nDbOpen(0, \"a.dbf\", \"\", \"\", \"\", h)\n"
+              // Both programs are up before either appends.
+              "Sleep(0.3)\n"
               "while(i < " + std::to_string(kAppends) + ")\n{\n"
               "DbSetField(h, \"ID\", -1, \"" + name + "\")\ni = i + 1\n}\nreturn(0)\n");
   }
