@@ -1,6 +1,7 @@
 #include "services/dbf.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "frame/log.h"
@@ -130,6 +131,8 @@ int32_t TagDbf::WriteLocked(int32_t n) {
   int64_t at = 0;
   size_t bytes = record_length_;
   if (n == -1) {
+    // The count must stay a record number.
+    if (count >= static_cast<uint32_t>(INT32_MAX)) return kDbfNoSuchRecord;
     at = header_length_ + static_cast<int64_t>(record_length_) * count;
     result = static_cast<int32_t>(count + 1);
     PutLe32(header_.data() + kCountOffset, count + 1);
