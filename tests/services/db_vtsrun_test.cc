@@ -2,10 +2,14 @@
 // tables made by the test: each script prints its results ("Print(" after
 // SetPrintTo("")), the test reads the "0 : <text>" lines back.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <algorithm>
 
 #include <string>
 #include <vector>
 
+#include "platform/codepage.h"
 #include "tests/platform/spawned_program.h"
 #include "tests/services/dbf_fixture.h"
 #include "tests/test_support.h"
@@ -112,6 +116,27 @@ TEST_F(DbVtsrunTest, ScriptsOnTables) {
     EXPECT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(o.out, Printed(c.printed));
   }
+}
+
+TEST_F(DbVtsrunTest, TheTableHoldsAtMost1023OpenTables) {
+  // Each open table holds a descriptor.
+  rlimit files;
+  getrlimit(RLIMIT_NOFILE, &files);
+  if (files.rlim_max < 1100) GTEST_SKIP() << "fewer than 1100 descriptors allowed";
+  const rlim_t saved = files.rlim_cur;
+  files.rlim_cur = std::max<rlim_t>(files.rlim_cur, 1100);
+  setrlimit(RLIMIT_NOFILE, &files);
+  const Outcome o = RunScript(
+      dir_,
+      "i = 0\nwhile(i < 1023)\n{\nr = DbOpen(0, \"m.dbf\", \"\", \"\", \"\", h)\n"
+      "i = i + 1\n}\nPrint(r)\nh = 5\nr = DbOpen(0, \"m.dbf\", \"\", \"\", \"\", h)\n"
+      "Print(r)\nPrint(h)\nr = DbClose(7)\nr = DbOpen(0, \"m.dbf\", \"\", \"\", \"\", h)\n"
+      "Print(r)\n");
+  files.rlim_cur = saved;
+  setrlimit(RLIMIT_NOFILE, &files);
+  EXPECT_EQ(o.out, Printed({"1022", "-1", "5", "7"}));
+  // Boxes go to stderr as UTF-8.
+  EXPECT_NE(o.err.find(platform::GbkToUtf8("打开的数据库太多")), std::string::npos) << o.err;
 }
 
 TEST_F(DbVtsrunTest, AnUnknownTypeShowsTheBox) {
