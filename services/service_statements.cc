@@ -1,5 +1,6 @@
 #include "services/service_statements.h"
 
+#include "services/db_statements.h"
 #include "services/encoding_statements.h"
 #include "services/string_statements.h"
 #include "services/tcp_statements.h"
@@ -12,6 +13,7 @@ void RegisterServiceStatements() {
   RegisterEncodingStatements();
   RegisterTimeStatements();
   RegisterTcpStatements();
+  RegisterDbStatements();
 }
 
 }  // namespace services

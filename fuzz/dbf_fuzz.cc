@@ -1,0 +1,58 @@
+// Random files as dBASE tables: opened, every field of every record read
+// (by index and by name), a record appended and read back. Nothing may read
+// or write past a buffer, whatever the header claims.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "services/data_set.h"
+#include "services/dbf_data.h"
+
+namespace {
+
+// Records read per input: a header may claim billions.
+constexpr int32_t kMaxRecords = 64;
+
+const std::string& TablePath() {
+  static const std::string path = "/tmp/vttel_dbf_fuzz_" + std::to_string(getpid()) + ".dbf";
+  return path;
+}
+
+void ReadAll(services::TagDbfData& d) {
+  char value[services::kDbValueBytes];
+  char name[services::kDbColNameBytes];
+  const int32_t rows = std::min(d.Rows(), kMaxRecords);
+  for (int32_t row = 0; row <= rows + 1; ++row) {
+    for (int32_t c = -1; c <= d.Cols(); ++c) {
+      d.GetValByIndex(value, c, row);
+      if (c >= 0 && d.ColName(c, name) == c) {
+        d.GetValByName(value, name, row);
+        if (d.ColIndex(name) < 0) __builtin_trap();
+      }
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  FILE* f = std::fopen(TablePath().c_str(), "wb");
+  if (f == nullptr) return 0;
+  std::fwrite(data, 1, size, f);
+  std::fclose(f);
+  {
+    services::TagDbfData d(TablePath());
+    if (d.state == 0) {
+      ReadAll(d);
+      d.SetValByIndex("fuzz", 0, -1);
+      d.SetValByIndex(std::string(1000, 'x'), 0, 1);
+      ReadAll(d);
+    }
+  }
+  std::remove(TablePath().c_str());
+  return 0;
+}
