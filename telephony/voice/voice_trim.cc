@@ -36,7 +36,7 @@ KeptBytes KeptPart(const qvector<TagVocUnit>& units, VoiceSampleType type) {
 }
 
 // Writes the header and the kept bytes to a new file at the script path
-// output.
+// output; a file that was created but not fully written is removed.
 bool WriteKept(std::string_view output, VoiceSampleType type, const uint8_t* kept,
                size_t length) {
   FILE* file = platform::OpenHostFile(output, "wb");
@@ -46,6 +46,7 @@ bool WriteKept(std::string_view output, VoiceSampleType type, const uint8_t* kep
   bool ok = fwrite(header.data(), 1, header.size(), file) == header.size() &&
             fwrite(kept, 1, length, file) == length;
   ok = fclose(file) == 0 && ok;
+  if (!ok) platform::RemoveScriptFile(output);
   return ok;
 }
 
@@ -64,7 +65,6 @@ int WriteTrimmedFile(const TagWaveUnits& units, std::string_view output) {
     return kTrimOutside;
   }
   if (!WriteKept(output, type, samples.data() + kept.start, static_cast<size_t>(kept.length))) {
-    platform::RemoveScriptFile(output);
     return kTrimNotWritten;
   }
   return units.units().count() - 1;
