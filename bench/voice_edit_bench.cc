@@ -77,8 +77,8 @@ std::string SoxFile(const std::string& name, const std::vector<std::string>& enc
   if (std::filesystem::exists(path)) return path;
   std::vector<std::string> args = {"sox", "-n", "-r", "8000", "-c", "1"};
   args.insert(args.end(), encoding.begin(), encoding.end());
-  args.insert(args.end(), {path, "synth", std::to_string(kSeconds - 4), "sine", "300", "vol",
-                           "0.3", "pad", "2", "2"});
+  args.insert(args.end(), {path, "synth", std::to_string(kSeconds - 4), "sine", "300", "vol", "0.3",
+                           "pad", "2", "2"});
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);

@@ -112,6 +112,24 @@ int32_t ApplyAutoGain(int16_t* samples, size_t count) {
 
 TagVocFile::TagVocFile(std::string_view path, float gain) { Load(path, gain); }
 
+int32_t TagVocFile::Decode(std::vector<int16_t>* buffer, size_t bytes, bool auto_gain, float gain) {
+  const auto* raw = reinterpret_cast<const uint8_t*>(buffer->data());
+  if (type_ == VoiceSampleType::kPcm16) {
+    // Each sample is rewritten over its own two bytes.
+    for (size_t i = 0; i < bytes / 2; ++i) {
+      (*buffer)[i] = static_cast<int16_t>(static_cast<uint16_t>(raw[2 * i] | raw[2 * i + 1] << 8));
+    }
+    buffer->resize(bytes / 2);
+    samples_.swap(*buffer);
+    frame::LogMsg("new OK.");
+    return 0;
+  }
+  samples_.resize(bytes);
+  frame::LogMsg("new OK.");
+  ExpandWithGain(raw, bytes, type_ == VoiceSampleType::kAlaw, !auto_gain, gain, samples_.data());
+  return auto_gain ? ApplyAutoGain(samples_.data(), samples_.size()) : 0;
+}
+
 void TagVocFile::Load(std::string_view path, float gain) {
   const bool auto_gain = !(gain >= kAutoGainBelow);  // NaN too
   const EditFile file = OpenEditSourceLogged(path, "'", "' open err");
@@ -124,28 +142,14 @@ void TagVocFile::Load(std::string_view path, float gain) {
   }
   // The file's bytes land in 16-bit storage: a PCM file is decoded in place.
   std::vector<int16_t> buffer(static_cast<size_t>(length + 1) / 2);
-  const size_t bytes = ReadVoiceData(file.get(), buffer.data(), static_cast<size_t>(length), &type_);
+  const size_t bytes =
+      ReadVoiceData(file.get(), buffer.data(), static_cast<size_t>(length), &type_);
   if (bytes == 0) {
     frame::LogMsgF("'%.*s' 文件头不正确!", PathLength(path), path.data());
     return;
   }
   frame::LogMsgF("len=%zu, vType=%d", bytes, static_cast<int>(type_));
-  int32_t adjusted = 0;
-  if (type_ == VoiceSampleType::kPcm16) {
-    const auto* raw = reinterpret_cast<const uint8_t*>(buffer.data());
-    for (size_t i = 0; i < bytes / 2; ++i) {
-      buffer[i] = static_cast<int16_t>(static_cast<uint16_t>(raw[2 * i] | raw[2 * i + 1] << 8));
-    }
-    buffer.resize(bytes / 2);
-    samples_.swap(buffer);
-    frame::LogMsg("new OK.");
-  } else {
-    samples_.resize(bytes);
-    frame::LogMsg("new OK.");
-    ExpandWithGain(reinterpret_cast<const uint8_t*>(buffer.data()), bytes,
-                   type_ == VoiceSampleType::kAlaw, !auto_gain, gain, samples_.data());
-    if (auto_gain) adjusted = ApplyAutoGain(samples_.data(), samples_.size());
-  }
+  const int32_t adjusted = Decode(&buffer, bytes, auto_gain, gain);
   std::vector<int16_t>().swap(buffer);
   frame::LogMsg("delete buff1");
   status_ = kLoaded;

@@ -60,6 +60,9 @@ class TagVocFile {
 
  private:
   void Load(std::string_view path, float gain);
+  // Makes the samples from the bytes read into buffer (consumed); the
+  // number of passages the automatic gain changed.
+  int32_t Decode(std::vector<int16_t>* buffer, size_t bytes, bool auto_gain, float gain);
 
   int32_t status_ = kNotLoaded;
   VoiceSampleType type_ = VoiceSampleType::kAlaw;

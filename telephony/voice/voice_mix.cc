@@ -24,7 +24,7 @@ size_t MixedCount(size_t shorter) {
 
 int16_t Sum(int16_t a, int16_t b) { return HoldEditSample(int64_t{a} + b); }
 
-// The bytes of samples [from, from + n) in the file's encoding.
+// The bytes of n samples in the file's encoding: 16-bit little-endian or A-law.
 void EncodeBlock(const int16_t* samples, size_t n, bool pcm, std::string* out) {
   out->clear();
   for (size_t i = 0; i < n; ++i) {
@@ -77,7 +77,8 @@ TagVocFile& MixSamples(TagVocFile& first, TagVocFile& second, int32_t offset_ms)
   const size_t b = second.count();
   if (b >= a) {
     const size_t m = MixedCount(a);
-    for (size_t j = 0; j < m; ++j) second.samples()[j] = Sum(first.samples()[j], second.samples()[j]);
+    for (size_t j = 0; j < m; ++j)
+      second.samples()[j] = Sum(first.samples()[j], second.samples()[j]);
     return second;
   }
   // 64 bits: offset x 8 of a 32-bit offset does not wrap.

@@ -27,8 +27,8 @@
 namespace telephony {
 
 inline constexpr int kMixDone = 1;
-inline constexpr int kMixBadInput = -1;   // a file did not load
-inline constexpr int kMixNoOutput = -2;   // the output cannot be created or written
+inline constexpr int kMixBadInput = -1;  // a file did not load
+inline constexpr int kMixNoOutput = -2;  // the output cannot be created or written
 
 // The shorter file loses its last kMixTailCut samples when it has more than
 // kMixTailCutAbove.

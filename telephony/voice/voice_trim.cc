@@ -16,9 +16,12 @@ int PathLength(std::string_view path) { return static_cast<int>(path.size()); }
 
 uint16_t WavTagOf(VoiceSampleType type) {
   switch (type) {
-    case VoiceSampleType::kPcm16: return kWavTagPcm;
-    case VoiceSampleType::kUlaw: return kWavTagUlaw;
-    case VoiceSampleType::kAlaw: break;
+    case VoiceSampleType::kPcm16:
+      return kWavTagPcm;
+    case VoiceSampleType::kUlaw:
+      return kWavTagUlaw;
+    case VoiceSampleType::kAlaw:
+      break;
   }
   return kWavTagAlaw;
 }
@@ -37,8 +40,7 @@ KeptBytes KeptPart(const qvector<TagVocUnit>& units, VoiceSampleType type) {
 
 // Writes the header and the kept bytes to a new file at the script path
 // output; a file that was created but not fully written is removed.
-bool WriteKept(std::string_view output, VoiceSampleType type, const uint8_t* kept,
-               size_t length) {
+bool WriteKept(std::string_view output, VoiceSampleType type, const uint8_t* kept, size_t length) {
   FILE* file = platform::OpenHostFile(output, "wb");
   if (file == nullptr) return false;
   const std::string header = WavHeaderBytes(VoiceWavFormat(WavTagOf(type)),
