@@ -30,7 +30,7 @@ namespace engine {
 //   kLinkConference  none
 //   kLineSettings    none
 //   kFax             none
-//   kVoiceEditing    none
+//   kVoiceEditing    telephony/statements/voice_edit_statements.cc
 //   kSipIm           none
 //   kSpeech          none
 //   kMessages        none

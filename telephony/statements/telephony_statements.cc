@@ -3,6 +3,7 @@
 #include "telephony/statements/call_statements.h"
 #include "telephony/statements/key_statements.h"
 #include "telephony/statements/number_statements.h"
+#include "telephony/statements/voice_edit_statements.h"
 #include "telephony/statements/voice_statements.h"
 
 namespace telephony {
@@ -12,6 +13,7 @@ void RegisterTelephonyStatements() {
   RegisterKeyStatements();
   RegisterVoiceStatements();
   RegisterNumberStatements();
+  RegisterVoiceEditStatements();
 }
 
 }  // namespace telephony

@@ -11,9 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "frame/log.h"
-#include "frame/settings.h"
 #include "tests/platform/spawned_program.h"
+#include "tests/telephony/voice_scratch_fixture.h"
 #include "tests/test_support.h"
 
 namespace telephony {
@@ -22,23 +21,8 @@ namespace {
 using testing_support::FileExists;
 using testing_support::ReadFile;
 using testing_support::RunProgram;
-using testing_support::ScopedChdir;
 using testing_support::SpawnedProgram;
-using testing_support::TempDir;
 using testing_support::WriteFile;
-
-constexpr const char* kSox = "/usr/bin/sox";
-constexpr const char* kLogName = "voice_log.txt";
-
-uint32_t Le32At(const std::string& s, size_t at) {
-  return static_cast<uint32_t>(static_cast<uint8_t>(s[at])) |
-         static_cast<uint32_t>(static_cast<uint8_t>(s[at + 1])) << 8 |
-         static_cast<uint32_t>(static_cast<uint8_t>(s[at + 2])) << 16 |
-         static_cast<uint32_t>(static_cast<uint8_t>(s[at + 3])) << 24;
-}
-uint16_t Le16At(const std::string& s, size_t at) {
-  return static_cast<uint16_t>(static_cast<uint8_t>(s[at]) | static_cast<uint8_t>(s[at + 1]) << 8);
-}
 
 // Runs a program to its end; its stdout without the final newline, empty
 // when it failed.
@@ -55,25 +39,9 @@ struct FileCloser {
 };
 using UniqueFile = std::unique_ptr<FILE, FileCloser>;
 
-// A scratch folder as the working directory (voices are named relative to
-// it) and the process log at level 1 in a file there.
-class VoiceFileTest : public ::testing::Test {
+// The scratch folder and log of the voice tests, with sox voices.
+class VoiceFileTest : public VoiceScratchTest {
  protected:
-  VoiceFileTest() : chdir_(dir_.path()) {
-    saved_level_ = frame::GetSettings().log_level.load();
-    frame::GetSettings().log_level = 1;
-    frame::OpenProcessLog(std::make_unique<frame::TagWriteLog>(kLogName, 1 << 20, true, true));
-  }
-  ~VoiceFileTest() override {
-    frame::CloseProcessLog();
-    frame::GetSettings().log_level = saved_level_;
-  }
-
-  std::string Log() {
-    frame::FlushProcessLog();
-    return ReadFile(kLogName).value_or("");
-  }
-
   // A tone of the given number of samples made by sox; format holds its
   // encoding options; the file's bytes.
   std::string Sox(const std::string& name, int samples, const std::vector<std::string>& format,
@@ -108,9 +76,6 @@ class VoiceFileTest : public ::testing::Test {
     return results;
   }
 
-  TempDir dir_;
-  ScopedChdir chdir_;
-  int32_t saved_level_ = 0;
 };
 
 TEST_F(VoiceFileTest, RecordingBecomesA46ByteHeaderAlawWav) {
