@@ -57,6 +57,7 @@
 #include "platform/memory_reserve.h"
 #include "platform/process_signals.h"
 #include "platform/thread.h"
+#include "regex/limits.h"
 #include "services/service_statements.h"
 #include "telephony/statements/telephony_statements.h"
 
@@ -228,6 +229,9 @@ int main(int argc, char** argv) {
   frame::TagRunCfg& cfg = frame::RunCfg();
   if (platform::ScriptFileExists(kCfgFileName)) frame::ReadCfgFile(kCfgFileName, &cfg);
   OpenLog(cfg);
+  // A search stopped by a limit of the regular-expression engine is logged,
+  // as the program logs it.
+  regex::SetLimitLogger([](std::string_view text) { frame::LogAlways(text); });
   RegisterStatements();
   OneLineTable table(options.line);
   engine::SetLineTableFacts(&table);
