@@ -138,12 +138,15 @@ TEST(RegexStatements, ChangedPatternIsCompiledAgain) {
 // --- python3's re as the peer ------------------------------------------------
 
 // The engine's syntax written for python3's re (the generator's output):
-// \z is python's \Z, \Z is python's (?=\n?\Z), POSIX classes are spelled
-// out. The flags go inline, as the statements compile with the flag word 0.
-std::string ForPython(const std::string& pattern) {
+// \z is python's \Z, \Z is python's (?=\n?\Z), "$" without multi-line is
+// the end of the text only (python's \Z), POSIX classes are spelled out.
+// The flags go inline, as the statements compile with the flag word 0.
+std::string ForPython(const std::string& pattern, bool multi_line) {
   std::string out;
   for (size_t i = 0; i < pattern.size(); ++i) {
-    if (pattern.compare(i, 11, "[[:alpha:]]") == 0) {
+    if (pattern[i] == '$' && !multi_line) {
+      out += "\\Z";
+    } else if (pattern.compare(i, 11, "[[:alpha:]]") == 0) {
       out += "[a-zA-Z]";
       i += 10;
     } else if (pattern.compare(i, 2, "\\z") == 0) {
@@ -225,7 +228,7 @@ TEST(RegexStatements, ReplaceAndSplitAgreeWithPython) {
       if (c.text.empty() && body.find("\\B") != std::string::npos) continue;
       c.count = gen.Pick(4) == 0 ? 1 + gen.Pick(2) : -1;
       MakeReplacement(gen, groups, &c);
-      data += HexOf(flags + ForPython(body)) + " " + HexOf(c.python_with) + " " + HexOf(c.text) +
+      data += HexOf(flags + ForPython(body, std::string(flags).find('m') != std::string::npos)) + " " + HexOf(c.python_with) + " " + HexOf(c.text) +
               " " + std::to_string(c.count < 0 ? 0 : c.count) + "\n";
       cases.push_back(std::move(c));
     }
