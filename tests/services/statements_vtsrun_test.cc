@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/services/vtsrun_script.h"
 #include "tests/test_support.h"
 #include "tests/vtsrun_runner.h"
 
@@ -17,17 +18,8 @@ using testing_support::WriteFile;
 
 using Outcome = testing_support::VtsrunOutcome;
 
-Outcome RunScript(const TempDir& dir, const std::string& script) {
-  WriteFile(dir.File("s.vts"), "SetPrintTo(\"\")\n" + script + "return(0)\n");
-  return testing_support::RunVtsrun(dir.path(), {"s.vts"});
-}
-
-// The expected stdout: one "0 : <text>" line per print.
-std::string Printed(const std::vector<std::string>& lines) {
-  std::string out;
-  for (const std::string& l : lines) out += "0 : " + l + "\n";
-  return out;
-}
+using services_test::Printed;
+using services_test::RunScript;
 
 struct ScriptCase {
   const char* label;
