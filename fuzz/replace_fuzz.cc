@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "fuzz/regex_fuzz_support.h"
 #include "regex/regexp.h"
 #include "regex/replace.h"
 #include "regex/split.h"
@@ -21,21 +22,11 @@ std::string_view Cut(std::string_view* rest) {
   return head;
 }
 
-void SmallLimits(regex::CContext* ctx) {
-  ctx->limits.max_steps = 20000;
-  ctx->limits.max_backtrack_entries = 1 << 14;
-  ctx->limits.max_capture_records = 1 << 12;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
-  static const bool quiet = [] {
-    regex::SetLimitLogger(nullptr);
-    return true;
-  }();
-  (void)quiet;
+  regex_fuzz::SilenceLimitReports();
   const int flags = data[0] & 63;
   const int count = (data[0] >> 6) - 1;  // -1 (all), 0, 1, 2
   std::string_view rest(reinterpret_cast<const char*>(data + 1), size - 1);
@@ -44,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text = rest;
   regex::CRegexpA re(pattern, flags);
   regex::CContext ctx;
-  SmallLimits(&ctx);
+  regex_fuzz::SetSmallLimits(&ctx);
   const regex::ReplaceOutcome r = regex::Replace(re, text, replacement, 0, count, &ctx);
   if (r.status == regex::ReplaceStatus::kDone &&
       static_cast<int64_t>(r.output.size()) != r.length) {

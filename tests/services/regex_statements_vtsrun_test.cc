@@ -13,23 +13,9 @@ namespace {
 
 using services_test::Printed;
 using services_test::RunScript;
+using services_test::RunScriptCases;
+using services_test::ScriptCase;
 using testing_support::TempDir;
-
-struct ScriptCase {
-  const char* label;
-  const char* script;
-  std::vector<std::string> printed;
-};
-
-void RunCases(const ScriptCase* begin, const ScriptCase* end) {
-  TempDir dir;
-  for (const ScriptCase* c = begin; c != end; ++c) {
-    SCOPED_TRACE(c->label);
-    const testing_support::VtsrunOutcome o = RunScript(dir, c->script);
-    EXPECT_EQ(o.status, 0) << o.err;
-    EXPECT_EQ(o.out, Printed(c->printed));
-  }
-}
 
 TEST(RegexStatementsVtsrun, MatchReplaceAndSplit) {
   const ScriptCase cases[] = {
@@ -76,7 +62,7 @@ TEST(RegexStatementsVtsrun, MatchReplaceAndSplit) {
        "r = EregRepl(w, c, \"\", -1)\nLen(w, k)\nPrint(k)\n",
        {"1", "1", "1024", "257", "8", "768"}},
   };
-  RunCases(std::begin(cases), std::end(cases));
+  RunScriptCases(cases);
 }
 
 // What the engine could not decide, or could not hold, is logged and leaves

@@ -20,12 +20,8 @@ using Outcome = testing_support::VtsrunOutcome;
 
 using services_test::Printed;
 using services_test::RunScript;
-
-struct ScriptCase {
-  const char* label;
-  const char* script;
-  std::vector<std::string> printed;
-};
+using services_test::RunScriptCases;
+using services_test::ScriptCase;
 
 TEST(StatementsVtsrun, ScriptsPrintTheStatementsResults) {
   const ScriptCase cases[] = {
@@ -75,13 +71,7 @@ TEST(StatementsVtsrun, ScriptsPrintTheStatementsResults) {
        "r = MakeTime(2014, 3, 5, 8, 15, 0)\nc = Time()\nx = 0\nif(c > r)\n{\nx = 1\n}\nPrint(x)\n",
        {"20040229", "20040229", "-1", "1970-01-01 00:00:00", "1", "1"}},
   };
-  TempDir dir;
-  for (const ScriptCase& c : cases) {
-    SCOPED_TRACE(c.label);
-    const Outcome o = RunScript(dir, c.script);
-    EXPECT_EQ(o.status, 0) << o.err;
-    EXPECT_EQ(o.out, Printed(c.printed));
-  }
+  RunScriptCases(cases);
 }
 
 // "Rand(" draws from the line's generator, seeded when the run starts.

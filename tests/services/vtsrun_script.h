@@ -4,6 +4,9 @@
 #ifndef VTTEL_TESTS_SERVICES_VTSRUN_SCRIPT_H_
 #define VTTEL_TESTS_SERVICES_VTSRUN_SCRIPT_H_
 
+#include <gtest/gtest.h>
+
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -25,6 +28,26 @@ inline std::string Printed(const std::vector<std::string>& lines) {
   std::string out;
   for (const std::string& l : lines) out += "0 : " + l + "\n";
   return out;
+}
+
+// One script and the lines it must print.
+struct ScriptCase {
+  const char* label;
+  const char* script;
+  std::vector<std::string> printed;
+};
+
+// Runs every case in one folder; each must end with status 0 and print its
+// lines.
+template <size_t N>
+void RunScriptCases(const ScriptCase (&cases)[N]) {
+  testing_support::TempDir dir;
+  for (const ScriptCase& c : cases) {
+    SCOPED_TRACE(c.label);
+    const testing_support::VtsrunOutcome o = RunScript(dir, c.script);
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out, Printed(c.printed));
+  }
 }
 
 }  // namespace services_test
