@@ -29,6 +29,9 @@
 // --check compiles only, in run mode 0 (warnings are written too): 0
 // without errors, 1 with errors.
 //
+// The log also receives the regular-expression engine's limit reports, as
+// the program's log does.
+//
 // "Print(" writes "_stdout<N>.txt" (CR LF line ends) as on every line;
 // after "SetPrintTo("") the prints go to stdout as "<N> : <text>", in the
 // system's bytes (GBK), with LF line ends.
