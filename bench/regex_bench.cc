@@ -7,14 +7,29 @@
 //                 whose only match is at the end
 //   Patho/*       patterns that make backtracking explode (small sizes, so
 //                 std::regex finishes too)
+//   Replace/*     "\s+" replaced by " " over 1 MB, beside pcre2_substitute
+//                 with PCRE2_SUBSTITUTE_GLOBAL
+//   Split/*       a 200-field CSV line cut at ",", beside a pcre2_match loop
+//   Statement/*   the "Ereg(" statement run again and again on the script
+//                 patterns (it keeps its compiled pattern while the bytes
+//                 stay the same), beside PCRE2 compiling and matching once
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <benchmark/benchmark.h>
 #include <pcre2.h>
 
+#include <memory>
 #include <regex>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "engine/keyword_table.h"
+#include "engine/statement_registry.h"
+#include "engine/tag_var.h"
 #include "regex/regexp.h"
+#include "regex/replace.h"
+#include "regex/split.h"
+#include "services/service_statements.h"
 
 namespace {
 
@@ -145,6 +160,95 @@ void BM_Patho(benchmark::State& state) {
   (void)text;
 }
 
+// 1 MB of words with runs of blanks, tabs and line ends between them.
+std::string SpacedText() {
+  static const char* kGaps[] = {" ", "  ", "\t", " \r\n", "   "};
+  std::string text;
+  for (int i = 0; text.size() < (1 << 20); ++i) {
+    text += "word";
+    text += std::to_string(i % 1000);
+    text += kGaps[i % 5];
+  }
+  return text;
+}
+
+void BM_Replace(benchmark::State& state) {
+  const std::string text = SpacedText();
+  const int engine = static_cast<int>(state.range(0));
+  regex::CRegexpA ours("\\s+");
+  regex::CContext ctx;
+  Pcre pcre("\\s+", engine == kPcreJit);
+  std::string out(text.size() + 64, '\0');
+  for (auto _ : state) {
+    size_t length = 0;
+    if (engine == kOurs) {
+      length = regex::Replace(ours, text, " ", 0, -1, &ctx).output.size();
+    } else {
+      PCRE2_SIZE size = out.size();
+      const uint32_t options =
+          PCRE2_SUBSTITUTE_GLOBAL | (engine == kPcreJit ? 0 : PCRE2_NO_JIT);
+      pcre2_substitute(pcre.code, reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(), 0,
+                       options, pcre.data, nullptr, reinterpret_cast<PCRE2_SPTR>(" "), 1,
+                       reinterpret_cast<PCRE2_UCHAR*>(out.data()), &size);
+      length = size;
+    }
+    benchmark::DoNotOptimize(length);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(text.size()));
+}
+
+void BM_Split(benchmark::State& state) {
+  std::string line;
+  for (int i = 0; i < 200; ++i) {
+    if (i > 0) line += ',';
+    line += i % 7 == 0 ? "" : "field" + std::to_string(i);
+  }
+  const int engine = static_cast<int>(state.range(0));
+  regex::CRegexpA ours(",");
+  regex::CContext ctx;
+  Pcre pcre(",", engine == kPcreJit);
+  std::vector<std::string_view> pieces;
+  for (auto _ : state) {
+    if (engine == kOurs) {
+      regex::Split(ours, line, &ctx, &pieces);
+    } else {
+      pieces.clear();
+      const uint32_t options = engine == kPcreJit ? 0 : PCRE2_NO_JIT;
+      PCRE2_SIZE from = 0;
+      while (pcre2_match(pcre.code, reinterpret_cast<PCRE2_SPTR>(line.data()), line.size(), from,
+                         options, pcre.data, nullptr) >= 0) {
+        const PCRE2_SIZE* v = pcre2_get_ovector_pointer(pcre.data);
+        pieces.emplace_back(line.data() + from, v[0] - from);
+        from = v[1];
+      }
+      pieces.emplace_back(line.data() + from, line.size() - from);
+    }
+    benchmark::DoNotOptimize(pieces.data());
+    if (pieces.size() != 200) state.SkipWithError("wrong pieces");
+  }
+}
+
+// "Ereg(" built by the statement registry, run on one script pattern.
+void BM_Statement(benchmark::State& state) {
+  const ScriptCase& c = kScript[state.range(0)];
+  services::RegisterServiceStatements();
+  engine::TagVar text, start, pattern, array;
+  text.SetString(c.text);
+  start.SetInt(0);
+  pattern.SetString(c.pattern);
+  engine::StatementBuild build;
+  build.row = engine::Keywords().FindKeyword("Ereg(");
+  build.args = {&text, &start, &pattern, &array};
+  std::string error;
+  std::unique_ptr<engine::TagOper> s(engine::Statements().Build(build, &error));
+  for (auto _ : state) {
+    const int32_t r = s->Execute();
+    benchmark::DoNotOptimize(r);
+    if (r == 0) state.SkipWithError("no match");
+  }
+}
+
 void ScriptArgs(benchmark::internal::Benchmark* b) {
   b->ArgNames({"case", "engine"});
   for (int c = 0; c < 5; ++c)
@@ -167,6 +271,9 @@ void PathoArgs(benchmark::internal::Benchmark* b) {
 BENCHMARK(BM_Script)->Apply(ScriptArgs);
 BENCHMARK(BM_Throughput)->Apply(ThroughputArgs);
 BENCHMARK(BM_Patho)->Apply(PathoArgs);
+BENCHMARK(BM_Replace)->ArgName("engine")->Arg(kOurs)->Arg(kPcre)->Arg(kPcreJit);
+BENCHMARK(BM_Split)->ArgName("engine")->Arg(kOurs)->Arg(kPcre)->Arg(kPcreJit);
+BENCHMARK(BM_Statement)->ArgName("case")->DenseRange(0, 4);
 
 }  // namespace
 

@@ -50,7 +50,7 @@ namespace engine {
 //   kTime            services/time_statements.cc
 //   kSystem          engine/print_output.cc
 //   kServerPages     none
-//   kRegex           none
+//   kRegex           services/regex_statements.cc
 enum class StatementFamily : uint8_t {
   kControl,         // control flow and handlers: the compiler's own rows
   kScriptControl,   // Exit, Assert, Eval, RunVts, RunLine, ...

@@ -5,15 +5,12 @@
 #include <cstdint>
 #include <string_view>
 
+#include "fuzz/regex_fuzz_support.h"
 #include "regex/regexp.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
-  static const bool quiet = [] {
-    regex::SetLimitLogger(nullptr);
-    return true;
-  }();
-  (void)quiet;
+  regex_fuzz::SilenceLimitReports();
   const int flags = data[0] & 63;
   std::string_view rest(reinterpret_cast<const char*>(data + 1), size - 1);
   size_t cut = rest.find('\xFF');
@@ -21,9 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view text = cut == std::string_view::npos ? rest : rest.substr(cut + 1);
   regex::CRegexpA re(pattern, flags);
   regex::CContext ctx;
-  ctx.limits.max_steps = 20000;
-  ctx.limits.max_backtrack_entries = 1 << 14;
-  ctx.limits.max_capture_records = 1 << 12;
+  regex_fuzz::SetSmallLimits(&ctx);
   re.PrepareMatch(&ctx, text);
   for (int i = 0; i < 4; ++i) {
     regex::MatchResult m = re.Match(&ctx);

@@ -635,7 +635,7 @@ const ElxInterface* CBuilderT::ParseBackref(int flags) {
 
 void CBuilderT::MarkGivesAllBack(const ElxInterface* e, const FirstBytes& follow, int depth) {
   if (depth > 4 * kMaxGroupNesting) return;
-  if (const auto* list = dynamic_cast<const CListElxT*>(e)) {
+  if (const auto* list = e->AsList()) {
     if (list->reverse()) return;
     const auto& items = list->elements();
     FirstBytes after = follow;  // what may come after element i
@@ -648,24 +648,20 @@ void CBuilderT::MarkGivesAllBack(const ElxInterface* e, const FirstBytes& follow
         after.bytes.AddAll(f.bytes);
       }
     }
-  } else if (const auto* alt = dynamic_cast<const CAlternativeElxT*>(e)) {
+  } else if (const auto* alt = e->AsAlternative()) {
     for (const ElxInterface* a : alt->alternatives()) MarkGivesAllBack(a, follow, depth + 1);
-  } else if (const auto* rep = dynamic_cast<const CRepeatElxT*>(e)) {
+  } else if (const auto* rep = e->AsRepeat()) {
     FirstBytes inner = rep->element()->First();  // another round may follow
     inner.bytes.AddAll(follow.bytes);
     inner.nullable = inner.nullable && follow.nullable;
     if (const ByteSet* set = rep->element()->SingleByteSet()) {
-      bool disjoint = true;
-      for (int b = 0; b < 256 && disjoint; ++b) {
-        disjoint = !(set->Has(static_cast<uint8_t>(b)) && follow.bytes.Has(static_cast<uint8_t>(b)));
-      }
-      if (disjoint && !follow.nullable && typeid(*rep) == typeid(CGreedyElxT)) {
+      if (!set->Intersects(follow.bytes) && !follow.nullable && typeid(*rep) == typeid(CGreedyElxT)) {
         const_cast<CGreedyElxT*>(static_cast<const CGreedyElxT*>(rep))->set_gives_all_back();
       }
     } else {
       MarkGivesAllBack(rep->element(), inner, depth + 1);
     }
-  } else if (const auto* atomic = dynamic_cast<const CIndependentElxT*>(e)) {
+  } else if (const auto* atomic = e->AsIndependent()) {
     MarkGivesAllBack(atomic->element(), follow, depth + 1);
   }
 }

@@ -41,7 +41,7 @@ void CContext::RefillSteps() {
   budget_left_ -= chunk_ - steps_left_;  // the steps of the chunk that ended
   chunk_ = 0;
   steps_left_ = 0;
-  if (stop != nullptr && stop->load(std::memory_order_relaxed)) {
+  if (stop != nullptr && stop->load(std::memory_order_relaxed) != 0) {
     throw MatchAbort{LimitKind::kStopped};
   }
   if (budget_left_ <= 0) throw MatchAbort{LimitKind::kSteps};

@@ -81,8 +81,9 @@ struct CContext {
   CContext& operator=(const CContext&) = delete;
 
   // --- Set by the caller before a search (kept across searches).
-  // The line's stop request, polled every kStopPollSteps steps; may be null.
-  const std::atomic<bool>* stop = nullptr;
+  // The line's stop request (a byte, non-zero: stop), polled every
+  // kStopPollSteps steps; may be null.
+  const std::atomic<uint8_t>* stop = nullptr;
   MatchLimits limits;
 
   // --- Read by the caller after a search.

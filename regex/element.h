@@ -19,6 +19,13 @@
 
 namespace regex {
 
+class CAlternativeElxT;
+class CBoundaryElxT;
+class CIndependentElxT;
+class CListElxT;
+class CRepeatElxT;
+class CStringElxT;
+
 // 256 bits, one per byte value (unsigned).
 class ByteSet {
  public:
@@ -32,6 +39,17 @@ class ByteSet {
   }
   void Invert() {
     for (uint64_t& w : bits_) w = ~w;
+  }
+  bool Intersects(const ByteSet& o) const {
+    return ((bits_[0] & o.bits_[0]) | (bits_[1] & o.bits_[1]) | (bits_[2] & o.bits_[2]) |
+            (bits_[3] & o.bits_[3])) != 0;
+  }
+  // The smallest byte of the set, -1 when it is empty.
+  int Lowest() const {
+    for (int i = 0; i < 4; ++i) {
+      if (bits_[i] != 0) return i * 64 + __builtin_ctzll(bits_[i]);
+    }
+    return -1;
   }
   int Count() const {
     int n = 0;
@@ -73,6 +91,16 @@ class ElxInterface {
   virtual bool reverse() const { return false; }
   // What a left-to-right match can begin with; the default knows nothing.
   virtual FirstBytes First() const { return FirstBytes(); }
+
+  // The node as one of the classes the compiler looks into (its search aids
+  // and its marks), or null: cheaper than dynamic_cast, which compares type
+  // names on every miss.
+  virtual const CListElxT* AsList() const { return nullptr; }
+  virtual const CAlternativeElxT* AsAlternative() const { return nullptr; }
+  virtual const CRepeatElxT* AsRepeat() const { return nullptr; }
+  virtual const CIndependentElxT* AsIndependent() const { return nullptr; }
+  virtual const CBoundaryElxT* AsBoundary() const { return nullptr; }
+  virtual const CStringElxT* AsString() const { return nullptr; }
 };
 
 }  // namespace regex

@@ -27,6 +27,7 @@ class CListElxT : public ElxInterface {
   bool MatchNext(CContext& ctx) const override;
   bool reverse() const override { return reverse_; }
   FirstBytes First() const override;
+  const CListElxT* AsList() const override { return this; }
   // Elements in matching order.
   const std::vector<const ElxInterface*>& elements() const { return elements_; }
 
@@ -48,6 +49,7 @@ class CAlternativeElxT : public ElxInterface {
   bool Match(CContext& ctx) const override;
   bool MatchNext(CContext& ctx) const override;
   FirstBytes First() const override;
+  const CAlternativeElxT* AsAlternative() const override { return this; }
   const std::vector<const ElxInterface*>& alternatives() const { return alternatives_; }
 
  private:
@@ -64,6 +66,7 @@ class CIndependentElxT : public ElxInterface {
   bool Match(CContext& ctx) const override;
   bool MatchNext(CContext& ctx) const override;
   FirstBytes First() const override { return element_->First(); }
+  const CIndependentElxT* AsIndependent() const override { return this; }
   const ElxInterface* element() const { return element_; }
 
  private:

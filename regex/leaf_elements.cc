@@ -17,6 +17,7 @@ bool IsWordByte(uint8_t c) {
 }  // namespace
 
 bool EqualBytes(const uint8_t* text, const uint8_t* literal, int n, bool ignore_case) {
+  if (n <= 0) return true;  // an empty text may have no bytes at all (a null view)
   if (!ignore_case) return std::memcmp(text, literal, static_cast<size_t>(n)) == 0;
   for (int i = 0; i < n; ++i) {
     if (text[i] != literal[i] && FoldAscii(text[i]) != FoldAscii(literal[i])) return false;

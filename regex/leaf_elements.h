@@ -32,6 +32,7 @@ class CStringElxT : public ElxInterface {
   CStringElxT(std::string bytes, bool reverse, bool ignore_case);
   bool Match(CContext& ctx) const override;
   bool MatchNext(CContext& ctx) const override;
+  const CStringElxT* AsString() const override { return this; }
   const ByteSet* SingleByteSet() const override;
   bool reverse() const override { return reverse_; }
   FirstBytes First() const override;
@@ -90,6 +91,7 @@ class CBoundaryElxT : public ElxInterface {
   bool Match(CContext& ctx) const override;
   bool MatchNext(CContext& ctx) const override;
   FirstBytes First() const override { return FirstBytes{ByteSet(), true}; }
+  const CBoundaryElxT* AsBoundary() const override { return this; }
   BoundaryKind kind() const { return kind_; }
   bool positive() const { return positive_; }
 

@@ -38,6 +38,10 @@ constexpr size_t kMaxCaptureRecords = size_t{2} << 20;
 // Matcher: native stack the nested node calls may use; a line thread has
 // 512 KiB, and the script engine above the matcher keeps the rest.
 constexpr size_t kMaxMatchStackBytes = 192 * 1024;
+// Replace: the longest text it assembles (a script value's limit, 2^31 - 2
+// bytes). The length is counted in 64 bits before anything is assembled; a
+// longer result fails instead.
+constexpr int64_t kMaxReplaceBytes = INT32_MAX - 1;
 // Longest piece of a pattern quoted in a limit report.
 constexpr size_t kReportedPatternBytes = 64;
 

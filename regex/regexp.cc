@@ -12,10 +12,10 @@ namespace {
 
 // Whether every match of e must begin at the start of the text.
 bool AnchoredAtStart(const ElxInterface* e) {
-  if (const auto* b = dynamic_cast<const CBoundaryElxT*>(e)) {
+  if (const auto* b = e->AsBoundary()) {
     return b->positive() && b->kind() == BoundaryKind::kTextStart;
   }
-  if (const auto* list = dynamic_cast<const CListElxT*>(e)) {
+  if (const auto* list = e->AsList()) {
     return !list->reverse() && !list->elements().empty() &&
            AnchoredAtStart(list->elements().front());
   }
@@ -26,11 +26,11 @@ bool AnchoredAtStart(const ElxInterface* e) {
 // top-level sequence), or -1.
 int RequiredByte(const ElxInterface* e) {
   auto literal = [](const ElxInterface* x) {
-    const auto* s = dynamic_cast<const CStringElxT*>(x);
+    const auto* s = x->AsString();
     if (s == nullptr || s->ignore_case() || s->reverse() || s->bytes().empty()) return -1;
     return static_cast<int>(static_cast<uint8_t>(s->bytes().back()));
   };
-  if (const auto* list = dynamic_cast<const CListElxT*>(e)) {
+  if (const auto* list = e->AsList()) {
     if (list->reverse()) return -1;
     for (auto it = list->elements().rbegin(); it != list->elements().rend(); ++it) {
       int b = literal(*it);
@@ -57,11 +57,7 @@ void CRegexpT::Compile(const char* pattern, int length, int flags) {
   if (!first.nullable) {
     use_first_ = true;
     first_ = first.bytes;
-    if (first_.Count() == 1) {
-      for (int b = 0; b < 256; ++b) {
-        if (first_.Has(static_cast<uint8_t>(b))) single_first_ = b;
-      }
-    }
+    if (first_.Count() == 1) single_first_ = first_.Lowest();
   }
 }
 

@@ -27,6 +27,7 @@ class CRepeatElxT : public ElxInterface {
   bool Match(CContext& ctx) const override;
   bool MatchNext(CContext& ctx) const override;
   FirstBytes First() const override;
+  const CRepeatElxT* AsRepeat() const override { return this; }
   const ElxInterface* element() const { return element_; }
 
  protected:

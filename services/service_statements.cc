@@ -2,6 +2,7 @@
 
 #include "services/db_statements.h"
 #include "services/encoding_statements.h"
+#include "services/regex_statements.h"
 #include "services/string_statements.h"
 #include "services/tcp_statements.h"
 #include "services/time_statements.h"
@@ -14,6 +15,7 @@ void RegisterServiceStatements() {
   RegisterTimeStatements();
   RegisterTcpStatements();
   RegisterDbStatements();
+  RegisterRegexStatements();
 }
 
 }  // namespace services

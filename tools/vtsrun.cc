@@ -29,6 +29,9 @@
 // --check compiles only, in run mode 0 (warnings are written too): 0
 // without errors, 1 with errors.
 //
+// The log also receives the regular-expression engine's limit reports, as
+// the program's log does.
+//
 // "Print(" writes "_stdout<N>.txt" (CR LF line ends) as on every line;
 // after "SetPrintTo("") the prints go to stdout as "<N> : <text>", in the
 // system's bytes (GBK), with LF line ends.
@@ -57,6 +60,7 @@
 #include "platform/memory_reserve.h"
 #include "platform/process_signals.h"
 #include "platform/thread.h"
+#include "regex/limits.h"
 #include "services/service_statements.h"
 #include "telephony/statements/telephony_statements.h"
 
@@ -228,6 +232,9 @@ int main(int argc, char** argv) {
   frame::TagRunCfg& cfg = frame::RunCfg();
   if (platform::ScriptFileExists(kCfgFileName)) frame::ReadCfgFile(kCfgFileName, &cfg);
   OpenLog(cfg);
+  // A search stopped by a limit of the regular-expression engine is logged,
+  // as the program logs it.
+  regex::SetLimitLogger([](std::string_view text) { frame::LogAlways(text); });
   RegisterStatements();
   OneLineTable table(options.line);
   engine::SetLineTableFacts(&table);

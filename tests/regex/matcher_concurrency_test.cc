@@ -40,14 +40,14 @@ TEST(RegexConcurrency, SharedPatternSeparateContexts) {
 }
 
 TEST(RegexConcurrency, StopRequestFromAnotherThread) {
-  std::atomic<bool> stop{false};
+  std::atomic<uint8_t> stop{0};
   regex::CRegexpA re("(x+x+)+y");
   regex::CContext ctx;
   ctx.stop = &stop;
   ctx.limits.max_steps = int64_t{1} << 40;  // only the stop request ends it
   std::thread stopper([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    stop.store(true, std::memory_order_relaxed);
+    stop.store(1, std::memory_order_relaxed);
   });
   EXPECT_FALSE(re.Match("y" + std::string(60, 'x'), -1, &ctx).IsMatched());
   stopper.join();

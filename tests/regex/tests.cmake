@@ -8,3 +8,8 @@ foreach(binary regex_tests regex_slow_tests regex_concurrency_tests)
     target_compile_definitions(${binary} PRIVATE VTTEL_DATA_DIR="${CMAKE_SOURCE_DIR}/build/data")
   endif()
 endforeach()
+# The replace fuzz target also runs in the ordinary test build, driven by
+# random inputs from a test (a short smoke run under the sanitizers).
+if(TARGET regex_tests)
+  target_sources(regex_tests PRIVATE ${CMAKE_SOURCE_DIR}/fuzz/replace_fuzz.cc)
+endif()

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/services/vtsrun_script.h"
 #include "tests/test_support.h"
 #include "tests/vtsrun_runner.h"
 
@@ -17,23 +18,10 @@ using testing_support::WriteFile;
 
 using Outcome = testing_support::VtsrunOutcome;
 
-Outcome RunScript(const TempDir& dir, const std::string& script) {
-  WriteFile(dir.File("s.vts"), "SetPrintTo(\"\")\n" + script + "return(0)\n");
-  return testing_support::RunVtsrun(dir.path(), {"s.vts"});
-}
-
-// The expected stdout: one "0 : <text>" line per print.
-std::string Printed(const std::vector<std::string>& lines) {
-  std::string out;
-  for (const std::string& l : lines) out += "0 : " + l + "\n";
-  return out;
-}
-
-struct ScriptCase {
-  const char* label;
-  const char* script;
-  std::vector<std::string> printed;
-};
+using services_test::Printed;
+using services_test::RunScript;
+using services_test::RunScriptCases;
+using services_test::ScriptCase;
 
 TEST(StatementsVtsrun, ScriptsPrintTheStatementsResults) {
   const ScriptCase cases[] = {
@@ -83,13 +71,7 @@ TEST(StatementsVtsrun, ScriptsPrintTheStatementsResults) {
        "r = MakeTime(2014, 3, 5, 8, 15, 0)\nc = Time()\nx = 0\nif(c > r)\n{\nx = 1\n}\nPrint(x)\n",
        {"20040229", "20040229", "-1", "1970-01-01 00:00:00", "1", "1"}},
   };
-  TempDir dir;
-  for (const ScriptCase& c : cases) {
-    SCOPED_TRACE(c.label);
-    const Outcome o = RunScript(dir, c.script);
-    EXPECT_EQ(o.status, 0) << o.err;
-    EXPECT_EQ(o.out, Printed(c.printed));
-  }
+  RunScriptCases(cases);
 }
 
 // "Rand(" draws from the line's generator, seeded when the run starts.
