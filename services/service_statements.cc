@@ -1,9 +1,12 @@
 #include "services/service_statements.h"
 
 #include "services/encoding_statements.h"
+#include "services/file_statements.h"
 #include "services/string_statements.h"
 #include "services/tcp_statements.h"
+#include "services/text_file_set.h"
 #include "services/time_statements.h"
+#include "services/txt_append.h"
 
 namespace services {
 
@@ -12,6 +15,9 @@ void RegisterServiceStatements() {
   RegisterEncodingStatements();
   RegisterTimeStatements();
   RegisterTcpStatements();
+  RegisterTextFileStatements();
+  RegisterTextAppendStatements();
+  RegisterFileStatements();
 }
 
 }  // namespace services
