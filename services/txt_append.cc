@@ -63,6 +63,11 @@ int32_t TTxtRec::Write(int32_t line, std::string_view text, int32_t mode) {
   return 0;
 }
 
+void TTxtRec::Close() {
+  std::lock_guard<std::mutex> lock(mu_);
+  file_.Close();
+}
+
 int64_t TTxtRec::last_use() const {
   std::lock_guard<std::mutex> lock(mu_);
   return lastUse_;
@@ -98,16 +103,19 @@ int32_t TTxtAppend::Close(std::string_view file) {
 int32_t TTxtAppend::CloseIdle() {
   const int64_t now = platform::NowEpochSeconds();
   std::vector<std::shared_ptr<TTxtRec>> closed;
-  std::lock_guard<std::mutex> lock(mu_);
-  for (auto it = records_.begin(); it != records_.end();) {
-    const bool held = it->second.use_count() > 1;
-    if (!held && now - it->second->last_use() >= kIdleCloseSeconds) {
-      closed.push_back(std::move(it->second));
-      it = records_.erase(it);
-    } else {
-      ++it;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    for (auto it = records_.begin(); it != records_.end();) {
+      const bool held = it->second.use_count() > 1;
+      if (!held && now - it->second->last_use() >= kIdleCloseSeconds) {
+        closed.push_back(std::move(it->second));
+        it = records_.erase(it);
+      } else {
+        ++it;
+      }
     }
   }
+  for (const std::shared_ptr<TTxtRec>& rec : closed) rec->Close();
   return static_cast<int32_t>(closed.size());
 }
 

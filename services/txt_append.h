@@ -48,6 +48,8 @@ class TTxtRec {
   // above "<local time with ms> [<line>]: ", the text and a line end. 0, or
   // -1 when the stream is not open or the write failed.
   int32_t Write(int32_t line, std::string_view text, int32_t mode);
+  // Closes the stream: later writes give -1.
+  void Close();
   // Seconds since the epoch of the creation or the last successful write.
   int64_t last_use() const;
 
