@@ -249,4 +249,30 @@ TEST(TextFileProcess, HugeReadLengthAllocatesOnlyTheFilesRest) {
   EXPECT_EQ(o.out, "0 : 10\n0 : 0123456789\n");
 }
 
+// One script through the real vtsrun: text and binary writes, whole reads
+// of a CR LF fixture and the print file, all compared as bytes.
+TEST(TextFileProcess, BothModesAndThePrintFileKeepTheirBytes) {
+  testing_support::TempDir dir;
+  WriteFile(dir.File("crlf.txt"), "x\r\ny\r\n");
+  WriteFile(dir.File("s.vts"),
+            "h = 0\nv = \"\"\n"
+            "FileOpen(\"t.txt\", \"w\", h)\nFileWrite(h, \"a\\nb\")\nFileClose(h)\n"
+            "FileOpen(\"b.txt\", \"wb\", h)\nFileWrite(h, \"a\\nb\")\nFileClose(h)\n"
+            "FileOpen(\"crlf.txt\", \"r\", h)\nFileRead(h, 0, v)\nFileClose(h)\n"
+            "FileOpen(\"r.txt\", \"wb\", h)\nFileWrite(h, v)\nFileClose(h)\n"
+            "FileOpen(\"crlf.txt\", \"rb\", h)\nFileRead(h, 0, v)\nFileClose(h)\n"
+            "FileOpen(\"rb.txt\", \"wb\", h)\nFileWrite(h, v)\nFileClose(h)\n"
+            "SetPrintTo(\"p.txt\")\nPrint(\"a\\nb\")\nSetPrintTo(\"\")\nreturn(0)\n");
+  const testing_support::VtsrunOutcome o = testing_support::RunVtsrun(dir.path(), {"s.vts"});
+  EXPECT_EQ(o.status, 0) << o.err;
+  const struct {
+    const char* file;
+    const char* bytes;
+  } files[] = {{"t.txt", "a\r\nb"}, {"b.txt", "a\nb"},         {"r.txt", "x\ny\n"},
+               {"rb.txt", "x\r\ny\r\n"}, {"p.txt", "a\r\nb"}};
+  for (const auto& f : files) {
+    EXPECT_EQ(ReadFile(dir.File(f.file)).value_or("<none>"), f.bytes) << f.file;
+  }
+}
+
 }  // namespace
