@@ -57,6 +57,11 @@ bool FileHandle::Seek(int64_t offset) {
   return fd_ >= 0 && offset >= 0 && ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) >= 0;
 }
 
+bool FileHandle::IsDirectory() const {
+  struct stat st;
+  return fd_ >= 0 && ::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 std::optional<int64_t> FileHandle::Size() const {
   struct stat st;
   if (fd_ < 0 || ::fstat(fd_, &st) != 0) return std::nullopt;

@@ -48,6 +48,9 @@ class FileHandle {
   bool WriteAll(std::string_view bytes);
   // Moves the position to offset from the start; false when it cannot.
   bool Seek(int64_t offset);
+  // Whether the descriptor is a folder (which opens for reading here but
+  // is no file to read).
+  bool IsDirectory() const;
   // The size of the file now, or nullopt.
   std::optional<int64_t> Size() const;
   void Close();

@@ -32,6 +32,7 @@ TTextFileRead::TTextFileRead(std::string_view path, std::string_view mode) {
   const std::optional<platform::FileOpenMode> open = ParseOpenMode(mode, &binary_);
   if (!open) return;
   file_ = platform::FileHandle::Open(path, *open);
+  if (file_.IsDirectory()) file_.Close();  // a folder is no text file
   readable_ = open->read;
   writable_ = open->write;
 }

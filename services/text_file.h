@@ -6,7 +6,7 @@
 // it: r input; w output, truncating; a output at the end (with r or w the
 // open fails); + input and output unless there is an 'a'; b binary. No r,
 // w, a or + fails. "r" and "+"/"r+" need the file; "w", "a", "w+", "rw"
-// create it.
+// create it. A folder does not open.
 //
 // Without 'b' the stream is in text mode: CR LF is read as LF and LF
 // written as CR LF (platform/text_mode.h); with 'b' bytes pass unchanged.

@@ -52,14 +52,14 @@ std::string RecordText(int32_t line, std::string_view text, int32_t mode) {
 
 TTxtRec::TTxtRec(std::string_view path)
     : file_(platform::FileHandle::Open(path, AppendMode())),
-      lastUse_(platform::NowEpochSeconds()) {}
+      lastUse_(platform::GetClock().TickCount()) {}
 
 int32_t TTxtRec::Write(int32_t line, std::string_view text, int32_t mode) {
   std::string bytes;
   platform::AppendTextMode(RecordText(line, text, mode), &bytes);
   std::lock_guard<std::mutex> lock(mu_);
   if (!file_.is_open() || !file_.WriteAll(bytes)) return -1;
-  lastUse_ = platform::NowEpochSeconds();
+  lastUse_ = platform::GetClock().TickCount();
   return 0;
 }
 
@@ -68,7 +68,7 @@ void TTxtRec::Close() {
   file_.Close();
 }
 
-int64_t TTxtRec::last_use() const {
+uint32_t TTxtRec::last_use() const {
   std::lock_guard<std::mutex> lock(mu_);
   return lastUse_;
 }
@@ -101,13 +101,13 @@ int32_t TTxtAppend::Close(std::string_view file) {
 }
 
 int32_t TTxtAppend::CloseIdle() {
-  const int64_t now = platform::NowEpochSeconds();
+  const uint32_t now = platform::GetClock().TickCount();
   std::vector<std::shared_ptr<TTxtRec>> closed;
   {
     std::lock_guard<std::mutex> lock(mu_);
     for (auto it = records_.begin(); it != records_.end();) {
       const bool held = it->second.use_count() > 1;
-      if (!held && now - it->second->last_use() >= kIdleCloseSeconds) {
+      if (!held && now - it->second->last_use() >= kIdleCloseMs) {
         closed.push_back(std::move(it->second));
         it = records_.erase(it);
       } else {

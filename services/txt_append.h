@@ -8,8 +8,11 @@
 // written in text mode (LF as CR LF) with one write to a file opened for
 // appending, so whole lines arrive even when other processes append to the
 // same file. After every append the idle scan closes each stream whose
-// last use lies kIdleCloseSeconds or more in the past (times from the
-// installed clock, platform::GetClock).
+// last use lies kIdleCloseSeconds or more in the past (measured on the
+// millisecond tick of the installed clock, platform::GetClock, so a change
+// of the wall time neither closes nor keeps a stream; a stream left alone
+// for the tick's whole 49-day round may be kept until the next scan after
+// it has idled again).
 //
 // Records are held by shared ownership: an append holds its record while it
 // writes, and the idle scan skips a record that a writer holds, so no write
@@ -34,6 +37,7 @@ namespace services {
 
 // A stream idle this long (seconds) is closed by the next scan.
 inline constexpr int64_t kIdleCloseSeconds = 601;
+inline constexpr uint32_t kIdleCloseMs = static_cast<uint32_t>(kIdleCloseSeconds) * 1000;
 
 // One open append stream.
 class TTxtRec {
@@ -50,13 +54,13 @@ class TTxtRec {
   int32_t Write(int32_t line, std::string_view text, int32_t mode);
   // Closes the stream: later writes give -1.
   void Close();
-  // Seconds since the epoch of the creation or the last successful write.
-  int64_t last_use() const;
+  // The clock's tick at the creation or the last successful write.
+  uint32_t last_use() const;
 
  private:
   mutable std::mutex mu_;
   platform::FileHandle file_;  // guarded by mu_
-  int64_t lastUse_;            // guarded by mu_
+  uint32_t lastUse_;           // guarded by mu_
 };
 
 class TTxtAppend {

@@ -53,6 +53,7 @@ TEST_F(TextFileTest, HandlesCountUpAndAreNeverReused) {
   EXPECT_EQ(Open("f.txt", "rb")->intValue, 2);
   EXPECT_EQ(Exec("FileCloseAll(", {}), 0);
   EXPECT_EQ(Open("f.txt", "r")->intValue, 3);
+  EXPECT_EQ(Open(".", "r")->intValue, -1);  // a folder is no file
   // A handle that is not in the table: reads give "" and 0, even a line.
   TagVar* v = Val("old");
   EXPECT_EQ(Exec("FileReadLine(", {Val(0), v}), 0);

@@ -81,7 +81,7 @@ TEST_F(TxtAppendConcurrencyTest, IdleScanNeverClosesAStreamAWriterHolds) {
   std::atomic<int> failures{0};
   std::thread scanner([&] {
     while (!done.load()) {
-      clock.Advance(static_cast<uint32_t>(services::kIdleCloseSeconds) * 1000);
+      clock.Advance(services::kIdleCloseMs);
       appender.CloseIdle();
       std::this_thread::yield();
     }
