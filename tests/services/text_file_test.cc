@@ -2,6 +2,7 @@
 // as bytes: handles, the mode letters, lines, blocks and whole reads in text
 // and binary mode, the line limit, writes and seeks, and a read of a huge
 // length through the real vtsrun with the allocator's limit lowered.
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -244,7 +245,9 @@ TEST(TextFileProcess, HugeReadLengthAllocatesOnlyTheFilesRest) {
   WriteFile(dir.File("s.vts"),
             "SetPrintTo(\"\")\nh = 0\nv = \"\"\nFileOpen(\"ten.txt\", \"r\", h)\n"
             "r = FileRead(h, 2147483647, v)\nPrint(r)\nPrint(v)\nreturn(0)\n");
-  testing_support::ScopedEnv asan("ASAN_OPTIONS", "max_allocation_size_mb=64");
+  const char* options = std::getenv("ASAN_OPTIONS");
+  testing_support::ScopedEnv asan(
+      "ASAN_OPTIONS", std::string(options != nullptr ? options : "") + ":max_allocation_size_mb=64");
   const testing_support::VtsrunOutcome o = testing_support::RunVtsrun(dir.path(), {"s.vts"});
   EXPECT_EQ(o.status, 0) << o.err;
   EXPECT_EQ(o.out, "0 : 10\n0 : 0123456789\n");
