@@ -111,12 +111,6 @@ bool CopyScriptFile(std::string_view from, std::string_view to) {
   return source && target && CopyHostKeepingTime(*source, *target);
 }
 
-bool ScriptPathExists(std::string_view path) {
-  const std::optional<std::string> host = ToHostPath(path);
-  struct stat st;
-  return host && ::stat(host->c_str(), &st) == 0;
-}
-
 bool MakeScriptDir(std::string_view path) {
   const std::optional<std::string> host = ToHostPath(path);
   return host && ::mkdir(host->c_str(), kNewFolderMode) == 0;
@@ -139,7 +133,7 @@ bool SetScriptWorkDir(std::string_view path, std::string* why) {
     *why = "the path cannot be mapped to a host folder";
     return false;
   }
-  if (::chdir(host->c_str()) == 0) return true;
+  if (ChangeDirectory(*host)) return true;
   char text[128];
   *why = ::strerror_r(errno, text, sizeof text);
   return false;

@@ -28,8 +28,6 @@ int EmptyScriptFile(std::string_view path);
 // time. False on any failure (a partly written copy is removed).
 bool CopyScriptFile(std::string_view from, std::string_view to);
 
-// Whether anything (a file or a folder) is at a script path.
-bool ScriptPathExists(std::string_view path);
 // Makes one folder / removes one empty folder; false on failure.
 bool MakeScriptDir(std::string_view path);
 bool RemoveScriptDir(std::string_view path);

@@ -8,6 +8,7 @@
 #include "engine/arguments.h"
 #include "engine/statement_args.h"
 #include "frame/log.h"
+#include "platform/file_ops.h"
 #include "platform/file_search.h"
 #include "platform/script_files.h"
 
@@ -122,7 +123,7 @@ class TagIsDirExist : public ArgsStatement {
   int32_t Execute() override {
     if (!IsString(Argument(0))) return -1;
     Argument(1).AssignInt(0);
-    if (!platform::ScriptPathExists(Argument(0).Bytes())) return -2;
+    if (!platform::ScriptFileExists(Argument(0).Bytes())) return -2;
     Argument(1).AssignInt(1);
     return 0;
   }

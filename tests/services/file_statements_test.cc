@@ -155,6 +155,27 @@ TEST(FileStatementsProcess, ReadOnlyFolderGivesAccessDenied) {
   EXPECT_EQ(ReadFile(dir.File("ro/f.txt")).value_or(""), "keep");
 }
 
+// What the statements keep from the script goes to the log: a failed change
+// of the working folder (still 0) and a size that 32 bits cannot hold.
+TEST(FileStatementsProcess, FailedFolderChangeAndHugeSizeAreLogged) {
+  testing_support::TempDir dir;
+  const int fd = ::open(dir.File("big.bin").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::ftruncate(fd, 3LL << 30), 0);
+  ::close(fd);
+  WriteFile(dir.File("s.vts"),
+            "SetPrintTo(\"\")\nr = SetCurWorkDir(\"missing\")\nPrint(r)\ns = 0\nt = \"\"\n"
+            "FileLenTime(\"big.bin\", s, t)\nPrint(s)\nreturn(0)\n");
+  const testing_support::VtsrunOutcome o = testing_support::RunVtsrun(dir.path(), {"s.vts"});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out, "0 : 0\n0 : 2147483647\n");
+  const std::string log = ReadFile(dir.File("msg_log.txt")).value_or("");
+  EXPECT_NE(log.find("SetCurWorkDir(missing) failed: "), std::string::npos) << log;
+  EXPECT_NE(log.find("File size of big.bin is 3221225472 bytes, reported as 2147483647"),
+            std::string::npos)
+      << log;
+}
+
 TEST_F(FileStatementsTest, CopyKeepsTheTimeAndTimesAreFatPacked) {
   struct Case {
     const char* touched;
