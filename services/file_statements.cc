@@ -188,7 +188,7 @@ class TagGetDiskSpace : public ArgsStatement {
 std::string FileTimeText(int64_t seconds) {
   const time_t t = static_cast<time_t>(seconds);
   struct tm local {};
-  char text[32];
+  char text[64];  // room for any int fields, though they are in range
   if (localtime_r(&t, &local) == nullptr || local.tm_year + 1900 < kFirstFatYear) {
     std::snprintf(text, sizeof text, "%4d0101 00:00:00", kFirstFatYear);
     return text;

@@ -112,7 +112,9 @@ TEST_F(FileStatementsTest, MoveDeleteAndEmptyGiveWindowsErrorNumbers) {
     if (source.find('\\') == std::string::npos && source != "sub") {
       EXPECT_EQ(ReadFile(source).value_or("<gone>"), c.source_after ? c.source_after : "<gone>");
     }
-    if (c.target_file != nullptr) EXPECT_EQ(ReadFile(c.target_file).value_or(""), c.target_after);
+    if (c.target_file != nullptr) {
+      EXPECT_EQ(ReadFile(c.target_file).value_or(""), c.target_after);
+    }
   }
 }
 

@@ -2,7 +2,6 @@
 // clock's time), the line-end rule, closing and reopening, two spellings of
 // one file, a file that cannot be opened, the idle close at 601 s and not
 // at 600, and two real vtsrun processes appending to one file.
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -17,6 +16,14 @@ namespace {
 
 using services::TTxtAppend;
 using testing_support::ReadFile;
+
+// The text with every digit as 'D': the shape of a time stamp.
+std::string Shape(std::string text) {
+  for (char& c : text) {
+    if (c >= '0' && c <= '9') c = 'D';
+  }
+  return text;
+}
 
 class TxtAppendTest : public services_test::TcpScriptTest {
  protected:
@@ -68,10 +75,8 @@ TEST_F(TxtAppendTest, RealClockPrefixesHaveTheirForm) {
   Append("p.txt", Val("two"), 2, script5.get());
   Append("p.txt", Val("three"), 3, script5.get());
   CloseFile("p.txt");
-  const std::regex form(
-      "\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}\\.\\d{3} : two\r\n"
-      "\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}\\.\\d{3} \\[5\\]: three\r\n");
-  EXPECT_TRUE(std::regex_match(ReadFile("p.txt").value_or(""), form)) << *ReadFile("p.txt");
+  EXPECT_EQ(Shape(ReadFile("p.txt").value_or("")),
+            "DDDD-DD-DD DD:DD:DD.DDD : two\r\nDDDD-DD-DD DD:DD:DD.DDD [D]: three\r\n");
 }
 
 TEST_F(TxtAppendTest, CloseForgetsTheStreamAndTheNextAppendOpensAgain) {
@@ -156,17 +161,19 @@ TEST(TxtAppendProcesses, TwoVtsrunProcessesLeaveOnlyWholeLines) {
   EXPECT_EQ(p.Wait(120000), 0) << p.stderr_text();
   EXPECT_EQ(q.Wait(120000), 0) << q.stderr_text();
   const std::string bytes = ReadFile(dir.File("shared.txt")).value_or("");
-  const std::regex whole("([pq])-0123456789abcdefghijklmnopqrstuvwxyz-([0-9]+)");
+  const std::string body = "-0123456789abcdefghijklmnopqrstuvwxyz-";
   std::vector<int> next(2, 0);
   size_t start = 0, lines = 0;
   while (start < bytes.size()) {
     const size_t end = bytes.find("\r\n", start);
     ASSERT_NE(end, std::string::npos) << "a last line without its line end";
-    std::smatch m;
     const std::string line = bytes.substr(start, end - start);
-    ASSERT_TRUE(std::regex_match(line, m, whole)) << "line " << lines << ": " << line;
+    const bool whole = line.size() > body.size() + 1 && (line[0] == 'p' || line[0] == 'q') &&
+                       line.compare(1, body.size(), body) == 0 &&
+                       line.find_first_not_of("0123456789", body.size() + 1) == std::string::npos;
+    ASSERT_TRUE(whole) << "line " << lines << ": " << line;
     // Each process's lines arrive in its own order.
-    EXPECT_EQ(std::stoi(m[2]), next[m[1] == "p" ? 0 : 1]++);
+    EXPECT_EQ(std::stoi(line.substr(body.size() + 1)), next[line[0] == 'p' ? 0 : 1]++);
     ++lines;
     start = end + 2;
   }
