@@ -7,20 +7,10 @@
 #include "engine/tel_basic.h"
 #include "frame/log.h"
 #include "platform/host_path.h"
+#include "platform/text_mode.h"
 
 namespace engine {
 namespace {
-
-// Writes bytes as a text-mode stream does: each LF becomes CR LF.
-void WriteTextMode(FILE* f, std::string_view text) {
-  size_t start = 0;
-  for (size_t nl = text.find('\n'); nl != std::string_view::npos; nl = text.find('\n', start)) {
-    std::fwrite(text.data() + start, 1, nl - start, f);
-    std::fwrite("\r\n", 1, 2, f);
-    start = nl + 1;
-  }
-  std::fwrite(text.data() + start, 1, text.size() - start, f);
-}
 
 // "Print(" (value): a string as its text, any other value as its text form
 // with strings quoted; the default file is opened first when nothing is.
@@ -84,7 +74,7 @@ int32_t TStdOut::Print(int32_t line_no, std::string_view text) {
     return 0;
   }
   if (file_ != nullptr) {
-    WriteTextMode(file_, text);
+    platform::WriteTextMode(file_, text);
     std::fflush(file_);
     return 0;
   }

@@ -20,11 +20,13 @@ bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 bool IsGbkTrail(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFE); }
 
-// The host folder VTTEL_DRIVES gives the drive letter, without a trailing
-// '/' (unless it is "/" itself).
-std::optional<std::string> DriveFolder(char letter) {
+// Calls f(letter, folder) for each well-formed entry of VTTEL_DRIVES in
+// order, the folder without a trailing '/' (unless it is "/" itself); f
+// returns false to stop.
+template <typename F>
+void ForEachDrive(F f) {
   const char* drives = getenv(kDrivesVariable);
-  if (drives == nullptr) return std::nullopt;
+  if (drives == nullptr) return;
   std::string_view list(drives);
   while (!list.empty()) {
     const size_t end = list.find(';');
@@ -34,11 +36,23 @@ std::optional<std::string> DriveFolder(char letter) {
     if (equals == std::string_view::npos) continue;
     const std::string_view key = TrimmedView(entry.substr(0, equals));
     std::string_view folder = TrimmedView(entry.substr(equals + 1));
-    if (key.size() != 1 || AsciiUpper(key[0]) != AsciiUpper(letter) || folder.empty()) continue;
+    if (key.size() != 1 || !IsAsciiLetter(static_cast<unsigned char>(key[0])) || folder.empty()) {
+      continue;
+    }
     while (folder.size() > 1 && folder.back() == '/') folder.remove_suffix(1);
-    return std::string(folder);
+    if (!f(key[0], folder)) return;
   }
-  return std::nullopt;
+}
+
+// The host folder VTTEL_DRIVES gives the drive letter (its first entry).
+std::optional<std::string> DriveFolder(char letter) {
+  std::optional<std::string> found;
+  ForEachDrive([&](char key, std::string_view folder) {
+    if (AsciiUpper(key) != AsciiUpper(letter)) return true;
+    found = std::string(folder);
+    return false;
+  });
+  return found;
 }
 
 // The GBK path with '/' for its separators, runs of separators as one and no
@@ -171,6 +185,31 @@ int OpenHostFd(std::string_view script_path, int flags, mode_t mode) {
     return -1;
   }
   return open(host->c_str(), flags | O_CLOEXEC, mode);
+}
+
+std::string ToScriptPath(const std::string& host_path) {
+  char best_letter = 0;
+  size_t best_length = 0;
+  ForEachDrive([&](char key, std::string_view folder) {
+    const bool root = folder == "/";
+    const bool under = host_path.compare(0, folder.size(), folder) == 0 &&
+                       (root || host_path.size() == folder.size() ||
+                        host_path[folder.size()] == '/');
+    // The longest folder wins; of equal ones the first entry (a later entry
+    // of the same letter is ignored by the forward map as well).
+    if (under && folder.size() > best_length && DriveFolder(key) == std::string(folder)) {
+      best_letter = AsciiUpper(key);
+      best_length = folder.size();
+    }
+    return true;
+  });
+  if (best_letter == 0) return Utf8ToGbk(host_path);
+  std::string script{best_letter, ':', '\\'};
+  std::string_view rest(host_path);
+  rest.remove_prefix(best_length == 1 ? 1 : best_length);
+  while (!rest.empty() && rest.front() == '/') rest.remove_prefix(1);
+  for (char c : Utf8ToGbk(rest)) script.push_back(c == '/' ? '\\' : c);
+  return script;
 }
 
 }  // namespace platform

@@ -44,6 +44,13 @@ namespace platform {
 // a drive letter, a drive letter that VTTEL_DRIVES does not map.
 std::optional<std::string> ToHostPath(std::string_view script_path);
 
+// The reverse map, for paths handed back to scripts: a host path (UTF-8)
+// that lies under a folder of VTTEL_DRIVES becomes "X:\..." (the letter in
+// upper case, '\' between components; of several folders the longest
+// one), any other path stays as it is; either way in GBK. A GBK trail byte
+// 0x5C in a name is a byte of its character, never a separator.
+std::string ToScriptPath(const std::string& host_path);
+
 // fopen / open of a script path through ToHostPath; nullptr / -1 with errno
 // ENOENT when the path cannot be mapped. The descriptors are close-on-exec.
 FILE* OpenHostFile(std::string_view script_path, const char* mode);

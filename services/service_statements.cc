@@ -2,10 +2,13 @@
 
 #include "services/db_statements.h"
 #include "services/encoding_statements.h"
+#include "services/file_statements.h"
 #include "services/regex_statements.h"
 #include "services/string_statements.h"
 #include "services/tcp_statements.h"
+#include "services/text_file_set.h"
 #include "services/time_statements.h"
+#include "services/txt_append.h"
 
 namespace services {
 
@@ -16,6 +19,9 @@ void RegisterServiceStatements() {
   RegisterTcpStatements();
   RegisterDbStatements();
   RegisterRegexStatements();
+  RegisterTextFileStatements();
+  RegisterTextAppendStatements();
+  RegisterFileStatements();
 }
 
 }  // namespace services
