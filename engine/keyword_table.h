@@ -33,8 +33,8 @@ namespace engine {
 //   kVoiceEditing    none
 //   kSipIm           none
 //   kSpeech          none
-//   kMessages        none
-//   kInterLine       none
+//   kMessages        services/message_statements.cc
+//   kInterLine       services/inter_line_call.cc
 //   kSharedMemory    none
 //   kAcd             none
 //   kDatabases       none

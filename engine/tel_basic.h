@@ -320,6 +320,13 @@ class TagTelBasic : public ScriptFunction {
 
   // The store of a slot, or null when its subsystem is absent.
   ScriptStore* store(StoreSlot slot) const { return stores_[static_cast<size_t>(slot)].get(); }
+  // The same store shared: the reference keeps the store (not the script)
+  // alive, so another line's thread may use it while this script is
+  // replaced and freed; only a store that keeps no reference to its script
+  // may be handed out so. Any thread holding the script.
+  std::shared_ptr<ScriptStore> SharedStore(StoreSlot slot) const {
+    return stores_[static_cast<size_t>(slot)];
+  }
   // The main script whose per-line stores a statement compiled in this
   // script uses: the owner of a function, then the environment of a child.
   TagTelBasic* GetRunContext();
@@ -426,7 +433,9 @@ class TagTelBasic : public ScriptFunction {
   void CreateStores();
   void DeleteStore(StoreSlot slot);
 
-  std::array<std::unique_ptr<ScriptStore>, static_cast<size_t>(StoreSlot::kCount)> stores_;
+  // Written by the constructor and the destructor only; a store given out
+  // by SharedStore outlives the script when its holder keeps it.
+  std::array<std::shared_ptr<ScriptStore>, static_cast<size_t>(StoreSlot::kCount)> stores_;
 };
 
 // The compiler of one logical line (the statement compiler): returns a

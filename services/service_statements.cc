@@ -1,6 +1,7 @@
 #include "services/service_statements.h"
 
 #include "services/encoding_statements.h"
+#include "services/message_statements.h"
 #include "services/string_statements.h"
 #include "services/tcp_statements.h"
 #include "services/time_statements.h"
@@ -12,6 +13,7 @@ void RegisterServiceStatements() {
   RegisterEncodingStatements();
   RegisterTimeStatements();
   RegisterTcpStatements();
+  RegisterMessageStatements();
 }
 
 }  // namespace services
