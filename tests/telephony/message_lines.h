@@ -11,8 +11,10 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "engine/line_call.h"
 #include "platform/clock.h"
@@ -62,6 +64,16 @@ class MessageLinesTest : public ::testing::Test {
     lines_[i] = std::make_unique<ScriptOnLine>(text, calls_[i], "line" + std::to_string(n) + ".vts");
     table_.scripts[i].store(&lines_[i]->script());
     return *lines_[i];
+  }
+  // Polls every few milliseconds until done() or timeout_ms: true when done.
+  template <typename Done>
+  static bool WaitFor(Done done, int timeout_ms = 5000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
   }
   // Takes the script off line n in the table (the line has none).
   void Unplug(int32_t n) { table_.scripts[static_cast<size_t>(n)].store(nullptr); }
