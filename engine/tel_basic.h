@@ -9,7 +9,8 @@
 // parent's (environment's) stores.
 //
 // Ownership: a script owns its statements, functions, every variable in
-// allVariables and its stores; the call object is the line's and must
+// allVariables and its stores (a store it shares through SharedStore lives
+// on while another line holds it); the call object is the line's and must
 // outlive the script. The members come in groups, each saying who writes
 // it and who may read it: the definition, the compile, the run flags and
 // the run's own state. The line's voice and key settings are a store of
