@@ -3,6 +3,7 @@
 // current message.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "tests/telephony/message_lines.h"
@@ -148,6 +149,29 @@ TEST_F(MessageStatementsTest, LinesTalkThroughEachOthersQueues) {
   EXPECT_EQ(line.Text("f"), "hello");
   EXPECT_EQ(line.Int("x"), 3);
   EXPECT_EQ(line.Int("left"), 2);
+}
+
+}  // namespace
+}  // namespace telephony
+
+namespace telephony {
+namespace {
+
+// What a sender holds of another line is that line's message store, not its
+// script: the script is replaced and freed by its own line while the
+// sender still holds the store, and the message lands in the old set.
+TEST_F(MessageStatementsTest, SenderHoldsTheStoreNotTheScript) {
+  Line(1, "return(0)\n");
+  const std::shared_ptr<services::LineMessages> held = services::LineMessagesOf(1);
+  ASSERT_NE(held, nullptr);
+  std::weak_ptr<engine::ScriptStore> store = held;
+  Line(1, "return(0)\n");  // the old script is freed here, on this thread
+  services::TagMsgFields m;
+  m.SetCount(0);
+  EXPECT_EQ(held->Queue(0).Send(m), 1);
+  EXPECT_EQ(QueueOf(1, 0).GetMsgNum(), 0);  // the new script's queues are its own
+  EXPECT_NE(services::LineMessagesOf(1), held);
+  EXPECT_FALSE(store.expired());
 }
 
 }  // namespace
