@@ -1,6 +1,7 @@
 #include "services/message_statements.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "engine/arguments.h"
@@ -15,7 +16,6 @@ namespace services {
 using engine::ArgInt;
 using engine::BuildStatement;
 using engine::StatementBuild;
-using engine::TagTelBasic;
 using engine::TagVar;
 
 MsgQueueRef FindMsgQueue(int32_t line, int32_t queue) {
@@ -46,8 +46,9 @@ class MsgStatement : public engine::ArgsStatement {
   // The current message of the run context (a statement built outside a
   // script uses a record of its own).
   TagMsgFields& Current() {
-    LineMessages* store = MessagesOf(Compiling());
-    return store != nullptr ? store->current() : own_;
+    if (LineMessages* store = MessagesOf(Compiling())) return store->current();
+    if (own_ == nullptr) own_ = std::make_unique<TagMsgFields>();
+    return *own_;
   }
   int32_t SenderLine() const {
     return Compiling() != nullptr ? Compiling()->GetRunContext()->lineNo : 0;
@@ -56,7 +57,7 @@ class MsgStatement : public engine::ArgsStatement {
   MsgQueueRef Target() const { return FindMsgQueue(ArgInt(Argument(0)), ArgInt(Argument(1))); }
 
  private:
-  TagMsgFields own_;
+  std::unique_ptr<TagMsgFields> own_;
 };
 
 // "SendMsg(" (line, queue, type, field count).
