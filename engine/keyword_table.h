@@ -33,8 +33,8 @@ namespace engine {
 //   kVoiceEditing    telephony/statements/voice_edit_statements.cc
 //   kSipIm           none
 //   kSpeech          none
-//   kMessages        none
-//   kInterLine       none
+//   kMessages        services/message_statements.cc
+//   kInterLine       services/inter_line_call.cc
 //   kSharedMemory    none
 //   kAcd             none
 //   kDatabases       none

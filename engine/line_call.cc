@@ -28,4 +28,9 @@ int32_t LinesCount() {
   return facts != nullptr ? facts->LineCount() : 0;
 }
 
+std::shared_ptr<ScriptStore> LineStore(int32_t line, StoreSlot slot) {
+  const LineTableFacts* facts = line_table.load(std::memory_order_acquire);
+  return facts != nullptr ? facts->LineStore(line, slot) : nullptr;
+}
+
 }  // namespace engine

@@ -7,7 +7,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string_view>
+
+#include "engine/script_store.h"
 
 namespace engine {
 
@@ -54,11 +57,20 @@ class LineTableFacts {
  public:
   virtual ~LineTableFacts() = default;
   virtual int32_t LineCount() const = 0;
+  // The store of a slot of the script that runs on a line, shared (it
+  // outlives a reload of the line while the caller holds it); null when
+  // the line has no script, its script did not compile, or the table
+  // gives no stores. Any thread.
+  virtual std::shared_ptr<ScriptStore> LineStore(int32_t /*line*/, StoreSlot /*slot*/) const {
+    return nullptr;
+  }
 };
 
 // The line table in use (null: none, 0 lines). Set by the line drive.
 void SetLineTableFacts(const LineTableFacts* facts);
 int32_t LinesCount();
+// LineStore of the table in use; null without one.
+std::shared_ptr<ScriptStore> LineStore(int32_t line, StoreSlot slot);
 
 }  // namespace engine
 

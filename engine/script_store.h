@@ -4,7 +4,8 @@
 // settings). The engine knows them only as
 // ScriptStore slots: each subsystem registers a factory for its slot, and
 // every main script creates the registered stores when it is built and
-// deletes them in a fixed order when it is destroyed. A slot whose
+// lets go of them in a fixed order when it is destroyed (a store that other
+// lines reach, the message queues, goes when the last of them lets go). A slot whose
 // subsystem is not part of the program stays empty.
 #ifndef VTTEL_ENGINE_SCRIPT_STORE_H_
 #define VTTEL_ENGINE_SCRIPT_STORE_H_

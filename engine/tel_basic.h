@@ -9,7 +9,8 @@
 // parent's (environment's) stores.
 //
 // Ownership: a script owns its statements, functions, every variable in
-// allVariables and its stores; the call object is the line's and must
+// allVariables and its stores (a store it shares through SharedStore lives
+// on while another line holds it); the call object is the line's and must
 // outlive the script. The members come in groups, each saying who writes
 // it and who may read it: the definition, the compile, the run flags and
 // the run's own state. The line's voice and key settings are a store of
@@ -320,6 +321,13 @@ class TagTelBasic : public ScriptFunction {
 
   // The store of a slot, or null when its subsystem is absent.
   ScriptStore* store(StoreSlot slot) const { return stores_[static_cast<size_t>(slot)].get(); }
+  // The same store shared: the reference keeps the store (not the script)
+  // alive, so another line's thread may use it while this script is
+  // replaced and freed; only a store that keeps no reference to its script
+  // may be handed out so. Any thread holding the script.
+  std::shared_ptr<ScriptStore> SharedStore(StoreSlot slot) const {
+    return stores_[static_cast<size_t>(slot)];
+  }
   // The main script whose per-line stores a statement compiled in this
   // script uses: the owner of a function, then the environment of a child.
   TagTelBasic* GetRunContext();
@@ -426,7 +434,9 @@ class TagTelBasic : public ScriptFunction {
   void CreateStores();
   void DeleteStore(StoreSlot slot);
 
-  std::array<std::unique_ptr<ScriptStore>, static_cast<size_t>(StoreSlot::kCount)> stores_;
+  // Written by the constructor and the destructor only; a store given out
+  // by SharedStore outlives the script when its holder keeps it.
+  std::array<std::shared_ptr<ScriptStore>, static_cast<size_t>(StoreSlot::kCount)> stores_;
 };
 
 // The compiler of one logical line (the statement compiler): returns a

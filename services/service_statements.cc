@@ -3,6 +3,7 @@
 #include "services/db_statements.h"
 #include "services/encoding_statements.h"
 #include "services/file_statements.h"
+#include "services/message_statements.h"
 #include "services/regex_statements.h"
 #include "services/string_statements.h"
 #include "services/tcp_statements.h"
@@ -22,6 +23,7 @@ void RegisterServiceStatements() {
   RegisterTextFileStatements();
   RegisterTextAppendStatements();
   RegisterFileStatements();
+  RegisterMessageStatements();
 }
 
 }  // namespace services

@@ -182,6 +182,12 @@ TagTelLine* TagTelDrive::Line(int32_t line) const {
   return line >= 0 && line < line_count_ ? lines_[static_cast<size_t>(line)].get() : nullptr;
 }
 
+std::shared_ptr<engine::ScriptStore> TagTelDrive::LineStore(int32_t line,
+                                                           engine::StoreSlot slot) const {
+  const TagTelLine* l = Line(line);
+  return l != nullptr ? l->Store(slot) : nullptr;
+}
+
 TagVtCall* TagTelDrive::GetCall(int32_t line, int32_t* card_kind) const {
   const int32_t phy = PhyCount(), sip = SipCount(), vir = VirCount();
   int32_t kind = kCardNone;

@@ -27,6 +27,12 @@ std::shared_ptr<engine::TagTelBasic> TagTelLine::Script() const {
   return script_;
 }
 
+std::shared_ptr<engine::ScriptStore> TagTelLine::Store(engine::StoreSlot slot) const {
+  std::lock_guard<std::mutex> lock(mu_);
+  if (script_ == nullptr || script_->initResult != 0) return nullptr;
+  return script_->SharedStore(slot);
+}
+
 void TagTelLine::SetScript(std::shared_ptr<engine::TagTelBasic> script) {
   std::shared_ptr<engine::TagTelBasic> old;
   {

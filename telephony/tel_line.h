@@ -63,6 +63,11 @@ class TagTelLine {
   // on another thread while the line runs a new script.
   // REQUIRES: the script's run has ended.
   std::shared_ptr<engine::TagTelBasic> TakeScript();
+  // A store of the line's script, copied under the line's lock: null when
+  // the line has no script or its script did not compile. The reference
+  // holds the store only, never the script, so a caller on another thread
+  // is never the one that frees a replaced script.
+  std::shared_ptr<engine::ScriptStore> Store(engine::StoreSlot slot) const;
 
   // The line is taken from the moment a load is handed to it until its
   // script is taken off again: a second load of the same line is refused.

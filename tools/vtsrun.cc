@@ -95,14 +95,27 @@ struct Options {
   std::string file;
 };
 
-// The line table of the tool: line N alone, counted as N + 1 lines.
+// The line table of the tool: line N alone, counted as N + 1 lines; the
+// stores of line N are those of its script once it is attached.
 class OneLineTable : public engine::LineTableFacts {
  public:
   explicit OneLineTable(int32_t line) : line_(line) {}
   int32_t LineCount() const override { return line_ + 1; }
+  std::shared_ptr<engine::ScriptStore> LineStore(int32_t line,
+                                                 engine::StoreSlot slot) const override {
+    const engine::TagTelBasic* script = script_.load(std::memory_order_acquire);
+    if (line != line_ || script == nullptr || script->initResult != 0) return nullptr;
+    return script->SharedStore(slot);
+  }
+  // The compiled script of the line (null: none); it must stay attached no
+  // longer than it lives.
+  void Attach(const engine::TagTelBasic* script) {
+    script_.store(script, std::memory_order_release);
+  }
 
  private:
   int32_t line_;
+  std::atomic<const engine::TagTelBasic*> script_{nullptr};
 };
 
 bool ParseLine(std::string_view text, int32_t* line) {
@@ -253,6 +266,7 @@ int main(int argc, char** argv) {
       CopyErrorFileToStderr(options.line);
       status = kExitCompileError;
     } else if (!options.check) {
+      table.Attach(script.get());
       InstallExitHook(script.get());
       if (RunWithTimeout(*script, call, options.timeoutSeconds)) {
         status = kExitTimeout;
@@ -261,6 +275,7 @@ int main(int argc, char** argv) {
         status = kExitRunFault;
       }
       InstallExitHook(nullptr);
+      table.Attach(nullptr);
     }
     // The run is over: the line's temporary play files go with it.
     script->LeaveLine();

@@ -1,4 +1,4 @@
-// The string, encoding and time statements run from script files through
+// The string, encoding, time and message statements run from script files through
 // the real vtsrun: each script prints its results to stdout ("Print(" after
 // SetPrintTo("")) and the test reads the "0 : <text>" lines back.
 #include <gtest/gtest.h>
@@ -70,6 +70,14 @@ TEST(StatementsVtsrun, ScriptsPrintTheStatementsResults) {
        "x = 0\nif(r >= 100)\n{\nx = 1\n}\nPrint(x)\n"
        "r = MakeTime(2014, 3, 5, 8, 15, 0)\nc = Time()\nx = 0\nif(c > r)\n{\nx = 1\n}\nPrint(x)\n",
        {"20040229", "20040229", "-1", "1970-01-01 00:00:00", "1", "1"}},
+      {"messages to the line itself and through a process-wide queue",
+       "s = 0\nt = 0\nf = 0\nc = 0\ngot = 0\n"
+       "SetMsgField(0, \"one\")\nr = SendMsg(0, 7, \"greet\", 1)\nPrint(r)\n"
+       "r = SendMsg(1, 7, \"x\", 1)\nPrint(r)\nr = SendMsg(-1, 7, \"pw\", 1)\nPrint(r)\n"
+       "r = RecvMsg(0, 7, s, t, f, c, got)\nPrint(t)\nPrint(f)\nPrint(s)\n"
+       "r = RecvMsg(-1, 7, s, t, f, c, got)\nPrint(t)\n"
+       "r = RecvMsg(0, 7, s, t, f, c, got)\nPrint(got)\n",
+       {"1", "-2", "1", "greet", "one", "0", "pw", "0"}},
   };
   RunScriptCases(cases);
 }

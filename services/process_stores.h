@@ -1,0 +1,23 @@
+// The process-wide stores of the script services: objects that every line
+// reaches and that live as long as the process (built at static
+// initialisation, before any line runs, and destroyed after the last).
+//
+// Thread rules: each object locks itself; any thread may use them.
+#ifndef VTTEL_SERVICES_PROCESS_STORES_H_
+#define VTTEL_SERVICES_PROCESS_STORES_H_
+
+#include <cstdint>
+
+#include "services/msg_list.h"
+
+namespace services {
+
+// The process-wide message queue n (0..63), addressed by a negative line
+// number in the message statements.
+TagMsgList& ProcessQueue(int32_t n);
+// The inter-line server queue n (0..63).
+TagMsgList& ServerQueue(int32_t n);
+
+}  // namespace services
+
+#endif  // VTTEL_SERVICES_PROCESS_STORES_H_
