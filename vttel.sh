@@ -15,6 +15,7 @@ PACKAGES=(
   g++ cmake ninja-build pkg-config ccache python3
   libgtest-dev libgmock-dev libbenchmark-dev
   libpcre2-dev locales sox qt6-base-dev xvfb fonts-wqy-microhei
+  libasound2-dev
 )
 # What only the demo needs: its voices are spoken by espeak-ng.
 RUN_PACKAGES=(espeak-ng)

@@ -17,6 +17,8 @@
 
 namespace telephony {
 
+class TagTelDrive;
+
 class TagVirCard : public TagVtCard {
  public:
   // lines: the configured number of virtual lines (a negative number gives
@@ -31,6 +33,9 @@ class TagVirCard : public TagVtCard {
   std::unique_ptr<TagVtCall> CreateLineCall(int32_t index, int32_t line_no);
 
   int32_t english = 0;
+  // The line drive that holds the card's lines, set by the drive once it
+  // has the card (null without one); the lines find other lines through it.
+  TagTelDrive* lineDrive = nullptr;
 };
 
 }  // namespace telephony

@@ -1,0 +1,114 @@
+#include "platform/wave_buffer_thread.h"
+
+#include <algorithm>
+
+#include "platform/clock.h"
+
+namespace platform {
+namespace {
+
+constexpr size_t kDeviceThreadStackBytes = 0x10000;
+constexpr uint64_t kMillisPerSecond = 1000;
+
+}  // namespace
+
+bool WaveOnRealClock() { return dynamic_cast<RealClock*>(&GetClock()) != nullptr; }
+
+WaveBufferThread::WaveBufferThread(const WaveFormat& format, WaveNoticeQueue* queue,
+                                   bool needs_start)
+    : format_(format), queue_(queue), needs_start_(needs_start), started_(!needs_start) {}
+
+WaveBufferThread::~WaveBufferThread() = default;
+
+bool WaveBufferThread::Open(const char* thread_name) {
+  if (format_.bytes_per_sec == 0 || format_.block_align == 0) return false;
+  if (!thread_.Start(thread_name, kDeviceThreadStackBytes, [this] { Run(); })) return false;
+  queue_->Post(WaveNotice{WaveNoticeKind::kOpened, 0, 0});
+  return true;
+}
+
+int32_t WaveBufferThread::Give(uint8_t* data, uint32_t size, uint32_t id) {
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (held_) return kWaveStillPlaying;
+    data_ = data;
+    size_ = size - size % format_.block_align;
+    id_ = id;
+    held_ = true;
+  }
+  changed_.notify_all();
+  return kWaveOk;
+}
+
+void WaveBufferThread::Begin() {
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    started_ = true;
+  }
+  changed_.notify_all();
+}
+
+void WaveBufferThread::Cut() {
+  std::unique_lock<std::mutex> lock(mu_);
+  if (needs_start_) started_ = false;
+  if (!held_) return;
+  cut_ = true;
+  changed_.notify_all();
+  changed_.wait(lock, [this] { return !held_; });
+}
+
+void WaveBufferThread::Close() {
+  if (closed_) return;
+  closed_ = true;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    closing_ = true;
+  }
+  changed_.notify_all();
+  thread_.Join();
+  queue_->Post(WaveNotice{WaveNoticeKind::kClosed, 0, 0});
+}
+
+bool WaveBufferThread::Cutting() {
+  std::lock_guard<std::mutex> lock(mu_);
+  return cut_ || closing_;
+}
+
+bool WaveBufferThread::WaitCut(std::chrono::steady_clock::time_point until) {
+  std::unique_lock<std::mutex> lock(mu_);
+  return changed_.wait_until(lock, until, [this] { return cut_ || closing_; });
+}
+
+uint32_t WaveBufferThread::BytesOf(uint64_t ms, uint32_t size) const {
+  const uint64_t bytes = ms * format_.bytes_per_sec / kMillisPerSecond;
+  const uint64_t whole = bytes - bytes % format_.block_align;
+  return static_cast<uint32_t>(std::min<uint64_t>(whole, size));
+}
+
+void WaveBufferThread::Run() {
+  std::unique_lock<std::mutex> lock(mu_);
+  for (;;) {
+    changed_.wait(lock, [this] { return closing_ || cut_ || (held_ && started_); });
+    if (!held_) {
+      if (closing_) return;
+      cut_ = false;
+      continue;
+    }
+    uint32_t bytes = 0;
+    if (started_ && !cut_ && !closing_) {
+      uint8_t* data = data_;
+      const uint32_t size = size_;
+      lock.unlock();
+      bytes = Move(data, size);
+      lock.lock();
+    }
+    // Free before the notice: its receiver may give the next buffer at once.
+    held_ = false;
+    cut_ = false;
+    queue_->Post(WaveNotice{WaveNoticeKind::kDone, id_, bytes});
+    changed_.notify_all();
+    if (closing_) return;
+  }
+}
+
+}  // namespace platform
