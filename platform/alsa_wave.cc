@@ -53,6 +53,9 @@ class AlsaWave : public WaveBufferThread {
       : WaveBufferThread(format, queue, input), pcm_(pcm) {}
   ~AlsaWave() override {
     Close();
+    // What was played is still in the PCM's plugins (a file PCM writes
+    // its file here); a cut buffer was dropped already.
+    if (snd_pcm_stream(pcm_) == SND_PCM_STREAM_PLAYBACK) snd_pcm_drain(pcm_);
     snd_pcm_close(pcm_);
   }
 
@@ -100,7 +103,7 @@ class AlsaOut : public AlsaWave, public WaveOut {
   }
 
  private:
-  uint32_t Move(uint8_t* data, uint32_t size) override {
+  uint32_t Move(uint8_t* data, uint32_t size, uint32_t /*ready*/) override {
     const WaveFormat& f = format();
     const uint32_t slice_bytes = static_cast<uint32_t>(SliceFrames()) * f.block_align;
     uint32_t done = 0;
@@ -159,7 +162,7 @@ class AlsaIn : public AlsaWave, public WaveIn {
   void Reset() override { Cut(); }
 
  private:
-  uint32_t Move(uint8_t* data, uint32_t size) override {
+  uint32_t Move(uint8_t* data, uint32_t size, uint32_t /*ready*/) override {
     const WaveFormat& f = format();
     const uint32_t slice_bytes = static_cast<uint32_t>(SliceFrames()) * f.block_align;
     uint32_t done = 0;

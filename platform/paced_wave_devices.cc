@@ -3,7 +3,6 @@
 // file per open and records from a raw file of its tag, then silence.
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -48,7 +47,7 @@ std::string CaptureHeader(const WaveFormat& f, uint32_t data_size) {
 
 constexpr uint64_t kMillisPerSecond = 1000;
 // A buffer given within this time of the end of the last plays on from it.
-constexpr std::chrono::milliseconds kBackToBackSlack{20};
+constexpr uint32_t kBackToBackSlackMs = 20;
 
 // Lets each buffer's play time pass at the format's byte rate, then hands
 // the bytes that time covered to Transfer.
@@ -61,31 +60,27 @@ class PacedWave : public WaveBufferThread {
   virtual void Transfer(uint8_t* data, uint32_t bytes) = 0;
 
  private:
-  uint32_t Move(uint8_t* data, uint32_t size) override {
-    const uint64_t ms = uint64_t{size} * kMillisPerSecond / format().bytes_per_sec;
+  uint32_t Move(uint8_t* data, uint32_t size, uint32_t ready) override {
+    const auto ms = static_cast<uint32_t>(uint64_t{size} * kMillisPerSecond / format().bytes_per_sec);
+    Clock& clock = GetClock();
+    // Buffers given back to back play back to back: the next one is due
+    // from the end of the last, so the refill delays do not add up.
+    const uint32_t began = has_due_ && ready - due_ <= kBackToBackSlackMs ? due_ : ready;
+    has_due_ = true;
+    due_ = began + ms;
     uint32_t bytes = size;
-    if (!WaveOnRealClock()) {
-      GetClock().Sleep(static_cast<uint32_t>(ms));  // a test's clock: no real wait
-    } else {
-      // Buffers given back to back play back to back: the next one is due
-      // from the end of the last, so the refill delays do not add up.
-      const auto now = std::chrono::steady_clock::now();
-      const auto began = now > due_ + kBackToBackSlack ? now : due_;
-      due_ = began + std::chrono::milliseconds(ms);
-      if (WaitCut(due_)) {
-        const auto cut_at = std::chrono::steady_clock::now();
-        const auto played = cut_at > began ? cut_at - began : std::chrono::steady_clock::duration{};
-        due_ = cut_at;
-        bytes = BytesOf(static_cast<uint64_t>(
-                            std::chrono::duration_cast<std::chrono::milliseconds>(played).count()),
-                        size);
-      }
+    if (WaitCutTick(due_)) {
+      const uint32_t cut_at = clock.TickCount();
+      const auto played = static_cast<int32_t>(cut_at - began);
+      bytes = BytesOf(played > 0 ? static_cast<uint64_t>(played) : 0, size);
+      due_ = cut_at;
     }
     if (bytes > 0) Transfer(data, bytes);
     return bytes;
   }
 
-  std::chrono::steady_clock::time_point due_{};  // device thread: end of the last buffer
+  uint32_t due_ = 0;       // device thread: the tick at which the last buffer ended
+  bool has_due_ = false;   // device thread: a buffer has played
 };
 
 uint8_t SilenceOf(const WaveFormat& format) {

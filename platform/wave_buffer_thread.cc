@@ -10,9 +10,16 @@ namespace {
 constexpr size_t kDeviceThreadStackBytes = 0x10000;
 constexpr uint64_t kMillisPerSecond = 1000;
 
-}  // namespace
 
-bool WaveOnRealClock() { return dynamic_cast<RealClock*>(&GetClock()) != nullptr; }
+bool OnRealClock() { return dynamic_cast<RealClock*>(&GetClock()) != nullptr; }
+
+// Ticks from now until tick (0 when reached).
+uint32_t TicksUntil(uint32_t tick) {
+  const auto ahead = static_cast<int32_t>(tick - GetClock().TickCount());
+  return ahead > 0 ? static_cast<uint32_t>(ahead) : 0;
+}
+
+}  // namespace
 
 WaveBufferThread::WaveBufferThread(const WaveFormat& format, WaveNoticeQueue* queue,
                                    bool needs_start)
@@ -35,6 +42,7 @@ int32_t WaveBufferThread::Give(uint8_t* data, uint32_t size, uint32_t id) {
     size_ = size - size % format_.block_align;
     id_ = id;
     held_ = true;
+    ready_ = GetClock().TickCount();
   }
   changed_.notify_all();
   return kWaveOk;
@@ -43,6 +51,7 @@ int32_t WaveBufferThread::Give(uint8_t* data, uint32_t size, uint32_t id) {
 void WaveBufferThread::Begin() {
   {
     std::lock_guard<std::mutex> lock(mu_);
+    if (!started_) ready_ = GetClock().TickCount();
     started_ = true;
   }
   changed_.notify_all();
@@ -50,11 +59,12 @@ void WaveBufferThread::Begin() {
 
 void WaveBufferThread::Cut() {
   std::unique_lock<std::mutex> lock(mu_);
+  if (held_) {
+    cut_ = true;
+    changed_.notify_all();
+    changed_.wait(lock, [this] { return !held_; });
+  }
   if (needs_start_) started_ = false;
-  if (!held_) return;
-  cut_ = true;
-  changed_.notify_all();
-  changed_.wait(lock, [this] { return !held_; });
 }
 
 void WaveBufferThread::Close() {
@@ -79,6 +89,18 @@ bool WaveBufferThread::WaitCut(std::chrono::steady_clock::time_point until) {
   return changed_.wait_until(lock, until, [this] { return cut_ || closing_; });
 }
 
+bool WaveBufferThread::WaitCutTick(uint32_t tick) {
+  if (OnRealClock()) {
+    return WaitCut(std::chrono::steady_clock::now() + std::chrono::milliseconds(TicksUntil(tick)));
+  }
+  std::unique_lock<std::mutex> lock(mu_);
+  for (;;) {
+    if (cut_ || closing_) return true;
+    if (TicksUntil(tick) == 0) return false;
+    changed_.wait_for(lock, kFakeClockLookMs);
+  }
+}
+
 uint32_t WaveBufferThread::BytesOf(uint64_t ms, uint32_t size) const {
   const uint64_t bytes = ms * format_.bytes_per_sec / kMillisPerSecond;
   const uint64_t whole = bytes - bytes % format_.block_align;
@@ -95,11 +117,12 @@ void WaveBufferThread::Run() {
       continue;
     }
     uint32_t bytes = 0;
-    if (started_ && !cut_ && !closing_) {
+    if (started_) {  // a cut already asked for still moves the part due
       uint8_t* data = data_;
       const uint32_t size = size_;
+      const uint32_t ready = ready_;
       lock.unlock();
-      bytes = Move(data, size);
+      bytes = Move(data, size, ready);
       lock.lock();
     }
     // Free before the notice: its receiver may give the next buffer at once.

@@ -47,12 +47,18 @@ class WaveBufferThread {
   const WaveFormat& format() const { return format_; }
 
  protected:
-  // Moves the buffer; the bytes moved (size unless cut). Device thread.
-  virtual uint32_t Move(uint8_t* data, uint32_t size) = 0;
+  // Moves the buffer, which could run from the clock's tick `ready` on (the
+  // later of its giving and the start); the bytes moved (size unless cut).
+  // Device thread.
+  virtual uint32_t Move(uint8_t* data, uint32_t size, uint32_t ready) = 0;
   // A cut or close is asking the move to end.
   bool Cutting();
   // Waits until `until` or a cut/close; true when a cut/close ended it.
   bool WaitCut(std::chrono::steady_clock::time_point until);
+  // The same until the platform clock's tick reaches `tick`. On a test's
+  // clock time moves only when the test or the owner's sleeps move it: the
+  // wait looks at the clock every kFakeClockLookMs.
+  bool WaitCutTick(uint32_t tick);
   // The whole blocks of ms of play time, at most size.
   uint32_t BytesOf(uint64_t ms, uint32_t size) const;
 
@@ -72,12 +78,12 @@ class WaveBufferThread {
   bool started_ = false;     // guarded by mu_
   bool cut_ = false;         // guarded by mu_
   bool closing_ = false;     // guarded by mu_
+  uint32_t ready_ = 0;       // guarded by mu_: tick at which the buffer could run
   bool closed_ = false;      // owner only
 };
 
-// True when the installed clock is the real one (a test's clock moves play
-// time by advancing it instead).
-bool WaveOnRealClock();
+// How often a device waiting on a test's clock looks at it (real time).
+inline constexpr std::chrono::milliseconds kFakeClockLookMs{1};
 
 }  // namespace platform
 
