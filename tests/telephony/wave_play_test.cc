@@ -150,7 +150,7 @@ TEST_F(VoxPlayTest, ConvertsOnceAndAgainWhenTheVoxChanges) {
   EXPECT_EQ(PlayableVoiceFile(vox_), wav);
   EXPECT_EQ(ReadFile(wav), expected_);
   // Any case of the extension; other names are played as they are.
-  WriteFile(dir_.File("y.vox"), Pattern(200));
+  WriteFile(dir_.File("y.vox"), Pattern(4000));
   EXPECT_EQ(PlayableVoiceFile(dir_.File("y.vox")), dir_.File("y.vox.wav"));
   EXPECT_EQ(ReadFile(dir_.File("y.vox.wav")), expected_);
   EXPECT_EQ(PlayableVoiceFile(dir_.File("z.wav")), dir_.File("z.wav"));
