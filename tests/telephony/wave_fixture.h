@@ -16,6 +16,19 @@
 
 namespace telephony {
 
+// Devices that open nothing.
+class RefusingDevices : public platform::WaveDevices {
+ public:
+  int32_t OpenOut(int32_t, const platform::WaveFormat&, std::string_view,
+                  platform::WaveNoticeQueue*, std::unique_ptr<platform::WaveOut>*) override {
+    return platform::kWaveBadDevice;
+  }
+  int32_t OpenIn(int32_t, const platform::WaveFormat&, std::string_view,
+                 platform::WaveNoticeQueue*, std::unique_ptr<platform::WaveIn>*) override {
+    return platform::kWaveBadDevice;
+  }
+};
+
 class WaveFixture : public ::testing::Test {
  protected:
   // Moves the clock in steps until done() holds (at most limit_ms of it);

@@ -21,19 +21,6 @@ uint32_t Le32At(const std::string& s, size_t at) {
          static_cast<uint32_t>(static_cast<uint8_t>(s[at + 3])) << 24;
 }
 
-// Devices that open nothing.
-class RefusingDevices : public platform::WaveDevices {
- public:
-  int32_t OpenOut(int32_t, const platform::WaveFormat&, std::string_view,
-                  platform::WaveNoticeQueue*, std::unique_ptr<platform::WaveOut>*) override {
-    return platform::kWaveBadDevice;
-  }
-  int32_t OpenIn(int32_t, const platform::WaveFormat&, std::string_view,
-                 platform::WaveNoticeQueue*, std::unique_ptr<platform::WaveIn>*) override {
-    return platform::kWaveBadDevice;
-  }
-};
-
 class WaveRecordTest : public WaveFixture {
  protected:
   void SetUp() override {
