@@ -12,9 +12,10 @@
 //   file:DIR   paced devices that play into "DIR/out-TAG-N.wav" (N = 1, 2,
 //              ... per tag, the header completed at close) and record from
 //              "DIR/in-TAG.raw" (then silence).
-// Paced devices move bytes at the format's byte rate by the platform clock:
-// on a FakeClock a buffer is done as soon as the clock has been advanced by
-// its length, with no real wait.
+// Paced devices move bytes at the format's byte rate by the platform clock,
+// a buffer counted from the moment it could run: on a FakeClock a buffer is
+// done once the test (or the owner's sleeps) has moved the clock past its
+// end, whatever the real time.
 //
 // Thread rules: a device object is used by its owner's thread (Write,
 // AddBuffer, Start, Reset, SetVolume, destruction); notices are posted from
