@@ -88,7 +88,7 @@ void TagWaveRecord::OnFilled(uint32_t bytes) {
   if (bytes > 0 && file_ != nullptr) {
     // Flushed at once: a failure shows with its buffer, not at the close.
     size_t written = std::fwrite(buffer_.data(), 1, bytes, file_);
-    if (std::fflush(file_) != 0) written = 0;
+    if (std::fflush(file_) != 0 || std::ferror(file_) != 0) written = 0;
     total_.fetch_add(static_cast<uint32_t>(written));
     if (written != bytes && !write_failed_) {
       write_failed_ = true;

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "frame/log.h"
 #include "platform/message_service.h"
 #include "tests/telephony/wave_fixture.h"
 
@@ -92,6 +93,26 @@ TEST_F(WaveRecordTest, ADeviceThatDoesNotOpenFailsTheStart) {
   ASSERT_EQ(wav.size(), 48u);
   EXPECT_EQ(Le32At(wav, 4), 0u);
   EXPECT_EQ(Le32At(wav, 44), 0u);
+}
+
+TEST_F(WaveRecordTest, TheFirstWriteFailureOfARecordingIsLogged) {
+  testing_support::ScopedChdir chdir(dir_.path());
+  frame::OpenProcessLog(std::make_unique<frame::TagWriteLog>("log.txt", 1 << 20, true, true));
+  {
+    TagWaveRecord recorder("/dev/full", platform::kWaveDefaultDevice, "L4");
+    ASSERT_EQ(recorder.status(), 0);
+    ASSERT_EQ(recorder.Start(), kRecordStarted);
+    // Two buffers fill and fail to be written; then a stop.
+    ASSERT_TRUE(AdvanceUntil([&] { return clock_.TickCount() > 3000; }));
+    recorder.Stop();
+    EXPECT_EQ(recorder.total(), 0u);
+  }
+  frame::CloseProcessLog();
+  const std::string log = ReadFile(dir_.File("log.txt")).value_or("");
+  const std::string line = "Record: writing \"/dev/full\" failed";
+  const size_t first = log.find(line);
+  ASSERT_NE(first, std::string::npos) << log;
+  EXPECT_EQ(log.find(line, first + 1), std::string::npos) << log;
 }
 
 }  // namespace
