@@ -161,28 +161,5 @@ TEST_F(VoxPlayTest, AFailedConversionLeavesNoWavFile) {
   for (const std::string& name : FilesInDir()) EXPECT_EQ(name.find("none"), std::string::npos);
 }
 
-TEST_F(VoxPlayTest, TenLinesPlayingOneNewVoxConvertItOnce) {
-  constexpr int kLines = 10;
-  std::vector<std::unique_ptr<TagWavePlay>> players(kLines);
-  std::vector<std::thread> threads;
-  for (int i = 0; i < kLines; ++i) {
-    threads.emplace_back([&, i] {
-      players[i] = std::make_unique<TagWavePlay>(vox_, 100, platform::kWaveDefaultDevice, 0,
-                                                 "L" + std::to_string(i));
-    });
-  }
-  for (std::thread& t : threads) t.join();
-  for (int i = 0; i < kLines; ++i) {
-    ASSERT_EQ(players[i]->status(), kWavePlayOk) << i;
-    ASSERT_TRUE(AdvanceUntil([&] { return players[i]->Finished(); })) << i;
-  }
-  players.clear();
-  EXPECT_EQ(ReadFile(vox_ + ".wav"), expected_);
-  for (int i = 0; i < kLines; ++i) {
-    EXPECT_EQ(Captured("L" + std::to_string(i)), expected_.substr(46)) << i;
-  }
-  for (const std::string& name : FilesInDir()) EXPECT_EQ(name.find(".part"), std::string::npos);
-}
-
 }  // namespace
 }  // namespace telephony
