@@ -1,7 +1,8 @@
 // TagVirCard: the card of the virtual lines, the lines whose telephone is
 // the operator's PC. The line drive asks it last, after the physical and
-// SIP cards. Each of its lines gets a call object of the virtual kind
-// (lineKind 0) that plays on the PC's sound card.
+// SIP cards. Each of its lines gets a TagVirCall (lineKind 0), which plays
+// and records on the PC's sound card and finds other lines through
+// lineDrive.
 //
 // Thread rules: built and deleted with the line drive; the call objects it
 // makes are owned by their lines and must go before the card.
