@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/platform/spawned_program.h"
+#include "tests/telephony/wave_fixture.h"
 #include "tests/test_support.h"
 #include "telephony/voice/voice_file.h"
 
@@ -23,11 +24,6 @@ using testing_support::WriteFile;
 
 std::string Le16(uint16_t v) { return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}; }
 std::string Le32(uint32_t v) { return Le16(static_cast<uint16_t>(v)) + Le16(static_cast<uint16_t>(v >> 16)); }
-uint32_t Le32At(const std::string& s, size_t at) {
-  return static_cast<uint8_t>(s[at]) | static_cast<uint8_t>(s[at + 1]) << 8 |
-         static_cast<uint8_t>(s[at + 2]) << 16 |
-         static_cast<uint32_t>(static_cast<uint8_t>(s[at + 3])) << 24;
-}
 std::vector<int16_t> Samples(const std::string& bytes, size_t from) {
   std::vector<int16_t> out;
   for (size_t i = from; i + 1 < bytes.size(); i += 2) {

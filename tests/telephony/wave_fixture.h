@@ -16,6 +16,13 @@
 
 namespace telephony {
 
+// The little-endian 32-bit value at a byte offset of a file's bytes.
+inline uint32_t Le32At(const std::string& s, size_t at) {
+  return static_cast<uint8_t>(s[at]) | static_cast<uint8_t>(s[at + 1]) << 8 |
+         static_cast<uint8_t>(s[at + 2]) << 16 |
+         static_cast<uint32_t>(static_cast<uint8_t>(s[at + 3])) << 24;
+}
+
 // Devices that open nothing.
 class RefusingDevices : public platform::WaveDevices {
  public:

@@ -16,12 +16,6 @@ namespace {
 using testing_support::ReadFile;
 using testing_support::WriteFile;
 
-uint32_t Le32At(const std::string& s, size_t at) {
-  return static_cast<uint8_t>(s[at]) | static_cast<uint8_t>(s[at + 1]) << 8 |
-         static_cast<uint8_t>(s[at + 2]) << 16 |
-         static_cast<uint32_t>(static_cast<uint8_t>(s[at + 3])) << 24;
-}
-
 class WaveRecordTest : public WaveFixture {
  protected:
   void SetUp() override {
