@@ -4,8 +4,10 @@
 // writes the samples into a file.
 #include "platform/wave_device.h"
 
+#include <alsa/asoundlib.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -143,6 +145,7 @@ TEST(AlsaWaveDevice, WritesTheSamplesGiven) {
   WriteFile(home.File(".asoundrc"), "pcm.vttest {\n  type file\n  slave.pcm \"null\"\n  file \"" +
                                         raw + "\"\n  format \"raw\"\n}\n");
   testing_support::ScopedEnv env("HOME", home.path());
+  snd_config_update_free_global();  // ALSA reads its configuration again
   std::string pcm;
   for (int i = 0; i < 1600; ++i) pcm.push_back(static_cast<char>(i * 7));
   const std::string alaw = "\xD5\x55\x2A\xAA";
@@ -169,6 +172,38 @@ TEST(AlsaWaveDevice, WritesTheSamplesGiven) {
     EXPECT_EQ(NextAfterOpen(queue).bytes, c.given.size());
     out.reset();
     EXPECT_EQ(ReadFile(raw).value_or(""), c.written);
+  }
+}
+
+// Without VTTEL_SOUND the devices are ALSA's when its "default" opens, else
+// the null devices (which take the voice and write it nowhere).
+TEST(AlsaWaveDevice, NoSettingTakesAlsaDefaultWhenItOpens) {
+  TempDir home;
+  const std::string raw = home.File("default.raw");
+  testing_support::ScopedEnv env("HOME", home.path());
+  struct Case {
+    std::string default_pcm;
+    bool written;
+  };
+  const Case cases[] = {
+      {"type file\n  slave.pcm \"null\"\n  file \"" + raw + "\"\n  format \"raw\"", true},
+      {"type hw\n  card 99", false},
+  };
+  for (const Case& c : cases) {
+    std::remove(raw.c_str());
+    WriteFile(home.File(".asoundrc"), "pcm.!default {\n  " + c.default_pcm + "\n}\n");
+    snd_config_update_free_global();  // ALSA reads its configuration again
+    auto devices = MakeWaveDevices(nullptr);
+    ASSERT_NE(devices, nullptr);
+    WaveNoticeQueue queue;
+    std::unique_ptr<WaveOut> out;
+    ASSERT_EQ(devices->OpenOut(kWaveDefaultDevice, Pcm16VoiceFormat(), "L0", &queue, &out),
+              kWaveOk);
+    const std::string pcm(320, '\x21');
+    ASSERT_EQ(out->Write(reinterpret_cast<const uint8_t*>(pcm.data()), 320, 1), kWaveOk);
+    EXPECT_EQ(NextAfterOpen(queue).kind, WaveNoticeKind::kDone);
+    out.reset();
+    EXPECT_EQ(ReadFile(raw).has_value(), c.written) << c.default_pcm;
   }
 }
 
