@@ -204,7 +204,7 @@ class AlsaDevices : public WaveDevices {
     const int32_t r = OpenPcm(NameOf(device), SND_PCM_STREAM_PLAYBACK, format, &pcm);
     if (r != kWaveOk) return r;
     auto made = std::make_unique<AlsaOut>(format, queue, pcm);
-    if (!made->Open("alsa out")) return kWaveNoDriver;
+    if (const int32_t started = made->Open("alsa out"); started != kWaveOk) return started;
     *out = std::move(made);
     return kWaveOk;
   }
@@ -215,7 +215,7 @@ class AlsaDevices : public WaveDevices {
     const int32_t r = OpenPcm(NameOf(device), SND_PCM_STREAM_CAPTURE, format, &pcm);
     if (r != kWaveOk) return r;
     auto made = std::make_unique<AlsaIn>(format, queue, pcm);
-    if (!made->Open("alsa in")) return kWaveNoDriver;
+    if (const int32_t started = made->Open("alsa in"); started != kWaveOk) return started;
     *in = std::move(made);
     return kWaveOk;
   }

@@ -170,7 +170,7 @@ class PacedDevices : public WaveDevices {
       std::fwrite(header.data(), 1, header.size(), file);
     }
     auto device = std::make_unique<PacedOut>(format, queue, file);
-    if (!device->Open("wave out")) return kWaveNoDriver;
+    if (const int32_t started = device->Open("wave out"); started != kWaveOk) return started;
     *out = std::move(device);
     return kWaveOk;
   }
@@ -182,7 +182,7 @@ class PacedDevices : public WaveDevices {
       file = std::fopen((folder_ + "/in-" + std::string(tag) + ".raw").c_str(), "rbe");
     }
     auto device = std::make_unique<PacedIn>(format, queue, file);
-    if (!device->Open("wave in")) return kWaveNoDriver;
+    if (const int32_t started = device->Open("wave in"); started != kWaveOk) return started;
     *in = std::move(device);
     return kWaveOk;
   }

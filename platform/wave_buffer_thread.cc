@@ -27,11 +27,13 @@ WaveBufferThread::WaveBufferThread(const WaveFormat& format, WaveNoticeQueue* qu
 
 WaveBufferThread::~WaveBufferThread() = default;
 
-bool WaveBufferThread::Open(const char* thread_name) {
-  if (format_.bytes_per_sec == 0 || format_.block_align == 0) return false;
-  if (!thread_.Start(thread_name, kDeviceThreadStackBytes, [this] { Run(); })) return false;
+int32_t WaveBufferThread::Open(const char* thread_name) {
+  if (format_.bytes_per_sec == 0 || format_.block_align == 0) return kWaveBadFormat;
+  if (!thread_.Start(thread_name, kDeviceThreadStackBytes, [this] { Run(); })) {
+    return kWaveNoDriver;
+  }
   queue_->Post(WaveNotice{WaveNoticeKind::kOpened, 0, 0});
-  return true;
+  return kWaveOk;
 }
 
 int32_t WaveBufferThread::Give(uint8_t* data, uint32_t size, uint32_t id) {
@@ -68,7 +70,7 @@ void WaveBufferThread::Cut() {
 }
 
 void WaveBufferThread::Close() {
-  if (closed_) return;
+  if (closed_ || !thread_.joinable()) return;  // closed, or never opened
   closed_ = true;
   {
     std::lock_guard<std::mutex> lock(mu_);

@@ -29,9 +29,10 @@ class WaveBufferThread {
   WaveBufferThread(const WaveBufferThread&) = delete;
   WaveBufferThread& operator=(const WaveBufferThread&) = delete;
 
-  // Starts the device thread and posts the opened notice; false when the
-  // format has no byte rate or the thread cannot start.
-  bool Open(const char* thread_name);
+  // Starts the device thread and posts the opened notice: kWaveOk,
+  // kWaveBadFormat for a format without byte rate or block size, or
+  // kWaveNoDriver when the thread cannot start.
+  int32_t Open(const char* thread_name);
   // Hands a buffer over (cut to whole blocks); kWaveStillPlaying while one
   // is held.
   int32_t Give(uint8_t* data, uint32_t size, uint32_t id);
@@ -41,7 +42,7 @@ class WaveBufferThread {
   // returns); a device made with needs_start then waits for Begin again.
   void Cut();
   // Ends the thread (a buffer held comes back as by Cut) and posts the
-  // closed notice. Idempotent.
+  // closed notice. Idempotent; nothing for a device that never opened.
   void Close();
 
   const WaveFormat& format() const { return format_; }

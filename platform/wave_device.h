@@ -51,7 +51,6 @@ inline constexpr int32_t kWaveBadDevice = 2;     // no such device, or it does n
 inline constexpr int32_t kWaveNoDriver = 6;      // the thread of the device cannot start
 inline constexpr int32_t kWaveBadFormat = 32;    // the device refuses the format
 inline constexpr int32_t kWaveStillPlaying = 33; // a buffer is already in flight
-inline constexpr int32_t kWaveFailed = 1;        // any other refusal
 
 struct WaveFormat {
   uint16_t tag = kWaveTagAlaw;

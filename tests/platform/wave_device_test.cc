@@ -129,12 +129,20 @@ TEST_F(PacedDeviceTest, InputReadsItsRawFileThenSilence) {
   }
 }
 
-TEST_F(PacedDeviceTest, ACaptureFolderThatDoesNotExistRefusesTheOutput) {
+TEST_F(PacedDeviceTest, RefusesAMissingCaptureFolderAndFormatsWithoutTime) {
   auto devices = MakePacedWaveDevices(dir_.File("missing"));
   std::unique_ptr<WaveOut> out;
   EXPECT_EQ(devices->OpenOut(kWaveDefaultDevice, AlawVoiceFormat(), "L0", &queue_, &out),
             kWaveBadDevice);
   EXPECT_EQ(out, nullptr);
+  WaveFormat timeless = AlawVoiceFormat();
+  timeless.bytes_per_sec = 0;
+  EXPECT_EQ(devices_->OpenOut(kWaveDefaultDevice, timeless, "L0", &queue_, &out), kWaveBadFormat);
+  std::unique_ptr<WaveIn> in;
+  timeless = Pcm16VoiceFormat();
+  timeless.block_align = 0;
+  EXPECT_EQ(devices_->OpenIn(kWaveDefaultDevice, timeless, "L0", &queue_, &in), kWaveBadFormat);
+  EXPECT_EQ(in, nullptr);
 }
 
 // ALSA, pointed by the test's own configuration at a file PCM over "null":
