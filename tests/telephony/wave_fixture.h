@@ -48,6 +48,13 @@ class WaveFixture : public ::testing::Test {
     }
     return done();
   }
+  // Waits in real time, the clock standing, until done() holds (at most 5 s).
+  static bool WaitStanding(const std::function<bool()>& done) {
+    for (int waited = 0; waited < 5000 && !done(); ++waited) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return done();
+  }
   // The voice bytes of capture file "out-<tag>-<n>.wav".
   std::string Captured(const std::string& tag, int n = 1) const {
     const std::string file =

@@ -34,7 +34,8 @@ TEST_F(WaveRecordTest, TwoSecondsGiveThirtyTwoThousandBytes) {
     ASSERT_EQ(recorder.Start(), kRecordStarted);
     // The first buffer (1.28 s) fills; the stop at 2 s returns the second
     // one partly filled.
-    ASSERT_TRUE(AdvanceUntil([&] { return recorder.total() == kRecordDefaultBuffer; }));
+    clock_.Advance(1280);
+    ASSERT_TRUE(WaitStanding([&] { return recorder.total() == kRecordDefaultBuffer; }));
     clock_.Advance(start + 2000 - clock_.TickCount());
     recorder.Stop();
     EXPECT_TRUE(recorder.IsFinished());
