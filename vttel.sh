@@ -12,6 +12,7 @@ JOBS="$(nproc 2>/dev/null || echo 2)"
 
 # Debian packages the build, the tests and the program use.
 PACKAGES=(
+  libasound2-dev  # the sound card (ALSA)
   g++ cmake ninja-build pkg-config ccache python3
   libgtest-dev libgmock-dev libbenchmark-dev
   libpcre2-dev locales sox qt6-base-dev xvfb fonts-wqy-microhei

@@ -106,6 +106,14 @@ std::optional<int64_t> ScriptFileModified(std::string_view script_path) {
   return static_cast<int64_t>(st.st_mtim.tv_sec);
 }
 
+std::optional<int64_t> ScriptFileModifiedNanos(std::string_view script_path) {
+  constexpr int64_t kNanosPerSecond = 1000000000;
+  const std::optional<std::string> host = ToHostPath(script_path);
+  struct stat st;
+  if (!host || ::stat(host->c_str(), &st) != 0) return std::nullopt;
+  return static_cast<int64_t>(st.st_mtim.tv_sec) * kNanosPerSecond + st.st_mtim.tv_nsec;
+}
+
 bool ScriptFileExists(std::string_view script_path) {
   return ScriptFileModified(script_path).has_value();
 }

@@ -65,6 +65,8 @@ bool ChangeDirectory(const std::string& host_folder);
 // The modification time (seconds since the epoch) of what is at a script
 // path, or nullopt when nothing is there.
 std::optional<int64_t> ScriptFileModified(std::string_view script_path);
+// The same in nanoseconds since 1970 (tells apart changes within a second).
+std::optional<int64_t> ScriptFileModifiedNanos(std::string_view script_path);
 // Whether anything (a file, a folder...) is at a script path.
 bool ScriptFileExists(std::string_view script_path);
 

@@ -94,6 +94,9 @@ TagTelDrive::TagTelDrive(std::string_view cfg_file, frame::TagRunCfg* cfg,
   phy_ = std::move(made.phy);
   sip_ = std::move(made.sip);
   vir_ = std::move(made.vir);
+  if (auto* virtual_card = dynamic_cast<TagVirCard*>(vir_.card.get())) {
+    virtual_card->lineDrive = this;
+  }
   CreateLines();
   status.store(kDriveReady);
   engine::SetLineTableFacts(this);

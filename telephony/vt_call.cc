@@ -71,7 +71,7 @@ bool TagVtCall::OpenPcPlayer(std::string_view file, int32_t offset) {
   if (wavePlay) {
     wavePlay->Reopen(file, playVolume, offset);
   } else if (PcVoiceDevices* devices = GetPcVoiceDevices()) {
-    wavePlay = devices->OpenPlayer(file, playVolume, kDefaultWaveDevice, offset);
+    wavePlay = devices->OpenPlayer(file, playVolume, kDefaultWaveDevice, offset, lineNo);
   }
   if (!wavePlay || wavePlay->Failed()) {
     wavePlay.reset();

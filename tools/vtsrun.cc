@@ -11,7 +11,8 @@
 // The line table of the tool holds only line N. Its count is N + 1, so that
 // "_linesCount" reads N + 1 and every look-up of line N (message queues,
 // inter-line calls) finds a line in range; no other line has a script.
-// The line is a virtual line (kind 0) whose call object is never connected.
+// The line is a virtual line (kind 0) whose call object is never connected;
+// its voice goes to the sound card that VTTEL_SOUND chooses.
 //
 // Exit status:
 //   0  the run ended: the main script's "return(", or "Exit(" (the line is
@@ -48,7 +49,9 @@
 
 #include "engine/control_compile.h"
 #include "engine/line_call.h"
+#include "telephony/board/vir_call.h"
 #include "telephony/vt_call.h"
+#include "telephony/voice/wave_pc_voice.h"
 #include "engine/tel_basic.h"
 #include "engine/timers.h"
 #include "frame/log.h"
@@ -252,11 +255,10 @@ int main(int argc, char** argv) {
   OneLineTable table(options.line);
   engine::SetLineTableFacts(&table);
 
-  // The line is a virtual line: the base call object of line kind 0, whose
-  // operations give their base results.
-  telephony::TagVtCall call;
-  call.lineNo = options.line;
-  call.lineKind = engine::kLineVirtual;
+  // The line is a virtual line without a card: it plays and records on the
+  // sound card that VTTEL_SOUND chooses, and finds no other line to link.
+  const telephony::InstalledPcVoice pc_voice;
+  telephony::TagVirCall call(options.line, nullptr);
 
   int status = kExitOk;
   {

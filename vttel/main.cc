@@ -33,6 +33,7 @@
 #include "services/service_statements.h"
 #include "simboard/sim_board.h"
 #include "telephony/statements/telephony_statements.h"
+#include "telephony/voice/wave_pc_voice.h"
 #include "vttel/board_system_parts.h"
 
 namespace {
@@ -94,6 +95,9 @@ int main(int argc, char** argv) {
   // goes on with its reserve.
   platform::InstallMemoryReserve();
   RegisterStatements();
+  // Voice on the PC's sound card (VTTEL_SOUND chooses the device); it
+  // outlives the lines.
+  const telephony::InstalledPcVoice pc_voice;
 
   simboard::SimBoard board(simboard::SimBoard::LoadConfig(home));
   vttel::BoardSystemParts parts(&board);

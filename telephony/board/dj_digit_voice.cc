@@ -9,6 +9,7 @@
 #include "platform/gbk.h"
 #include "platform/host_path.h"
 #include "telephony/board/dj_digit_call.h"
+#include "telephony/voice/pc_sound.h"
 #include "telephony/voice/recorded_file.h"
 #include "telephony/voice/voice_path.h"
 
@@ -103,7 +104,7 @@ void TagDjDigitCall::RestartEndedLoop() {
 
 int32_t TagDjDigitCall::Play(std::string_view file, int32_t break_on_key, int32_t on_pc) {
   if (on_pc) {
-    if (EndsInWavAnyCase(file)) OpenPcPlayer(file, 0);
+    PlayWavOnPc(file);
     return -1;
   }
   if (break_on_key && !keyBuf.empty()) {

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "engine/line_call.h"
+#include "telephony/board/vir_call.h"
 
 namespace telephony {
 
@@ -20,11 +20,8 @@ int32_t TagVirCard::CreateLineName(int32_t index, std::string& name) {
 
 std::unique_ptr<TagVtCall> TagVirCard::CreateLineCall(int32_t index, int32_t line_no) {
   if (index < 0 || index >= telCount) return nullptr;
-  auto call = std::make_unique<TagVtCall>();
+  auto call = std::make_unique<TagVirCall>(line_no, this);
   CreateLineName(index, call->lineName);
-  call->lineNo = line_no;
-  call->lineKind = engine::kLineVirtual;
-  call->drive = this;
   return call;
 }
 

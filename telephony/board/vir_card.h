@@ -1,7 +1,8 @@
 // TagVirCard: the card of the virtual lines, the lines whose telephone is
 // the operator's PC. The line drive asks it last, after the physical and
-// SIP cards. Each of its lines gets a call object of the virtual kind
-// (lineKind 0) that plays on the PC's sound card.
+// SIP cards. Each of its lines gets a TagVirCall (lineKind 0), which plays
+// and records on the PC's sound card and finds other lines through
+// lineDrive.
 //
 // Thread rules: built and deleted with the line drive; the call objects it
 // makes are owned by their lines and must go before the card.
@@ -17,6 +18,8 @@
 
 namespace telephony {
 
+class TagTelDrive;
+
 class TagVirCard : public TagVtCard {
  public:
   // lines: the configured number of virtual lines (a negative number gives
@@ -31,6 +34,9 @@ class TagVirCard : public TagVtCard {
   std::unique_ptr<TagVtCall> CreateLineCall(int32_t index, int32_t line_no);
 
   int32_t english = 0;
+  // The line drive that holds the card's lines, set by the drive once it
+  // has the card (null without one); the lines find other lines through it.
+  TagTelDrive* lineDrive = nullptr;
 };
 
 }  // namespace telephony

@@ -11,12 +11,20 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 
 namespace telephony {
 
 // The default wave-out device.
 inline constexpr int32_t kDefaultWaveDevice = -1;
+// The line number of the process-wide PC player (pc_sound.h), which is no
+// line's.
+inline constexpr int32_t kPcSoundLine = -1;
+
+// The name of a line's players and recorders in the capture files of the
+// file sound device: "L<line>", or "pc" for kPcSoundLine.
+std::string WaveTagOfLine(int32_t line);
 
 // One voice file playing on the sound card.
 class PcPlayer {
@@ -45,10 +53,12 @@ class PcSpeech {
 class PcVoiceDevices {
  public:
   virtual ~PcVoiceDevices() = default;
-  // A player of file from offset on the wave-out device; null when none
-  // could be made (a made player reports its own failures through Failed).
+  // A player of file from offset on the wave-out device for line (or
+  // kPcSoundLine); null when none could be made (a made player reports its
+  // own failures through Failed).
   virtual std::unique_ptr<PcPlayer> OpenPlayer(std::string_view file, int32_t volume,
-                                               int32_t device, int32_t offset) = 0;
+                                               int32_t device, int32_t offset,
+                                               int32_t line) = 0;
   // A speech object on the default output device; null when none.
   virtual std::unique_ptr<PcSpeech> NewSpeech() = 0;
 };

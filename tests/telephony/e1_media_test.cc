@@ -2,10 +2,14 @@
 // a time, the test acting as the far end.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <future>
+#include <iterator>
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/wave_device.h"
+#include "telephony/voice/wave_pc_voice.h"
 #include "tests/telephony/tup_call_fixture.h"
 
 namespace telephony {
@@ -191,6 +195,30 @@ TEST(E1MediaTest, FaxWithoutResourcesFails) {
   Connect(line);
   EXPECT_EQ(line.call().SendFax(line.File("x.tif")), -1);
   EXPECT_EQ(line.call().RecvFax(line.File("x.tif")), -1);
+}
+
+// "Play on the PC" goes to the process-wide PC player, plays without
+// waiting, and gives -1 whatever happened.
+TEST(E1MediaTest, PlayOnThePcGoesToThePcPlayerAndGivesMinusOne) {
+  TupLine line;
+  testing_support::TempDir sound;
+  auto devices = platform::MakePacedWaveDevices(sound.path());
+  platform::ScopedWaveDevices scoped(devices.get());
+  const InstalledPcVoice pc_voice;
+  testing_support::WriteFile(line.File("p.WAV"), std::string(400, '\x44'));
+  EXPECT_EQ(line.call().Play(line.File("p.WAV"), 1, 1), -1);
+  EXPECT_EQ(line.call().Play(line.File("p.raw"), 1, 1), -1);
+  const auto captured = [&] {
+    return testing_support::ReadFile(sound.File("out-pc-1.wav")).value_or("");
+  };
+  for (int waited = 0; waited < 2000 && captured().size() < 46 + 310; waited += 10) {
+    platform::GetClock().Sleep(10);
+  }
+  EXPECT_EQ(captured().substr(46), std::string(310, '\x44'));
+  // Nothing played on the line's own player.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(sound.path()),
+                          std::filesystem::directory_iterator()),
+            1);
 }
 
 }  // namespace

@@ -76,7 +76,7 @@ class FakeSpeech : public PcSpeech {
 class FakeDevices : public PcVoiceDevices {
  public:
   std::unique_ptr<PcPlayer> OpenPlayer(std::string_view file, int32_t volume, int32_t device,
-                                       int32_t offset) override {
+                                       int32_t offset, int32_t /*line*/) override {
     EXPECT_EQ(device, kDefaultWaveDevice);
     log.opens.push_back(std::string(file) + "@" + std::to_string(offset) + "/" +
                         std::to_string(volume));
