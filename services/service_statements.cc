@@ -1,6 +1,7 @@
 #include "services/service_statements.h"
 
 #include "services/db_statements.h"
+#include "services/dll_statements.h"
 #include "services/encoding_statements.h"
 #include "services/string_statements.h"
 #include "services/tcp_statements.h"
@@ -14,6 +15,7 @@ void RegisterServiceStatements() {
   RegisterTimeStatements();
   RegisterTcpStatements();
   RegisterDbStatements();
+  RegisterDllStatements();
 }
 
 }  // namespace services
