@@ -162,5 +162,14 @@ TEST_F(ExtcallVtsrunTest, CompileMessages) {
             std::vector<std::string>{"-1"});
 }
 
+// The example library of demo/ does what its comment shows.
+TEST_F(ExtcallVtsrunTest, TheDemoLibrary) {
+  std::filesystem::create_symlink(VTTEL_EXTCALL_DEMO_LIB, dir_.File("libvtdemo.so"));
+  EXPECT_EQ(Run("d = 0\nDllLoad(\"vtdemo.dll\", d)\nDllFunction(d, \"vt_sum\", 3)\n"
+                "DllFunction(d, \"vt_upper\", 1)\ntotal = 0\nr = vt_sum(total, 40, 2)\n"
+                "Print(r)\nPrint(total)\nname = \"caller\"\nr = vt_upper(name)\nPrint(name)\n"),
+            (std::vector<std::string>{"2", "42", "CALLER"}));
+}
+
 }  // namespace
 }  // namespace services_test

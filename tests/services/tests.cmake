@@ -5,13 +5,8 @@ if(TARGET services_tests)
 endif()
 
 # A user library for the external-library tests, built as an operator
-# builds one: without the sanitizers (its code is not instrumented) and
-# without GNU unique symbols (so that it unloads when the last line frees it).
-add_library(vttel_extcall_test SHARED ${CMAKE_CURRENT_LIST_DIR}/extcall/test_library.cc)
-get_target_property(extcall_options vttel_extcall_test COMPILE_OPTIONS)
-list(FILTER extcall_options EXCLUDE REGEX "sanitize")
-set_target_properties(vttel_extcall_test PROPERTIES
-  COMPILE_OPTIONS "${extcall_options};-fno-gnu-unique" LINK_OPTIONS "")
+# builds one.
+vttel_user_library(vttel_extcall_test ${CMAKE_CURRENT_LIST_DIR}/extcall/test_library.cc)
 # The fault guard's test catches processor faults in that library: under
 # AddressSanitizer only with ASan's own fault handlers off.
 if(TARGET services_tests)
@@ -25,8 +20,9 @@ if(TARGET services_tests)
 endif()
 foreach(binary services_tests services_concurrency_tests services_extcall_guard_tests)
   if(TARGET ${binary})
-    add_dependencies(${binary} vttel_extcall_test)
+    add_dependencies(${binary} vttel_extcall_test vtdemo)
     target_compile_definitions(${binary} PRIVATE
-      VTTEL_EXTCALL_TEST_LIB="$<TARGET_FILE:vttel_extcall_test>")
+      VTTEL_EXTCALL_TEST_LIB="$<TARGET_FILE:vttel_extcall_test>"
+      VTTEL_EXTCALL_DEMO_LIB="$<TARGET_FILE:vtdemo>")
   endif()
 endforeach()
