@@ -8,9 +8,12 @@
 // runs under a fault guard: a fault or an exception ends it with -100 and
 // a "DllRun Err" log line, and nothing is taken back. After a normal
 // return every writable argument takes its record's kind, value and number
-// back: a string's length is taken at most up to its own text buffer, and
-// maps and functions only as they were sent (same kind and value); any
-// other claim leaves the variable as it was and is logged. Read-only
+// back: a string is never taken longer than the library may have written
+// (the string it was sent; for a value of another kind the text its buffer
+// held, up to its terminator) nor past its own text buffer (a longer claim
+// is cut and logged); maps and functions only as they were sent (same kind
+// and value), and a kind outside 0-5 never: such a claim leaves the
+// variable as it was and is logged. Read-only
 // arguments are never changed, not even their text: the library writes
 // into a copy of a constant's text. A variable without a text buffer of
 // its own gets an empty one for the call.
