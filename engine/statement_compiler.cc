@@ -9,8 +9,8 @@
 // instruction, a chain of additions, or an expression); a constant
 // definition; an increment; a keyword statement built through the
 // statement registry; a control line (control_compile.cc); a call of a
-// script function; "#include". After each appended statement the control
-// flow is linked (LinkLast).
+// script function or of a declared external-library function; "#include".
+// After each appended statement the control flow is linked (LinkLast).
 #include <memory>
 #include <string>
 #include <vector>
