@@ -11,9 +11,6 @@
 
 namespace services {
 
-using engine::ArgInt;
-using engine::ArgText;
-using engine::BuildStatement;
 using engine::StatementBuild;
 using engine::TagTelBasic;
 using engine::TagVar;
@@ -38,7 +35,7 @@ class TagDllLoad : public DllStatement {
   using DllStatement::DllStatement;
   int32_t Execute() override {
     TagVtDll* dlls = Dlls();
-    const int32_t slot = dlls != nullptr ? dlls->Load(ArgText(*file_)) : TagVtDll::kLoadFailed;
+    const int32_t slot = dlls != nullptr ? dlls->Load(engine::ArgText(*file_)) : TagVtDll::kLoadFailed;
     return engine::StoreInt(*slot_, slot);
   }
 
@@ -52,7 +49,7 @@ class TagDllFunction : public DllStatement {
  public:
   using DllStatement::DllStatement;
   int32_t Execute() override {
-    if (TagVtDll* dlls = Dlls()) dlls->BindFunc(ArgInt(*slot_), ArgText(*name_), ArgInt(*count_));
+    if (TagVtDll* dlls = Dlls()) dlls->BindFunc(engine::ArgInt(*slot_), engine::ArgText(*name_), engine::ArgInt(*count_));
     return 0;
   }
 
@@ -62,14 +59,14 @@ class TagDllFunction : public DllStatement {
 
 engine::TagOper* BuildDllFunction(const StatementBuild& build, std::string* error) {
   if (build.script != nullptr) {
-    const std::string name = ArgText(*engine::Arg(build, 1));
-    const int32_t count = ArgInt(*engine::Arg(build, 2));
+    const std::string name = engine::ArgText(*engine::Arg(build, 1));
+    const int32_t count = engine::ArgInt(*engine::Arg(build, 2));
     TagVtDll* dlls = CompilingDllsOf(*build.script);
     if (dlls != nullptr && !name.empty() && dlls->DeclareName(name, count) == 0 && count < 0) {
       build.script->Warning(build.line, kNegativeCountWarning, build.source);
     }
   }
-  return BuildStatement<TagDllFunction>(build, error);
+  return engine::BuildStatement<TagDllFunction>(build, error);
 }
 
 // "DllFree(" (slot), and "DllFreeAll(" (no arguments): every slot.
@@ -79,7 +76,7 @@ class TagDllFree : public DllStatement {
   int32_t Execute() override {
     TagVtDll* dlls = Dlls();
     if (dlls != nullptr && all_) dlls->FreeAll();
-    if (dlls != nullptr && !all_) dlls->Free(ArgInt(Argument(0)));
+    if (dlls != nullptr && !all_) dlls->Free(engine::ArgInt(Argument(0)));
     return 0;
   }
 
@@ -110,7 +107,7 @@ engine::TagOper* BuildDllCall(TagTelBasic& script, std::string_view name,
 void RegisterDllStatements() {
   engine::RegisterStoreFactory(engine::StoreSlot::kDlls, &NewVtDll);
   engine::StatementRegistry& r = engine::Statements();
-  r.Register("DllLoad(", &BuildStatement<TagDllLoad>);
+  r.Register("DllLoad(", &engine::BuildStatement<TagDllLoad>);
   r.Register("DllFunction(", &BuildDllFunction);
   r.Register("DllFree(", &BuildDllFree);
   r.Register("DllFreeAll(", &BuildDllFreeAll);
