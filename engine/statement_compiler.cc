@@ -9,8 +9,8 @@
 // instruction, a chain of additions, or an expression); a constant
 // definition; an increment; a keyword statement built through the
 // statement registry; a control line (control_compile.cc); a call of a
-// script function; "#include". After each appended statement the control
-// flow is linked (LinkLast).
+// script function or of a declared external-library function; "#include".
+// After each appended statement the control flow is linked (LinkLast).
 #include <memory>
 #include <string>
 #include <vector>
@@ -131,23 +131,57 @@ const char* SplitMessage(int32_t result) {
 
 // --- the keyword path -------------------------------------------------------
 
-// A call of a script function (kind 'R'); a name that is no variable is no
-// statement at all.
+// Splits the arguments of a call on "," up to ")" and checks their number
+// against expected (not checked when negative): the number, or -1 after
+// reporting.
+int32_t SplitCallArgs(TagTelBasic& s, const Line& line, std::string_view rest, int32_t expected,
+                      std::vector<std::string>* slots) {
+  const int32_t n = TagTelBasic::SplitArgs(rest, slots, ',', ')');
+  if (n < 0) return Fail(s, line, "参数不可以为空");
+  if (expected >= 0 && n > expected) return Fail(s, line, "操作参数太多");
+  if (expected >= 0 && n < expected) return Fail(s, line, "操作参数不够");
+  return n;
+}
+
+// A call of an external-library function declared so far by "DllFunction("
+// (kind 'g'); a name never declared is no statement at all. A declared
+// count below 0 compiles the call without arguments.
+int32_t CompileDllCall(TagTelBasic& s, const Line& line, const std::string& name,
+                       std::string_view rest) {
+  const DllCallFactory factory = GetDllCallFactory();
+  int32_t declared = 0;
+  if (factory.Declared == nullptr || factory.Build == nullptr ||
+      !factory.Declared(s, name, &declared)) {
+    return Fail(s, line, kMsgUnknown);
+  }
+  std::vector<std::string> slots;
+  int32_t n = 0;
+  if (declared >= 0 && (n = SplitCallArgs(s, line, rest, declared, &slots)) < 0) return -1;
+  std::vector<TagVar*> args;
+  if (s.ParseArgs(line.lineNo, line.source, n, slots, &args) != 0) return -1;
+  std::string error;
+  TagOper* st = factory.Build(s, name, args, &error);
+  if (st == nullptr) return Fail(s, line, error.empty() ? std::string("语法错误") : error);
+  s.Append(st, kKindGeneral, line.lineNo, line.source, line.note);
+  return s.LinkLast(line.lineNo, line.source);
+}
+
+// A call of a script function (kind 'R'); a name that is no variable may
+// be a declared external-library function.
 int32_t CompileCall(TagTelBasic& s, const Line& line, std::string_view text) {
   std::string name, rest;
   if (TagTelBasic::SplitName(text, &name, &rest) < 0) return Fail(s, line, kMsgUnknown);
   TagVar* variable = nullptr;
   if (s.FindVariable(name, &variable) < 0 || variable == nullptr) {
-    return Fail(s, line, kMsgUnknown);
+    return CompileDllCall(s, line, name, rest);
   }
   TagTelBasic* function = variable->kind == kVarFunction
                               ? dynamic_cast<TagTelBasic*>(variable->function)
                               : nullptr;
   std::vector<std::string> slots;
-  const int32_t n = TagTelBasic::SplitArgs(rest, &slots, ',', ')');
-  if (n < 0) return Fail(s, line, "参数不可以为空");
-  if (function != nullptr && n > function->paramCount) return Fail(s, line, "操作参数太多");
-  if (function != nullptr && n < function->paramCount) return Fail(s, line, "操作参数不够");
+  const int32_t n =
+      SplitCallArgs(s, line, rest, function != nullptr ? function->paramCount : -1, &slots);
+  if (n < 0) return -1;
   std::vector<TagVar*> args;
   if (s.ParseArgs(line.lineNo, line.source, n, slots, &args) != 0) return -1;
   const CallFactory factory = GetCallFactory();
@@ -188,6 +222,8 @@ int32_t CompileBuiltIn(TagTelBasic& s, const Line& line, int row,
   const bool virtual_line = IsVirtualLine(s);
   build.row = row == kRowGetKeys && virtual_line ? kRowPcGetKeys : row;
   build.script = &s;
+  build.line = line.lineNo;
+  build.source = line.source;
   build.pcMode = row == kRowPcPlayNumber || row == kRowPcTxtSpeak ||
                  ((row == kRowPlayNumber || row == kRowTxtSpeak) && virtual_line);
   std::string error;

@@ -7,12 +7,26 @@ namespace engine {
 namespace {
 
 std::atomic<CallFactory> call_factory{nullptr};
+std::atomic<decltype(DllCallFactory::Declared)> dll_declared{nullptr};
+std::atomic<decltype(DllCallFactory::Build)> dll_build{nullptr};
 
 }  // namespace
 
 void SetCallFactory(CallFactory factory) { call_factory.store(factory); }
 
 CallFactory GetCallFactory() { return call_factory.load(); }
+
+void SetDllCallFactory(const DllCallFactory& factory) {
+  dll_declared.store(factory.Declared);
+  dll_build.store(factory.Build);
+}
+
+DllCallFactory GetDllCallFactory() {
+  DllCallFactory factory;
+  factory.Declared = dll_declared.load();
+  factory.Build = dll_build.load();
+  return factory;
+}
 
 bool StatementRegistry::Register(std::string_view keyword, StatementFactory factory) {
   return RegisterRow(Keywords().FindKeyword(keyword), factory);

@@ -34,6 +34,10 @@ struct StatementBuild {
   std::vector<TagVar*> args;
   TagTelBasic* script = nullptr;  // the compiling script, for its per-line stores
   bool pcMode = false;
+  // The line being compiled, for a factory's warnings (Warning(line, text,
+  // source)); 0 and empty outside a compile.
+  int32_t line = 0;
+  std::string_view source;
 };
 
 // Builds the statement (the caller owns it), or null with *error set.
@@ -46,6 +50,20 @@ using CallFactory = TagOper* (*)(TagVar* function, TagTelBasic* script,
                                  const std::vector<TagVar*>& args, std::string* error);
 void SetCallFactory(CallFactory factory);
 CallFactory GetCallFactory();
+
+// The calls of external-library functions (kind 'g'), which the
+// external-library statements install: Declared answers whether name was
+// declared (by "DllFunction(") in the main script of the compiling script
+// so far, with the declared argument count; Build builds the call statement
+// on the argument variables in order (null with *error set). Without a
+// factory no name is declared.
+struct DllCallFactory {
+  bool (*Declared)(TagTelBasic& script, std::string_view name, int32_t* count) = nullptr;
+  TagOper* (*Build)(TagTelBasic& script, std::string_view name, const std::vector<TagVar*>& args,
+                    std::string* error) = nullptr;
+};
+void SetDllCallFactory(const DllCallFactory& factory);
+DllCallFactory GetDllCallFactory();
 
 class StatementRegistry {
  public:

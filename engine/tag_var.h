@@ -180,6 +180,10 @@ class TagVar {
   // terminator that may be written); SetLength makes n bytes the string.
   char* MutableText() { return text_; }
   void SetLength(size_t n);
+  // Bytes an owned text holds before its terminator (the allocator's usable
+  // size less the terminator); 0 for the shared empty text, which no one
+  // may write.
+  size_t TextCapacity() const;
 
   // The fields are laid out so that a value takes 48 bytes (maps hold one
   // per element).
@@ -194,9 +198,6 @@ class TagVar {
   // Makes room for n text bytes and a terminator; keeps no old contents.
   void ReserveText(size_t n);
   bool OwnsText() const;
-  // Bytes an owned text holds before its terminator (the allocator's usable
-  // size less the terminator; 0 for the shared empty text).
-  size_t TextCapacity() const;
   // Takes a buffer from AllocateText as the text.
   void AdoptText(char* text);
   // Assign where a text or a map is involved.

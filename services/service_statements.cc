@@ -1,6 +1,7 @@
 #include "services/service_statements.h"
 
 #include "services/db_statements.h"
+#include "services/dll_statements.h"
 #include "services/encoding_statements.h"
 #include "services/file_statements.h"
 #include "services/message_statements.h"
@@ -24,6 +25,7 @@ void RegisterServiceStatements() {
   RegisterTextAppendStatements();
   RegisterFileStatements();
   RegisterMessageStatements();
+  RegisterDllStatements();
 }
 
 }  // namespace services

@@ -1,0 +1,105 @@
+#include "platform/shared_library.h"
+
+#include <dlfcn.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+#include "platform/host_path.h"
+
+namespace platform {
+namespace {
+
+constexpr std::string_view kDllSuffix = ".dll";
+
+bool IsBareName(std::string_view name) {
+  return name.find_first_of("\\/:") == std::string_view::npos;
+}
+
+bool EndsWithDll(std::string_view name) {
+  if (name.size() <= kDllSuffix.size()) return false;
+  const std::string_view tail = name.substr(name.size() - kDllSuffix.size());
+  for (size_t i = 0; i < tail.size(); ++i) {
+    const char c = tail[i];
+    const char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    if (lower != kDllSuffix[i]) return false;
+  }
+  return true;
+}
+
+// The names tried in order: the name, then for "x.dll" "x.so" and "libx.so"
+// (in the same folder).
+std::vector<std::string> NamesToTry(std::string_view name) {
+  std::vector<std::string> names{std::string(name)};
+  if (!EndsWithDll(name)) return names;
+  const std::string_view stem = name.substr(0, name.size() - kDllSuffix.size());
+  names.push_back(std::string(stem) + ".so");
+  const size_t cut = stem.find_last_of("\\/:");
+  const size_t base = cut == std::string_view::npos ? 0 : cut + 1;
+  names.push_back(std::string(stem.substr(0, base)) + "lib" + std::string(stem.substr(base)) +
+                  ".so");
+  return names;
+}
+
+void* OpenFile(const std::string& host_path, std::string* error) {
+  void* library = ::dlopen(host_path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (library == nullptr && error != nullptr && error->empty()) {
+    if (const char* text = ::dlerror()) *error = text;
+  }
+  return library;
+}
+
+bool IsFile(const std::filesystem::path& path) {
+  std::error_code ec;
+  return std::filesystem::is_regular_file(path, ec);
+}
+
+// One name: a bare one in the program folder, the working folder, then by
+// the loader's search; one with a folder at its path. (The case of a bare
+// name is matched in the working folder, where ToHostPath looks.)
+void* OpenOneName(const std::string& name, std::string* error) {
+  const std::optional<std::string> host = ToHostPath(name);
+  if (!host) return nullptr;
+  if (!IsBareName(name)) return OpenFile(*host, error);
+  std::error_code ec;
+  for (const std::filesystem::path& folder :
+       {std::filesystem::path(ProgramFolder()), std::filesystem::current_path(ec)}) {
+    const std::filesystem::path path = folder / *host;
+    if (!folder.empty() && IsFile(path)) {
+      if (void* library = OpenFile(path.string(), error)) return library;
+    }
+  }
+  return OpenFile(*host, error);
+}
+
+}  // namespace
+
+std::string ProgramFolder() {
+  if (const char* home = std::getenv("VTTEL_HOME"); home != nullptr && *home != '\0') {
+    return home;
+  }
+  std::error_code ec;
+  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : exe.parent_path().string();
+}
+
+void* OpenSharedLibrary(std::string_view script_name, std::string* error) {
+  if (error != nullptr) error->clear();
+  for (const std::string& name : NamesToTry(script_name)) {
+    if (void* library = OpenOneName(name, error)) return library;
+  }
+  if (error != nullptr && error->empty()) *error = "not found";
+  return nullptr;
+}
+
+void* FindLibrarySymbol(void* library, const char* name) {
+  return library != nullptr ? ::dlsym(library, name) : nullptr;
+}
+
+void CloseSharedLibrary(void* library) {
+  if (library != nullptr) ::dlclose(library);
+}
+
+}  // namespace platform

@@ -1,0 +1,32 @@
+// Shared libraries that scripts load by name, found the way the system's
+// scripts expect a library to be found: a bare name (no folder in it) in
+// the program folder, then in the working folder, then by the dynamic
+// loader's own search; a name with a folder at that path. Script names go
+// through ToHostPath. A name ending in ".dll" (any case) that is not found
+// so is tried again as "<name>.so" and as "lib<name>.so" (name without
+// ".dll").
+//
+// Thread-safe: the loader serialises itself; a handle is the loader's.
+#ifndef VTTEL_PLATFORM_SHARED_LIBRARY_H_
+#define VTTEL_PLATFORM_SHARED_LIBRARY_H_
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// The program folder: VTTEL_HOME when set and not empty, else the folder
+// of the running executable.
+std::string ProgramFolder();
+
+// Loads a library (all its symbols bound now, kept local to it); null when
+// it is not found or does not load (*error, when given, says why).
+void* OpenSharedLibrary(std::string_view script_name, std::string* error = nullptr);
+// The address of an exported symbol, or null.
+void* FindLibrarySymbol(void* library, const char* name);
+// Gives a library back to the loader (null is ignored).
+void CloseSharedLibrary(void* library);
+
+}  // namespace platform
+
+#endif  // VTTEL_PLATFORM_SHARED_LIBRARY_H_

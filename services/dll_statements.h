@@ -1,0 +1,25 @@
+// The external-library statements of the script language: "DllLoad(",
+// "DllFunction(", "DllFree(", "DllFreeAll(" and the call of a declared
+// function by its name (TagDllCall, kind 'g'), with the calling convention
+// of include/vttel_extcall.h. The statements act on the line's store
+// (dll_store.h); a call runs the library's function on the line's thread,
+// without any lock, under a fault guard.
+#ifndef VTTEL_SERVICES_DLL_STATEMENTS_H_
+#define VTTEL_SERVICES_DLL_STATEMENTS_H_
+
+#include <cstdint>
+
+namespace services {
+
+// A call that found no bound function, or one bound with another count.
+inline constexpr int32_t kDllCallNotBound = -1;
+// A call ended by a fault or an exception inside the library.
+inline constexpr int32_t kDllCallFault = -100;
+
+// Registers the four statements, the store factory of slot kDlls and the
+// compiler's factory of declared calls.
+void RegisterDllStatements();
+
+}  // namespace services
+
+#endif  // VTTEL_SERVICES_DLL_STATEMENTS_H_
