@@ -1,10 +1,12 @@
 #include "services/service_statements.h"
 
+#include "services/acd_statements.h"
 #include "services/db_statements.h"
 #include "services/encoding_statements.h"
 #include "services/file_statements.h"
 #include "services/message_statements.h"
 #include "services/regex_statements.h"
+#include "services/share_mem_statements.h"
 #include "services/string_statements.h"
 #include "services/tcp_statements.h"
 #include "services/text_file_set.h"
@@ -24,6 +26,8 @@ void RegisterServiceStatements() {
   RegisterTextAppendStatements();
   RegisterFileStatements();
   RegisterMessageStatements();
+  RegisterShareMemStatements();
+  RegisterAcdStatements();
 }
 
 }  // namespace services
