@@ -14,7 +14,7 @@ using engine::ArgsStatement;
 using engine::BuildStatement;
 using engine::StatementBuild;
 
-ShareMemRef FindShareMem(int32_t line) {
+ShareMemRef ShareMemOfLine(int32_t line) {
   ShareMemRef ref;
   if (line >= engine::LinesCount()) return ref;
   if (line < 0) {
@@ -30,7 +30,7 @@ int32_t FindAndClaim(const engine::TagVar& key, const engine::TagVar& value,
   std::lock_guard<std::mutex> lock(ShareMemFindLock());
   const int32_t count = engine::LinesCount();
   for (int32_t line = 0; line < count; ++line) {
-    const ShareMemRef ref = FindShareMem(line);
+    const ShareMemRef ref = ShareMemOfLine(line);
     if (ref.store != nullptr && ref.store->Claim(key, value, new_value)) return line;
   }
   return kShareMemNotFound;
@@ -46,7 +46,7 @@ class ShareMemStatement : public ArgsStatement {
  public:
   explicit ShareMemStatement(const StatementBuild& b) : ArgsStatement(b) {}
   int32_t Execute() override {
-    const ShareMemRef ref = FindShareMem(ArgInt(Argument(0)));
+    const ShareMemRef ref = ShareMemOfLine(ArgInt(Argument(0)));
     return ref.store != nullptr ? op(*ref.store, *this) : kShareMemBadLine;
   }
 };

@@ -32,7 +32,7 @@ struct ShareMemRef {
   TagShareMem* store = nullptr;
   std::shared_ptr<engine::ScriptStore> holder;
 };
-ShareMemRef FindShareMem(int32_t line);
+ShareMemRef ShareMemOfLine(int32_t line);
 
 // The scan of "FindShareMem(": the line whose entry was claimed, or -1.
 int32_t FindAndClaim(const engine::TagVar& key, const engine::TagVar& value,

@@ -93,7 +93,7 @@ TEST_F(ShareMemClaimTest, NoLineIsEverHeldTwice) {
         const int32_t line = services::FindAndClaim(Str("state"), free, held);
         if (line < 0) continue;
         claims.fetch_add(1);
-        services::ShareMemRef ref = services::FindShareMem(line);
+        services::ShareMemRef ref = services::ShareMemOfLine(line);
         hold(*ref.store);
         TagVar was;
         ref.store->Exchange(Str("state"), was, free);
@@ -107,7 +107,7 @@ TEST_F(ShareMemClaimTest, NoLineIsEverHeldTwice) {
     threads.emplace_back([&, s] {
       for (int i = 0; i < kRounds; ++i) {
         for (int32_t line = s; line < kLines; line += kSetters) {
-          services::TagShareMem& store = *services::FindShareMem(line).store;
+          services::TagShareMem& store = *services::ShareMemOfLine(line).store;
           TagVar old, back;
           store.Exchange(Str("state"), old, busy);
           if (TagVar::Equals(old, free) != 0) {
