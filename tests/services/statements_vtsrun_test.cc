@@ -1,6 +1,7 @@
-// The string, encoding, time, message, shared-memory and ACD statements run from script files through
-// the real vtsrun: each script prints its results to stdout ("Print(" after
-// SetPrintTo("")) and the test reads the "0 : <text>" lines back.
+// The string, encoding, time, message, shared-memory and ACD statements run
+// from script files through the real vtsrun: each script prints its results
+// to stdout ("Print(" after SetPrintTo("")) and the test reads the
+// "0 : <text>" lines back.
 #include <gtest/gtest.h>
 
 #include <chrono>
