@@ -1,6 +1,7 @@
 #include "services/share_mem.h"
 
 #include <atomic>
+#include <type_traits>
 
 namespace services {
 
@@ -28,14 +29,19 @@ void TagShareMem::SetClaimHook(void (*hook)()) { g_claim_hook.store(hook); }
 template <typename Step>
 int32_t TagShareMem::OnMap(const TagVar& key, Step step) {
   std::lock_guard<std::mutex> lock(mu_);
-  if (key.kind == engine::kVarString) return step(texts_, std::string(key.Bytes()));
+  if (key.kind == engine::kVarString) return step(texts_, key.Bytes());
   if (key.kind == engine::kVarFloat) return step(floats_, key.floatValue);
   return step(ints_, key.intValue);
 }
 
 int32_t TagShareMem::Set(const TagVar& key, const TagVar& value) {
   return OnMap(key, [&](auto& map, const auto& k) {
-    map.try_emplace(k).first->second.Assign(value);
+    auto it = map.find(k);
+    if (it == map.end()) {
+      using Key = typename std::decay_t<decltype(map)>::key_type;
+      it = map.emplace(Key(k), TagVar()).first;
+    }
+    it->second.Assign(value);
     return static_cast<int32_t>(map.size());
   });
 }

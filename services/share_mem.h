@@ -20,6 +20,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "engine/map_table.h"
 #include "engine/script_store.h"
@@ -61,7 +62,7 @@ class TagShareMem : public engine::ScriptStore {
 
  private:
   using IntMap = std::map<int32_t, engine::TagVar>;
-  using TextMap = std::map<std::string, engine::TagVar>;
+  using TextMap = std::map<std::string, engine::TagVar, std::less<>>;
   using FloatMap = std::map<double, engine::TagVar, engine::FloatKeyLess>;
 
   // Runs step(map, key) on the map the key's kind chooses.
