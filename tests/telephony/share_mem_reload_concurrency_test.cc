@@ -16,7 +16,7 @@ namespace telephony {
 namespace {
 
 constexpr int kWaitMs = 20000;
-constexpr int kScanners = 5;
+constexpr int kScanners = 3;
 constexpr int kReloads = 4;
 
 const char kReloaded[] =
