@@ -8,6 +8,7 @@
 #include "engine/line_call.h"
 #include "engine/statement_args.h"
 #include "engine/tel_basic.h"
+#include "services/current_msg_statement.h"
 #include "services/inter_line_call.h"
 #include "services/process_stores.h"
 
@@ -38,26 +39,13 @@ namespace {
 
 // The base of the statements: the line's arguments and the run context's
 // message store.
-class MsgStatement : public engine::ArgsStatement {
+class MsgStatement : public CurrentMsgStatement {
  public:
-  explicit MsgStatement(const StatementBuild& b) : ArgsStatement(b) {}
+  explicit MsgStatement(const StatementBuild& b) : CurrentMsgStatement(b) {}
 
  protected:
-  // The current message of the run context (a statement built outside a
-  // script uses a record of its own).
-  TagMsgFields& Current() {
-    if (LineMessages* store = MessagesOf(Compiling())) return store->current();
-    if (own_ == nullptr) own_ = std::make_unique<TagMsgFields>();
-    return *own_;
-  }
-  int32_t SenderLine() const {
-    return Compiling() != nullptr ? Compiling()->GetRunContext()->lineNo : 0;
-  }
   // The queue named by the first two arguments (line, queue).
   MsgQueueRef Target() const { return FindMsgQueue(ArgInt(Argument(0)), ArgInt(Argument(1))); }
-
- private:
-  std::unique_ptr<TagMsgFields> own_;
 };
 
 // "SendMsg(" (line, queue, type, field count).
@@ -66,7 +54,7 @@ class TagSendMsg : public MsgStatement {
   using MsgStatement::MsgStatement;
   int32_t Execute() override {
     TagMsgFields& m = Current();
-    m.sender = SenderLine();
+    m.sender = OwnLine();
     m.type.Assign(Argument(2));
     m.SetCount(ArgInt(Argument(3)));
     const MsgQueueRef ref = Target();

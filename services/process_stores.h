@@ -7,8 +7,11 @@
 #define VTTEL_SERVICES_PROCESS_STORES_H_
 
 #include <cstdint>
+#include <mutex>
 
+#include "services/acd_list.h"
 #include "services/msg_list.h"
+#include "services/share_mem.h"
 
 namespace services {
 
@@ -17,6 +20,12 @@ namespace services {
 TagMsgList& ProcessQueue(int32_t n);
 // The inter-line server queue n (0..63).
 TagMsgList& ServerQueue(int32_t n);
+// The process-wide shared memory, addressed by a negative line number.
+TagShareMem& ProcessShareMem();
+// Held across a whole "FindShareMem(" scan, before any store's lock.
+std::mutex& ShareMemFindLock();
+// The ACD list.
+TagAcdList& AcdList();
 
 }  // namespace services
 

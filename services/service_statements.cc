@@ -1,11 +1,13 @@
 #include "services/service_statements.h"
 
+#include "services/acd_statements.h"
 #include "services/db_statements.h"
 #include "services/dll_statements.h"
 #include "services/encoding_statements.h"
 #include "services/file_statements.h"
 #include "services/message_statements.h"
 #include "services/regex_statements.h"
+#include "services/share_mem_statements.h"
 #include "services/string_statements.h"
 #include "services/tcp_statements.h"
 #include "services/text_file_set.h"
@@ -26,6 +28,8 @@ void RegisterServiceStatements() {
   RegisterFileStatements();
   RegisterMessageStatements();
   RegisterDllStatements();
+  RegisterShareMemStatements();
+  RegisterAcdStatements();
 }
 
 }  // namespace services

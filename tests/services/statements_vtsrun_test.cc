@@ -1,6 +1,7 @@
-// The string, encoding, time and message statements run from script files through
-// the real vtsrun: each script prints its results to stdout ("Print(" after
-// SetPrintTo("")) and the test reads the "0 : <text>" lines back.
+// The string, encoding, time, message, shared-memory and ACD statements run
+// from script files through the real vtsrun: each script prints its results
+// to stdout ("Print(" after SetPrintTo("")) and the test reads the
+// "0 : <text>" lines back.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -78,6 +79,13 @@ TEST(StatementsVtsrun, ScriptsPrintTheStatementsResults) {
        "r = RecvMsg(-1, 7, s, t, f, c, got)\nPrint(t)\n"
        "r = RecvMsg(0, 7, s, t, f, c, got)\nPrint(got)\n",
        {"1", "-2", "1", "greet", "one", "0", "pw", "0"}},
+      {"shared memory and an ACD group",
+       "v = 0\nr = SetShareMem(0, \"k\", 5)\nPrint(r)\nr = IncShareMem(0, \"k\", 2, v)\nPrint(v)\n"
+       "r = GetShareMem(1, \"k\", v)\nPrint(r)\nr = SetShareMem(-1, 1, \"p\")\nPrint(r)\n"
+       "r = FindShareMem(\"k\", 7, \"taken\")\nPrint(r)\nr = GetShareMem(0, \"k\", v)\nPrint(v)\n"
+       "SetMsgField(0, \"call\")\nr = AcdListSend(\"q\", 1)\nPrint(r)\n"
+       "r = AcdListRecv(0, \"call\")\nPrint(r)\nr = AcdListNum(\"q\")\nPrint(r)\n",
+       {"1", "7", "-2", "1", "0", "taken", "1", "1", "0"}},
   };
   RunScriptCases(cases);
 }

@@ -1,5 +1,6 @@
-// Scripts of several lines in one test process, for the message and
-// inter-line statements: a line table of kLines lines whose stores are
+// Scripts of several lines in one test process, for the message,
+// inter-line, shared-memory and ACD statements: a line table of kLines
+// lines whose stores are
 // those of the scripts the test put on them (none on a line without one or
 // whose script did not compile, as the line drive answers), each script
 // compiled on a call object of its own line by ScriptOnLine, on a fake
@@ -26,9 +27,10 @@
 
 namespace telephony {
 
-class MessageLinesTest : public ::testing::Test {
+template <int32_t LineCount>
+class LinesTest : public ::testing::Test {
  protected:
-  static constexpr int32_t kLines = 3;
+  static constexpr int32_t kLines = LineCount;
 
   class Table : public engine::LineTableFacts {
    public:
@@ -41,7 +43,7 @@ class MessageLinesTest : public ::testing::Test {
     std::array<std::atomic<const engine::TagTelBasic*>, kLines> scripts{};
   };
 
-  MessageLinesTest() {
+  LinesTest() {
     services::RegisterServiceStatements();
     engine::SetLineTableFacts(&table_);
     for (int32_t q = 0; q < services::kMsgQueues; ++q) {
@@ -49,7 +51,7 @@ class MessageLinesTest : public ::testing::Test {
       services::ServerQueue(q).Clear();
     }
   }
-  ~MessageLinesTest() override {
+  ~LinesTest() override {
     for (auto& s : table_.scripts) s.store(nullptr);
     for (auto& l : lines_) l.reset();
     engine::SetLineTableFacts(nullptr);
@@ -92,6 +94,8 @@ class MessageLinesTest : public ::testing::Test {
   std::array<TagVtCall, kLines> calls_;
   std::array<std::unique_ptr<ScriptOnLine>, kLines> lines_;
 };
+
+using MessageLinesTest = LinesTest<3>;
 
 }  // namespace telephony
 
