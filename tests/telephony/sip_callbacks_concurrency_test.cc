@@ -30,7 +30,8 @@ constexpr int kCallsWanted = 200;
 std::string Registering(int result, bool once = false) {
   return "function pwd(user, p1, p2)\n{\n  p1 = user\n  p2 = \"realm\"\n  return(" +
          std::to_string(result) + ")\n}\n" +
-         (once ? "SetOnSipGetAccPwd(pwd)\nreturn(0)\n" : "while(1)\n{\n  SetOnSipGetAccPwd(pwd)\n}\n");
+         (once ? "SetOnSipGetAccPwd(pwd)\nreturn(0)\n"
+               : "while(1)\n{\n  SetOnSipGetAccPwd(pwd)\n}\n");
 }
 
 // Calls back until stop: counts the functions that ran and the results

@@ -289,7 +289,8 @@ TEST(SignalAndSipVtsrun, EveryKeywordRunsOnTheVirtualLine) {
   const char* lines[] = {
       "r = SetVolume(50, 1)", "r = SetBusyPara(1, 2, 3)", "r = SetRingbackPara(1, 2, 3)",
       "r = SetSignalFreqPara(1, 2, 3)", "r = EnableLineSpeaker(1)",
-      "r = SetTones(250, 1, 2, 3, 4, 5, 6, 7, 8, 9)", "r = SetTones(249, 1, 2, 3, 4, 5, 6, 7, 8, 9)",
+      "r = SetTones(250, 1, 2, 3, 4, 5, 6, 7, 8, 9)",
+      "r = SetTones(249, 1, 2, 3, 4, 5, 6, 7, 8, 9)",
       "r = ClearTones()", "r = SetSigPara(1, 5)", "r = SetSigPara(3, 5)",
       "r = SetSigRawData(\"01 02 03 04\", 0)", "r = SetSigRawData(\"hello\", 9)",
       "r = GetSigRawData(a)", "r = SendFskMsg(1, \"m\", 0)", "r = RecvFskMsg(a, b, 1)",
