@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,6 +54,17 @@ struct TagSignalTone {
   std::array<int32_t, 10> values{};
   int32_t key() const { return values[0]; }
 };
+
+// The functions a SIP line calls back (the system's own are in
+// telephony/statements/sip_callbacks.h): the password of an account's user
+// into two texts (or three, by address) with an integer result, and a
+// registration notice.
+using SipAccPwdCallback = int32_t (*)(std::string_view user, std::string& text1,
+                                      std::string& text2);
+using SipAccPwdIpCallback = int32_t (*)(std::string_view user, std::string& text1,
+                                        std::string& text2, std::string& text3);
+using SipRegisterNotifyCallback = int32_t (*)(std::string_view text1, std::string_view text2,
+                                              int32_t value1, int32_t value2);
 
 // Calendar time in seconds since 1970 of the installed clock
 // (platform::GetClock().Now(), local time); connectTime and the talk-time
@@ -154,8 +166,8 @@ class TagVtCall : public engine::LineCallBase {
   virtual int32_t ImMakeReq(const std::array<std::string_view, 8>& texts, std::string& id);
   virtual int32_t ImFileSend(std::string_view file, std::string& id, int32_t& handle,
                              std::string& text1, int32_t& value, std::string& text2);
-  virtual int32_t ImFileRecv(std::string_view first, std::string_view name,
-                             std::string_view third, int32_t& handle, std::string& text1,
+  virtual int32_t ImFileRecv(int32_t first, std::string_view name, int32_t third,
+                             int32_t& handle, std::string& text1,
                              std::string& text2, std::string& text3, std::string& text4,
                              int32_t& value);
   virtual int32_t ImFileCheck(int32_t handle, int32_t& first, int32_t& second);
@@ -181,13 +193,11 @@ class TagVtCall : public engine::LineCallBase {
                                 std::string& address, int32_t& port);     // 80
   virtual int32_t SipSetDialRoute(std::string_view first, std::string_view second);  // 81
   virtual int32_t SipGetRtpCount(int32_t& first, int32_t& second);         // 82
-  virtual int32_t SetOnSipGetAccPwd(std::string_view user, std::string& text1,
-                                    std::string& text2, int32_t& value);  // 83
-  virtual int32_t SetOnSipGetAccPwdIp(std::string_view user, std::string& text1,
-                                      std::string& text2, std::string& text3,
-                                      int32_t& value);                    // 84
-  virtual int32_t SetOnSipRegisterNotify(std::string_view text1, std::string_view text2,
-                                         int32_t value1, int32_t value2);  // 85
+  // 83-85: a SIP line keeps the function it calls when an account's
+  // password or a registration notice is wanted (sip_callbacks.h).
+  virtual int32_t SetOnSipGetAccPwd(SipAccPwdCallback callback);            // 83
+  virtual int32_t SetOnSipGetAccPwdIp(SipAccPwdIpCallback callback);        // 84
+  virtual int32_t SetOnSipRegisterNotify(SipRegisterNotifyCallback callback);  // 85
   // 86-96: named-conference media.
   virtual int32_t CreateConfRoom(int32_t& is_sip, int32_t& session);
   virtual int32_t JoinConfRoom(int32_t session, int32_t is_sip, int32_t listen);
@@ -205,7 +215,9 @@ class TagVtCall : public engine::LineCallBase {
   // 97-106: SIP proxy.
   virtual int32_t SipProxyRecv(std::string& text1, std::string& text2, int32_t& handle,
                                std::string& text3);
-  virtual int32_t SipProxyGetField(int32_t handle, std::string_view name, int32_t parameter,
+  // 98: the parameter is absent (nullopt) for an empty script value.
+  virtual int32_t SipProxyGetField(int32_t handle, std::string_view name,
+                                   std::optional<std::string_view> parameter,
                                    std::string& text);
   virtual int32_t SipProxyAddField(int32_t handle, std::string_view name,
                                    std::string_view value, int32_t flag);
@@ -215,7 +227,7 @@ class TagVtCall : public engine::LineCallBase {
   virtual int32_t SipProxyDirAns(int32_t handle, int32_t code, std::string_view text);
   virtual int32_t SipProxySendKeepAlives(std::string_view first, std::string_view second);
   virtual int32_t SipUnregisterSpecUser(std::string_view user);
-  virtual int32_t SipSetRtpAddr(std::string_view address, int32_t port, int32_t third);
+  virtual int32_t SipSetRtpAddr(std::string_view address, int32_t port, std::string_view third);
   virtual int32_t SetSigPara(int32_t type, int32_t value);                 // 107
   virtual int32_t SetSigParaText(int32_t type, std::string_view text);     // 108
   virtual int32_t SipGetAccStat(std::string_view account);                 // 109

@@ -142,9 +142,8 @@ int32_t TagVtCall::ImFileSend(std::string_view, std::string&, int32_t&, std::str
                               std::string&) {
   return 0;
 }
-int32_t TagVtCall::ImFileRecv(std::string_view, std::string_view, std::string_view, int32_t&,
-                              std::string&, std::string&, std::string&, std::string&,
-                              int32_t&) {
+int32_t TagVtCall::ImFileRecv(int32_t, std::string_view, int32_t, int32_t&, std::string&,
+                              std::string&, std::string&, std::string&, int32_t&) {
   return 0;
 }
 int32_t TagVtCall::ImFileCheck(int32_t, int32_t&, int32_t&) { return 0; }
@@ -186,16 +185,9 @@ int32_t TagVtCall::SipGetAccAddr(std::string_view, std::string_view, std::string
 }
 int32_t TagVtCall::SipSetDialRoute(std::string_view, std::string_view) { return 0; }
 int32_t TagVtCall::SipGetRtpCount(int32_t&, int32_t&) { return 0; }
-int32_t TagVtCall::SetOnSipGetAccPwd(std::string_view, std::string&, std::string&, int32_t&) {
-  return 0;
-}
-int32_t TagVtCall::SetOnSipGetAccPwdIp(std::string_view, std::string&, std::string&,
-                                       std::string&, int32_t&) {
-  return 0;
-}
-int32_t TagVtCall::SetOnSipRegisterNotify(std::string_view, std::string_view, int32_t, int32_t) {
-  return 0;
-}
+int32_t TagVtCall::SetOnSipGetAccPwd(SipAccPwdCallback) { return 0; }
+int32_t TagVtCall::SetOnSipGetAccPwdIp(SipAccPwdIpCallback) { return 0; }
+int32_t TagVtCall::SetOnSipRegisterNotify(SipRegisterNotifyCallback) { return 0; }
 
 // Meeting-room media.
 int32_t TagVtCall::CreateConfRoom(int32_t&, int32_t&) { return -1; }
@@ -218,7 +210,8 @@ int32_t TagVtCall::StopConfPlay(int32_t, int32_t, int32_t) { return -1; }
 
 // SIP proxy.
 int32_t TagVtCall::SipProxyRecv(std::string&, std::string&, int32_t&, std::string&) { return 0; }
-int32_t TagVtCall::SipProxyGetField(int32_t, std::string_view, int32_t, std::string&) {
+int32_t TagVtCall::SipProxyGetField(int32_t, std::string_view, std::optional<std::string_view>,
+                                    std::string&) {
   return 0;
 }
 int32_t TagVtCall::SipProxyAddField(int32_t, std::string_view, std::string_view, int32_t) {
@@ -230,7 +223,7 @@ int32_t TagVtCall::SipProxySendEx(int32_t, std::string_view, int32_t) { return 0
 int32_t TagVtCall::SipProxyDirAns(int32_t, int32_t, std::string_view) { return 0; }
 int32_t TagVtCall::SipProxySendKeepAlives(std::string_view, std::string_view) { return 0; }
 int32_t TagVtCall::SipUnregisterSpecUser(std::string_view) { return 0; }
-int32_t TagVtCall::SipSetRtpAddr(std::string_view, int32_t, int32_t) { return 0; }
+int32_t TagVtCall::SipSetRtpAddr(std::string_view, int32_t, std::string_view) { return 0; }
 
 // Signalling parameters and channel state.
 int32_t TagVtCall::SetSigPara(int32_t type, int32_t value) {

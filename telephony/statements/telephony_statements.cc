@@ -3,6 +3,8 @@
 #include "telephony/statements/call_statements.h"
 #include "telephony/statements/key_statements.h"
 #include "telephony/statements/number_statements.h"
+#include "telephony/statements/signal_statements.h"
+#include "telephony/statements/sip_statements.h"
 #include "telephony/statements/voice_edit_statements.h"
 #include "telephony/statements/voice_statements.h"
 
@@ -14,6 +16,8 @@ void RegisterTelephonyStatements() {
   RegisterVoiceStatements();
   RegisterNumberStatements();
   RegisterVoiceEditStatements();
+  RegisterSignalStatements();
+  RegisterSipStatements();
 }
 
 }  // namespace telephony

@@ -7,6 +7,7 @@
 #include <array>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -144,7 +145,7 @@ const Row kRows[] = {
   {60, "ImMsgFree", [](auto& c, auto&, auto&) { return c.ImMsgFree(1); }, 0, ""},
   {61, "ImMakeReq", [](auto& c, auto& o, auto&) { return c.ImMakeReq({"1", "2", "3", "4", "5", "6", "7", "8"}, o.s1); }, 0, ""},
   {62, "ImFileSend", [](auto& c, auto& o, auto&) { return c.ImFileSend("f", o.s1, o.i1, o.s2, o.i2, o.s3); }, 0, ""},
-  {63, "ImFileRecv", [](auto& c, auto& o, auto&) { return c.ImFileRecv("a", "n", "c", o.i1, o.s1, o.s2, o.s3, o.s4, o.i2); }, 0, ""},
+  {63, "ImFileRecv", [](auto& c, auto& o, auto&) { return c.ImFileRecv(1, "n", 3, o.i1, o.s1, o.s2, o.s3, o.s4, o.i2); }, 0, ""},
   {64, "ImFileCheck", [](auto& c, auto& o, auto&) { return c.ImFileCheck(1, o.i1, o.i2); }, 0, ""},
   {65, "ImFileEnd", [](auto& c, auto&, auto&) { return c.ImFileEnd(1); }, 0, ""},
   {66, "ImFileProcAnswer", [](auto& c, auto&, auto&) { return c.ImFileProcAnswer("ok"); }, 0, ""},
@@ -164,9 +165,9 @@ const Row kRows[] = {
   {80, "SipGetAccAddr", [](auto& c, auto& o, auto&) { return c.SipGetAccAddr("u", "d", o.s1, o.i1); }, -1, ""},
   {81, "SipSetDialRoute", [](auto& c, auto&, auto&) { return c.SipSetDialRoute("a", "b"); }, 0, ""},
   {82, "SipGetRtpCount", [](auto& c, auto& o, auto&) { return c.SipGetRtpCount(o.i1, o.i2); }, 0, ""},
-  {83, "SetOnSipGetAccPwd", [](auto& c, auto& o, auto&) { return c.SetOnSipGetAccPwd("u", o.s1, o.s2, o.i1); }, 0, ""},
-  {84, "SetOnSipGetAccPwdIp", [](auto& c, auto& o, auto&) { return c.SetOnSipGetAccPwdIp("u", o.s1, o.s2, o.s3, o.i1); }, 0, ""},
-  {85, "SetOnSipRegisterNotify", [](auto& c, auto&, auto&) { return c.SetOnSipRegisterNotify("a", "b", 1, 2); }, 0, ""},
+  {83, "SetOnSipGetAccPwd", [](auto& c, auto&, auto&) { return c.SetOnSipGetAccPwd(nullptr); }, 0, ""},
+  {84, "SetOnSipGetAccPwdIp", [](auto& c, auto&, auto&) { return c.SetOnSipGetAccPwdIp(nullptr); }, 0, ""},
+  {85, "SetOnSipRegisterNotify", [](auto& c, auto&, auto&) { return c.SetOnSipRegisterNotify(nullptr); }, 0, ""},
   {86, "CreateConfRoom", [](auto& c, auto& o, auto&) { return c.CreateConfRoom(o.i1, o.i2); }, -1, ""},
   {87, "JoinConfRoom", [](auto& c, auto&, auto&) { return c.JoinConfRoom(1, 0, 0); }, -1, ""},
   {88, "ExitConfRoom", [](auto& c, auto&, auto&) { return c.ExitConfRoom(1, 0); }, -1, ""},
@@ -179,7 +180,7 @@ const Row kRows[] = {
   {95, "IsConfPlayEnd", [](auto& c, auto&, auto&) { return c.IsConfPlayEnd(1, 0, 2); }, -1, ""},
   {96, "StopConfPlay", [](auto& c, auto&, auto&) { return c.StopConfPlay(1, 0, 2); }, -1, ""},
   {97, "SipProxyRecv", [](auto& c, auto& o, auto&) { return c.SipProxyRecv(o.s1, o.s2, o.i1, o.s3); }, 0, ""},
-  {98, "SipProxyGetField", [](auto& c, auto& o, auto&) { return c.SipProxyGetField(1, "To", 0, o.s1); }, 0, ""},
+  {98, "SipProxyGetField", [](auto& c, auto& o, auto&) { return c.SipProxyGetField(1, "To", std::nullopt, o.s1); }, 0, ""},
   {99, "SipProxyAddField", [](auto& c, auto&, auto&) { return c.SipProxyAddField(1, "To", "x", 0); }, 0, ""},
   {100, "SipProxyRemoveField", [](auto& c, auto&, auto&) { return c.SipProxyRemoveField(1, "To"); }, 0, ""},
   {101, "SipProxySend", [](auto& c, auto&, auto&) { return c.SipProxySend(1, "d"); }, 0, ""},
@@ -187,7 +188,7 @@ const Row kRows[] = {
   {103, "SipProxyDirAns", [](auto& c, auto&, auto&) { return c.SipProxyDirAns(1, 200, "OK"); }, 0, ""},
   {104, "SipProxySendKeepAlives", [](auto& c, auto&, auto&) { return c.SipProxySendKeepAlives("a", "b"); }, 0, ""},
   {105, "SipUnregisterSpecUser", [](auto& c, auto&, auto&) { return c.SipUnregisterSpecUser("u"); }, 0, ""},
-  {106, "SipSetRtpAddr", [](auto& c, auto&, auto&) { return c.SipSetRtpAddr("10.0.0.1", 4000, 0); }, 0, ""},
+  {106, "SipSetRtpAddr", [](auto& c, auto&, auto&) { return c.SipSetRtpAddr("10.0.0.1", 4000, "0"); }, 0, ""},
   {107, "SetSigPara", [](auto& c, auto&, auto&) { return c.SetSigPara(2, 17); }, 0, "sigPara2=17"},
   {108, "SetSigParaText", [](auto& c, auto&, auto&) { return c.SetSigParaText(1, "x"); }, 0, ""},
   {109, "SipGetAccStat", [](auto& c, auto&, auto&) { return c.SipGetAccStat("u"); }, 0, ""},
