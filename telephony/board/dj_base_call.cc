@@ -38,6 +38,9 @@ TagDjBaseCall::TagDjBaseCall(int32_t line_no, TagDjDigitDrive* drive_of_line,
 
 TagDjBaseCall::~TagDjBaseCall() {
   stopFlag.store(1, std::memory_order_relaxed);
+  if (digitDrive != nullptr && digitDrive->calls.at(lineNo) == this) {
+    digitDrive->calls[lineNo] = nullptr;
+  }
   confLine_.reset();
 }
 

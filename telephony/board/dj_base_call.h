@@ -59,7 +59,7 @@ class TagDjBaseCall : public TagVtCall {
   // Makes the line's TagConfLine for (drive, line_no, this); sets lineNo.
   // drive and pacing must outlive the call.
   TagDjBaseCall(int32_t line_no, TagDjDigitDrive* drive, const BoardLinePacing& pacing);
-  // Sets stopFlag, then frees the TagConfLine.
+  // Sets stopFlag, leaves the drive's table, then frees the TagConfLine.
   ~TagDjBaseCall() override;
 
   // --- Slots alike on every board line. ---

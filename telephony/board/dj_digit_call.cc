@@ -38,9 +38,7 @@ TagDjDigitCall::TagDjDigitCall(int32_t ch, TagDjDigitDrive* drive_of_line)
   lineKind = engine::kLineE1;
 }
 
-TagDjDigitCall::~TagDjDigitCall() {
-  if (digitDrive->calls.at(channel) == this) digitDrive->calls[channel] = nullptr;
-}
+TagDjDigitCall::~TagDjDigitCall() = default;
 
 bool TagDjDigitCall::IsOnline() { return false; }
 
