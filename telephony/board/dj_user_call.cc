@@ -117,7 +117,10 @@ int32_t TagDjUserCall::GetHookState() {
     h = board().PortIsOffHook(port);
   }
   const int32_t implied = h != 0 ? engine::kCallConnected : engine::kCallReleased;
-  if (implied != callState.load()) {
+  // A release the script's disconnect handler has taken is still on hook.
+  int32_t current = callState.load();
+  if (current == engine::kCallReleasedHandled) current = engine::kCallReleased;
+  if (implied != current) {
     TraceLog(h != 0 ? "On" : "Off");
     ClearKeys();
     callState = implied;
