@@ -27,6 +27,7 @@
 #include "frame/monitor.h"
 #include "frame/run_cfg.h"
 #include "frame/settings.h"
+#include "services/time_statements.h"
 #include "simboard/sim_board.h"
 #include "telephony/statements/telephony_statements.h"
 #include "telephony/tel_drive.h"
@@ -104,6 +105,7 @@ void BM_IdlePhonePortsBesideE1Lines(benchmark::State& state) {
             "h = GetHookState()\nwhile (h == 0)\n{\nSleep(0.18)\nh = GetHookState()\n}\n");
 
   telephony::RegisterTelephonyStatements();
+  services::RegisterTimeStatements();
   engine::RegisterStatementCompiler();
   engine::RegisterScriptControlStatements();
   engine::RegisterTimerAndPrintStatements();
