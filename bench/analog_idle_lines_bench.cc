@@ -5,9 +5,10 @@
 // thread's processor time (from /proc, the thread found by the id its run
 // start writes to the log) is measured over a stretch of wall time
 // (VTTEL_IDLE_SECONDS, default 30). The figures are milliseconds of
-// processor time per second per line of each kind, and their ratio.
+// processor time per second per line of each kind, and their ratio; the 24
+// E1 channels left over run the phone script's pause loop without looking
+// at a hook, which shows what the pause statement costs any line.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -38,24 +39,21 @@ namespace {
 constexpr int kLinesOfEachKind = 96;
 constexpr int kTrunks = 4;                  // 120 E1 channels, the first 96 used
 constexpr int kFirstPort = kTrunks * 30;    // line number of analog port 0
+// The E1 channels left over run the phone script's loop without the hook
+// look: what the pause statement itself costs a line.
+constexpr int kSleepLoopLines = kFirstPort - kLinesOfEachKind;
 
 void WriteText(const std::filesystem::path& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
-// Processor time of a thread of this process, in seconds.
+// Processor time of a thread of this process, in seconds (the scheduler's
+// nanosecond count: the tick counts of stat are too coarse for idle lines).
 double ThreadCpuSeconds(uint32_t tid) {
-  std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
-  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-  const size_t end_of_name = text.rfind(')');
-  if (end_of_name == std::string::npos) return 0;
-  std::istringstream fields(text.substr(end_of_name + 2));
-  std::string field;
-  double ticks = 0;
-  for (int i = 3; i <= 15 && fields >> field; ++i) {
-    if (i == 14 || i == 15) ticks += std::stod(field);  // utime, stime
-  }
-  return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+  std::ifstream schedstat("/proc/self/task/" + std::to_string(tid) + "/schedstat");
+  double nanoseconds = 0;
+  schedstat >> nanoseconds;
+  return nanoseconds / 1e9;
 }
 
 // Line number -> thread id, from the "%d Run: tId:[0x%x]" lines of the log.
@@ -97,10 +95,13 @@ void BM_IdlePhonePortsBesideE1Lines(benchmark::State& state) {
                                 "\nJournal=0\n");
   WriteText("VtTelRun.cfg", "VIR_LINES_NUM=0\nLOAD_DELAY=0\n0-" +
                                 std::to_string(kLinesOfEachKind - 1) + "=idle.vts\n" +
+                                std::to_string(kLinesOfEachKind) + "-" +
+                                std::to_string(kFirstPort - 1) + "=sleep.vts\n" +
                                 std::to_string(kFirstPort) + "-" +
                                 std::to_string(kFirstPort + kLinesOfEachKind - 1) +
                                 "=phone.vts\n");
   WriteText("idle.vts", "WaitRing(1)\n");
+  WriteText("sleep.vts", "h = 0\nwhile (h == 0)\n{\nSleep(0.18)\n}\n");
   WriteText("phone.vts",
             "h = GetHookState()\nwhile (h == 0)\n{\nSleep(0.18)\nh = GetHookState()\n}\n");
 
@@ -114,7 +115,7 @@ void BM_IdlePhonePortsBesideE1Lines(benchmark::State& state) {
   frame::OpenProcessLog(std::make_unique<frame::TagWriteLog>("bench_log.txt", 1 << 24, true, true));
   frame::GetCPUPercentage idle_meter([](uint64_t*) { return false; });
   frame::ScopedCpuMeter meter(&idle_meter);
-  frame::TagMonitor monitor(kFirstPort + kLinesOfEachKind);
+  frame::TagMonitor monitor(kFirstPort + kLinesOfEachKind);  // every line shown
   frame::SetProcessMonitor(&monitor);
   frame::TagRunCfg cfg;
   {
@@ -122,7 +123,8 @@ void BM_IdlePhonePortsBesideE1Lines(benchmark::State& state) {
     telephony::TagTelDrive drive("VtTelRun.cfg", &cfg, telephony::SystemCards(board));
     drive.RunAllLines("VtTelRun.cfg");
     for (int first : {0, kFirstPort}) {
-      for (int line = first; line < first + kLinesOfEachKind; ++line) {
+      for (int line = first; line < first + kLinesOfEachKind + (first == 0 ? kSleepLoopLines : 0);
+           ++line) {
         while (drive.Line(line) == nullptr || drive.Line(line)->Script() == nullptr ||
                drive.Line(line)->Script()->notRunning.load() != 0) {
           std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -138,6 +140,7 @@ void BM_IdlePhonePortsBesideE1Lines(benchmark::State& state) {
     for (auto _ : state) {
       const double e1_before = CpuOfLines(threads, 0, kLinesOfEachKind);
       const double phone_before = CpuOfLines(threads, kFirstPort, kLinesOfEachKind);
+      const double sleep_before = CpuOfLines(threads, kLinesOfEachKind, kSleepLoopLines);
       const auto wall_before = std::chrono::steady_clock::now();
       std::this_thread::sleep_for(std::chrono::seconds(seconds));
       const double wall =
@@ -145,6 +148,11 @@ void BM_IdlePhonePortsBesideE1Lines(benchmark::State& state) {
       const double e1 = (CpuOfLines(threads, 0, kLinesOfEachKind) - e1_before) / wall;
       const double phone =
           (CpuOfLines(threads, kFirstPort, kLinesOfEachKind) - phone_before) / wall;
+      const double sleep_loop =
+          (CpuOfLines(threads, kLinesOfEachKind, kSleepLoopLines) - sleep_before) / wall;
+      state.counters["e1_sleep_loop_cpu_ms_per_s_per_line"] = 1000.0 * sleep_loop / kSleepLoopLines;
+      state.counters["phone_to_e1_sleep_loop"] =
+          sleep_loop > 0 ? (phone / kLinesOfEachKind) / (sleep_loop / kSleepLoopLines) : 0;
       state.counters["threads_found"] = static_cast<double>(threads.size());
       state.counters["e1_cpu_ms_per_s_per_line"] = 1000.0 * e1 / kLinesOfEachKind;
       state.counters["phone_cpu_ms_per_s_per_line"] = 1000.0 * phone / kLinesOfEachKind;
