@@ -11,7 +11,10 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "telephony/statements/key_statements.h"
+#include "telephony/statements/telephony_statements.h"
 #include "tests/telephony/analog_lines_fixture.h"
+#include "tests/telephony/script_on_line.h"
 
 namespace telephony {
 namespace {
@@ -200,6 +203,23 @@ TEST(AnalogLineTest, GetKeysFollowsTheBoardLinesRules) {
   std::string got = "x";
   EXPECT_EQ(phone.GetKeys(got, 4, 10, "#"), -1);
   EXPECT_EQ(got, "");
+}
+
+TEST(AnalogLineTest, ManyWaitingKeysAreStoredOnlyUpToTheStatementsRoom) {
+  RegisterTelephonyStatements();
+  AnalogLines lines;
+  ASSERT_EQ(lines.far().Lift("A0"), "OK");
+  ScriptOnLine script("k = \"\"\nh = GetHookState()\nr = GetKeys(k, 0, 10)\nreturn(1)\n",
+                      lines[AnalogLines::kPhone], "keys.vts");
+  ASSERT_TRUE(script.compiled()) << script.Errors();
+  script.Start();
+  // The script's start resets the call state, so its first look at the
+  // hook clears the keys: they come once it waits in GetKeys.
+  platform::GetClock().Sleep(300);
+  ASSERT_EQ(lines.far().Keys("A0", std::string(300, '5') + "#", 0), "OK");
+  ASSERT_TRUE(script.Wait(kWaitMs).has_value());
+  EXPECT_EQ(script.Int("r"), static_cast<int32_t>(kDefaultKeysRoom));
+  EXPECT_EQ(script.Text("k"), std::string(kDefaultKeysRoom, '5'));
 }
 
 TEST(AnalogLineTest, RecordOnAPutDownPhoneStillMakesAWavFile) {
