@@ -32,6 +32,9 @@ enum LineKind : uint8_t {
   kLineAnalogTrunk = 1,
   kLineAnalogPhone = 2,
   kLineE1 = 4,
+  // An analog port of a type the board names neither phone nor trunk: it
+  // is listed and runs a script but takes and places no calls.
+  kLineOther = 255,
 };
 
 // Thread rules: the line's thread uses the object; the line drive and other

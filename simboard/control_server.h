@@ -7,6 +7,8 @@
 // Requests (addresses "E<ch>" / "A<port>", see FarEnd):
 //   CALL E3 <calling> <called>      HANGUP E3       ANSWER E3
 //   REJECT E3 <3|4|8>               BLOCK E3        UNBLOCK E3
+//       (REJECT A1 <3|4|8> on a trunk port without a call: its next dial
+//        fails; the number is not used there)
 //   LIFT A0     DROP A0             KEYS E3 <digits> [gap-ms]
 //   INJECT E3 <file>                CAPTURE E3 START <file>   CAPTURE E3 STOP
 //       (regular files only: "ERR not a regular file" for anything else)

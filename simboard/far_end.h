@@ -43,7 +43,8 @@ class FarEnd {
   // The far end answers the system's outgoing call (E1: state 6; analog
   // trunk port: connected).
   virtual std::string Answer(Address line) = 0;
-  // The far end rejects the system's outgoing call: progress 3, 4 or 8.
+  // The far end rejects the system's outgoing call: progress 3, 4 or 8. On
+  // an analog trunk port without a call the next dial fails instead.
   virtual std::string Reject(Address line, int32_t progress) = 0;
   virtual std::string Block(Address line) = 0;
   virtual std::string Unblock(Address line) = 0;

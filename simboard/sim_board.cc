@@ -237,6 +237,10 @@ int32_t SimBoard::PortDial(int32_t port, std::string_view number) {
   Entry e(*this, kLibE1, 269, "PortDial", port, number);
   SimLine* line = PortOfType(port, kPortTrunk);
   if (line == nullptr || !line->hook) return e.Done(0);
+  if (line->refuse_dial) {
+    line->refuse_dial = false;
+    return e.Done(0);
+  }
   line->dialing = true;
   line->connected = false;
   Post("CALLOUT", line->name, std::string(number) + " -");

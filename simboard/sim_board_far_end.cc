@@ -106,9 +106,16 @@ std::string SimBoard::Answer(Address line) {
 std::string SimBoard::Reject(Address line, int32_t progress) {
   std::lock_guard<OwnedMutex> hold(mutex_);
   int32_t i = LineOf(line);
-  if (i < 0 || line.kind != Address::Kind::kE1) return "no such E1 line";
+  if (i < 0) return kNoSuchLine;
   if (progress != 3 && progress != 4 && progress != 8) return "progress must be 3, 4 or 8";
   SimLine& l = lines_[i];
+  if (line.kind == Address::Kind::kAnalog) {
+    // A trunk port has no progress to report: its next dial fails.
+    if (l.port_type != kPortTrunk) return "not a trunk port";
+    if (l.dialing || l.connected) return "call on the port";
+    l.refuse_dial = true;
+    return "";
+  }
   if (l.tup_state != kTupCalling) return "no outgoing call on the circuit";
   l.progress = static_cast<uint8_t>(progress);
   return "";

@@ -84,6 +84,7 @@ struct SimLine {
   bool ringing = false;
   bool dialing = false;    // trunk port: a number was dialed
   bool connected = false;  // trunk port: the far end answered
+  bool refuse_dial = false;  // trunk port: the next dial fails (REJECT before a call)
 
   // Voices (ids stay until stopped or freed; the pointers until then too).
   int32_t play_id = -1;

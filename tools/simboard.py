@@ -125,6 +125,8 @@ class Client:
         return self._checked("ANSWER " + addr)
 
     def reject(self, addr, progress):
+        # E3: the outgoing call fails with that progress; A1 (a trunk port
+        # without a call): its next dial fails.
         return self._checked("REJECT %s %d" % (addr, progress))
 
     def block(self, addr):

@@ -11,21 +11,34 @@ namespace {
 constexpr uint32_t kConnectTimeoutMs = 45000;
 constexpr uint32_t kCheckDialPauseMs = 220;
 
+// The E1 channel's loops (Play keeps its own pauses).
+constexpr BoardLinePacing kE1Pacing{
+    .keyReadPauseMs = 50,
+    .lowerCaseKeys = true,
+    .readKeysBeforeClear = true,
+    .onlineEveryKeyPass = false,
+    .keysGrewPauseMs = 0,
+    .keysIdlePauseMs = 65,
+    .keysPassPauseMs = 0,
+    .keysTraced = true,
+    .wavPlayOffset = 200,
+    .playFailsWithBoardResult = true,
+    .recordRefusedAtZero = true,
+    .recordPollMs = 220,
+    .faxWatchesOnline = true,
+};
+
 }  // namespace
 
 TagDjDigitCall::TagDjDigitCall(int32_t ch, TagDjDigitDrive* drive_of_line)
-    : TagDjBaseCall(ch, drive_of_line),
-      digitDrive(drive_of_line),
+    : TagDjBaseCall(ch, drive_of_line, kE1Pacing),
       channel(ch),
       e1Port(ch / kChannelsPerTrunk),
       timeSlot(ch % kChannelsPerTrunk) {
   lineKind = engine::kLineE1;
-  drive = drive_of_line;
 }
 
-TagDjDigitCall::~TagDjDigitCall() {
-  if (digitDrive->calls.at(channel) == this) digitDrive->calls[channel] = nullptr;
-}
+TagDjDigitCall::~TagDjDigitCall() = default;
 
 bool TagDjDigitCall::IsOnline() { return false; }
 

@@ -2,6 +2,7 @@
 
 #include "frame/log.h"
 #include "telephony/board/dj_tup_call.h"
+#include "telephony/board/dj_user_call.h"
 
 namespace telephony {
 
@@ -9,14 +10,6 @@ TagDjTupDrive::TagDjTupDrive(board::Binding& binding) : TagDjDigitDrive(binding)
   frame::LogMsg("TagDjTupDrive ...");
   Open();
   frame::LogMsg("TagDjTupDrive End.");
-  if (status == 0 && analogCount > 0) {
-    frame::LogAlwaysF(
-        "The board has %d analog ports, but analog lines are not available in this build: "
-        "the board is not used.",
-        analogCount);
-    status = -1;
-    telCount = 0;
-  }
 }
 
 TagDjTupDrive::~TagDjTupDrive() { Close(); }
@@ -33,8 +26,13 @@ void TagDjTupDrive::Close() {
 
 std::unique_ptr<TagVtCall> TagDjTupDrive::CreateLineCall(int32_t index) {
   std::string name;
-  if (CreateLineName(index, name) != 0 || !IsE1Line(index)) return nullptr;
-  auto call = std::make_unique<TagDjTupCall>(index, this);
+  if (CreateLineName(index, name) != 0) return nullptr;
+  std::unique_ptr<TagDjBaseCall> call;
+  if (IsE1Line(index)) {
+    call = std::make_unique<TagDjTupCall>(index, this);
+  } else {
+    call = std::make_unique<TagDjUserCall>(index, index - e1Count, this);
+  }
   call->lineName = name;
   calls[index] = call.get();
   return call;

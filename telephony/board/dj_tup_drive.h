@@ -2,9 +2,6 @@
 // trunks; the physical card that the line drive makes. Its constructor opens
 // the signalling after the board, its destructor closes the signalling
 // before the board.
-//
-// Analog lines are not available in this build: a board that reports
-// analog ports is not used (status -1, telCount 0, a log line says why).
 #ifndef VTTEL_TELEPHONY_BOARD_DJ_TUP_DRIVE_H_
 #define VTTEL_TELEPHONY_BOARD_DJ_TUP_DRIVE_H_
 
@@ -25,7 +22,8 @@ class TagDjTupDrive : public TagDjDigitDrive {
   void Close() override;    // closes the signalling
 
   // The call object of the line at a card index, named by CreateLineName
-  // and entered in calls: a TagDjTupCall for an E1 channel; null outside
+  // and entered in calls: a TagDjTupCall for an E1 channel, a
+  // TagDjUserCall for an analog port (port = index - e1Count); null outside
   // the card. The line that gets it owns it; it must go before the drive.
   std::unique_ptr<TagVtCall> CreateLineCall(int32_t index);
 };

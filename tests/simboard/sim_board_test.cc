@@ -481,6 +481,18 @@ TEST_F(SimBoardTest, TrunkPortDialAnswerHangup) {
   EXPECT_EQ(EventsOf(b(), "CALLOUT"), (std::vector<std::string>{"A1 95555 -", "A1 8 -"}));
 }
 
+TEST_F(SimBoardTest, RejectOnATrunkPortFailsItsNextDial) {
+  Make("AnalogPorts=0,1");
+  EXPECT_EQ(b().Reject(A(0), 3), "not a trunk port");
+  EXPECT_EQ(b().Reject(A(1), 5), "progress must be 3, 4 or 8");
+  EXPECT_EQ(b().Reject(A(1), 4), "");
+  b().PortOffHook(1);
+  EXPECT_EQ(b().PortDial(1, "95555"), 0);  // refused once, nothing dialed
+  EXPECT_GT(b().PortDial(1, "8"), 0);
+  EXPECT_EQ(b().Reject(A(1), 8), "call on the port");
+  EXPECT_EQ(EventsOf(b(), "CALLOUT"), (std::vector<std::string>{"A1 8 -"}));
+}
+
 TEST_F(SimBoardTest, FarEndRefusals) {
   Make("AnalogPorts=0");
   EXPECT_EQ(b().Inject(E(0), "missing.raw"), "cannot open file");

@@ -140,14 +140,6 @@ TEST(BoardDriveTest, BoardWithoutE1ChannelsIsNotUsed) {
   EXPECT_EQ(std::count(journal.begin(), journal.end(), "e1:78"), 0);
 }
 
-TEST(BoardDriveTest, AnalogPortsAreRefusedUntilAnalogLinesExist) {
-  BoardFolder folder("AnalogPorts=0,1\n");
-  TagDjTupDrive drive(folder.board());
-  EXPECT_EQ(drive.status, -1);
-  EXPECT_EQ(drive.telCount, 0);
-  EXPECT_NE(folder.Log().find("analog lines are not available"), std::string::npos);
-}
-
 // --- Names and tables ---
 
 TEST(BoardDriveTest, NamesLinesByCardIndex) {

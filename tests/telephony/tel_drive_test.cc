@@ -94,6 +94,27 @@ TEST(LinesListTest, BoardOfSixtyE1ChannelsAndTwoVirtualLines) {
   EXPECT_EQ(testing_support::ReadFile("LinesList.txt").value_or("(none)"), expected);
 }
 
+TEST(LinesListTest, AnalogPortsOfEachTypeAfterTheE1Channels) {
+  DriveFolder f("Trunks=2\nAnalogPorts=0,1,5\n", RunCfgText(""));
+  ASSERT_EQ(f.MakeDrive().status.load(), kDriveReady);
+  const std::string rule(36, '-'), block(46, '=');
+  std::string expected = "linesCount: 65\n线路号  类型  名称\n" + rule + "\n";
+  for (int i = 0; i < 60; ++i) expected += Row(i, "DIG ", E1Name(i));
+  expected += rule + "\n" + Row(60, "A_IN", "A_IN:60") + rule + "\n" + Row(61, "A_EX", "A_EX:61") +
+              rule + "\n" + Row(62, "OTH ", "A_UN:62") + rule + "\n" +
+              Row(63, "VIR ", "虚拟线路0#") + Row(64, "VIR ", "虚拟线路1#");
+  // Grouped by the kind text in byte order.
+  expected += block + "\n线路统计：\n61-61 = A_EX (1)\n60-60 = A_IN (1)\n0-59 = DIG  (60)\n" +
+              "62-62 = OTH  (1)\n63-64 = VIR  (2)\n" + block + "\n";
+  EXPECT_EQ(testing_support::ReadFile("LinesList.txt").value_or("(none)"), expected);
+  int32_t ext = -1, in = -1, vir = -1, ip = -1;
+  EXPECT_EQ(f.drive().CountLinesByKind(&ext, &in, &vir, &ip), 64);  // not the other port
+  EXPECT_EQ(ext, 61);
+  EXPECT_EQ(in, 1);
+  EXPECT_EQ(vir, 2);
+  EXPECT_EQ(ip, 0);
+}
+
 // --- The line table ------------------------------------------------------
 
 TEST(TelDriveTableTest, BoardLinesFirstThenVirtualLines) {

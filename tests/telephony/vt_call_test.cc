@@ -252,8 +252,27 @@ TEST(SigRawDataTest, StoreAndTake) {
   EXPECT_EQ(call.traces, std::vector<std::string>{"GetSigRawData=12"});
 }
 
+// A board line without a board: only what the base part does itself.
+class BareBoardCall : public TagDjBaseCall {
+ public:
+  explicit BareBoardCall(int32_t line_no) : TagDjBaseCall(line_no, nullptr, kPacing) {}
+
+ private:
+  static constexpr BoardLinePacing kPacing{};
+  int32_t BoardKey() override { return 0; }
+  void BoardClearKeys() override {}
+  int32_t BoardPlay(const std::string&, int32_t) override { return -1; }
+  int32_t BoardPlayId() override { return -1; }
+  int32_t BoardRecordId() override { return -1; }
+  int32_t BoardRecord(const std::string&, int32_t, int32_t) override { return -1; }
+  bool LineHeld() override { return false; }
+  void PollBoard() override {}
+  void ForgetLoop() override {}
+  int32_t LinkTraceId() const override { return lineNo; }
+};
+
 TEST(DjBaseCallTest, OwnsItsConferenceLine) {
-  TagDjBaseCall call(5, nullptr);
+  BareBoardCall call(5);
   EXPECT_EQ(call.lineNo, 5);
   const TagConfLine& conf = call.confLine();
   EXPECT_EQ(conf.channel, 5);
@@ -263,10 +282,8 @@ TEST(DjBaseCallTest, OwnsItsConferenceLine) {
   EXPECT_EQ(conf.groupOwner, -1);
   EXPECT_TRUE(conf.members.empty());
   EXPECT_EQ(call.playing + call.recording, 0);
-  // The conference operations keep their base bodies for now.
-  std::vector<int32_t> lines{1}, listen{1}, values{1};
+  // LinkTo keeps the base body until a line kind prepares the link.
   EXPECT_EQ(call.LinkTo(3, 1), 0);
-  EXPECT_EQ(call.GetLinkList(lines, listen, values), 0);
 }
 
 // The trace goes to the log only when its level is not 0; a board call's
@@ -277,7 +294,7 @@ TEST(CallLogTest, TraceFollowsTheLogLevelAndErrorsAlwaysWrite) {
   const int32_t old_level = frame::GetSettings().log_level.load();
   frame::GetSettings().log_level = 0;
   frame::OpenProcessLog(std::make_unique<frame::TagWriteLog>("msg_log.txt", 1 << 20, true, true));
-  TagDjBaseCall call(3, nullptr);
+  BareBoardCall call(3);
   call.TraceLog("quiet");
   call.ErrorLog("Play 'A.WAV' Err: -5");
   frame::GetSettings().log_level = 1;
