@@ -129,11 +129,21 @@ void TagTelBasic::WaitStep() {
            stepMode.load(std::memory_order_relaxed) != 0 &&
            stepRelease.load(std::memory_order_relaxed) == 0;
   };
-  if (waiting()) {
-    if (RunObserver* o = GetRunObserver()) o->RefreshDebugVars(*this);
+  if (!waiting()) {
+    stepRelease.store(0, std::memory_order_relaxed);
+    return;
   }
+  SetInStepWait(true);
+  if (RunObserver* o = GetRunObserver()) o->RefreshDebugVars(*this);
   while (waiting()) frame::SleepTicks(kStepWaitMs);
+  // Left under the lock: a reader that holds it keeps the line here.
+  SetInStepWait(false);
   stepRelease.store(0, std::memory_order_relaxed);
+}
+
+void TagTelBasic::SetInStepWait(bool waiting) {
+  std::lock_guard<std::mutex> lock(stepWaitMutex);
+  inStepWait = waiting;
 }
 
 int32_t TagTelBasic::Run() {
