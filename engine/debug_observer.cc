@@ -45,7 +45,7 @@ std::shared_ptr<DebugSnapshot> TakeDebugSnapshot(const TagTelBasic& main) {
   snap->mainRows = Rows(main);
   const TagTelBasic* running = main.runningFunction.load(std::memory_order_relaxed);
   if (running == nullptr) return snap;
-  snap->functionName = running->name;
+  snap->functionHeader = running->headerText;
   snap->functionRows = Rows(*running);
   std::vector<const TagTelBasic*> frames;
   CallStack(*running, &frames);

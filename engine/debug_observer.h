@@ -43,7 +43,7 @@ struct StepMark {
 struct DebugSnapshot {
   const TagTelBasic* script = nullptr;  // the main script it was taken from
   std::vector<VarRow> mainRows;
-  std::string functionName;             // empty: no function ran
+  std::string functionHeader;           // its definition line; empty: none runs
   std::vector<VarRow> functionRows;
   // The call stack from the function running: names and rows.
   std::vector<std::string> stackNames;

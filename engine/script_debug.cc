@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <set>
 
 #include "engine/statement.h"
@@ -92,25 +93,36 @@ std::vector<VarRow> VariableRows(const TagTelBasic& script, VarOrder order) {
     if (!IsNamedConstant(c)) continue;
     rows.push_back(Row(std::to_string(named++) + "c", c->name(), *c, "", "常量: "));
   }
-  std::vector<VarRow> writable;
   for (int32_t i = 0; i < script.writableCount; ++i) {
     const TagVar* v = script.variables.at(i);
     if (!IsShownVariable(v)) continue;
-    writable.push_back(Row(std::to_string(i), v->name(), *v, "", "变量: "));
+    rows.push_back(Row(std::to_string(i), v->name(), *v, "", "变量: "));
   }
+  OrderRows(rows, order);
+  return rows;
+}
+
+void OrderRows(std::vector<VarRow>& rows, VarOrder order) {
+  // A parameter's number ends in "p", a constant's in "c".
+  auto writable = std::find_if(rows.begin(), rows.end(), [](const VarRow& r) {
+    return r.number.empty() || (r.number.back() != 'p' && r.number.back() != 'c');
+  });
+  auto by_number = [](const VarRow& a, const VarRow& b) {
+    return std::atoi(a.number.c_str()) < std::atoi(b.number.c_str());
+  };
+  auto by_name = [](const VarRow& a, const VarRow& b) { return a.name < b.name; };
   switch (order) {
-    case VarOrder::kByNumber: break;
-    case VarOrder::kByNumberDescending: std::reverse(writable.begin(), writable.end()); break;
-    case VarOrder::kByName:
+    case VarOrder::kByNumber: std::stable_sort(writable, rows.end(), by_number); break;
+    case VarOrder::kByNumberDescending:
+      std::stable_sort(writable, rows.end(), by_number);
+      std::reverse(writable, rows.end());
+      break;
+    case VarOrder::kByName: std::stable_sort(writable, rows.end(), by_name); break;
     case VarOrder::kByNameDescending:
-      std::stable_sort(writable.begin(), writable.end(),
-                       [](const VarRow& a, const VarRow& b) { return a.name < b.name; });
-      if (order == VarOrder::kByNameDescending) std::reverse(writable.begin(), writable.end());
+      std::stable_sort(writable, rows.end(), by_name);
+      std::reverse(writable, rows.end());
       break;
   }
-  rows.insert(rows.end(), std::make_move_iterator(writable.begin()),
-              std::make_move_iterator(writable.end()));
-  return rows;
 }
 
 std::string MainTreeText(const TagTelBasic& script) {

@@ -41,6 +41,10 @@ enum class VarOrder { kByNumber, kByNumberDescending, kByName, kByNameDescending
 // script has neither parameters nor writable variables.
 std::vector<VarRow> VariableRows(const TagTelBasic& script, VarOrder order);
 
+// Puts the writable variables' rows (those after the parameters and
+// constants) of rows made by VariableRows in order.
+void OrderRows(std::vector<VarRow>& rows, VarOrder order);
+
 // The main-flow tree: one line per statement, a tab per block level.
 std::string MainTreeText(const TagTelBasic& script);
 
