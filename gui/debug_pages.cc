@@ -299,7 +299,11 @@ DebugPages::DebugPages(engine::DebugRunObserver* observer, ScriptSource source, 
   timer_.start(kDebugTakeMs);
 }
 
-DebugPages::~DebugPages() { CloseAllPages(); }
+DebugPages::~DebugPages() {
+  // Whoever listens may be going too.
+  blockSignals(true);
+  CloseAllPages();
+}
 
 bool DebugPages::HasPage(int line) const { return Page(line) != nullptr; }
 
