@@ -8,6 +8,7 @@
 #include <QTest>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <memory>
@@ -62,8 +63,13 @@ class DebugPagesTest : public ::testing::Test {
     });
     window_->resize(900, 700);
     window_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+    // The keys go to the active window (an X server without a window
+    // manager activates none: the picture needs no keys).
     QApplication::setActiveWindow(window_.get());
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    if (QGuiApplication::platformName() == "offscreen") {
+      ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+    }
   }
   void TearDown() override {
     window_.reset();  // its pages close: the lines run on
@@ -250,6 +256,32 @@ TEST_F(DebugPagesTest, APageClosesWhenItsLineGetsAnotherScript) {
   Compile(kOtherLine, kCounter)->scrambled = 1;
   EXPECT_FALSE(pages()->OpenPage(kOtherLine));
   EXPECT_FALSE(pages()->OpenPage(9));
+}
+
+// Shows a paused page on the display and waits while a picture is taken:
+// run by the window picture test on an X server of its own, which names
+// the file this test creates once the page shows and removes when done.
+TEST_F(DebugPagesTest, PausedPageForAPicture) {
+  const char* ready = std::getenv("VTTEL_PICTURE_READY");
+  if (ready == nullptr) GTEST_SKIP() << "only for the window picture test";
+  Script script = Start(kLine, kWithFunction);
+  ASSERT_TRUE(pages()->OpenPage(kLine));
+  pages()->show();
+  pages()->auto_refresh()->setChecked(true);
+  DebugPage* page = pages()->current();
+  engine::SetBreakpoint(*script->functions.at(0), 0, 1);
+  ASSERT_TRUE(WaitFor([&] {
+    return engine::PausedRead(*script, [] {}) && script->runningFunction.load() != nullptr;
+  }));
+  ASSERT_TRUE(WaitFor([&] {
+    pages()->TakeUpdates();
+    return Image(page->FunctionNode(1)) == 3;
+  }));
+  pages()->RefreshVars();
+  window_->showMaximized();
+  QTest::qWait(500);
+  testing_support::WriteFile(ready, "shown\n");
+  EXPECT_TRUE(WaitFor([&] { return !testing_support::FileExists(ready); }));
 }
 
 }  // namespace
