@@ -402,6 +402,18 @@ class TagTelBasic : public ScriptFunction {
   // The statement running, -1 none; the monitor reads it from its thread.
   std::atomic<int32_t> currentIndex{-1};
 
+  // --- the run's own state ---------------------------------------------------------
+  // Written and read by the statements and the run loop on the line's
+  // thread only (runError also by whoever holds the script after its run).
+  TagVar params[kMaxParams];            // a function's parameter values
+  TagTelBasic* caller = nullptr;        // a function's calling script, during a call
+  TagTelBasic* runningChild = nullptr;  // the child script running in this one
+  uint8_t exportVariables = 0;          // "SetRunVtsEnvt(": children import the variables
+  int32_t lastCallResult = 0;           // of the last outgoing-call statement
+  // The log line of the fault that ended the last run of the line's own
+  // script; empty when that run ended normally.
+  std::string runError;
+
   // --- what the debugger reads of the run (script_debug.h) -----------------
   // A main script's function running now (the innermost call), null
   // while the main flow runs: written by the call statement on the line's
@@ -416,18 +428,6 @@ class TagTelBasic : public ScriptFunction {
   // flag is set reads a script that does not run (PausedRead).
   std::mutex stepWaitMutex;
   bool inStepWait = false;
-
-  // --- the run's own state ---------------------------------------------------------
-  // Written and read by the statements and the run loop on the line's
-  // thread only (runError also by whoever holds the script after its run).
-  TagVar params[kMaxParams];            // a function's parameter values
-  TagTelBasic* caller = nullptr;        // a function's calling script, during a call
-  TagTelBasic* runningChild = nullptr;  // the child script running in this one
-  uint8_t exportVariables = 0;          // "SetRunVtsEnvt(": children import the variables
-  int32_t lastCallResult = 0;           // of the last outgoing-call statement
-  // The log line of the fault that ended the last run of the line's own
-  // script; empty when that run ended normally.
-  std::string runError;
 
  private:
   void RunStatements(int32_t& result);
