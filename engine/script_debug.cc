@@ -233,6 +233,16 @@ int32_t VariableInfo(const TagTelBasic& script, std::string_view name, VarInfo* 
   return -1;
 }
 
+int32_t VariableInfo(const std::vector<VarRow>& rows, std::string_view name, VarInfo* info) {
+  for (const VarRow& row : rows) {
+    if (row.name != name) continue;
+    *info = VarInfo{row.note, row.fullValue, row.type};
+    return 0;
+  }
+  *info = VarInfo{"", kNoSuchVariable, ""};
+  return -1;
+}
+
 std::string StatementVars(const TagTelBasic& script, int32_t index) {
   const TagOper* s = StatementAt(script, index);
   if (s == nullptr) return "";

@@ -83,6 +83,9 @@ struct VarInfo {
 };
 int32_t VariableInfo(const TagTelBasic& script, std::string_view name, VarInfo* info);
 
+// The same facts from rows VariableRows made (a snapshot's).
+int32_t VariableInfo(const std::vector<VarRow>& rows, std::string_view name, VarInfo* info);
+
 // "name: value" of each name statement i mentions that is a variable of the
 // script or of its owner, one a line; empty for an index outside the list.
 std::string StatementVars(const TagTelBasic& script, int32_t index);

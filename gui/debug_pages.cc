@@ -107,6 +107,13 @@ DebugPage::DebugPage(int line, std::shared_ptr<engine::TagTelBasic> script, QWid
     tree_ = engine::BuildFunctionTree(*script_);
   }
   LoadTree(function_tree_, tree_.text, &function_nodes_);
+  for (QTableWidget* grid : {main_vars_, function_vars_}) {
+    connect(grid, &QTableWidget::cellDoubleClicked, this, [this, grid](int row, int) {
+      QTableWidgetItem* name = grid->item(row, 1);
+      if (row == 0 || name == nullptr) return;  // the header row
+      emit VariableAsked(grid == function_vars_, name->text());
+    });
+  }
   for (QTreeWidget* tree : {main_tree_, function_tree_}) {
     tree->viewport()->installEventFilter(this);
     connect(tree, &QTreeWidget::itemDoubleClicked, this,
@@ -271,7 +278,8 @@ DebugPages::DebugPages(engine::DebugRunObserver* observer, ScriptSource source, 
       tabs_(new QTabWidget(this)),
       auto_refresh_(new QCheckBox(FromGbk("动态刷新&A"), this)),
       call_stack_(new CallStackWindow(this)),
-      statement_vars_(new StatementVarsWindow(this)) {
+      statement_vars_(new StatementVarsWindow(this)),
+      var_view_(new VarViewWindow(this)) {
   auto* buttons = new QHBoxLayout;
   const std::pair<const char*, void (DebugPages::*)()> commands[] = {
       {"关闭当前页(F2)", nullptr},
@@ -324,6 +332,8 @@ bool DebugPages::OpenPage(int line) {
   observer_->SetAutoRefresh(false);
   auto* page = new DebugPage(line, std::move(script), tabs_);
   connect(page, &DebugPage::StatementVarsShown, statement_vars_, &StatementVarsWindow::ShowText);
+  connect(page, &DebugPage::VariableAsked, this,
+          [this, page](bool function, const QString& name) { ShowVariable(page, function, name); });
   pages_.push_back(page);
   tabs_->setCurrentIndex(tabs_->addTab(page, QString::number(line)));
   FillPageVars(page);
@@ -371,6 +381,28 @@ void DebugPages::FillPageVars(DebugPage* page) {
   std::shared_ptr<const engine::DebugSnapshot> last = observer_->TakeSnapshot(page->line(), &fresh);
   page->FillVars(last.get(), fresh);
   observer_->RequestSnapshot(page->line());
+}
+
+void DebugPages::ShowVariable(DebugPage* page, bool function, const QString& name) {
+  const std::shared_ptr<engine::TagTelBasic>& script = page->shared_script();
+  if (script->initResult != 0) return;
+  if (function && script->runningFunction.load() == nullptr) return;
+  // Asked again by "刷新": the paused script itself, else the line's
+  // latest snapshot.
+  auto lookup = [observer = observer_, line = page->line(), script, function](
+                    const std::string& n, engine::VarInfo* info) {
+    int32_t found = -1;
+    const bool paused = engine::PausedRead(*script, [&] {
+      const engine::TagTelBasic* s = function ? script->runningFunction.load() : script.get();
+      found = s != nullptr ? engine::VariableInfo(*s, n, info) : -1;
+    });
+    if (paused) return found;
+    std::shared_ptr<const engine::DebugSnapshot> snap = observer->TakeSnapshot(line, nullptr);
+    if (snap == nullptr) return engine::VariableInfo(std::vector<engine::VarRow>{}, n, info);
+    return engine::VariableInfo(function ? snap->functionRows : snap->mainRows, n, info);
+  };
+  var_view_->ShowVariable(FromGbk(function ? "Function Var Display" : "Mian Var Display"), name,
+                          lookup);
 }
 
 void DebugPages::ShowCallStack() {

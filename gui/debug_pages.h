@@ -41,6 +41,7 @@ namespace gui {
 
 class CallStackWindow;
 class StatementVarsWindow;
+class VarViewWindow;
 
 // The tree node images: breakpoint x executing.
 inline constexpr int kImageFor[2][2] = {{0, 1}, {2, 3}};
@@ -63,6 +64,7 @@ class DebugPage : public QWidget {
 
   int line() const { return line_; }
   engine::TagTelBasic* script() const { return script_.get(); }
+  const std::shared_ptr<engine::TagTelBasic>& shared_script() const { return script_; }
   QTreeWidget* main_tree() const { return main_tree_; }
   QTreeWidget* function_tree() const { return function_tree_; }
   QTableWidget* main_vars() const { return main_vars_; }
@@ -86,6 +88,8 @@ class DebugPage : public QWidget {
 
  signals:
   void StatementVarsShown(const QString& text);
+  // A double-click on a variable of the main grid or the function grid.
+  void VariableAsked(bool function, const QString& name);
 
  protected:
   // A press on a node's image toggles its breakpoint.
@@ -144,6 +148,7 @@ class DebugPages : public QWidget, public frame::Debugger {
   QCheckBox* auto_refresh() const { return auto_refresh_; }
   CallStackWindow* call_stack_window() const { return call_stack_; }
   StatementVarsWindow* statement_vars_window() const { return statement_vars_; }
+  VarViewWindow* var_view_window() const { return var_view_; }
 
  signals:
   // No page is left (the window hides the panel).
@@ -151,6 +156,8 @@ class DebugPages : public QWidget, public frame::Debugger {
 
  private:
   void ClosePage(DebugPage* page);
+  // The variable window for a name of a page's main grid or function grid.
+  void ShowVariable(DebugPage* page, bool function, const QString& name);
   // The snapshot of the page's line, asked for again.
   void FillPageVars(DebugPage* page);
 
@@ -162,6 +169,7 @@ class DebugPages : public QWidget, public frame::Debugger {
   std::vector<DebugPage*> pages_;  // in opening order; children of tabs_
   CallStackWindow* call_stack_;
   StatementVarsWindow* statement_vars_;
+  VarViewWindow* var_view_;
 };
 
 }  // namespace gui

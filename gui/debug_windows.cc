@@ -2,6 +2,7 @@
 
 #include <QCursor>
 #include <QHeaderView>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include "gui/qt_text.h"
@@ -41,7 +42,8 @@ CallStackWindow::CallStackWindow(QWidget* parent)
     : QDialog(parent),
       tree_(new QTreeWidget(this)),
       label_(new QLabel(FromGbk("自定义函数"), this)),
-      grid_(new QTableWidget(this)) {
+      grid_(new QTableWidget(this)),
+      var_view_(new VarViewWindow(this)) {
   setWindowTitle("Call Stack List");
   tree_->setHeaderHidden(true);
   tree_->setToolTip(FromGbk("调用函数堆栈，双击可以显示函数的变量列表"));
@@ -61,6 +63,16 @@ CallStackWindow::CallStackWindow(QWidget* parent)
   connect(tree_, &QTreeWidget::itemDoubleClicked, this, show_item);
   connect(grid_->horizontalHeader(), &QHeaderView::sectionClicked, this,
           [this](int column) { SortBy(column); });
+  // A double-click on a variable: its facts in the frame shown.
+  connect(grid_, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
+    QTableWidgetItem* name = grid_->item(row, 1);
+    if (name == nullptr || shown_ < 0) return;
+    std::vector<engine::VarRow> rows = rows_[static_cast<size_t>(shown_)];
+    var_view_->ShowVariable(FromGbk("函数内变量查询"), name->text(),
+                            [rows](const std::string& n, engine::VarInfo* info) {
+                              return engine::VariableInfo(rows, n, info);
+                            });
+  });
 }
 
 void CallStackWindow::ShowFrames(const std::vector<std::string>& names,
@@ -101,6 +113,40 @@ void CallStackWindow::SortBy(int column) {
   grid_->horizontalHeaderItem(0)->setText(FromGbk(number));
   grid_->horizontalHeaderItem(1)->setText(FromGbk(name));
   ShowFrame(shown_);
+}
+
+VarViewWindow::VarViewWindow(QWidget* parent)
+    : QDialog(parent),
+      name_(new QLineEdit(this)),
+      note_(new QLabel(this)),
+      type_(new QLabel(this)),
+      value_(new QPlainTextEdit(this)) {
+  setWindowTitle(FromGbk("变量查询"));
+  value_->setReadOnly(true);
+  auto* refresh = new QPushButton(FromGbk("刷新"), this);
+  refresh->setDefault(true);
+  connect(refresh, &QPushButton::clicked, this, [this] { Refresh(); });
+  auto* layout = new QVBoxLayout(this);
+  for (QWidget* w : std::initializer_list<QWidget*>{name_, note_, type_, value_, refresh}) {
+    layout->addWidget(w);
+  }
+}
+
+void VarViewWindow::ShowVariable(const QString& caption, const QString& name, Lookup lookup) {
+  setWindowTitle(caption);
+  name_->setText(name);
+  lookup_ = std::move(lookup);
+  Refresh();
+  // Modal to the window, without a nested loop.
+  open();
+}
+
+void VarViewWindow::Refresh() {
+  engine::VarInfo info;
+  if (lookup_) lookup_(ToGbk(name_->text()), &info);
+  note_->setText(FromGbk(info.note));
+  type_->setText(FromGbk(info.type));
+  value_->setPlainText(FromGbk(info.value));
 }
 
 StatementVarsWindow::StatementVarsWindow(QWidget* parent)

@@ -9,9 +9,11 @@
 
 #include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTableWidget>
 #include <QTreeWidget>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,8 @@ namespace gui {
 // Fills a variable grid: the header row "No.", "Name", "Value", "Note",
 // then the rows.
 void FillVarGrid(QTableWidget* grid, const std::vector<engine::VarRow>& rows);
+
+class VarViewWindow;
 
 class CallStackWindow : public QDialog {
   Q_OBJECT
@@ -40,6 +44,7 @@ class CallStackWindow : public QDialog {
   QTreeWidget* tree() const { return tree_; }
   QLabel* label() const { return label_; }
   QTableWidget* grid() const { return grid_; }
+  VarViewWindow* var_view() const { return var_view_; }
 
  private:
   void ShowFrame(int index);
@@ -48,9 +53,36 @@ class CallStackWindow : public QDialog {
   QLabel* label_;
   QTableWidget* grid_;
   std::vector<std::vector<engine::VarRow>> rows_;
+  VarViewWindow* var_view_;
   int shown_ = -1;
   int sort_column_ = -1;
   bool descending_ = false;
+};
+
+// The variable window: a name, its note, type and value, looked up again
+// by "刷新" (the default button); Esc closes it.
+class VarViewWindow : public QDialog {
+  Q_OBJECT
+
+ public:
+  // Looks a name up in the window's script (0 found, -1 not).
+  using Lookup = std::function<int32_t(const std::string& name, engine::VarInfo* info)>;
+  explicit VarViewWindow(QWidget* parent);
+  // Shows the window for a name with a caption and the script to ask.
+  void ShowVariable(const QString& caption, const QString& name, Lookup lookup);
+  void Refresh();
+
+  QLineEdit* name_edit() const { return name_; }
+  QLabel* note() const { return note_; }
+  QLabel* type() const { return type_; }
+  QPlainTextEdit* value() const { return value_; }
+
+ private:
+  QLineEdit* name_;
+  QLabel* note_;
+  QLabel* type_;
+  QPlainTextEdit* value_;
+  Lookup lookup_;
 };
 
 class StatementVarsWindow : public QDialog {

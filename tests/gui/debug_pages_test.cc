@@ -202,6 +202,27 @@ TEST_F(DebugPagesTest, StatementVariablesOnlyWhilePaused) {
   EXPECT_EQ(shown->memo()->toPlainText(),
             QString("k: %1\nn: %2").arg(n).arg(n));
   shown->close();
+  // A double-click on a variable of the main grid: its facts; on the
+  // header row: nothing.
+  VarViewWindow* view = pages()->var_view_window();
+  pages()->RefreshVars();
+  QTableWidget* grid = page->main_vars();
+  emit grid->cellDoubleClicked(0, 1);
+  EXPECT_FALSE(view->isVisible());
+  for (int r = 1; r < grid->rowCount(); ++r) {
+    if (grid->item(r, 1) != nullptr && grid->item(r, 1)->text() == "n") {
+      emit grid->cellDoubleClicked(r, 1);
+    }
+  }
+  ASSERT_TRUE(view->isVisible());
+  EXPECT_EQ(view->windowTitle(), "Mian Var Display");
+  EXPECT_EQ(view->value()->toPlainText(), QString::number(n));
+  EXPECT_EQ(view->type()->text(), FromGbk("变量: 整型"));
+  // Another name, looked up again.
+  view->name_edit()->setText("missing");
+  view->Refresh();
+  EXPECT_EQ(view->value()->toPlainText(), FromGbk("变量名不存在."));
+  view->close();
 }
 
 TEST_F(DebugPagesTest, CallStackOfTheRunningFunctionWithSortingHeaders) {
