@@ -30,8 +30,10 @@ class MonitorRunObserver : public RunObserver {
   // nothing to refresh.
   void RefreshDebugVars(const TagTelBasic&) override {}
 
- private:
+ protected:
   bool Closing() const { return closing_->load(std::memory_order_relaxed); }
+
+ private:
 
   const std::atomic<bool>* closing_;
 };

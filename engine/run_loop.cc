@@ -19,9 +19,18 @@ namespace {
 
 std::atomic<RunObserver*> run_observer{nullptr};
 
+// The run loops start on a 64-byte boundary: their hot paths keep the
+// same place in the processor's decoded-instruction windows whatever code
+// comes before them in the program (a 32-byte shift moved the integer loop
+// by 3 %).
+#if defined(__GNUC__)
+#define VTTEL_RUN_LOOP_ALIGN __attribute__((aligned(64)))
+#else
+#define VTTEL_RUN_LOOP_ALIGN
+#endif
+
 // The handler states of the run loop.
 constexpr int32_t kInSysQuitHandler = 7;
-constexpr uint32_t kStepWaitMs = 100;
 
 // Stores a statement's result as the run loop does, by its kind letter: a
 // value statement's target into "_retVal"; a call or return leaves it; any
@@ -123,19 +132,6 @@ bool TagTelBasic::Attend() {
   return true;
 }
 
-void TagTelBasic::WaitStep() {
-  auto waiting = [this] {
-    return !stopped.load(std::memory_order_relaxed) &&
-           stepMode.load(std::memory_order_relaxed) != 0 &&
-           stepRelease.load(std::memory_order_relaxed) == 0;
-  };
-  if (waiting()) {
-    if (RunObserver* o = GetRunObserver()) o->RefreshDebugVars(*this);
-  }
-  while (waiting()) frame::SleepTicks(kStepWaitMs);
-  stepRelease.store(0, std::memory_order_relaxed);
-}
-
 int32_t TagTelBasic::Run() {
   caller = nullptr;
   if (initResult != 0) return -1;
@@ -182,7 +178,7 @@ int32_t TagTelBasic::Run() {
   return result;
 }
 
-void TagTelBasic::RunStatements(int32_t& result) {
+VTTEL_RUN_LOOP_ALIGN void TagTelBasic::RunStatements(int32_t& result) {
   RunObserver* observer = GetRunObserver();
   TagVar& ret_val = *allVariables.at(kRetValIndex);
   auto* timers = static_cast<ScriptTimers*>(store(StoreSlot::kTimers));
@@ -282,7 +278,7 @@ void TagTelBasic::ReportFault(const RunFault& fault) {
   if (fault.kind() == RunFaultKind::kMemory) platform::ReplenishMemoryReserve();
 }
 
-int32_t TagTelBasic::RunSub(TagTelBasic* calling) {
+VTTEL_RUN_LOOP_ALIGN int32_t TagTelBasic::RunSub(TagTelBasic* calling) {
   caller = calling;
   if (initResult != 0) return -1;
   TagTelBasic* main = owner != nullptr ? owner : this;

@@ -26,6 +26,9 @@ class RunObserver {
                          int32_t line_no, bool is_call, bool after_call) = 0;
   // The debugger refreshes its variable lists once when a step wait begins.
   virtual void RefreshDebugVars(const TagTelBasic& script) = 0;
+  // Whether a debugger page is open for the line ("Assert(" then stops
+  // the line for the operator). Any line thread; must not block.
+  virtual bool HasDebugPage(int32_t /*line_no*/) const { return false; }
 };
 
 // The observer in use (null: none). Set before lines run.

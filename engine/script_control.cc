@@ -9,9 +9,11 @@
 
 #include "engine/arguments.h"
 #include "engine/keyword_table.h"
+#include "engine/run_observer.h"
 #include "engine/statement_registry.h"
 #include "engine/tel_basic.h"
 #include "platform/clock.h"
+#include "platform/message_service.h"
 #include "platform/named_event.h"
 
 namespace engine {
@@ -121,16 +123,33 @@ class TagReturn : public TagOper {
 
 // "Assert(" condition: the condition, or 0 with the line's error-log line
 // "Assert Failed: line=%d".
+// The notice of a failed "Assert(" goes through the message service (it
+// never holds the line for a click); then the line waits in step mode
+// for the operator's step or run.
 class TagAssert : public TagOper {
  public:
   TagAssert(TagTelBasic* script, TagVar* condition) : script_(script), condition_(condition) {}
   int32_t Execute() override {
     const int32_t value = condition_->GetInt();
     if (value != 0) return value;
+    TagTelBasic* context = script_->GetRunContext();
+    const RunObserver* observer = GetRunObserver();
+    if (observer != nullptr && observer->HasDebugPage(context->lineNo)) {
+      StopForDebugger(*context);
+      return 0;
+    }
     char text[48];
     std::snprintf(text, sizeof text, "Assert Failed: line=%d", lineNumber);
-    if (LineCallBase* call = script_->GetRunContext()->call) call->ErrorLog(text);
+    if (LineCallBase* call = context->call) call->ErrorLog(text);
     return 0;
+  }
+
+  void StopForDebugger(TagTelBasic& context) const {
+    const std::string text =
+        "Assert Failed: line=" + std::to_string(lineNumber) + ", '" + sourceText + "'";
+    platform::ShowMessage(text, "Stop for Assert", platform::MessageIcon::kError);
+    context.SetStepMode(1);
+    context.WaitStep();
   }
 
  private:

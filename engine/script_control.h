@@ -73,6 +73,7 @@ class TagCall : public TagOper {
  private:
   // The script function the variable names now, null when it names none.
   TagTelBasic* Callee();
+  void RunFunction(TagTelBasic& f);
 
   TagVar* function_;
   TagTelBasic* script_;  // the calling script: holds this statement

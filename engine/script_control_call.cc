@@ -1,4 +1,5 @@
 // The call of a script function (TagCall) and "Eval(".
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -83,6 +84,20 @@ TagTelBasic* TagCall::Callee() {
   return seenScript_;
 }
 
+// The main script names the function running while it runs (the
+// debugger's pages read it); the caller's again afterwards, also when a
+// fault ends the call.
+void TagCall::RunFunction(TagTelBasic& f) {
+  std::atomic<TagTelBasic*>& running = script_->MainScript()->runningFunction;
+  struct Restore {
+    std::atomic<TagTelBasic*>& running;
+    TagTelBasic* previous;
+    ~Restore() { running.store(previous, std::memory_order_relaxed); }
+  } restore{running, running.load(std::memory_order_relaxed)};
+  running.store(&f, std::memory_order_relaxed);
+  f.RunSub(script_);
+}
+
 int32_t TagCall::Execute() {
   TagVar& ret_val = *script_->allVariables.at(kRetValIndex);
   TagTelBasic* f = Callee();
@@ -104,7 +119,7 @@ int32_t TagCall::Execute() {
   }
   const ScriptDepth depth(*script_, *this);
   for (int32_t i = 0; i < n; ++i) f->params[i].Assign(*args_[i]);
-  f->RunSub(script_);
+  RunFunction(*f);
   for (int32_t i = 0; i < n; ++i) {
     TagVar& param = f->params[i];
     TagVar* arg = args_[i];

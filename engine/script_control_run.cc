@@ -1,6 +1,7 @@
 // "RunVts(", "SetRunVtsEnvt(" and "RunLine(": scripts and statements made
 // at run time.
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -196,7 +197,12 @@ class TagRunLine : public TagOper {
     TagTelBasic* main = s.MainScript();
     const int32_t errors = main->compileState.errorCount;
     main->compileState.errorCount = errors + 1;
-    const int32_t compiled = s.ParseLine(lineNumber, text);
+    int32_t compiled = 0;
+    {
+      // The debugger's readers of the lists wait while the line is added.
+      std::lock_guard<std::mutex> shape(main->shapeMutex);
+      compiled = s.ParseLine(lineNumber, text);
+    }
     main->compileState.errorCount = errors;
     state.RestoreTo(s);
     if (compiled != 0 || s.statementCount != n + 1) return kNotCompiled;
@@ -211,6 +217,7 @@ class TagRunLine : public TagOper {
   // puts back the link of the statement before them.
   static void RemoveAddedStatements(TagTelBasic& s, int32_t n, TagOper* last,
                                     TagOper* last_next) {
+    std::lock_guard<std::mutex> shape(s.MainScript()->shapeMutex);
     std::vector<TagOper*>& list = s.statements.items();
     while (static_cast<int32_t>(list.size()) > n) {
       TagOper* added = list.back();

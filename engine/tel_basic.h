@@ -35,6 +35,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -413,8 +414,24 @@ class TagTelBasic : public ScriptFunction {
   // script; empty when that run ended normally.
   std::string runError;
 
+  // --- what the debugger reads of the run (script_debug.h) -----------------
+  // A main script's function running now (the innermost call), null
+  // while the main flow runs: written by the call statement on the line's
+  // thread, read by the window thread.
+  std::atomic<TagTelBasic*> runningFunction{nullptr};
+  // A main script's: held by "RunLine(" while it adds its statement to a
+  // list of this script or its functions and takes it out again, and by a
+  // reader of those lists on another thread.
+  std::mutex shapeMutex;
+  // A main script's: the line sits in WaitStep (guarded by stepWaitMutex).
+  // The wait is left only under the lock, so a reader holding it while the
+  // flag is set reads a script that does not run (PausedRead).
+  std::mutex stepWaitMutex;
+  bool inStepWait = false;
+
  private:
   void RunStatements(int32_t& result);
+  void SetInStepWait(bool waiting);
   void EndRun(RunObserver* observer);
   void ReportFault(const RunFault& fault);
   bool QuitConditionSlow() const;

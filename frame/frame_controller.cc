@@ -243,6 +243,7 @@ void FrameController::Shutdown() {
   WriteRawLog("isCloseing = true;");
   WaitForDisplayPass();
   WriteRawLog("delete pCtrlPages...");
+  if (debugger_ != nullptr) debugger_->CloseAllPages();
   WriteRawLog("ModifyTrayIcon()...");
   WriteRawLog("SavePost()...");
   SavePost();
@@ -297,7 +298,9 @@ void FrameController::DeleteDrive() {
 }
 
 void FrameController::Reload() {
-  if (parts_->HasDrive() && parts_->DriveStatus() == 0) parts_->StartReload();
+  if (!parts_->HasDrive() || parts_->DriveStatus() != 0) return;
+  if (debugger_ != nullptr) debugger_->CloseAllPages();
+  parts_->StartReload();
 }
 
 void FrameController::CloseEvents() {

@@ -28,6 +28,7 @@
 #include <mutex>
 #include <string>
 
+#include "frame/debugger.h"
 #include "frame/display_pass.h"
 #include "frame/monitor.h"
 #include "frame/monitor_grid.h"
@@ -99,6 +100,9 @@ class FrameController {
   // Where the monitor server shows its state (may stay null). Set before
   // Start; it must outlive the controller.
   void SetMonitorPanel(MonitorConnPanel* panel) { panel_ = panel; }
+  // The script debugger, whose pages close at the shutdown and before a
+  // reload (may stay null: no debugger). It must outlive its use here.
+  void SetDebugger(Debugger* debugger) { debugger_ = debugger; }
   // The monitor server; null before Create and after the shutdown.
   TagRemoteCtrl* remote() const { return remote_.get(); }
   int exit_status() const { return exit_status_; }
@@ -154,6 +158,7 @@ class FrameController {
   std::unique_ptr<TagMonitor> monitor_;
   std::unique_ptr<TagRemoteCtrl> remote_;
   MonitorConnPanel* panel_ = nullptr;
+  Debugger* debugger_ = nullptr;
   std::unique_ptr<DisplayPass> pass_;
   platform::Thread main_run_;
   std::mutex closing_mu_;       // orders the run thread's clearing and the shutdown

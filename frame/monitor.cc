@@ -377,6 +377,20 @@ void TagMonitor::OperatorTypedKeys(int line, std::string_view keys) {
   if (grid_ != nullptr) grid_->SetText(GridRow(line), GridColumn(line, kCellKeys), Keys(line));
 }
 
+void TagMonitor::OperatorErasedKey(int line) {
+  TagLineRec* rec = Rec(line);
+  if (rec == nullptr) return;
+  {
+    std::lock_guard<std::mutex> lock(rec->mu);
+    std::string& keys = rec->cells[kCellKeys];
+    if (keys.empty()) return;
+    keys.pop_back();
+    RecomputeStatusColors(*rec);
+    Bump(*rec, kCellKeys);
+  }
+  if (grid_ != nullptr) grid_->SetText(GridRow(line), GridColumn(line, kCellKeys), Keys(line));
+}
+
 // ---- the process-wide table and its setters ----
 
 void SetProcessMonitor(TagMonitor* monitor) {

@@ -20,8 +20,8 @@
 // read-modify-write operations that lose no key.
 //
 // Thread rules: the setters, the keys operations and MarkStep may be called
-// from any thread; InitGrid, Refresh, SelectedLine and OperatorTypedKeys on
-// the window thread only. Each line record has its own short lock, held only
+// from any thread; InitGrid, Refresh, SelectedLine, OperatorTypedKeys and
+// OperatorErasedKey on the window thread only. Each line record has its own short lock, held only
 // to copy or replace its fields (never while calling out).
 #ifndef VTTEL_FRAME_MONITOR_H_
 #define VTTEL_FRAME_MONITOR_H_
@@ -172,6 +172,10 @@ class TagMonitor {
   // Window thread: the operator typed keys into the line's Keys cell; they
   // are added to the store and the grid shows the store at once.
   void OperatorTypedKeys(int line, std::string_view keys);
+  // Window thread: the operator erased the last key of the Keys cell: the
+  // last key the line has not taken yet goes from the store (nothing when
+  // none is left) and the grid shows the store at once.
+  void OperatorErasedKey(int line);
 
   // Grid geometry for the current column groups.
   int GridRow(int line) const;

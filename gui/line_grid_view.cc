@@ -79,8 +79,13 @@ void LineGridView::PublishVisibleArea() {
 
 void LineGridView::keyPressEvent(QKeyEvent* event) {
   const QModelIndex at = currentIndex();
-  if (at.isValid() && at.column() % frame::kMonitorCells == frame::kCellKeys &&
-      IsTypedText(event->text())) {
+  const bool keys_cell = at.isValid() && at.column() % frame::kMonitorCells == frame::kCellKeys;
+  if (keys_cell && event->key() == Qt::Key_Backspace) {
+    if (erase_) erase_(at.row() + 1, at.column());
+    event->accept();
+    return;
+  }
+  if (keys_cell && IsTypedText(event->text())) {
     if (keys_) keys_(at.row() + 1, at.column(), ToGbk(event->text()));
     event->accept();
     return;

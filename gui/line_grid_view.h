@@ -30,6 +30,9 @@ class LineGridView : public QTableView {
   // The model must outlive the view.
   void SetGridModel(LineGridModel* model);
   void SetKeysHandler(KeysHandler handler) { keys_ = std::move(handler); }
+  // Backspace in a Keys cell.
+  using EraseHandler = std::function<void(int grid_row, int grid_col)>;
+  void SetEraseHandler(EraseHandler handler) { erase_ = std::move(handler); }
   // Writes the visible area into the frame grid.
   void PublishVisibleArea();
   // Takes the column widths the frame grid holds.
@@ -46,6 +49,7 @@ class LineGridView : public QTableView {
 
   LineGridModel* model_ = nullptr;
   KeysHandler keys_;
+  EraseHandler erase_;
   bool taking_widths_ = false;
 };
 

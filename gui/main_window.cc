@@ -13,11 +13,13 @@
 #include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
 #include <filesystem>
+#include <tuple>
 
 #include "frame/form_pos.h"
 #include "frame/frame_controller.h"
 #include "frame/log.h"
 #include "frame/monitor.h"
+#include "engine/tel_basic.h"
 #include "gui/default_layout.h"
 #include "gui/qt_text.h"
 #include "platform/codepage.h"
@@ -102,12 +104,15 @@ MainWindow::MainWindow(const frame::TagRunCfg* cfg, bool tray_available, QWidget
   grid_view_->setObjectName("LineGrid");
   grid_view_->SetKeysHandler(
       [this](int row, int col, const std::string& keys) { TypedKeys(row, col, keys); });
+  grid_view_->SetEraseHandler([this](int row, int col) { ErasedKey(row, col); });
   auto* central = new QWidget(this);
   auto* layout = new QVBoxLayout(central);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   layout->addWidget(status_area_);
-  layout->addWidget(grid_view_, 1);
+  splitter_ = new QSplitter(Qt::Vertical, central);
+  splitter_->addWidget(grid_view_);
+  layout->addWidget(splitter_, 1);
   setCentralWidget(central);
   BuildActions();
   BuildMenus();
@@ -173,18 +178,62 @@ void MainWindow::BuildActions() {
   connect(MakeAction(Entry::kStatusToggle), &QAction::triggered, this,
           [this] { ToggleStatusArea(); });
   connect(MakeAction(Entry::kHangup), &QAction::triggered, this, [this] { HangupSelected(); });
-  // The debugger's commands act on its pages, which this window does not
-  // hold yet: the entries are there, enabled by the rules that hold for
-  // them, without a command behind them.
-  MakeAction(Entry::kOpenDebug);
-  const std::pair<Entry, QKeySequence> debug_entries[] = {
-      {Entry::kOpenPage, QKeySequence()},      {Entry::kClosePage, QKeySequence(Qt::Key_F2)},
-      {Entry::kCloseAll, QKeySequence()},      {Entry::kStep, QKeySequence(Qt::Key_F8)},
-      {Entry::kRun, QKeySequence(Qt::Key_F9)}, {Entry::kFlush, QKeySequence(Qt::Key_F5)},
-      {Entry::kCallStack, QKeySequence(Qt::Key_F4)},
-      {Entry::kBreakpoint, QKeySequence(Qt::Key_F6)},
+  connect(MakeAction(Entry::kOpenDebug), &QAction::triggered, this, [this] { OpenSelectedPage(); });
+  connect(MakeAction(Entry::kOpenPage), &QAction::triggered, this, [this] { OpenSelectedPage(); });
+  // The other debugger commands act on the pages, when there are any.
+  using Command = void (DebugPages::*)();
+  const std::tuple<Entry, QKeySequence, Command> debug_entries[] = {
+      {Entry::kClosePage, QKeySequence(Qt::Key_F2), nullptr},
+      {Entry::kCloseAll, QKeySequence(), &DebugPages::CloseAllPages},
+      {Entry::kStep, QKeySequence(Qt::Key_F8), &DebugPages::Step},
+      {Entry::kRun, QKeySequence(Qt::Key_F9), &DebugPages::Run},
+      {Entry::kFlush, QKeySequence(Qt::Key_F5), &DebugPages::RefreshVars},
+      {Entry::kCallStack, QKeySequence(Qt::Key_F4), &DebugPages::ShowCallStack},
+      {Entry::kBreakpoint, QKeySequence(Qt::Key_F6), &DebugPages::ToggleBreakpoint},
   };
-  for (const auto& [entry, keys] : debug_entries) MakeAction(entry)->setShortcut(keys);
+  for (const auto& [entry, keys, command] : debug_entries) {
+    QAction* a = MakeAction(entry);
+    a->setShortcut(keys);
+    // The keys work wherever the focus is in the window.
+    a->setShortcutContext(Qt::WindowShortcut);
+    addAction(a);
+    connect(a, &QAction::triggered, this, [this, command = command] {
+      if (pages_ == nullptr) return;
+      if (command != nullptr) {
+        (pages_->*command)();
+      } else {
+        pages_->SetAutoRefresh(false);
+        pages_->CloseCurrent();
+      }
+      if (!pages_->HasPages()) ShowPanel(false);
+    });
+  }
+}
+
+void MainWindow::SetDebugger(engine::DebugRunObserver* observer, ScriptSource source) {
+  script_source_ = source;
+  pages_ = new DebugPages(observer, std::move(source), splitter_);
+  splitter_->addWidget(pages_);
+  pages_->hide();
+  connect(pages_, &DebugPages::Emptied, this, [this] { ShowPanel(false); });
+}
+
+void MainWindow::ShowPanel(bool shown) {
+  if (pages_ != nullptr) pages_->setVisible(shown);
+}
+
+bool MainWindow::CanOpenPage(int line) const {
+  if (pages_ == nullptr || cfg_->sentence_mode != 1 || line < 0 || pages_->HasPage(line)) {
+    return false;
+  }
+  const std::shared_ptr<engine::TagTelBasic> script = script_source_(line);
+  return script != nullptr && script->scrambled == 0;
+}
+
+void MainWindow::OpenSelectedPage() {
+  const int line = SelectedReadyLine();
+  if (!CanOpenPage(line)) return;
+  if (pages_->OpenPage(line)) ShowPanel(true);
 }
 
 void MainWindow::BuildMenus() {
@@ -280,7 +329,8 @@ void MainWindow::UpdatePopupState() {
   }
   const int line = SelectedReadyLine();
   const frame::TagMonitor* monitor = frame::ProcessMonitor();
-  action(Entry::kOpenDebug)->setEnabled(line >= 0 && monitor->Source()->HasScript(line));
+  action(Entry::kOpenDebug)
+      ->setEnabled(line >= 0 && monitor->Source()->HasScript(line) && CanOpenPage(line));
 }
 
 void MainWindow::HangupSelected() {
@@ -289,11 +339,22 @@ void MainWindow::HangupSelected() {
 }
 
 void MainWindow::TypedKeys(int grid_row, int grid_col, const std::string& keys) {
+  OnKeysCell(grid_row, grid_col,
+             [&keys](frame::TagMonitor* monitor, int line) { monitor->OperatorTypedKeys(line, keys); });
+}
+
+void MainWindow::ErasedKey(int grid_row, int grid_col) {
+  OnKeysCell(grid_row, grid_col,
+             [](frame::TagMonitor* monitor, int line) { monitor->OperatorErasedKey(line); });
+}
+
+void MainWindow::OnKeysCell(int grid_row, int grid_col,
+                            const std::function<void(frame::TagMonitor*, int)>& change) {
   frame::TagMonitor* monitor = frame::ProcessMonitor();
   if (monitor == nullptr) return;
   const int line = monitor->LineOfGridCell(grid_row, grid_col);
   if (line < 0 || line >= monitor->LineCount()) return;
-  monitor->OperatorTypedKeys(line, keys);
+  change(monitor, line);
   if (model_) model_->CellChanged(grid_row, grid_col);
 }
 

@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
+#include <QSplitter>
 #include <QSystemTrayIcon>
 #include <atomic>
 #include <functional>
@@ -31,6 +32,7 @@
 #include "frame/run_cfg.h"
 #include "frame/window_view.h"
 #include "gui/captions.h"
+#include "gui/debug_pages.h"
 #include "gui/frame_loop.h"
 #include "gui/line_grid_model.h"
 #include "gui/line_grid_view.h"
@@ -57,6 +59,12 @@ class MainWindow : public QMainWindow,
   // grid, the menus drive the loop. Call before the controller's Start.
   void Attach(FrameLoop* loop);
   void SetHangupHandler(HangupHandler handler) { hangup_ = std::move(handler); }
+  // The script debugger (IS_DISP_SENTE 1): its panel under the grid, over
+  // the lines' observer and their scripts. Before the controller's Start;
+  // the observer must outlive the window. Without it the debug commands
+  // do nothing.
+  void SetDebugger(engine::DebugRunObserver* observer, ScriptSource source);
+  DebugPages* debug_pages() const { return pages_; }
   // After the controller's Start: captions and title for the language, the
   // debug entries' state and the tray icon.
   void FinishStart();
@@ -106,6 +114,16 @@ class MainWindow : public QMainWindow,
   void OpenLogFile();
   void HangupSelected();
   void TypedKeys(int grid_row, int grid_col, const std::string& keys);
+  void ErasedKey(int grid_row, int grid_col);
+  // A change of the Keys store of the line of a Keys cell, shown at once.
+  void OnKeysCell(int grid_row, int grid_col,
+                  const std::function<void(frame::TagMonitor*, int)>& change);
+  // "开启..." and "Open Debug ...": a page for the selected line.
+  void OpenSelectedPage();
+  // Whether a page can be opened for the line (a script, not scrambled,
+  // no page yet).
+  bool CanOpenPage(int line) const;
+  void ShowPanel(bool shown);
   void ApplyDefaultLayout();
   void TakeMonitorConnText();
   // The monitor table while cells are drawn in its colours, else null.
@@ -128,6 +146,9 @@ class MainWindow : public QMainWindow,
   QLabel* lines_ = nullptr;
   QLabel* count_ = nullptr;
   LineGridView* grid_view_ = nullptr;
+  QSplitter* splitter_ = nullptr;  // the grid over the debugger's panel
+  DebugPages* pages_ = nullptr;
+  ScriptSource script_source_;
   std::unique_ptr<LineGridModel> model_;
   std::map<Entry, QAction*> actions_;
   QMenu* file_menu_ = nullptr;

@@ -54,6 +54,10 @@ int RunQtProgram(int& argc, char** argv, const QtProgram& program) {
   controller.SetMonitorPanel(&window);
   QObject::connect(&loop, &FrameLoop::Ended, &app, [&app](int status) { app.exit(status); });
   if (program.attach) program.attach(&controller);
+  if (engine::DebugRunObserver* observer = program.debugger ? program.debugger() : nullptr) {
+    window.SetDebugger(observer, program.script_of);
+    controller.SetDebugger(window.debug_pages());
+  }
 
   int status = kExitNoEvents;
   if (controller.Start(program.program_dir)) {

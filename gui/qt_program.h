@@ -16,6 +16,7 @@
 #include "frame/frame_controller.h"
 #include "frame/run_cfg.h"
 #include "frame/system_parts.h"
+#include "gui/debug_pages.h"
 
 namespace gui {
 
@@ -32,6 +33,10 @@ struct QtProgram {
   // Called with the controller before its Start, and with nullptr once the
   // loop has ended (before the controller goes away).
   std::function<void(frame::FrameController*)> attach;
+  // The script debugger: the lines' observer (null: none) and the script a
+  // line runs now. Asked once, after attach.
+  std::function<engine::DebugRunObserver*()> debugger;
+  ScriptSource script_of;
   // Called after a successful Start.
   std::function<void()> started;
 };

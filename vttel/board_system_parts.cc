@@ -34,6 +34,12 @@ bool BoardSystemParts::HangupLine(int32_t line) {
   return true;
 }
 
+std::shared_ptr<engine::TagTelBasic> BoardSystemParts::LineScript(int32_t line) const {
+  if (!drive_) return nullptr;
+  const telephony::TagTelLine* rec = drive_->Line(line);
+  return rec != nullptr ? rec->Script() : nullptr;
+}
+
 void BoardSystemParts::StartReload() {
   if (drive_) drive_->StartReload();
 }

@@ -36,6 +36,9 @@ class BoardSystemParts : public frame::SystemParts {
   // The window's "Hangup": tells the line's call to hang up when the line
   // exists and the drive is ready; false otherwise. Window thread.
   bool HangupLine(int32_t line);
+  // The script the line runs now (null: no such line, no drive or no
+  // script): the line's own reference. Window thread.
+  std::shared_ptr<engine::TagTelBasic> LineScript(int32_t line) const;
 
  private:
   simboard::SimBoard* board_;

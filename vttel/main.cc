@@ -19,7 +19,7 @@
 #include <string>
 
 #include "engine/control_compile.h"
-#include "engine/monitor_observer.h"
+#include "engine/debug_observer.h"
 #include "engine/script_control.h"
 #include "engine/timers.h"
 #include "frame/frame_controller.h"
@@ -112,16 +112,20 @@ int main(int argc, char** argv) {
   program.form_pos = &form_pos;
   program.program_dir = home;
   program.hangup = [&parts](int line) { parts.HangupLine(line); };
-  // The lines' status words and statements go to the monitor table.
-  std::unique_ptr<engine::MonitorRunObserver> observer;
+  // The lines' status words and statements go to the monitor table, and
+  // to the debugger's pages of the lines that have one.
+  std::unique_ptr<engine::DebugRunObserver> observer;
   program.attach = [&observer](frame::FrameController* controller) {
     active_controller.store(controller);
     engine::SetExitHandler(controller != nullptr ? &OnScriptExit : nullptr);
     if (controller != nullptr) {
-      observer = std::make_unique<engine::MonitorRunObserver>(&controller->flags().closing);
+      observer = std::make_unique<engine::DebugRunObserver>(&controller->flags().closing,
+                                                            frame::kMaxTableLines);
     }
     engine::SetRunObserver(controller != nullptr ? observer.get() : nullptr);
   };
+  program.debugger = [&observer] { return observer.get(); };
+  program.script_of = [&parts](int line) { return parts.LineScript(line); };
   program.started = [&] {
     for (const std::string& warning : board.config().warnings) frame::LogAlways(warning);
     if (!control) frame::LogAlwaysF("simboard control socket: %s", error.c_str());

@@ -84,11 +84,12 @@ class FakeParts : public SystemParts {
     return static_cast<int>(std::count(e.begin(), e.end(), event));
   }
 
- private:
   void Note(const std::string& event) {
     std::lock_guard<std::mutex> lock(mu_);
     events_.push_back(event);
   }
+
+ private:
   mutable std::mutex mu_;
   std::condition_variable cv_;
   bool gate_open_ = false;
@@ -440,7 +441,15 @@ TEST_F(FrameControllerTest, MonitorServerFromBuildToShutdown) {
   EXPECT_NE(MainLog().find("TagRemoteCtrl()."), std::string::npos);
 }
 
+// The debugger's pages close before a reload starts and first at shutdown,
+// before the drive goes.
 TEST_F(FrameControllerTest, ReloadOnlyForAReadyDrive) {
+  struct Pages : Debugger {
+    explicit Pages(FakeParts* p) : parts(p) {}
+    void CloseAllPages() override { parts->Note("close pages"); }
+    FakeParts* parts;
+  } pages(&parts_);
+  controller_.SetDebugger(&pages);
   ASSERT_TRUE(StartFrame());
   controller_.Reload();
   EXPECT_EQ(parts_.Count("reload"), 1);
@@ -449,6 +458,13 @@ TEST_F(FrameControllerTest, ReloadOnlyForAReadyDrive) {
   EXPECT_EQ(parts_.Count("reload"), 1);
   parts_.build_status = 0;
   parts_.OpenGate();
+  ASSERT_TRUE(controller_.JoinMainRun(5000));
+  controller_.Shutdown();
+  // The hand-out's own events run on its thread, in any order with these.
+  std::vector<std::string> events = parts_.Events();
+  std::erase_if(events, [](const std::string& e) { return e.rfind("run ", 0) == 0; });
+  EXPECT_EQ(events, (std::vector<std::string>{"build", "close pages", "reload", "close pages",
+                                              "begin shutdown", "delete"}));
 }
 
 }  // namespace

@@ -37,6 +37,7 @@ const std::string kGrab = std::string(VTTEL_TEST_TOOLS_DIR) + "/screen_grab";
 const std::string kSimboardPy = std::string(VTTEL_SOURCE_DIR) + "/tools/simboard.py";
 const std::string kDemo = std::string(VTTEL_SOURCE_DIR) + "/demo";
 const std::string kPicture = std::string(VTTEL_ARTIFACTS_DIR) + "/main_window.png";
+const std::string kPagePicture = std::string(VTTEL_ARTIFACTS_DIR) + "/debugger_page.png";
 // Display numbers tried for the test's X server.
 constexpr int kFirstDisplay = 91;
 constexpr int kLastDisplay = 199;
@@ -103,15 +104,35 @@ size_t ColourCount(const QImage& image) {
   return colours.size();
 }
 
+// An X server of the test's own on a free display (its number in *display).
+bool StartXvfb(SpawnedProgram* xvfb, int* display) {
+  *display = FreeDisplay();
+  if (*display < 0) return false;
+  if (!xvfb->Start(kXvfb, {":" + std::to_string(*display), "-screen", "0", "1280x800x24",
+                           "-nolisten", "tcp"})) {
+    return false;
+  }
+  return WaitFor([&] { return FileExists(SocketOf(*display)); }, 10000);
+}
+
+// Checks a picture the grab tool saved: a PNG of the whole screen with
+// more than a few colours.
+void ExpectScreenPicture(const std::string& path) {
+  const std::string png = ReadFile(path).value_or("");
+  ASSERT_GT(png.size(), 1000u);
+  EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+  QImage image;
+  ASSERT_TRUE(image.load(QString::fromStdString(path), "PNG"));
+  EXPECT_EQ(image.size(), QSize(1280, 800));
+  EXPECT_GT(ColourCount(image), kFewColours);
+  std::printf("window picture: %s\n", path.c_str());
+}
+
 TEST(MainWindowPictureTest, DemoWindowWithAConnectedLine) {
   if (!FileExists(kXvfb)) GTEST_SKIP() << "Xvfb is not installed: no picture of the window";
-  const int display = FreeDisplay();
-  ASSERT_GE(display, 0) << "no free X display number";
+  int display = -1;
   SpawnedProgram xvfb;
-  ASSERT_TRUE(xvfb.Start(kXvfb, {":" + std::to_string(display), "-screen", "0", "1280x800x24",
-                                 "-nolisten", "tcp"}));
-  ASSERT_TRUE(WaitFor([&] { return FileExists(SocketOf(display)); }, 10000))
-      << xvfb.stderr_text();
+  ASSERT_TRUE(StartXvfb(&xvfb, &display)) << xvfb.stderr_text();
 
   TempDir home, runtime;
   MakeDemoFolder(home.path());
@@ -149,14 +170,34 @@ TEST(MainWindowPictureTest, DemoWindowWithAConnectedLine) {
   xvfb.Kill(SIGTERM);
   xvfb.Wait(5000);
 
-  const std::string png = ReadFile(kPicture).value_or("");
-  ASSERT_GT(png.size(), 1000u);
-  EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
-  QImage image;
-  ASSERT_TRUE(image.load(QString::fromStdString(kPicture), "PNG"));
-  EXPECT_EQ(image.size(), QSize(1280, 800));
-  EXPECT_GT(ColourCount(image), kFewColours);
-  std::printf("main window picture: %s\n", kPicture.c_str());
+  ExpectScreenPicture(kPicture);
+}
+
+// A debugger page of a line paused in a function, on the window of the
+// debugger's own test run on the X server.
+TEST(MainWindowPictureTest, PausedDebuggerPage) {
+  if (!FileExists(kXvfb)) GTEST_SKIP() << "Xvfb is not installed: no picture of the window";
+  int display = -1;
+  SpawnedProgram xvfb;
+  ASSERT_TRUE(StartXvfb(&xvfb, &display)) << xvfb.stderr_text();
+  TempDir runtime, work;
+  const std::string ready = work.File("page_shown");
+  ScopedEnv display_env("DISPLAY", ":" + std::to_string(display));
+  ScopedEnv platform_env("QT_QPA_PLATFORM", "xcb");
+  ScopedEnv runtime_env("XDG_RUNTIME_DIR", runtime.path());
+  ScopedEnv ready_env("VTTEL_PICTURE_READY", ready);
+  SpawnedProgram pages;
+  ASSERT_TRUE(pages.Start(VTTEL_GUI_TESTS, {"--gtest_filter=DebugPagesTest.PausedPageForAPicture"}));
+  ASSERT_TRUE(WaitFor([&] { return FileExists(ready); }, 30000)) << pages.stdout_text();
+  std::filesystem::create_directories(VTTEL_ARTIFACTS_DIR);
+  std::filesystem::remove(kPagePicture);
+  std::string out;
+  EXPECT_EQ(RunToEnd(kGrab, {kPagePicture}, &out), 0) << out;
+  std::filesystem::remove(ready);
+  EXPECT_EQ(pages.Wait(kQuitMs), 0) << pages.stdout_text();
+  xvfb.Kill(SIGTERM);
+  xvfb.Wait(5000);
+  ExpectScreenPicture(kPagePicture);
 }
 
 }  // namespace

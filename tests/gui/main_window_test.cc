@@ -14,6 +14,11 @@
 #include <thread>
 #include <vector>
 
+#include "engine/control_compile.h"
+#include "engine/debug_observer.h"
+#include "engine/expression_hook.h"
+#include "engine/script_cache.h"
+#include "engine/tel_basic.h"
 #include "frame/display_pass.h"
 #include "frame/form_pos.h"
 #include "frame/frame_controller.h"
@@ -153,6 +158,21 @@ class MainWindowTest : public ::testing::Test {
     window_->Attach(loop_.get());
     loop_->InstallWakeHook();
     window_->SetHangupHandler([this](int line) { hung_up_.push_back(line); });
+    window_->SetDebugger(&observer_, [this](int line) {
+      auto it = scripts_.find(line);
+      return it != scripts_.end() ? it->second : nullptr;
+    });
+  }
+  // A compiled script for the line, as its drive would hold it.
+  engine::TagTelBasic& GiveScript(int line) {
+    engine::RegisterStatementCompiler();
+    engine::ScriptCache().Clear();
+    WriteFile("s.vts", "n = 1\n");
+    auto script = std::make_shared<engine::TagTelBasic>("s.vts", line, &call_, 1, nullptr);
+    engine::SetLineCompiler(nullptr);
+    engine::SetExpressionCompiler(nullptr);
+    scripts_[line] = script;
+    return *script;
   }
   // Starts the frame and waits until it is active (the lines handed out).
   void Start() {
@@ -191,6 +211,10 @@ class MainWindowTest : public ::testing::Test {
   ScopedEnv xdg_{"XDG_RUNTIME_DIR", runtime_.path()};
   ScopedChdir cd_{start_dir_.path()};
   FakeParts parts_;
+  std::atomic<bool> closing_{false};
+  engine::DebugRunObserver observer_{&closing_, kLines};
+  engine::LineCallBase call_;
+  std::map<int, std::shared_ptr<engine::TagTelBasic>> scripts_;
   std::unique_ptr<MainWindow> window_;
   std::unique_ptr<frame::FrameController> controller_;
   std::unique_ptr<FrameLoop> loop_;
@@ -300,23 +324,36 @@ TEST_F(MainWindowTest, PopupHoldsItsEntriesInOrder) {
 }
 
 // The debug menu and "Open Debug ..." only with IS_DISP_SENTE 1; then
-// "Open Debug ..." only on a line with a script of a ready drive.
+// "Open Debug ..." only on a line with a script of a ready drive, not
+// scrambled, and without a page; it opens the line's page.
 TEST_F(MainWindowTest, DebugEntriesFollowTheSentenceMode) {
   for (int mode : {0, 1, 2}) {
     SCOPED_TRACE(mode);
     TearDown();
     SetUp();
+    scripts_.clear();
     Make(false, "IS_DISP_SENTE=" + std::to_string(mode) + "\n");
+    GiveScript(3);
+    GiveScript(8).scrambled = 1;
     Start();
     ShowAndTick();
     EXPECT_EQ(window_->debug_menu()->isEnabled(), mode == 1);
     EXPECT_EQ(window_->debug_menu()->menuAction()->isEnabled(), mode == 1);
+    for (int line : {FakeLineInfo::kNoScriptLine, 8}) {
+      Select(line, 0);
+      window_->UpdatePopupState();
+      EXPECT_FALSE(window_->action(Entry::kOpenDebug)->isEnabled()) << line;
+    }
     Select(3, 0);
     window_->UpdatePopupState();
     EXPECT_EQ(window_->action(Entry::kOpenDebug)->isEnabled(), mode == 1);
-    Select(FakeLineInfo::kNoScriptLine, 0);
+    // Only IS_DISP_SENTE 1 opens a page; then the line has one.
+    window_->action(Entry::kOpenDebug)->trigger();
+    EXPECT_EQ(window_->debug_pages()->HasPage(3), mode == 1);
+    EXPECT_EQ(window_->debug_pages()->isVisible(), mode == 1);
     window_->UpdatePopupState();
     EXPECT_FALSE(window_->action(Entry::kOpenDebug)->isEnabled());
+    window_->action(Entry::kCloseAll)->trigger();
   }
   // A drive that is not ready: disabled.
   Select(3, 0);
@@ -360,6 +397,14 @@ TEST_F(MainWindowTest, KeysTypedIntoTheKeysCellReachTheStoreOneByOne) {
   Select(6, frame::kCellStatus);
   QTest::keyClicks(window_->grid_view(), "7");
   EXPECT_EQ(monitor->Keys(6), "");
+  // Backspace takes the last key the line has not taken; none left: nothing.
+  Select(9, frame::kCellKeys);
+  QTest::keyClicks(window_->grid_view(), "12");
+  for (const char* left : {"1", "", ""}) {
+    QTest::keyClick(window_->grid_view(), Qt::Key_Backspace);
+    EXPECT_EQ(monitor->Keys(9), left);
+    EXPECT_EQ(Text(9, frame::kCellKeys), QString(left));
+  }
 }
 
 TEST_F(MainWindowTest, CloseBoxHidesOnlyWithATray) {

@@ -11,7 +11,9 @@ inline QApplication& TestApp() {
   static int argc = 1;
   static char name[] = "gui_tests";
   static char* argv[] = {name, nullptr};
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  // Offscreen, unless a test that runs this binary on a display of its
+  // own names the platform.
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
   // Kept for the whole run: widgets of static tests never outlive it.
   static QApplication* app = new QApplication(argc, argv);
   return *app;
