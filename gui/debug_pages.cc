@@ -55,6 +55,7 @@ QTreeWidget* MakeTree(QWidget* parent) {
   auto* tree = new QTreeWidget(parent);
   tree->setHeaderHidden(true);
   tree->setIconSize(QSize(kImageSize, kImageSize));
+  tree->setItemDelegate(new NodeColours(tree));
   return tree;
 }
 

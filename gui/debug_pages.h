@@ -32,6 +32,7 @@
 #include "engine/debug_observer.h"
 #include "engine/script_debug.h"
 #include "frame/debugger.h"
+#include "gui/debug_node_colours.h"
 
 namespace engine {
 class TagTelBasic;
@@ -43,10 +44,6 @@ class CallStackWindow;
 class StatementVarsWindow;
 class VarViewWindow;
 
-// The tree node images: breakpoint x executing.
-inline constexpr int kImageFor[2][2] = {{0, 1}, {2, 3}};
-// The item data role that holds a node's image index.
-inline constexpr int kImageRole = Qt::UserRole + 1;
 // How often the panel takes the lines' updates.
 inline constexpr int kDebugTakeMs = 200;
 // Variable-grid rows are this high.

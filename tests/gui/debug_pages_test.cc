@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -45,6 +46,12 @@ constexpr const char* kCounter = "n = n + 1\nk = n\n";
 constexpr const char* kWithFunction =
     "function inner(a)\n{\nb = a + 1\nreturn(b)\n}\n"
     "n = n + 1\nk = inner(n)\n";
+
+// Main statements 0-3 after a function ("{" is the function tree's node 1,
+// "b = a + 1" node 2).
+constexpr const char* kFourStatements =
+    "function inner(a)\n{\nb = a + 1\nreturn(b)\n}\n"
+    "a = 1\nb = 2\nc = 3\nd = inner(4)\n";
 
 class DebugPagesTest : public ::testing::Test {
  protected:
@@ -277,6 +284,79 @@ TEST_F(DebugPagesTest, APageClosesWhenItsLineGetsAnotherScript) {
   Compile(kOtherLine, kCounter)->scrambled = 1;
   EXPECT_FALSE(pages()->OpenPage(kOtherLine));
   EXPECT_FALSE(pages()->OpenPage(9));
+}
+
+// The colours of a node's text: its row as drawn, right of its image.
+std::set<QRgb> TextColours(QTreeWidget* tree, QTreeWidgetItem* node) {
+  const QImage picture = tree->viewport()->grab().toImage();
+  QRect rect = tree->visualItemRect(node);
+  rect.setLeft(rect.left() + tree->iconSize().width() + 4);
+  std::set<QRgb> colours;
+  for (int y = rect.top(); y <= rect.bottom(); ++y) {
+    for (int x = rect.left(); x <= rect.right() && x < picture.width(); ++x) {
+      colours.insert(picture.pixel(x, y) & RGB_MASK);
+    }
+  }
+  return colours;
+}
+
+TEST_F(DebugPagesTest, NodesAreDrawnInTheColourOfTheirState) {
+  Compile(kLine, kFourStatements);
+  ASSERT_TRUE(pages()->OpenPage(kLine));
+  pages()->show();
+  DebugPage* page = pages()->current();
+  QTreeWidget* main = page->main_tree();
+  QTreeWidget* functions = page->function_tree();
+  // Broad strokes: pixels wholly in the text's colour.
+  QFont bold = main->font();
+  bold.setPixelSize(18);
+  bold.setBold(true);
+  main->setFont(bold);
+  functions->setFont(bold);
+  ASSERT_TRUE(WaitFor([&] {
+    return main->viewport()->height() > 0 && functions->viewport()->height() > 0;
+  }));
+  ASSERT_NE(page->MainNode(3), nullptr);
+  ASSERT_NE(page->FunctionNode(3), nullptr);
+  // Not by the mouse: a row under it is drawn shaded.
+  page->ToggleBreakpoint(main, page->MainNode(1));
+  page->ToggleBreakpoint(main, page->MainNode(3));
+  page->ToggleBreakpoint(functions, page->FunctionNode(2));
+  const QColor text = main->palette().color(QPalette::WindowText);
+  struct Case {
+    int mark;  // the main statement executing
+    QTreeWidget* tree;
+    int node;
+    bool selected;
+    QColor colour;
+  } cases[] = {
+      {2, main, 0, false, text},           {2, main, 0, true, Qt::white},
+      {2, main, 1, false, Qt::red},        {2, main, 1, true, Qt::magenta},
+      {2, main, 2, false, Qt::blue},       {2, main, 2, true, Qt::yellow},
+      // Executing at a breakpoint: the executing colours.
+      {3, main, 3, false, Qt::blue},       {3, main, 3, true, Qt::yellow},
+      {3, main, 2, false, text},           {3, functions, 2, false, Qt::red},
+      {3, functions, 2, true, Qt::magenta}, {3, functions, 3, true, Qt::white},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "mark " << c.mark << " node " << c.node
+                                    << (c.tree == main ? " main" : " function")
+                                    << (c.selected ? " selected" : ""));
+    engine::StepMark mark;
+    mark.mainIndex = c.mark;
+    page->ShowStep(mark);
+    c.tree->clearSelection();
+    QTreeWidgetItem* node = c.tree == main ? page->MainNode(c.node) : page->FunctionNode(c.node);
+    node->setSelected(c.selected);
+    const std::set<QRgb> drawn = TextColours(c.tree, node);
+    EXPECT_TRUE(drawn.count(c.colour.rgb() & RGB_MASK)) << c.colour.name().toStdString();
+    // None of the other states' colours (of the same selection).
+    const QColor others[2][3] = {{text, Qt::red, Qt::blue}, {Qt::white, Qt::magenta, Qt::yellow}};
+    for (const QColor& other : others[c.selected ? 1 : 0]) {
+      if (other == c.colour) continue;
+      EXPECT_FALSE(drawn.count(other.rgb() & RGB_MASK)) << other.name().toStdString();
+    }
+  }
 }
 
 // Shows a paused page on the display and waits while a picture is taken:
