@@ -29,6 +29,7 @@
 #include "gui/debug_windows.h"
 #include "gui/main_window.h"
 #include "gui/qt_text.h"
+#include "platform/message_service.h"
 #include "tests/gui/qt_app.h"
 #include "tests/test_support.h"
 
@@ -52,6 +53,32 @@ constexpr const char* kWithFunction =
 constexpr const char* kFourStatements =
     "function inner(a)\n{\nb = a + 1\nreturn(b)\n}\n"
     "a = 1\nb = 2\nc = 3\nd = inner(4)\n";
+
+// "Assert(" fails on source line 2 at every pass.
+constexpr const char* kAssertLoop = "n = n + 1\nAssert(0)\nk = n\n";
+
+// A line's call object that counts its error-log lines and keeps the last.
+class LoggingCall : public engine::LineCallBase {
+ public:
+  void ErrorLog(std::string_view text) override {
+    std::lock_guard<std::mutex> lock(mu_);
+    ++count_;
+    last_ = text;
+  }
+  int count() const {
+    std::lock_guard<std::mutex> lock(mu_);
+    return count_;
+  }
+  std::string last() const {
+    std::lock_guard<std::mutex> lock(mu_);
+    return last_;
+  }
+
+ private:
+  mutable std::mutex mu_;
+  int count_ = 0;      // guarded by mu_
+  std::string last_;  // guarded by mu_
+};
 
 class DebugPagesTest : public ::testing::Test {
  protected:
@@ -103,8 +130,12 @@ class DebugPagesTest : public ::testing::Test {
   // Compiles and runs the line's script on a thread of its own.
   Script Start(int line, const char* text) {
     Script script = Compile(line, text);
-    threads_[line] = std::thread([script] { script->Run(); });
+    Launch(script);
     return script;
+  }
+  // Runs a compiled script on a thread of its own.
+  void Launch(const Script& script) {
+    threads_[script->lineNo] = std::thread([script] { script->Run(); });
   }
   DebugPages* pages() { return window_->debug_pages(); }
   // Waits (processing the window's events) until done or kWaitMs.
@@ -132,7 +163,9 @@ class DebugPagesTest : public ::testing::Test {
   testing_support::ScopedChdir cd_{dir_.path()};
   std::atomic<bool> closing_{false};
   engine::DebugRunObserver observer_{&closing_, 16};
-  std::map<int, engine::LineCallBase> calls_;
+  platform::RecordingMessageService messages_;
+  platform::ScopedMessageService scoped_messages_{&messages_};
+  std::map<int, LoggingCall> calls_;
   std::mutex mu_;
   std::map<int, Script> scripts_;  // guarded by mu_
   std::map<int, std::thread> threads_;
@@ -284,6 +317,58 @@ TEST_F(DebugPagesTest, APageClosesWhenItsLineGetsAnotherScript) {
   Compile(kOtherLine, kCounter)->scrambled = 1;
   EXPECT_FALSE(pages()->OpenPage(kOtherLine));
   EXPECT_FALSE(pages()->OpenPage(9));
+}
+
+TEST_F(DebugPagesTest, AFailedAssertWithAPageStopsUntilTheStepOrRunKey) {
+  // Without a page: only the error-log line, every pass.
+  Script unwatched = Start(kOtherLine, kAssertLoop);
+  ASSERT_TRUE(WaitFor([&] { return calls_[kOtherLine].count() >= 2; }));
+  EXPECT_EQ(calls_[kOtherLine].last(), "Assert Failed: line=2");
+  EXPECT_TRUE(messages_.messages().empty());
+  EXPECT_EQ(unwatched->stepMode.load(), 0);
+  // With a page: the notice, and the line waits for the operator.
+  Script script = Compile(kLine, kAssertLoop);
+  ASSERT_TRUE(pages()->OpenPage(kLine));
+  pages()->auto_refresh()->setChecked(true);
+  DebugPage* page = pages()->current();
+  ASSERT_NE(page->MainNode(2), nullptr);
+  Launch(script);
+  // The statement marked as waiting, once the line reached it.
+  auto waits_at = [&](int node) {
+    return WaitFor([&] {
+      pages()->TakeUpdates();
+      return Image(page->MainNode(node)) == 1 && engine::PausedRead(*script, [] {});
+    });
+  };
+  auto value = [&](const char* name) {
+    engine::VarInfo info;
+    engine::PausedRead(*script, [&] { engine::VariableInfo(*script, name, &info); });
+    return info.value;
+  };
+  ASSERT_TRUE(waits_at(1));
+  std::vector<platform::Message> shown = messages_.messages();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].text, "Assert Failed: line=2, 'Assert(0)'");
+  EXPECT_EQ(shown[0].caption, "Stop for Assert");
+  EXPECT_EQ(calls_[kLine].count(), 0);
+  EXPECT_EQ(value("n"), "1");
+  // While it waits nothing runs.
+  QTest::qWait(250);
+  EXPECT_TRUE(Image(page->MainNode(1)) == 1 && engine::PausedRead(*script, [] {}));
+  // F8: the "Assert(" ends, the next statement waits; F8 again runs it.
+  Key(Qt::Key_F8);
+  ASSERT_TRUE(waits_at(2));
+  EXPECT_NE(value("k"), "1");
+  Key(Qt::Key_F8);
+  ASSERT_TRUE(waits_at(0));
+  EXPECT_EQ(value("k"), "1");
+  EXPECT_EQ(value("n"), "1");
+  // F9: on to the "Assert(" of the next pass, which stops it again.
+  Key(Qt::Key_F9);
+  ASSERT_TRUE(WaitFor([&] { return messages_.messages().size() == 2; }));
+  ASSERT_TRUE(waits_at(1));
+  EXPECT_EQ(value("n"), "2");
+  EXPECT_EQ(calls_[kLine].count(), 0);
 }
 
 // The colours of a node's text: its row as drawn, right of its image.
