@@ -2,7 +2,6 @@
 
 #include <QEvent>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSplitter>
@@ -59,18 +58,6 @@ QTreeWidget* MakeTree(QWidget* parent) {
   return tree;
 }
 
-QTableWidget* MakeGrid(QWidget* parent) {
-  auto* grid = new QTableWidget(parent);
-  grid->setColumnCount(4);
-  grid->horizontalHeader()->hide();
-  grid->verticalHeader()->hide();
-  grid->verticalHeader()->setDefaultSectionSize(kVarRowHeight);
-  const int half = grid->horizontalHeader()->defaultSectionSize() / 2;
-  grid->setColumnWidth(0, half);
-  grid->setColumnWidth(3, half);
-  return grid;
-}
-
 std::vector<QTreeWidgetItem*>::size_type Count(const std::vector<QTreeWidgetItem*>& v) {
   return v.size();
 }
@@ -82,7 +69,7 @@ DebugPage::DebugPage(int line, std::shared_ptr<engine::TagTelBasic> script, QWid
   auto* sides = new QSplitter(Qt::Horizontal, this);
   auto* left = new QSplitter(Qt::Vertical, sides);
   main_tree_ = MakeTree(left);
-  main_vars_ = MakeGrid(left);
+  main_vars_ = MakeVarGrid(left);
   auto* right = new QWidget(sides);
   auto* right_layout = new QVBoxLayout(right);
   right_layout->setContentsMargins(0, 0, 0, 0);
@@ -90,7 +77,7 @@ DebugPage::DebugPage(int line, std::shared_ptr<engine::TagTelBasic> script, QWid
   stale_label_ = new QLabel(right);
   auto* right_split = new QSplitter(Qt::Vertical, right);
   function_tree_ = MakeTree(right_split);
-  function_vars_ = MakeGrid(right_split);
+  function_vars_ = MakeVarGrid(right_split);
   right_layout->addWidget(function_label_);
   right_layout->addWidget(stale_label_);
   right_layout->addWidget(right_split, 1);
@@ -111,7 +98,7 @@ DebugPage::DebugPage(int line, std::shared_ptr<engine::TagTelBasic> script, QWid
   for (QTableWidget* grid : {main_vars_, function_vars_}) {
     connect(grid, &QTableWidget::cellDoubleClicked, this, [this, grid](int row, int) {
       QTableWidgetItem* name = grid->item(row, 1);
-      if (row == 0 || name == nullptr) return;  // the header row
+      if (name == nullptr || name->text().isEmpty()) return;  // the empty grid's row
       emit VariableAsked(grid == function_vars_, name->text());
     });
   }

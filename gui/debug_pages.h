@@ -46,8 +46,6 @@ class VarViewWindow;
 
 // How often the panel takes the lines' updates.
 inline constexpr int kDebugTakeMs = 200;
-// Variable-grid rows are this high.
-inline constexpr int kVarRowHeight = 18;
 
 // The script a line runs now (null: none): the line drive's reference.
 using ScriptSource = std::function<std::shared_ptr<engine::TagTelBasic>(int line)>;

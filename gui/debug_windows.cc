@@ -27,14 +27,28 @@ void SetRows(QTableWidget* grid, int first, const std::vector<engine::VarRow>& r
 
 }  // namespace
 
+QTableWidget* MakeVarGrid(QWidget* parent) {
+  auto* grid = new QTableWidget(0, kColumns, parent);
+  for (int c = 0; c < kColumns; ++c) {
+    grid->setHorizontalHeaderItem(c, new QTableWidgetItem(kHeaders[c]));
+  }
+  grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  grid->verticalHeader()->hide();
+  grid->verticalHeader()->setDefaultSectionSize(kVarRowHeight);
+  // A double-click asks for the variable's window; typing edits.
+  grid->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed |
+                        QAbstractItemView::SelectedClicked);
+  const int half = grid->horizontalHeader()->defaultSectionSize() / 2;
+  grid->setColumnWidth(0, half);
+  grid->setColumnWidth(3, half);
+  return grid;
+}
+
 void FillVarGrid(QTableWidget* grid, const std::vector<engine::VarRow>& rows) {
-  grid->setColumnCount(kColumns);
-  // The header row, then the variables: at least two rows.
-  grid->setRowCount(std::max<int>(static_cast<int>(rows.size()) + 1, 2));
-  for (int c = 0; c < kColumns; ++c) grid->setItem(0, c, new QTableWidgetItem(kHeaders[c]));
-  SetRows(grid, 1, rows);
+  grid->setRowCount(std::max<int>(static_cast<int>(rows.size()), 1));
+  SetRows(grid, 0, rows);
   if (rows.empty()) {
-    for (int c = 0; c < kColumns; ++c) grid->setItem(1, c, new QTableWidgetItem());
+    for (int c = 0; c < kColumns; ++c) grid->setItem(0, c, new QTableWidgetItem());
   }
 }
 

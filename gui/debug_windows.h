@@ -21,8 +21,16 @@
 
 namespace gui {
 
-// Fills a variable grid: the header row "No.", "Name", "Value", "Note",
-// then the rows.
+// Variable-grid rows are this high.
+inline constexpr int kVarRowHeight = 18;
+
+// A page's variable grid: the fixed title row "No.", "Name", "Value",
+// "Note" (the header, whose column edges the operator drags), no fixed
+// column, rows kVarRowHeight high, editable cells (an edit stays in the
+// grid until the next fill); the number and note columns half the
+// default width.
+QTableWidget* MakeVarGrid(QWidget* parent);
+// Fills a variable grid with the rows (one empty row when there are none).
 void FillVarGrid(QTableWidget* grid, const std::vector<engine::VarRow>& rows);
 
 class VarViewWindow;

@@ -5,6 +5,7 @@
 #include "gui/debug_pages.h"
 
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QTest>
 #include <atomic>
 #include <chrono>
@@ -206,7 +207,7 @@ TEST_F(DebugPagesTest, ABreakpointInTheLoopPausesEveryPassAndTheKeysStepAndRun) 
   pages()->RefreshVars();
   EXPECT_TRUE(page->stale_label()->text().isEmpty());
   bool found = false;
-  for (int r = 1; r < page->main_vars()->rowCount(); ++r) {
+  for (int r = 0; r < page->main_vars()->rowCount(); ++r) {
     QTableWidgetItem* name = page->main_vars()->item(r, 1);
     if (name != nullptr && name->text() == "n") {
       found = true;
@@ -243,13 +244,17 @@ TEST_F(DebugPagesTest, StatementVariablesOnlyWhilePaused) {
             QString("k: %1\nn: %2").arg(n).arg(n));
   shown->close();
   // A double-click on a variable of the main grid: its facts; on the
-  // header row: nothing.
+  // title row or the empty function grid: nothing.
   VarViewWindow* view = pages()->var_view_window();
   pages()->RefreshVars();
   QTableWidget* grid = page->main_vars();
-  emit grid->cellDoubleClicked(0, 1);
+  QHeaderView* titles = grid->horizontalHeader();
+  QTest::mouseDClick(titles->viewport(), Qt::LeftButton, {},
+                     QPoint(titles->sectionViewportPosition(1) + 5, titles->height() / 2));
   EXPECT_FALSE(view->isVisible());
-  for (int r = 1; r < grid->rowCount(); ++r) {
+  emit page->function_vars()->cellDoubleClicked(0, 1);
+  EXPECT_FALSE(view->isVisible());
+  for (int r = 0; r < grid->rowCount(); ++r) {
     if (grid->item(r, 1) != nullptr && grid->item(r, 1)->text() == "n") {
       emit grid->cellDoubleClicked(r, 1);
     }
@@ -369,6 +374,50 @@ TEST_F(DebugPagesTest, AFailedAssertWithAPageStopsUntilTheStepOrRunKey) {
   ASSERT_TRUE(waits_at(1));
   EXPECT_EQ(value("n"), "2");
   EXPECT_EQ(calls_[kLine].count(), 0);
+}
+
+TEST_F(DebugPagesTest, VariableGridsHaveTitlesRowsOf18PixelsAndEditableCells) {
+  Script script = Start(kLine, kCounter);
+  ASSERT_TRUE(pages()->OpenPage(kLine));
+  pages()->show();
+  DebugPage* page = pages()->current();
+  engine::SetBreakpoint(*script, 0, 1);
+  ASSERT_TRUE(Paused(*script));
+  pages()->RefreshVars();
+  for (QTableWidget* grid : {page->main_vars(), page->function_vars()}) {
+    SCOPED_TRACE(grid == page->main_vars() ? "main" : "function");
+    ASSERT_TRUE(WaitFor([&] { return grid->viewport()->height() > 0; }));
+    QHeaderView* titles = grid->horizontalHeader();
+    ASSERT_EQ(grid->columnCount(), 4);
+    const char* names[] = {"No.", "Name", "Value", "Note"};
+    for (int c = 0; c < 4; ++c) {
+      ASSERT_NE(grid->horizontalHeaderItem(c), nullptr);
+      EXPECT_EQ(grid->horizontalHeaderItem(c)->text(), names[c]);
+    }
+    EXPECT_TRUE(titles->isVisible());
+    EXPECT_FALSE(grid->verticalHeader()->isVisible());  // no fixed column
+    EXPECT_EQ(grid->columnWidth(0), titles->defaultSectionSize() / 2);
+    EXPECT_EQ(grid->columnWidth(3), titles->defaultSectionSize() / 2);
+    ASSERT_GE(grid->rowCount(), 1);
+    for (int r = 0; r < grid->rowCount(); ++r) EXPECT_EQ(grid->rowHeight(r), 18) << r;
+    // The operator drags a column's right edge.
+    const int width = grid->columnWidth(2);
+    const int edge = titles->sectionViewportPosition(2) + width - 1;
+    const int y = titles->height() / 2;
+    QTest::mousePress(titles->viewport(), Qt::LeftButton, {}, QPoint(edge, y));
+    QTest::mouseMove(titles->viewport(), QPoint(edge + 30, y));
+    QTest::mouseRelease(titles->viewport(), Qt::LeftButton, {}, QPoint(edge + 30, y));
+    EXPECT_EQ(grid->columnWidth(2), width + 30);
+    // Typing into a cell edits it.
+    grid->setFocus();
+    grid->setCurrentCell(0, 2);
+    QTest::keyClick(grid, '7');  // opens the cell's editor with the key
+    auto* editor = grid->viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClicks(editor, "7");
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_TRUE(WaitFor([&] { return grid->item(0, 2) != nullptr && grid->item(0, 2)->text() == "77"; }));
+  }
 }
 
 // The colours of a node's text: its row as drawn, right of its image.
