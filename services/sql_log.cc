@@ -7,9 +7,11 @@
 
 namespace services {
 
+// Never destroyed: back ends that live until exit (the pool's members)
+// still write their last line.
 SqlLog& SqlLog::Shared() {
-  static SqlLog log;
-  return log;
+  static SqlLog* log = new SqlLog;
+  return *log;
 }
 
 void SqlLog::Acquire() {

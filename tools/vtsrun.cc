@@ -57,6 +57,7 @@
 #include "platform/memory_reserve.h"
 #include "platform/process_signals.h"
 #include "platform/thread.h"
+#include "services/process_stores.h"
 #include "services/service_statements.h"
 #include "telephony/statements/telephony_statements.h"
 
@@ -158,6 +159,7 @@ void RegisterStatements() {
   engine::RegisterStatementCompiler();
   engine::RegisterTimerAndPrintStatements();
   services::RegisterServiceStatements();
+  services::InstallProcessStores();
   telephony::RegisterTelephonyStatements();
 #ifdef VTSRUN_HAS_SCRIPT_CONTROL
   engine::RegisterScriptControlStatements();
