@@ -22,9 +22,9 @@ constexpr size_t kReadChunkUnits = 1024;
 constexpr SQLSMALLINT kDiagUnits = 1024;
 // Units of a column name.
 constexpr SQLSMALLINT kNameUnits = 512;
-// MariaDB's own codes of a lost server link.
-constexpr SQLINTEGER kServerGoneAway = 2006;
-constexpr SQLINTEGER kServerLost = 2013;
+// MariaDB's own codes of a lost server link: gone away, lost during a
+// query, and the connector's failed network read and write.
+constexpr SQLINTEGER kLostLinkCodes[] = {2006, 2013, 5013, 5014};
 
 std::u16string Wide(std::string_view gbk) { return platform::ToUtf16(platform::CodePage::kGbk, gbk); }
 
@@ -75,7 +75,9 @@ std::string Diagnostic(SQLSMALLINT kind, SQLHANDLE handle, bool utf8) {
     text = Narrow(buf, std::min<size_t>(std::max<SQLSMALLINT>(length, 0), kDiagUnits - 1));
   }
   std::string message = "[" + sqlstate + "] " + text;
-  if (sqlstate.compare(0, 2, "08") == 0 || native == kServerGoneAway || native == kServerLost) {
+  if (sqlstate.compare(0, 2, "08") == 0 ||
+      std::find(std::begin(kLostLinkCodes), std::end(kLostLinkCodes), native) !=
+          std::end(kLostLinkCodes)) {
     return "Connect failure: " + message;
   }
   if (sqlstate == "40001" || sqlstate == "40P01") return "Lock conflict: " + message;
