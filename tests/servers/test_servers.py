@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """Starts and stops the servers the tests talk to, once per test run.
 
-  test_servers.py start KIND... --state FILE
+  test_servers.py start KIND... --state FILE [--port N]
   test_servers.py stop --state FILE
 
-KIND: postgresql, mariadb. Each server runs in a folder of its own, on a
+KIND: postgresql, mariadb. --port gives the port (one KIND only): a test
+that starts a server where a client already waits. Each server runs in a folder of its own, on a
 free 127.0.0.1 port, under the unprivileged user nobody when started by
 root (PostgreSQL refuses root). FILE gets one line per server and value:
 "KIND KEY VALUE" with the keys port, socket, folder and pid. The
@@ -101,13 +102,16 @@ def start_mariadb(folder, prefix, port):
 STARTERS = {"postgresql": start_postgresql, "mariadb": start_mariadb}
 
 
-def start(kinds, state):
+def start(kinds, state, port=None):
+    unknown = [k for k in kinds if k not in STARTERS]
+    if unknown or (port and len(kinds) != 1):
+        raise SystemExit("unknown server kind or --port with several: %s" % " ".join(kinds))
     prefix, owner = as_user()
     lines = []
     try:
         for kind in kinds:
             folder = make_folder(kind, owner)
-            port = free_port()
+            port = port or free_port()
             proc, sock = STARTERS[kind](folder, prefix, port)
             lines += ["%s folder %s" % (kind, folder), "%s pid %d" % (kind, proc.pid)]
             wait_port(port, proc, os.path.join(folder, "server.log"))
@@ -164,9 +168,10 @@ def main():
     parser.add_argument("command", choices=["start", "stop"])
     parser.add_argument("kinds", nargs="*")
     parser.add_argument("--state", required=True)
+    parser.add_argument("--port", type=int)
     args = parser.parse_args()
     if args.command == "start":
-        return start(args.kinds, args.state)
+        return start(args.kinds, args.state, args.port)
     return stop(args.state)
 
 
