@@ -49,19 +49,47 @@ int32_t TagDbConnection::Open(const DbOpenTexts& texts) {
     std::lock_guard<std::mutex> lock(mu_);
     result = users_++;
     if (users_ > MaxMembers()) return result;
+    ++connecting_;
   }
   std::unique_ptr<TagDataSet> data = factory_(type_, texts);
-  std::lock_guard<std::mutex> lock(mu_);
-  if (data == nullptr) {
-    --users_;
-    frame::LogAlwaysF("DbPool: no back end for database type %d", type_);
-    return kDbPoolRefused;
+  std::vector<std::unique_ptr<Member>> surplus;
+  {
+    std::lock_guard<std::mutex> lock(mu_);
+    --connecting_;
+    if (data == nullptr) {
+      --users_;
+      frame::LogAlwaysF("DbPool: no back end for database type %d", type_);
+      return kDbPoolRefused;
+    }
+    texts_ = texts;
+    auto member = std::make_unique<Member>();
+    member->data = std::move(data);
+    members_.push_back(std::move(member));
+    // Users may have closed while this member connected.
+    surplus = TakeSurplus();
   }
-  texts_ = texts;
-  auto member = std::make_unique<Member>();
-  member->data = std::move(data);
-  members_.push_back(std::move(member));
+  DeleteWhenFree(std::move(surplus));
   return result;
+}
+
+std::vector<std::unique_ptr<TagDbConnection::Member>> TagDbConnection::TakeSurplus() {
+  std::vector<std::unique_ptr<Member>> surplus;
+  const size_t wanted = static_cast<size_t>(std::max(0, std::min(users_, MaxMembers())));
+  while (members_.size() > wanted) {
+    surplus.push_back(std::move(members_.back()));
+    members_.pop_back();
+  }
+  return surplus;
+}
+
+void TagDbConnection::DeleteWhenFree(std::vector<std::unique_ptr<Member>> members) {
+  // A request may still run on a member taken out: it is deleted when that
+  // request is done.
+  for (const std::unique_ptr<Member>& m : members) {
+    while (m->busy.load(std::memory_order_acquire) != 0) {
+      platform::GetClock().Sleep(kDbPoolCloseCheckMs);
+    }
+  }
 }
 
 void TagDbConnection::HandOut() {
@@ -78,7 +106,7 @@ int32_t TagDbConnection::Run(std::string_view sql, TagLocalData& local) {
   Waiter own;
   {
     std::lock_guard<std::mutex> lock(mu_);
-    if (members_.empty()) return kDbPoolNoMember;
+    if (members_.empty() && connecting_ == 0) return kDbPoolNoMember;
     if (IsUseStatement(sql)) {
       if (useSql_.empty()) useSql_ = std::string(sql);
       return static_cast<int32_t>(members_.size());
@@ -123,22 +151,15 @@ int32_t TagDbConnection::RunOn(Member& member, std::string_view sql, TagLocalDat
 }
 
 int32_t TagDbConnection::Close() {
-  std::unique_ptr<Member> removed;
+  std::vector<std::unique_ptr<Member>> surplus;
   int32_t result = 0;
   {
     std::lock_guard<std::mutex> lock(mu_);
     if (users_ < 1) return -1;
     result = --users_;
-    if (users_ < MaxMembers() && static_cast<size_t>(users_) < members_.size()) {
-      removed = std::move(members_.back());
-      members_.pop_back();
-    }
+    surplus = TakeSurplus();
   }
-  // A request may still run on the member taken out: it is deleted when
-  // that request is done.
-  while (removed != nullptr && removed->busy.load(std::memory_order_acquire) != 0) {
-    platform::GetClock().Sleep(kDbPoolCloseCheckMs);
-  }
+  DeleteWhenFree(std::move(surplus));
   return result;
 }
 

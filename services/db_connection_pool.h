@@ -64,7 +64,7 @@ class TagDbConnection {
   // kDbPoolRefused when no back end of the type can be made.
   int32_t Open(const DbOpenTexts& texts);
   // The member's ExecToLocal result; the member count for "use ...";
-  // kDbPoolNoMember, kDbPoolTimeout.
+  // kDbPoolNoMember (none, and none being made), kDbPoolTimeout.
   int32_t Run(std::string_view sql, TagLocalData& local);
   // Gives a user back: the remaining users, -1 when there were none.
   int32_t Close();
@@ -82,6 +82,11 @@ class TagDbConnection {
 
   // REQUIRES: mu_ held. Hands free members to the waiters at the head.
   void HandOut();
+  // REQUIRES: mu_ held. Takes out the newest members beyond
+  // min(users, DB_MAX_CONN).
+  std::vector<std::unique_ptr<Member>> TakeSurplus();
+  // Deletes members taken out, each once no request runs on it.
+  static void DeleteWhenFree(std::vector<std::unique_ptr<Member>> members);
   // Runs sql on a member handed to this thread, then frees it.
   int32_t RunOn(Member& member, std::string_view sql, TagLocalData& local);
 
@@ -92,6 +97,7 @@ class TagDbConnection {
   std::vector<std::unique_ptr<Member>> members_;  // guarded by mu_, oldest first
   std::deque<Waiter*> waiters_;                  // guarded by mu_
   int32_t users_ = 0;                            // guarded by mu_
+  int32_t connecting_ = 0;                       // guarded by mu_: members being made
   std::string useSql_;                           // guarded by mu_: the first "use"
 };
 
