@@ -16,6 +16,7 @@ constexpr std::string_view kDriverDir = VTTEL_ODBC_DRIVER_DIR;
 constexpr std::string_view kSqliteDriver = "libsqlite3odbc.so";
 constexpr std::string_view kTdsDriver = "libtdsodbc.so";
 constexpr std::string_view kMariaDbDriver = "libmaodbc.so";
+constexpr std::string_view kUtf8Charset = "CHARSET=utf8mb4;";
 
 using Pair = std::pair<std::string, std::string>;
 
@@ -97,6 +98,18 @@ std::string ServerString(std::string_view driver, const std::vector<Pair>& pairs
                {"PWD", Value(pairs, "Password")}});
 }
 
+// SQLite's driver has no wide calls and takes UTF-8; MariaDB's takes UTF-8
+// through its narrow calls with the connection in utf8mb4, at half the
+// cost of its wide ones.
+OdbcTarget Narrowed(std::vector<Pair>& pairs, const std::string& driver) {
+  const std::string lowered = Lowered(driver);
+  if (lowered.find("maodbc") != std::string::npos || lowered.find("mariadb") != std::string::npos) {
+    if (Find(pairs, "CHARSET") == nullptr) pairs.emplace_back("CHARSET", "utf8mb4");
+    return {Join(pairs), "", true};
+  }
+  return {Join(pairs), "", lowered.find("sqlite") != std::string::npos};
+}
+
 }  // namespace
 
 OdbcTarget MapAdoConnectionString(std::string_view ado) {
@@ -105,7 +118,7 @@ OdbcTarget MapAdoConnectionString(std::string_view ado) {
     if (StartsWith(platform::TrimmedView(*driver, "{ "), "MySQL")) {
       *driver = DriverPath(kMariaDbDriver);
     }
-    return {Join(pairs), "", Lowered(*driver).find("sqlite") != std::string::npos};
+    return Narrowed(pairs, *driver);
   }
   if (Find(pairs, "DSN") != nullptr || Find(pairs, "FILEDSN") != nullptr) return {Join(pairs), ""};
   const std::string provider = Value(pairs, "Provider");
@@ -117,7 +130,9 @@ OdbcTarget MapAdoConnectionString(std::string_view ado) {
       StartsWith(provider, "MSOLEDBSQL")) {
     return {ServerString(kTdsDriver, pairs), ""};
   }
-  if (StartsWith(provider, "MySQL")) return {ServerString(kMariaDbDriver, pairs), ""};
+  if (StartsWith(provider, "MySQL")) {
+    return {ServerString(kMariaDbDriver, pairs) + std::string(kUtf8Charset), "", true};
+  }
   return {"", "provider not supported: " + (provider.empty() ? std::string(ado) : provider)};
 }
 

@@ -7,6 +7,8 @@
 //  - SQL Server providers (SQLOLEDB, SQLNCLI...) select the FreeTDS driver,
 //    and MySQL ODBC driver names the MariaDB one;
 //  - Jet/ACE and Oracle providers are not supported.
+// SQLite's and MariaDB's drivers are called through the narrow functions in
+// UTF-8 (MariaDB's connection in utf8mb4); the others through the wide ones.
 // Pure functions; any thread.
 #ifndef VTTEL_SERVICES_ADO_CONNECTION_STRING_H_
 #define VTTEL_SERVICES_ADO_CONNECTION_STRING_H_
@@ -20,7 +22,7 @@ namespace services {
 struct OdbcTarget {
   std::string connection;  // the ODBC connection string; empty: unsupported
   std::string refusal;     // why it is unsupported
-  bool utf8Driver = false;  // SQLite's driver: narrow calls in UTF-8
+  bool utf8Driver = false;  // SQLite's and MariaDB's: narrow calls in UTF-8
 };
 
 OdbcTarget MapAdoConnectionString(std::string_view ado);

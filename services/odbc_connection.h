@@ -8,9 +8,10 @@
 // are given as the same texts whatever the driver: Booleans "True"/"False",
 // floating numbers "%.15g", dates "YYYY-MM-DD HH:MM:SS", NULL as "".
 //
-// A driver without wide entry points that takes UTF-8 (SQLite's) is called
-// through the narrow functions with UTF-8 texts instead, since the driver
-// manager's own conversion for such drivers follows the process locale.
+// A driver that takes UTF-8 through its narrow functions is called through
+// them instead where the wide ones do not serve: SQLite's has none (the
+// driver manager's own conversion follows the process locale), MariaDB's
+// cost twice as much.
 //
 // Failures are OdbcError exceptions whose message is "[SQLSTATE] text",
 // prefixed "Connect failure: " for a lost or refused link and "Lock
