@@ -73,10 +73,10 @@ class ServerDb {
     for (char c : sql) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     quoted += "'";
     if (kind_ == Kind::kPostgreSql) {
-      return Output("psql -X -q -tA -h 127.0.0.1 -p " + std::to_string(port_) + " -U postgres -d " +
+      return Output("PGCONNECT_TIMEOUT=10 psql -X -q -tA -h 127.0.0.1 -p " + std::to_string(port_) + " -U postgres -d " +
                     db + " -c " + quoted + " 2>&1");
     }
-    return Output("mariadb -N -B -h 127.0.0.1 -P " + std::to_string(port_) + " -u root " + db +
+    return Output("mariadb --connect-timeout=10 -N -B -h 127.0.0.1 -P " + std::to_string(port_) + " -u root " + db +
                   " -e " + quoted + " 2>&1");
   }
 

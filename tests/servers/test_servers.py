@@ -111,11 +111,11 @@ def start(kinds, state, port=None):
     try:
         for kind in kinds:
             folder = make_folder(kind, owner)
-            port = port or free_port()
-            proc, sock = STARTERS[kind](folder, prefix, port)
+            kind_port = port or free_port()
+            proc, sock = STARTERS[kind](folder, prefix, kind_port)
             lines += ["%s folder %s" % (kind, folder), "%s pid %d" % (kind, proc.pid)]
-            wait_port(port, proc, os.path.join(folder, "server.log"))
-            lines += ["%s port %d" % (kind, port), "%s socket %s" % (kind, sock)]
+            wait_port(kind_port, proc, os.path.join(folder, "server.log"))
+            lines += ["%s port %d" % (kind, kind_port), "%s socket %s" % (kind, sock)]
     finally:
         with open(state, "w") as f:
             f.write("".join(line + "\n" for line in lines))
