@@ -17,6 +17,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libpcre2-dev locales sox qt6-base-dev xvfb fonts-wqy-microhei
   python3-dbf python3-dbfread shapelib
+  unixodbc unixodbc-dev libsqliteodbc odbc-postgresql odbc-mariadb tdsodbc
+  postgresql mariadb-server mariadb-client sqlite3
 )
 # What only the demo needs: its voices are spoken by espeak-ng.
 RUN_PACKAGES=(espeak-ng)

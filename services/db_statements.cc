@@ -13,6 +13,7 @@
 #include "platform/gbk.h"
 #include "platform/number_text.h"
 #include "platform/text_trim.h"
+#include "services/ado_data.h"
 #include "services/db_pool.h"
 #include "services/db_store.h"
 #include "services/dbf_data.h"
@@ -107,8 +108,9 @@ class TagDbOpen : public DbStatement {
       return std::make_unique<TagLocalData>(GetDbPool(), type, Texts());
     }
     switch (type) {
-      case kDbTypeSybase:
       case kDbTypeAdo:
+        return std::make_unique<TagAdoData>(ArgText(Argument(1)), ArgText(Argument(4)));
+      case kDbTypeSybase:
       case kDbTypeMySql:
         frame::LogAlwaysF("DbOpen: no back end for database type %d", type);
         return nullptr;

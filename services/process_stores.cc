@@ -3,6 +3,7 @@
 #include <array>
 
 #include "engine/map_table.h"
+#include "services/db_connection_pool.h"
 #include "services/line_messages.h"
 
 namespace services {
@@ -14,6 +15,7 @@ namespace {
 // queues. The dictionary table is made before them, so that it is still
 // there when the maps they hold are given back at exit.
 engine::TagMapObject& g_map_table = engine::MapTable();
+TagDbConnectionsCtrl g_db_connections;
 TagAcdList g_acd_list;
 std::array<TagMsgList, kMsgQueues> g_process_queues;
 TagShareMem g_share_mem;
@@ -31,5 +33,7 @@ TagShareMem& ProcessShareMem() { return g_share_mem; }
 std::mutex& ShareMemFindLock() { return g_share_mem_find_lock; }
 
 TagAcdList& AcdList() { return g_acd_list; }
+
+void InstallProcessStores() { SetDbPool(&g_db_connections); }
 
 }  // namespace services

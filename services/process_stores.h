@@ -1,6 +1,9 @@
 // The process-wide stores of the script services: objects that every line
 // reaches and that live as long as the process (built at static
-// initialisation, before any line runs, and destroyed after the last).
+// initialisation, before any line runs, and destroyed after the last),
+// among them the database connection pool, which InstallProcessStores
+// makes the pool GetDbPool gives (call it once at start-up, before any
+// line runs).
 //
 // Thread rules: each object locks itself; any thread may use them.
 #ifndef VTTEL_SERVICES_PROCESS_STORES_H_
@@ -26,6 +29,9 @@ TagShareMem& ProcessShareMem();
 std::mutex& ShareMemFindLock();
 // The ACD list.
 TagAcdList& AcdList();
+
+// Installs the process's database connection pool (SetDbPool).
+void InstallProcessStores();
 
 }  // namespace services
 

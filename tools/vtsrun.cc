@@ -64,6 +64,7 @@
 #include "platform/process_signals.h"
 #include "platform/thread.h"
 #include "regex/limits.h"
+#include "services/process_stores.h"
 #include "services/service_statements.h"
 #include "telephony/statements/telephony_statements.h"
 
@@ -178,6 +179,7 @@ void RegisterStatements() {
   engine::RegisterStatementCompiler();
   engine::RegisterTimerAndPrintStatements();
   services::RegisterServiceStatements();
+  services::InstallProcessStores();
   telephony::RegisterTelephonyStatements();
 #ifdef VTSRUN_HAS_SCRIPT_CONTROL
   engine::RegisterScriptControlStatements();

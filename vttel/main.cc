@@ -30,6 +30,7 @@
 #include "platform/memory_reserve.h"
 #include "platform/process_signals.h"
 #include "regex/limits.h"
+#include "services/process_stores.h"
 #include "services/service_statements.h"
 #include "simboard/sim_board.h"
 #include "telephony/statements/telephony_statements.h"
@@ -72,6 +73,7 @@ void RegisterStatements() {
   engine::RegisterStatementCompiler();
   engine::RegisterTimerAndPrintStatements();
   services::RegisterServiceStatements();
+  services::InstallProcessStores();
   telephony::RegisterTelephonyStatements();
   engine::RegisterScriptControlStatements();
 }
