@@ -1,0 +1,76 @@
+// The system-information keys of a line of a real drive on the simulated
+// board: the block state, the connected counts and the talk times follow
+// the far end's BLOCK, call and hang-up.
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <map>
+#include <string>
+
+#include "engine/keyword_table.h"
+#include "engine/statement_registry.h"
+#include "tests/telephony/tel_drive_fixture.h"
+
+namespace telephony {
+namespace {
+
+constexpr int kWaitMs = 5000;
+constexpr int32_t kLine = 3;
+constexpr const char* kWaitScript = "k = \"\"\nWaitRing(1)\nGetKeys(k, 1, 30)\nHangup()\n";
+
+// "GetSysInfo(" as a statement of the line's script: key -> value text.
+std::map<std::string, std::string> SysInfo(TagTelDrive& drive) {
+  std::shared_ptr<engine::TagTelBasic> script = drive.Line(kLine)->Script();
+  engine::TagVar m;
+  engine::StatementBuild build;
+  build.row = engine::Keywords().FindKeyword("GetSysInfo(");
+  build.args = {&m};
+  build.script = script.get();
+  std::string error;
+  std::unique_ptr<engine::TagOper> s(engine::Statements().Build(build, &error));
+  EXPECT_NE(s, nullptr) << error;
+  std::map<std::string, std::string> info;
+  if (s == nullptr || s->Execute() != 16) return info;
+  engine::TagVar key, value;
+  for (int32_t i = 0; m.GetItem(i, key, value) >= 0; ++i) info[key.ToText()] = value.ToText();
+  return info;
+}
+
+TEST(SysInfoDrive, KeysFollowTheLinesBlockAndCall) {
+  DriveFolder f("Trunks=1\n", RunCfgText(std::to_string(kLine) + "=info.vts\n"));
+  f.WriteScript("info.vts", kWaitScript);
+  TagTelDrive& drive = f.MakeDrive();
+  f.ConnectFarEnd();
+  ASSERT_EQ(drive.RunAllLines("VtTelRun.cfg"), kRunOk);
+  ASSERT_TRUE(f.WaitRunning(kLine));
+  std::map<std::string, std::string> idle = SysInfo(drive);
+  EXPECT_EQ(idle["IsBlock"], "0");
+  EXPECT_EQ(idle["ExLineConnectedNum"], "0");
+  EXPECT_EQ(idle["TalkTime"], "0");
+  EXPECT_EQ(idle["ConnectedTime1"], "0");
+
+  ASSERT_EQ(f.far().Block("E3"), "OK");
+  EXPECT_TRUE(WaitUntil([&] { return SysInfo(drive)["IsBlock"] == "1"; }, kWaitMs));
+  ASSERT_EQ(f.far().Unblock("E3"), "OK");
+  EXPECT_TRUE(WaitUntil([&] { return SysInfo(drive)["IsBlock"] == "0"; }, kWaitMs));
+
+  ASSERT_EQ(f.far().Call("E3", "8675", "100"), "OK");
+  ASSERT_NE(f.far().Wait("ANSWER", "E3", kWaitMs), std::nullopt);
+  ASSERT_TRUE(WaitUntil([&] { return drive.Line(kLine)->call().callState == 1; }, kWaitMs));
+  std::map<std::string, std::string> talking = SysInfo(drive);
+  EXPECT_EQ(talking["ExLineConnectedNum"], "1");
+  EXPECT_EQ(talking["InLineConnectedNum"], "0");
+  EXPECT_GE(std::stoi(talking["TalkTime"]), 0);
+  EXPECT_NEAR(std::stol(talking["ConnectedTime1"]), static_cast<long>(std::time(nullptr)), 5);
+
+  ASSERT_EQ(f.far().Hangup("E3"), "OK");
+  ASSERT_TRUE(WaitUntil([&] { return drive.Line(kLine)->call().callState != 1; }, kWaitMs));
+  std::map<std::string, std::string> after = SysInfo(drive);
+  EXPECT_EQ(after["ExLineConnectedNum"], "0");
+  EXPECT_EQ(after["TalkTime"], "0");
+  EXPECT_EQ(after["ConnectedTime1"], "0");
+  drive.CloseAllTelLine();
+}
+
+}  // namespace
+}  // namespace telephony
