@@ -9,6 +9,7 @@
 
 #include "engine/keyword_table.h"
 #include "engine/statement_registry.h"
+#include "telephony/board/dj_digit_drive.h"
 #include "tests/telephony/tel_drive_fixture.h"
 
 namespace telephony {
@@ -44,6 +45,8 @@ TEST(SysInfoDrive, KeysFollowTheLinesBlockAndCall) {
   ASSERT_EQ(drive.RunAllLines("VtTelRun.cfg"), kRunOk);
   ASSERT_TRUE(f.WaitRunning(kLine));
   std::map<std::string, std::string> idle = SysInfo(drive);
+  EXPECT_FALSE(idle["CardSerNo"].empty()) << "the board's serial number";
+  EXPECT_EQ(idle["CardSerNo"], CardSerialNo());
   EXPECT_EQ(idle["IsBlock"], "0");
   EXPECT_EQ(idle["ExLineConnectedNum"], "0");
   EXPECT_EQ(idle["TalkTime"], "0");

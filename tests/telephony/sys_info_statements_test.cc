@@ -11,7 +11,10 @@
 #include "engine/statement_registry.h"
 #include "frame/line_facts.h"
 #include "frame/version_text.h"
-#include "telephony/statements/sys_info_statements.h"
+#include "services/data_set.h"
+#include "services/db_store.h"
+#include "services/service_statements.h"
+#include "telephony/board/dj_digit_drive.h"
 #include "telephony/statements/telephony_statements.h"
 #include "tests/telephony/script_on_line.h"
 #include "tests/test_support.h"
@@ -42,6 +45,23 @@ class FactsDrive : public frame::LineDriveFacts {
   int32_t CountReloadPending() const override { return 0; }
 };
 
+// A database back end whose statements fail; in debug mode 2 it keeps the
+// error text, as the back ends do.
+class FailingBackEnd : public services::TagDataSet {
+ public:
+  int32_t Exec(std::string_view) override {
+    if (debug == 2) lastError = "no such table: t";
+    return -1;
+  }
+  int32_t Rows() override { return 0; }
+  int32_t Cols() override { return 0; }
+  int32_t ColName(int32_t, char*) override { return -1; }
+  int32_t ColIndex(std::string_view) override { return -1; }
+  int32_t GetValByName(char*, std::string_view, int32_t) override { return -1; }
+  int32_t GetValByIndex(char*, int32_t, int32_t) override { return -1; }
+  void Close() override {}
+};
+
 class Table : public engine::LineTableFacts {
  public:
   int32_t LineCount() const override { return kLine + 1; }
@@ -53,6 +73,7 @@ class SysInfoTest : public ::testing::Test {
  protected:
   SysInfoTest() : in_(dir_.path()) {
     RegisterTelephonyStatements();
+    services::RegisterServiceStatements();
     engine::SetLineTableFacts(&table_);
     frame::SetVersionText("Ver9.99-Test");
     call_.lineNo = kLine;
@@ -104,7 +125,7 @@ TEST_F(SysInfoTest, GetSysInfoStoresEveryKeyInOrder) {
   engine::TagVar m;
   EXPECT_EQ(Run("GetSysInfo(", {&m}), 16);
   std::vector<std::pair<std::string, std::string>> expected = {
-      {"CardSerNo", ""}, {"Version", "Ver9.99-Test"}, {"AcmBci1", "0"}, {"AcmBci2", "0"},
+      {"CardSerNo", CardSerialNo()}, {"Version", "Ver9.99-Test"}, {"AcmBci1", "0"}, {"AcmBci2", "0"},
       {"CauseId", "0"}, {"IsLastExitConf", "1"},
       {"IsMediaOk", std::to_string(call_.IsMediaOk() ? 1 : 0)},
       {"ChState", std::to_string(call_.GetChState())},
@@ -148,6 +169,21 @@ TEST_F(SysInfoTest, GetSysInfoValMatchesKeysInAnyCase) {
     EXPECT_EQ(v.ToText(), c.value);
   }
   call_.blocked = 0;
+}
+
+TEST_F(SysInfoTest, DbErrInfoHoldsTheLastDatabaseError) {
+  engine::TagVar key, v, handle, sql, mode;
+  key.AssignString("DbErrInfo");
+  EXPECT_EQ(Run("GetSysInfoVal(", {&key, &v}), 0);
+  EXPECT_EQ(v.ToText(), "");
+  services::DatabaseStoreOf(&line_->script())->Put(0, std::make_unique<FailingBackEnd>());
+  handle.AssignInt(0);
+  mode.AssignInt(2);
+  sql.AssignString("select * from t");
+  EXPECT_EQ(Run("DbSetDebug(", {&handle, &mode}), 0);
+  EXPECT_LT(Run("DbExec(", {&handle, &sql}), 0);
+  EXPECT_EQ(Run("GetSysInfoVal(", {&key, &v}), 0);
+  EXPECT_EQ(v.ToText(), "no such table: t");
 }
 
 TEST_F(SysInfoTest, WithoutADriveTheDriveKeysAreZero) {
