@@ -1,8 +1,5 @@
 #include "services/run_msp.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <optional>
@@ -10,7 +7,7 @@
 #include "engine/arguments.h"
 #include "engine/print_output.h"
 #include "engine/statement_args.h"
-#include "platform/file_read.h"
+#include "platform/file_ops.h"
 #include "platform/host_path.h"
 #include "platform/text_mode.h"
 
@@ -66,9 +63,7 @@ class PageScanner {
   void ScanRaw() {
     if (At(at_, '<') && At(at_ + 1, '%')) {
       EndPiece(at_);
-      inCode_ = true;
-      at_ += 2;
-      part_ = at_;
+      PassMark(/*in_code=*/true);
       return;
     }
     ++at_;
@@ -89,12 +84,17 @@ class PageScanner {
       inString_ = !inString_;
     } else if (!inString_ && c == '%' && At(at_ + 1, '>')) {
       EndCode(at_);
-      inCode_ = false;
-      at_ += 2;
-      part_ = at_;
+      PassMark(/*in_code=*/false);
       return;
     }
     ++at_;
+  }
+
+  // Steps over a two-byte mark; the next part starts after it.
+  void PassMark(bool in_code) {
+    inCode_ = in_code;
+    at_ += 2;
+    part_ = at_;
   }
 
   void EndPiece(size_t end) {
@@ -122,14 +122,11 @@ class PageScanner {
 // The page's text as a text-mode stream reads it; nullopt for an empty or
 // unreadable page. *opened tells whether the page could be opened.
 std::optional<std::string> ReadPage(std::string_view path, bool* opened) {
-  const int fd = platform::OpenHostFd(path, O_RDONLY);
-  *opened = fd >= 0;
-  if (fd < 0) return std::nullopt;
-  std::optional<std::string> raw = platform::ReadRegularFile(fd, kMaxPageBytes, kPageReadPiece);
-  close(fd);
-  if (!raw) return std::nullopt;
+  const platform::FileBytes raw = platform::ReadScriptFile(path, kMaxPageBytes, kPageReadPiece);
+  *opened = raw.opened;
+  if (!raw.bytes) return std::nullopt;
   std::string text;
-  platform::ReadTextMode(*raw, /*more_follows=*/false, &text);
+  platform::ReadTextMode(*raw.bytes, /*more_follows=*/false, &text);
   return text;
 }
 

@@ -90,29 +90,29 @@ class TagExec : public ArgsStatement {
   }
 };
 
-int32_t Clamped(int64_t kib, const char* name) {
-  if (kib <= kMaxMemoryCounterKib) return static_cast<int32_t>(kib);
-  frame::LogMsgF("GetMemInfo(): %s %lld KiB clamped to %lld", name, static_cast<long long>(kib),
-                 static_cast<long long>(kMaxMemoryCounterKib));
-  return static_cast<int32_t>(kMaxMemoryCounterKib);
-}
-
 // "GetMemInfo(" (working set, peak working set, page file, peak page file).
 class TagGetMemInfo : public ArgsStatement {
  public:
   explicit TagGetMemInfo(const StatementBuild& b) : ArgsStatement(b) {}
   int32_t Execute() override {
     const platform::MemoryCounters c = platform::ReadMemoryCounters();
-    const int32_t working = Clamped(c.workingSetKib, "working set");
+    const int32_t working = ClampMemoryCounter(c.workingSetKib, "working set");
     Argument(0).AssignInt(working);
-    Argument(1).AssignInt(Clamped(c.peakWorkingSetKib, "peak working set"));
-    Argument(2).AssignInt(Clamped(c.pageFileKib, "page file"));
-    Argument(3).AssignInt(Clamped(c.peakPageFileKib, "peak page file"));
+    Argument(1).AssignInt(ClampMemoryCounter(c.peakWorkingSetKib, "peak working set"));
+    Argument(2).AssignInt(ClampMemoryCounter(c.pageFileKib, "page file"));
+    Argument(3).AssignInt(ClampMemoryCounter(c.peakPageFileKib, "peak page file"));
     return working;
   }
 };
 
 }  // namespace
+
+int32_t ClampMemoryCounter(int64_t kib, const char* name) {
+  if (kib <= kMaxMemoryCounterKib) return static_cast<int32_t>(kib);
+  frame::LogMsgF("GetMemInfo(): %s %lld KiB clamped to %lld", name, static_cast<long long>(kib),
+                 static_cast<long long>(kMaxMemoryCounterKib));
+  return static_cast<int32_t>(kMaxMemoryCounterKib);
+}
 
 void RegisterSystemStatements() {
   engine::StatementRegistry& r = engine::Statements();

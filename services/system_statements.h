@@ -23,6 +23,10 @@ namespace services {
 // The largest memory counter "GetMemInfo(" hands to a script.
 inline constexpr int64_t kMaxMemoryCounterKib = 2147483647;
 
+// A memory counter as "GetMemInfo(" hands it over: kib, or
+// kMaxMemoryCounterKib with a log line naming the counter when above it.
+int32_t ClampMemoryCounter(int64_t kib, const char* name);
+
 void RegisterSystemStatements();
 
 }  // namespace services
