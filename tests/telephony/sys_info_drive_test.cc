@@ -9,6 +9,7 @@
 
 #include "engine/keyword_table.h"
 #include "engine/statement_registry.h"
+#include "services/service_statements.h"
 #include "telephony/board/dj_digit_drive.h"
 #include "tests/telephony/tel_drive_fixture.h"
 
@@ -20,8 +21,8 @@ constexpr int32_t kLine = 3;
 constexpr const char* kWaitScript = "k = \"\"\nWaitRing(1)\nGetKeys(k, 1, 30)\nHangup()\n";
 
 // "GetSysInfo(" as a statement of the line's script: key -> value text.
-std::map<std::string, std::string> SysInfo(TagTelDrive& drive) {
-  std::shared_ptr<engine::TagTelBasic> script = drive.Line(kLine)->Script();
+std::map<std::string, std::string> SysInfo(TagTelDrive& drive, int32_t line = kLine) {
+  std::shared_ptr<engine::TagTelBasic> script = drive.Line(line)->Script();
   engine::TagVar m;
   engine::StatementBuild build;
   build.row = engine::Keywords().FindKeyword("GetSysInfo(");
@@ -72,6 +73,29 @@ TEST(SysInfoDrive, KeysFollowTheLinesBlockAndCall) {
   EXPECT_EQ(after["ExLineConnectedNum"], "0");
   EXPECT_EQ(after["TalkTime"], "0");
   EXPECT_EQ(after["ConnectedTime1"], "0");
+  drive.CloseAllTelLine();
+}
+
+// An analog phone port lifted counts as a connected internal line.
+TEST(SysInfoDrive, ALiftedPhoneIsAConnectedInternalLine) {
+  constexpr int32_t kPhone = 30;  // analog port A0 after the trunk's 30 lines
+  DriveFolder f("Trunks=1\nAnalogPorts=0\n", RunCfgText("30=info.vts\n"));
+  // The phone's script follows its hook.
+  services::RegisterServiceStatements();
+  f.WriteScript("info.vts", "n = 0\nwhile(n >= 0)\n{\n  GetHookState()\n  Sleep(0.05)\n}\n");
+  TagTelDrive& drive = f.MakeDrive();
+  f.ConnectFarEnd();
+  ASSERT_EQ(drive.RunAllLines("VtTelRun.cfg"), kRunOk);
+  ASSERT_TRUE(f.WaitRunning(kPhone));
+  EXPECT_TRUE(WaitUntil([&] { return SysInfo(drive, kPhone)["InLineConnectedNum"] == "0"; },
+                        kWaitMs));
+  ASSERT_EQ(f.far().Lift("A0"), "OK");
+  EXPECT_TRUE(WaitUntil([&] { return SysInfo(drive, kPhone)["InLineConnectedNum"] == "1"; },
+                        kWaitMs));
+  EXPECT_EQ(SysInfo(drive, kPhone)["ExLineConnectedNum"], "0");
+  ASSERT_EQ(f.far().Drop("A0"), "OK");
+  EXPECT_TRUE(WaitUntil([&] { return SysInfo(drive, kPhone)["InLineConnectedNum"] == "0"; },
+                        kWaitMs));
   drive.CloseAllTelLine();
 }
 
