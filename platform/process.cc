@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,6 +26,8 @@ namespace platform {
 namespace {
 
 constexpr std::string_view kExeEnding = ".exe";
+// The exit code reported when the wait for the child itself failed.
+constexpr int kWaitFailedExitCode = -1;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -85,7 +88,8 @@ void SkipBlanks(std::string_view line, size_t* pos) {
 }
 
 bool IsExecutableFile(const std::string& path) {
-  return access(path.c_str(), X_OK) == 0 && access((path + "/.").c_str(), F_OK) != 0;
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
 }
 
 bool EndsWithExe(std::string_view name) {
@@ -190,7 +194,13 @@ ChildProcess::~ChildProcess() {
 
 bool ChildProcess::TryReap(int* exit_code) {
   siginfo_t info{};
-  if (waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG) != 0) return false;
+  if (waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG) != 0) {
+    if (errno == EINTR) return false;
+    // The child is not ours to wait for any more: the wait failed.
+    reaped_ = true;
+    *exit_code = kWaitFailedExitCode;
+    return true;
+  }
   if (info.si_pid == 0) return false;
   reaped_ = true;
   *exit_code = ExitCodeOf(info);

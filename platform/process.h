@@ -64,7 +64,7 @@ class ChildProcess {
   // Waits up to ms for the child to end, and ends early when *stop (may
   // be null) becomes non-zero (seen within kStopCheckMs). kEnded sets
   // *exit_code (the child's exit status, or kSignalExitBase + the signal)
-  // and the child is reaped.
+  // and the child is reaped (a wait that fails ends too, with -1).
   WaitEnd Wait(uint32_t ms, const std::atomic<uint8_t>* stop, int* exit_code);
   // Kills the child (SIGKILL) and reaps it.
   void Kill();
