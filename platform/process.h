@@ -12,7 +12,8 @@
 //
 // A ChildProcess owns its child until it is waited for, killed, or the
 // object is destroyed; a child still running then is left to run, and a
-// process-wide reaper collects it when it ends, so no zombie is left.
+// detached thread of the process waits for it and collects it when it
+// ends, so no zombie is left.
 //
 // Thread rules: one ChildProcess is used by one thread at a time; the
 // functions here are thread-safe.
