@@ -76,10 +76,13 @@ TEST(SysInfoDrive, KeysFollowTheLinesBlockAndCall) {
   drive.CloseAllTelLine();
 }
 
-// An analog phone port lifted counts as a connected internal line.
+// An analog phone port lifted counts as a connected internal line; a
+// connected virtual line is none of the three kinds counted.
 TEST(SysInfoDrive, ALiftedPhoneIsAConnectedInternalLine) {
-  constexpr int32_t kPhone = 30;  // analog port A0 after the trunk's 30 lines
-  DriveFolder f("Trunks=1\nAnalogPorts=0\n", RunCfgText("30=info.vts\n"));
+  constexpr int32_t kPhone = 30;    // analog port A0 after the trunk's 30 lines
+  constexpr int32_t kVirtual = 31;  // the first virtual line after it
+  DriveFolder f("Trunks=1\nAnalogPorts=0\n", RunCfgText("30=info.vts\n31=vir.vts\n"));
+  f.WriteScript("vir.vts", "WaitRing(1)\nn = 0\nwhile(n >= 0)\n{\n  Sleep(0.05)\n}\n");
   // The phone's script follows its hook.
   services::RegisterServiceStatements();
   f.WriteScript("info.vts", "n = 0\nwhile(n >= 0)\n{\n  GetHookState()\n  Sleep(0.05)\n}\n");
@@ -87,8 +90,14 @@ TEST(SysInfoDrive, ALiftedPhoneIsAConnectedInternalLine) {
   f.ConnectFarEnd();
   ASSERT_EQ(drive.RunAllLines("VtTelRun.cfg"), kRunOk);
   ASSERT_TRUE(f.WaitRunning(kPhone));
+  ASSERT_TRUE(f.WaitRunning(kVirtual));
+  ASSERT_TRUE(WaitUntil([&] { return drive.Line(kVirtual)->call().callState == 1; }, kWaitMs));
   EXPECT_TRUE(WaitUntil([&] { return SysInfo(drive, kPhone)["InLineConnectedNum"] == "0"; },
                         kWaitMs));
+  std::map<std::string, std::string> virtual_only = SysInfo(drive, kVirtual);
+  for (const char* key : {"ExLineConnectedNum", "InLineConnectedNum", "VoipConnectedNum"}) {
+    EXPECT_EQ(virtual_only[key], "0") << key;
+  }
   ASSERT_EQ(f.far().Lift("A0"), "OK");
   EXPECT_TRUE(WaitUntil([&] { return SysInfo(drive, kPhone)["InLineConnectedNum"] == "1"; },
                         kWaitMs));
