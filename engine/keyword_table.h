@@ -48,8 +48,9 @@ namespace engine {
 //   kStrings         services/string_statements.cc
 //   kEncodings       services/encoding_statements.cc
 //   kTime            services/time_statements.cc
-//   kSystem          engine/print_output.cc
-//   kServerPages     none
+//   kSystem          engine/print_output.cc, services/system_statements.cc,
+//                    telephony/statements/sys_info_statements.cc
+//   kServerPages     services/run_msp.cc
 //   kRegex           services/regex_statements.cc
 enum class StatementFamily : uint8_t {
   kControl,         // control flow and handlers: the compiler's own rows

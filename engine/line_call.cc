@@ -28,6 +28,11 @@ int32_t LinesCount() {
   return facts != nullptr ? facts->LineCount() : 0;
 }
 
+const frame::LineDriveFacts* LineDriveFacts() {
+  const LineTableFacts* facts = line_table.load(std::memory_order_acquire);
+  return facts != nullptr ? facts->DriveFacts() : nullptr;
+}
+
 std::shared_ptr<ScriptStore> LineStore(int32_t line, StoreSlot slot) {
   const LineTableFacts* facts = line_table.load(std::memory_order_acquire);
   return facts != nullptr ? facts->LineStore(line, slot) : nullptr;

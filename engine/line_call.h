@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "engine/script_store.h"
+#include "frame/line_facts.h"
 
 namespace engine {
 
@@ -67,11 +68,16 @@ class LineTableFacts {
   virtual std::shared_ptr<ScriptStore> LineStore(int32_t /*line*/, StoreSlot /*slot*/) const {
     return nullptr;
   }
+  // The line drive's facts (connected counts, block states, talk times);
+  // null when the table has no drive (stand-alone runs).
+  virtual const frame::LineDriveFacts* DriveFacts() const { return nullptr; }
 };
 
 // The line table in use (null: none, 0 lines). Set by the line drive.
 void SetLineTableFacts(const LineTableFacts* facts);
 int32_t LinesCount();
+// DriveFacts of the table in use; null without a table or a drive.
+const frame::LineDriveFacts* LineDriveFacts();
 // LineStore of the table in use; null without one.
 std::shared_ptr<ScriptStore> LineStore(int32_t line, StoreSlot slot);
 

@@ -1,11 +1,13 @@
-// The two per-line stores the run loop itself drives: the script timers,
+// The per-line stores the engine knows by their base: the script timers,
 // ticked after every statement, and the print output, closed at the end of
-// a run. Their subsystems implement them in the store slots kTimers and
-// kPrint (script_store.h).
+// a run, which the run loop drives, and the database store, whose last
+// error text other layers read. Their subsystems implement them in the
+// store slots kTimers, kPrint and kDatabases (script_store.h).
 #ifndef VTTEL_ENGINE_RUN_STORES_H_
 #define VTTEL_ENGINE_RUN_STORES_H_
 
 #include <cstddef>
+#include <string>
 
 #include "engine/script_store.h"
 
@@ -28,6 +30,17 @@ class PrintOutput : public ScriptStore {
  public:
   virtual void Close() = 0;
 };
+
+// The part of a line's database store other layers read: the text of the
+// line's last database error. Used on the line's thread only.
+class DatabaseErrorStore : public ScriptStore {
+ public:
+  std::string lastDbError;
+};
+
+// The last database error text of the acting script of script ("" when it
+// has no database store).
+std::string LastDatabaseError(const TagTelBasic& script);
 
 }  // namespace engine
 

@@ -40,8 +40,7 @@ DatabaseStore* DatabaseStoreOf(engine::TagTelBasic* script) {
 }
 
 std::string DatabaseErrorText(engine::TagTelBasic* script) {
-  const DatabaseStore* store = DatabaseStoreOf(script);
-  return store != nullptr ? store->lastDbError : std::string();
+  return script != nullptr ? engine::LastDatabaseError(*script) : std::string();
 }
 
 std::unique_ptr<engine::ScriptStore> NewDatabaseStore(engine::TagTelBasic&) {

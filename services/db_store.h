@@ -15,7 +15,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/script_store.h"
+#include "engine/run_stores.h"
 #include "services/data_set.h"
 
 namespace engine {
@@ -27,7 +27,7 @@ namespace services {
 inline constexpr int32_t kDbSlots = 1024;
 inline constexpr int32_t kDbMaxOpen = kDbSlots - 1;
 
-class DatabaseStore : public engine::ScriptStore {
+class DatabaseStore : public engine::DatabaseErrorStore {
  public:
   DatabaseStore() = default;
   ~DatabaseStore() override;
@@ -43,8 +43,6 @@ class DatabaseStore : public engine::ScriptStore {
   // Deletes every back end.
   void RemoveAll();
   int32_t count() const { return count_; }
-
-  std::string lastDbError;
 
  private:
   std::array<std::unique_ptr<TagDataSet>, kDbSlots> slots_;

@@ -9,6 +9,8 @@
 #include "services/regex_statements.h"
 #include "services/share_mem_statements.h"
 #include "services/string_statements.h"
+#include "services/system_statements.h"
+#include "services/run_msp.h"
 #include "services/tcp_statements.h"
 #include "services/text_file_set.h"
 #include "services/time_statements.h"
@@ -30,6 +32,8 @@ void RegisterServiceStatements() {
   RegisterDllStatements();
   RegisterShareMemStatements();
   RegisterAcdStatements();
+  RegisterSystemStatements();
+  RegisterMspStatement();
 }
 
 }  // namespace services

@@ -117,6 +117,7 @@ class TagTelDrive : public engine::LineTableFacts, public frame::LineDriveFacts 
   // The store of the script on a line in use (TagTelLine::Store).
   std::shared_ptr<engine::ScriptStore> LineStore(int32_t line,
                                                  engine::StoreSlot slot) const override;
+  const frame::LineDriveFacts* DriveFacts() const override { return this; }
   // Every line the cards created (also those above TOTAL_LINES_NUM).
   int32_t CreatedLineCount() const { return static_cast<int32_t>(lines_.size()); }
   // The line record; null outside the lines in use.

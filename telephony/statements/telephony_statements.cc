@@ -5,6 +5,7 @@
 #include "telephony/statements/number_statements.h"
 #include "telephony/statements/signal_statements.h"
 #include "telephony/statements/sip_statements.h"
+#include "telephony/statements/sys_info_statements.h"
 #include "telephony/statements/voice_edit_statements.h"
 #include "telephony/statements/voice_statements.h"
 
@@ -18,6 +19,7 @@ void RegisterTelephonyStatements() {
   RegisterVoiceEditStatements();
   RegisterSignalStatements();
   RegisterSipStatements();
+  RegisterSysInfoStatements();
 }
 
 }  // namespace telephony

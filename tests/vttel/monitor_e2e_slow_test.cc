@@ -124,6 +124,18 @@ TEST_F(MonitorE2eTest, RunningAndConnectedLinesInTheirColours) {
   QuitPromptly();
 }
 
+// A script's "DispInfo(" texts in the user cells, and its "SetDispColor("
+// colours with the next change of a user cell.
+TEST_F(MonitorE2eTest, UserCellsShowTheScriptsTextsAndColours) {
+  WriteFile(home_.File("user.vts"),
+            "DispInfo(0, \"A\")\nDispInfo(1, 42)\nDispInfo(2, 1.5)\nSetDispColor(4, 13)\n"
+            "DispInfo(0, \"B\")\nn = 0\nwhile(n >= 0)\n{\n  Sleep(0.1)\n}\n");
+  WriteMonitorFolder("0=user.vts\n", 2);
+  StartAndWaitForLine(0);
+  ExpectScenario("user", 30);
+  QuitPromptly();
+}
+
 // A socket that asks for updates and never reads them.
 class SilentClient {
  public:

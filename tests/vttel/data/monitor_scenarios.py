@@ -15,6 +15,8 @@ Scenarios:
     cut       a first update of many lines is cut near 25,000 bytes and the
               next ones go on where it stopped
     stall     a client that asks and never reads does not hold up another
+    user      line 0's user cells show "B", "42" and "1.5", the first in the
+              colours 4 on 13 that were set before it changed
 
 Prints "ok <scenario>" and exits 0 when every check held; otherwise prints
 "FAIL <what>" lines and exits 1.
@@ -33,6 +35,7 @@ import monitor_client  # noqa: E402
 
 CELLS = 8
 CELL_LINE, CELL_STATUS, CELL_KEYS = 0, 2, 3
+CELL_USER = 5
 TEXT_MAX = 40
 UPDATE_CUT = 25000
 # Longest record: head, 40 text bytes and the NUL; longest end record: head,
@@ -188,6 +191,27 @@ def wait_for_keys(args):
     return False
 
 
+def scenario_user(args):
+    deadline = time.monotonic() + 15.0
+    cells = {}
+    with monitor_client.MonitorClient(port=args.port) as client:
+        while time.monotonic() < deadline:
+            for r in client.request().records:
+                if r.line == 0 and r.cell >= CELL_USER:
+                    cells[r.cell] = r
+            first = cells.get(CELL_USER)
+            if first is not None and first.raw == b"B":
+                break
+            time.sleep(0.1)
+    first = cells.get(CELL_USER)
+    check(first is not None and first.raw == b"B", "user cell 0 %r" % first)
+    check(first is not None and (first.font, first.background) == (4, 13),
+          "user colours %r" % first)
+    for cell, text in ((CELL_USER + 1, b"42"), (CELL_USER + 2, b"1.5")):
+        got = cells.get(cell)
+        check(got is not None and got.raw == text, "user cell %d %r" % (cell - CELL_USER, got))
+
+
 def was_cut(update):
     return update.size - end_record_size(update) >= UPDATE_CUT - 4
 
@@ -266,6 +290,7 @@ SCENARIOS = {
     "call": scenario_call,
     "cut": scenario_cut,
     "stall": scenario_stall,
+    "user": scenario_user,
 }
 
 

@@ -1,0 +1,54 @@
+// The child processes of this test process as /proc shows them, for the
+// tests of programs started by scripts.
+#ifndef VTTEL_TESTS_SERVICES_CHILD_PROCESSES_H_
+#define VTTEL_TESTS_SERVICES_CHILD_PROCESSES_H_
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace services_test {
+
+struct ChildProcessInfo {
+  pid_t pid;
+  std::string name;  // the kernel's command name
+  char state;        // 'Z' for a zombie
+};
+
+// The children of this process whose command name is name.
+inline std::vector<ChildProcessInfo> ChildrenNamed(const std::string& name) {
+  std::vector<ChildProcessInfo> found;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
+    const std::string pid_text = entry.path().filename().string();
+    if (pid_text.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream in(entry.path() / "stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t open = stat.find('('), close = stat.rfind(')');
+    if (open == std::string::npos || close == std::string::npos) continue;
+    std::istringstream rest(stat.substr(close + 2));
+    char state = '?';
+    pid_t ppid = 0;
+    rest >> state >> ppid;
+    const std::string comm = stat.substr(open + 1, close - open - 1);
+    if (ppid == getpid() && comm == name) {
+      found.push_back({static_cast<pid_t>(std::atoi(pid_text.c_str())), comm, state});
+    }
+  }
+  return found;
+}
+
+// Kills the children named name (a test's own programs left running).
+inline void KillChildrenNamed(const std::string& name) {
+  for (const ChildProcessInfo& c : ChildrenNamed(name)) kill(c.pid, SIGKILL);
+}
+
+}  // namespace services_test
+
+#endif  // VTTEL_TESTS_SERVICES_CHILD_PROCESSES_H_
