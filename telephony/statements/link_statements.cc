@@ -92,12 +92,14 @@ void RegisterLinkStatements() {
   r.Register("LinkTo(", &CallOperation<LinkPair<&Call::LinkTo>>::Build);
   r.Register("ListenTo(", &CallOperation<LinkPair<&Call::ListenTo>>::Build);
   r.Register("UnlinkTo(", &CallOperation<LinkPair<&Call::UnlinkTo>>::Build);
-  r.Register("UnlinkAll(", &CallOperation<[](Call& c, const Line&) { return c.UnlinkAll(); }>::Build);
+  r.Register("UnlinkAll(",
+             &CallOperation<[](Call& c, const Line&) { return c.UnlinkAll(); }>::Build);
   r.Register("GetLinkList(", &CallOperation<GetLinkList>::Build);
   r.Register("JoinConf(", &CallOperation<[](Call& c, const Line& s) {
     return c.JoinNameConf(RoomKey(s, 0), ArgInt(s.Argument(1)));
   }>::Build);
-  r.Register("ExitConf(", &CallOperation<[](Call& c, const Line&) { return c.ExitNameConf(); }>::Build);
+  r.Register("ExitConf(",
+             &CallOperation<[](Call& c, const Line&) { return c.ExitNameConf(); }>::Build);
   r.Register("GetConfNum(", &CallOperation<GetConfNum>::Build);
   r.Register("IsInConf(", &CallOperation<IsInConf>::Build);
   r.Register("RecConf(", &CallOperation<[](Call& c, const Line& s) {

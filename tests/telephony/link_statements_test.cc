@@ -81,10 +81,12 @@ TEST_F(LinkStatementsTest, EachStatementPassesItsArgumentsAndStoresItsResults) {
       {"JoinConf( on a string room", "r = JoinConf(\"sales\", 0)", 0,
        {kJoin[0], kJoin[1]}, 1, {}},
       {"IsInConf( for a talking member: the quoted key",
-       "room = 0\nl = 0\nJoinConf(\"sales\", 0)\nr = IsInConf(\"4\", room, l)", 0, {kJoin[0], kJoin[1]}, 1,
+       "room = 0\nl = 0\nJoinConf(\"sales\", 0)\nr = IsInConf(\"4\", room, l)", 0,
+       {kJoin[0], kJoin[1]}, 1,
        {{"room", "\"sales\""}, {"l", "0"}}},
       {"IsInConf( for a listening member: the integer key",
-       "room = 0\nl = 0\nJoinConf(7, 1)\nr = IsInConf(4, room, l)", 0, {kJoin[0], "JoinConfRoom(11,0,1)"}, 1,
+       "room = 0\nl = 0\nJoinConf(7, 1)\nr = IsInConf(4, room, l)", 0,
+       {kJoin[0], "JoinConfRoom(11,0,1)"}, 1,
        {{"room", "7"}, {"l", "1"}}},
       {"IsInConf( for a line in no room", "room = \"x\"\nl = 5\nr = IsInConf(9, room, l)", 0,
        {}, 0, {{"room", ""}, {"l", "0"}}},
@@ -167,7 +169,8 @@ TEST_F(LinkStatementsTest, TheSystemsLineKindsHaveNoRooms) {
                                      static_cast<engine::LineCallBase*>(&bare)}) {
     InstalledRooms rooms;
     ScriptOnLine run(Once(
-        "m = 0\nroom = 0\nl = 0\nj = JoinConf(\"sales\", 0)\ne = ExitConf()\nrc = RecConf(\"sales\", \"r\")\n"
+        "m = 0\nroom = 0\nl = 0\nj = JoinConf(\"sales\", 0)\ne = ExitConf()\n"
+        "rc = RecConf(\"sales\", \"r\")\n"
         "p = PlayConf(\"sales\", \"p\", 0)\nn = GetConfNum(\"sales\", m)\n"
         "i = IsInConf(_lineNo, room, l)"),
         *call);

@@ -64,14 +64,16 @@ TEST(LinkSwitchTest, AnE1LineAndAPhonePortCarryEachOthersVoice) {
 
   // A play on the E1 side cuts the switch; the pair stays listed, so a
   // second link is refused until the line unlinks it.
-  const auto after = RunOnce(
-      lines[AnalogLines::kE1],
-      "m = 0\nf = 0\nv = 0\np = Play(\"p.raw\")\nn = GetLinkList(m, f, v)\nk = m[0];\nl = LinkTo(30, 0)\nu = UnlinkTo(30, 0)\n"
-               "a = LinkTo(30, 0)",
-      {"n", "k", "l", "u", "a"});
+  RunOnce(lines[AnalogLines::kE1], "p = Play(\"p.raw\")", {});
+  EXPECT_EQ(lines.State("E3", "switched"), "-");
+  EXPECT_NE(lines.Log().find("FreeCh(3): the switch to line 30 was cleared"), std::string::npos);
+  // UnlinkTo( finds no switch left to clear (-1) and frees the listing.
+  const auto after = RunOnce(lines[AnalogLines::kE1],
+                             "m = 0\nf = 0\nv = 0\nn = GetLinkList(m, f, v)\nk = m[0];\n"
+                             "l = LinkTo(30, 0)\nu = UnlinkTo(30, 0)\na = LinkTo(30, 0)",
+                             {"n", "k", "l", "u", "a"});
   EXPECT_EQ(after, (std::vector<int32_t>{-1, 30, -2, -1, 0}));
   EXPECT_EQ(lines.State("E3", "switched"), "A0");
-  EXPECT_NE(lines.Log().find("FreeCh(3): the switch to line 30 was cleared"), std::string::npos);
   EXPECT_EQ(RunOnce(lines[AnalogLines::kE1], "r = UnlinkAll()", {"r"}), std::vector<int32_t>{0});
   EXPECT_EQ(lines.State("E3", "switched"), "-");
   EXPECT_EQ(lines.board().Violations(), std::vector<std::string>());

@@ -198,7 +198,9 @@ class RecordingCall : public TagVtCall {
   int32_t JoinConfRoom(int32_t s, int32_t sip, int32_t l) override {
     return NoteInts("JoinConfRoom", {s, sip, l});
   }
-  int32_t ExitConfRoom(int32_t s, int32_t sip) override { return NoteInts("ExitConfRoom", {s, sip}); }
+  int32_t ExitConfRoom(int32_t s, int32_t sip) override {
+    return NoteInts("ExitConfRoom", {s, sip});
+  }
   int32_t CloseConfRoom(int32_t s, int32_t sip) override {
     return NoteInts("CloseConfRoom", {s, sip});
   }
