@@ -16,6 +16,7 @@
 #include "telephony/board/vir_call.h"
 #include "telephony/name_conf.h"
 #include "telephony/statements/telephony_statements.h"
+#include "tests/telephony/analog_lines_fixture.h"
 #include "tests/telephony/script_on_line.h"
 #include "tests/test_support.h"
 
@@ -160,13 +161,17 @@ TEST_F(LinkStatementsTest, GetLinkListOnALineWithoutLinksLeavesTheVariables) {
 }
 
 TEST_F(LinkStatementsTest, TheSystemsLineKindsHaveNoRooms) {
-  // A virtual line and a line that does nothing: no room operations, so no
-  // room is ever made.
+  // An E1 channel, a phone port, a virtual line and a line that does
+  // nothing: no room operations, so no room is ever made.
+  AnalogLines board_lines;
   TagVirCall virtual_line(kLine, nullptr);
   TagVtCall bare;
   bare.lineNo = kLine + 1;
-  for (engine::LineCallBase* call : {static_cast<engine::LineCallBase*>(&virtual_line),
-                                     static_cast<engine::LineCallBase*>(&bare)}) {
+  for (engine::LineCallBase* call :
+       {static_cast<engine::LineCallBase*>(&board_lines[AnalogLines::kE1]),
+        static_cast<engine::LineCallBase*>(&board_lines[AnalogLines::kPhone]),
+        static_cast<engine::LineCallBase*>(&virtual_line),
+        static_cast<engine::LineCallBase*>(&bare)}) {
     InstalledRooms rooms;
     ScriptOnLine run(Once(
         "m = 0\nroom = 0\nl = 0\nj = JoinConf(\"sales\", 0)\ne = ExitConf()\n"
