@@ -42,8 +42,7 @@ int32_t TagNameConfCtrl::AddMember(std::string_view name, int32_t line, int32_t 
                                    int32_t handle, int32_t& session) {
   TagMeetRoom* room = FindRoom(name);
   if (room == nullptr) return -1;
-  TagMeetCh& member = room->members[line];
-  member = TagMeetCh{};
+  TagMeetCh& member = room->members[line];  // a member joining again keeps its recording
   member.handle = handle;
   member.listenOnly = listen;
   session = room->session;

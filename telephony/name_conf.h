@@ -68,8 +68,9 @@ class TagNameConfCtrl {
   // has the name.
   int32_t AddRoom(std::string_view name, int32_t session, int32_t is_sip);
   void RemoveRoom(std::string_view name);
-  // Adds (or replaces) a member: the member count and the room's session,
-  // or -1 when there is no such room.
+  // Adds a member (a member already there takes the new listen flag and
+  // handle and keeps its own recording): the member count and the room's
+  // session, or -1 when there is no such room.
   int32_t AddMember(std::string_view name, int32_t line, int32_t listen, int32_t handle,
                     int32_t& session);
   // Takes the line out of the room that holds it; a room left empty is

@@ -211,6 +211,11 @@ TEST_F(NameConfTest, AMembersRecordingReportsItsAge) {
   EXPECT_EQ(a_.RecNameConfCh("r", 1, "ch.WAV"), 0);
   clock.Advance(1234);
   EXPECT_EQ(a_.RecNameConfCh("r", 1, ""), 1234);
+  // Joining again changes the member, not its running recording.
+  EXPECT_EQ(a_.JoinNameConf("r", 1), 1);
+  EXPECT_EQ(a_.RecNameConfCh("r", 1, ""), 1234);
+  EXPECT_EQ(a_.ExitNameConf(), kFirstSession);
+  EXPECT_EQ(media_.stopped.front(), "ch " + std::to_string(kFirstId));
   EXPECT_EQ(a_.RecNameConfCh("r", 2, ""), -1);
 }
 
