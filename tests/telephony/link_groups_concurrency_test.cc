@@ -17,7 +17,7 @@ namespace telephony {
 namespace {
 
 constexpr int32_t kE1b = 7;
-constexpr int kRounds = 12;
+constexpr int kRounds = 60;
 
 TEST(LinkGroupsConcurrencyTest, LinesLinkingEachOtherLeaveEveryGroupFree) {
   // The E1 lines own groups and take the phone ports from each other; the
