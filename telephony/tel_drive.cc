@@ -100,6 +100,7 @@ TagTelDrive::TagTelDrive(std::string_view cfg_file, frame::TagRunCfg* cfg,
   CreateLines();
   status.store(kDriveReady);
   engine::SetLineTableFacts(this);
+  InstallNameConfCtrl(&name_conf_);
   frame::WriteRawLog("Driver OK.");
   frame::LogMsg("Driver OK.");
   WriteLinesList();
@@ -148,7 +149,10 @@ TagTelDrive::~TagTelDrive() {
     CloseAllTelLine();
     frame::WriteRawLog("CloseAllTelLine() OK.");
   }
-  if (status.load() == kDriveReady) engine::SetLineTableFacts(nullptr);
+  if (status.load() == kDriveReady) {
+    engine::SetLineTableFacts(nullptr);
+    InstallNameConfCtrl(nullptr);
+  }
   FreeLines();
 }
 

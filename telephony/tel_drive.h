@@ -36,6 +36,7 @@
 #include "frame/run_cfg.h"
 #include "platform/thread.h"
 #include "telephony/board/vt_card.h"
+#include "telephony/name_conf.h"
 #include "telephony/tel_line.h"
 #include "telephony/tel_line_kind.h"
 #include "telephony/tel_line_threads.h"
@@ -167,6 +168,10 @@ class TagTelDrive : public engine::LineTableFacts, public frame::LineDriveFacts 
   int32_t SipCount() const { return sip_.card ? sip_.card->telCount : 0; }
   int32_t VirCount() const { return vir_.card ? vir_.card->telCount : 0; }
 
+  // The registry of the named meeting rooms; installed for the call
+  // objects while the drive is ready.
+  TagNameConfCtrl& nameConf() { return name_conf_; }
+
   std::atomic<int32_t> status{kDriveBuilding};
 
  private:
@@ -191,6 +196,7 @@ class TagTelDrive : public engine::LineTableFacts, public frame::LineDriveFacts 
 
   frame::TagRunCfg* cfg_;
   TelCard phy_, sip_, vir_;
+  TagNameConfCtrl name_conf_;  // outlives the lines (declared before them)
   std::vector<std::unique_ptr<TagTelLine>> lines_;
   int32_t line_count_ = 0;
   std::atomic<bool> shutting_down_{false};

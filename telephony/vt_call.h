@@ -266,6 +266,32 @@ class TagVtCall : public engine::LineCallBase {
   // The line's signalling code delivers received bytes (cut at 300).
   void PutReceivedSigRawData(std::string_view bytes);
 
+  // --- Named meeting rooms, through the installed TagNameConfCtrl and the
+  // room operations (slots 86-96); the line's thread. Room names are the
+  // registry's keys. ---
+  // Joins (creating the room on first use): the member count; -2 the room
+  // could not be created (or no registry is installed), -3 the join failed
+  // (a room created here is closed again).
+  int32_t JoinNameConf(std::string_view room, int32_t listen);
+  // Leaves the line's room (the last member closes it and stops its
+  // recording and play): the session left, 0 when in no room.
+  int32_t ExitNameConf();
+  // The room's recording: its id; -1 no room, -2 already recording, -3 failed.
+  int32_t RecNameConf(std::string_view room, std::string_view file);
+  // A play into the room, waited for (100 ms polls while stopFlag is clear
+  // and the line online) when wait is set: its id; -1 no room, -2 a play
+  // still runs, -3 failed. A finished play that nobody waited for is
+  // stopped and forgotten before a new one starts.
+  int32_t PlayNameConf(std::string_view room, std::string_view file, int32_t wait);
+  // A member's own recording: -1 not a member; the milliseconds since it
+  // started while one runs; else 0 (an empty file starts nothing), -3 failed.
+  int32_t RecNameConfCh(std::string_view room, int32_t line, std::string_view file);
+  // The room's members (line -> listen flag) into members: their count.
+  int32_t GetNameConfMembers(std::string_view room, std::map<int32_t, int32_t>& members);
+  // The room holding line: 1 found (room, listen, session set), 0 not.
+  int32_t FindNameConfOfChannel(int32_t line, std::string& room, int32_t& listen,
+                                int32_t& session);
+
   // --- Fields (engine::LineCallBase adds lineNo, lineKind, stopFlag and
   // callState). ---
   std::string lineName;                  // "E1:%02d", "A_IN:%d", ...; set by the card

@@ -50,6 +50,7 @@
 #include "engine/control_compile.h"
 #include "engine/line_call.h"
 #include "telephony/board/vir_call.h"
+#include "telephony/name_conf.h"
 #include "telephony/vt_call.h"
 #include "telephony/voice/wave_pc_voice.h"
 #include "engine/tel_basic.h"
@@ -256,6 +257,8 @@ int main(int argc, char** argv) {
   RegisterStatements();
   OneLineTable table(options.line);
   engine::SetLineTableFacts(&table);
+  telephony::TagNameConfCtrl rooms;  // the line's meeting rooms
+  telephony::InstallNameConfCtrl(&rooms);
 
   // The line is a virtual line without a card: it plays and records on the
   // sound card that VTTEL_SOUND chooses, and finds no other line to link.
@@ -285,6 +288,7 @@ int main(int argc, char** argv) {
     script->LeaveLine();
   }
   engine::SetLineTableFacts(nullptr);
+  telephony::InstallNameConfCtrl(nullptr);
   frame::CloseProcessLog();
   std::fflush(stdout);
   return status;

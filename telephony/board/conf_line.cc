@@ -56,12 +56,30 @@ int32_t TagConfLine::MakeOwnGroup() {
   return group;
 }
 
-int32_t TagConfLine::LinkInGroup(int32_t line, int32_t mode, bool listen_only) {
-  BoardHold hold(confDrive->boardLock());
-  const int32_t other_group = confDrive->LineGroup(line);
-  if (other_group >= 0) {
+TagConfLine* TagConfLine::LineOf(int32_t line) const {
+  TagDjBaseCall* call = confDrive->calls.at(line);
+  return call == nullptr ? nullptr : &call->confLine();
+}
+
+void TagConfLine::TakeFromOtherGroup(int32_t line) {
+  int32_t owner = -1;
+  {
+    BoardHold hold(confDrive->boardLock());
+    const int32_t other_group = confDrive->LineGroup(line);
+    if (other_group < 0) return;
     frame::LogMsg(Format("AddToConf(%d) Failed, %d in confId %d", line, line, other_group));
+    const TagConfLine* other = LineOf(line);
+    if (other != nullptr) owner = other->groupOwner;
   }
+  // A member of another line's group leaves it through that owner's books,
+  // on this thread without the board lock (the owner may stop its media).
+  if (owner < 0 || owner == channel) return;
+  if (TagConfLine* owner_line = LineOf(owner)) owner_line->Unlink(line);
+}
+
+int32_t TagConfLine::LinkInGroup(int32_t line, int32_t mode, bool listen_only) {
+  TakeFromOtherGroup(line);
+  BoardHold hold(confDrive->boardLock());
   if (groupId < 0) {
     frame::LogMsg(Format("[%d] : Begin : confId<0", channel, 0));
     MakeOwnGroup();

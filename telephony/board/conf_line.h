@@ -60,6 +60,12 @@ class TagConfLine {
 
  private:
   int32_t LinkInGroup(int32_t line, int32_t mode, bool listen_only);
+  // Before line joins this line's group: when it is in a group it is traced,
+  // and when it is a member of another line's group, that owner unlinks it
+  // (so both owners' books stay true). A group's creator stays where it is.
+  void TakeFromOtherGroup(int32_t line);
+  // The TagConfLine of a line of the drive; null for none.
+  TagConfLine* LineOf(int32_t line) const;
   int32_t LinkBySwitch(int32_t line, int32_t mode);
   int32_t UnlinkInGroup(int32_t line);
   int32_t UnlinkBySwitch(int32_t line);

@@ -67,7 +67,12 @@ class TagDjDigitCall : public TagDjBaseCall {
   std::string callingNo, calledNo;  // numbers of the current incoming call
 
  protected:
+  // Stops the line's media and clears a switch of its time slot to an
+  // analog port (the board call of every stop). A link the line still lists
+  // stays listed (UnlinkTo or UnlinkAll frees it); its loss is logged.
   void FreeCh();
+  // The ErrorLog line of such a loss. REQUIRES: board lock held.
+  void LogClearedPortLink();
   void Stop();
   // calling -> "Connect OK" etc. bookkeeping of an outgoing call.
   void MarkConnected();

@@ -88,12 +88,28 @@ void TagDjDigitCall::Stop() {
   StopConfMedia();
 }
 
+void TagDjDigitCall::LogClearedPortLink() {
+  for (const ConfMember& m : confLine().members) {
+    if (m.channel == channel || digitDrive->IsE1Line(m.channel)) continue;
+    char text[128];
+    snprintf(text, sizeof text,
+             "FreeCh(%d): the switch to line %d was cleared; the link stays listed until "
+             "UnlinkTo",
+             channel, m.channel);
+    ErrorLog(text);
+    return;
+  }
+}
+
 void TagDjDigitCall::FreeCh() {
   MediaHold media(mediaLock());
   Stop();
   {
     BoardHold hold(boardLock());
-    if (board().ChannelSwitchState(channel) >= 0) board().ClearLinkTrunkAndUserByTrunk(channel);
+    if (board().ChannelSwitchState(channel) >= 0 &&
+        board().ClearLinkTrunkAndUserByTrunk(channel) != 0) {
+      LogClearedPortLink();
+    }
     // A play and a recording may run together: both are stopped.
     const int32_t play_id = board().ChannelPlayId(channel);
     if (play_id >= 0) {

@@ -2,6 +2,7 @@
 
 #include "telephony/statements/call_statements.h"
 #include "telephony/statements/key_statements.h"
+#include "telephony/statements/link_statements.h"
 #include "telephony/statements/number_statements.h"
 #include "telephony/statements/signal_statements.h"
 #include "telephony/statements/sip_statements.h"
@@ -20,6 +21,7 @@ void RegisterTelephonyStatements() {
   RegisterSignalStatements();
   RegisterSipStatements();
   RegisterSysInfoStatements();
+  RegisterLinkStatements();
 }
 
 }  // namespace telephony

@@ -69,6 +69,17 @@ TEST_F(VtsrunTest, RunsEndWithTheirExitStatus) {
   }
 }
 
+// The runner's virtual line has no meeting-room operations: no room is
+// made, and the other room statements find none.
+TEST_F(VtsrunTest, TheVirtualLineJoinsNoMeetingRoom) {
+  Outcome o = RunScript(
+      "m = 0\nroom = 0\nl = 0\nj = JoinConf(\"r\", 0)\ne = ExitConf()\n"
+      "p = PlayConf(\"r\", \"x\", 0)\nn = GetConfNum(\"r\", m)\ni = IsInConf(0, room, l)\n"
+      "SetPrintTo(\"\")\nPrint(j)\nPrint(e)\nPrint(p)\nPrint(n)\nPrint(i)\nreturn(0)\n");
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.out, "0 : -2\n0 : 0\n0 : -1\n0 : 0\n0 : 0\n");
+}
+
 TEST_F(VtsrunTest, PrintFileHasCrLfLineEndsAndTheLineNumber) {
   const char* script =
       "Print(\"a\\n\")\nPrint(\"b\")\nPrint(_lineNo)\nPrint(\",\")\nPrint(_linesCount)\n"

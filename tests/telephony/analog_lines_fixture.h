@@ -26,11 +26,13 @@ class AnalogLines {
   static constexpr int32_t kE1 = 3;
   static constexpr int32_t kPhone = 30, kTrunk = 31, kOther = 32, kPhone2 = 33;
 
-  explicit AnalogLines(const std::string& sim_ini = "")
+  // more_e1: further E1 channels that get a call object.
+  explicit AnalogLines(const std::string& sim_ini = "", std::vector<int32_t> more_e1 = {})
       : folder_("Trunks=1\nAnalogPorts=0,1,5,0,1\nStrict=1\n" + sim_ini), drive_(folder_.board()) {
     std::string error;
     EXPECT_TRUE(folder_.board().StartControl(error)) << error;
-    for (int32_t line : {kE1, kPhone, kTrunk, kOther, kPhone2, kPhone2 + 1}) {
+    more_e1.insert(more_e1.end(), {kE1, kPhone, kTrunk, kOther, kPhone2, kPhone2 + 1});
+    for (int32_t line : more_e1) {
       calls_[line].reset(static_cast<TagDjBaseCall*>(drive_.CreateLineCall(line).release()));
     }
     EXPECT_TRUE(far_.Connect(folder_.path() + "/simboard.sock"));

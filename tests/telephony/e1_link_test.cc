@@ -47,6 +47,43 @@ TEST(E1LinkTest, MemberLeavesThroughItsOwner) {
   EXPECT_EQ(lines.State(3, "group"), "-1");
 }
 
+TEST(E1LinkTest, LinkingAnotherOwnersMemberMovesItWithTheBooks) {
+  // Line 9 sits in line 5's group (with 7); line 3 links it: 9 ends in line
+  // 3's group only, and line 5's later unlinks never touch it.
+  for (const char* sim : {"Conference=newer\n", "Conference=older\nConfGroups=32\n"}) {
+    SCOPED_TRACE(sim);
+    E1Lines lines(sim, "", {3, 5, 7, 9});
+    ASSERT_EQ(lines[5].LinkTo(7, 0), 0);
+    ASSERT_EQ(lines[5].LinkTo(9, 2), 0);
+    ASSERT_EQ(lines[3].LinkTo(9, 4), 0);
+    Ints members, listen, values;
+    const int32_t group3 = lines[3].GetLinkList(members, listen, values);
+    ASSERT_GE(group3, 0);
+    EXPECT_EQ(members, (Ints{3, 9}));
+    EXPECT_EQ(values, (Ints{1, 4}));
+    const int32_t group5 = lines[5].GetLinkList(members, listen, values);
+    EXPECT_EQ(members, (Ints{5, 7}));
+    EXPECT_NE(group5, group3);
+    EXPECT_EQ(lines.State(9, "group"), std::to_string(group3));
+    EXPECT_EQ(lines[9].confLine().groupId.load(), group3);
+    EXPECT_EQ(lines[9].confLine().groupOwner.load(), 3);
+
+    EXPECT_EQ(lines[5].UnlinkTo(9, 0), -2);  // no longer line 5's member
+    EXPECT_EQ(lines.State(9, "group"), std::to_string(group3));
+    EXPECT_EQ(lines[5].UnlinkAll(), 0);
+    EXPECT_EQ(lines[9].confLine().groupId.load(), group3);
+    EXPECT_EQ(lines[9].UnlinkAll(), 0);  // leaves through line 3
+    for (int32_t ch : {3, 5, 7, 9}) {
+      EXPECT_EQ(lines[ch].confLine().groupId.load(), -1) << ch;
+      EXPECT_EQ(lines.State(ch, "group"), "-1") << ch;
+    }
+    for (size_t g = 0; g < lines.drive().confBusy.size(); ++g) {
+      EXPECT_EQ(lines.drive().confBusy[g], 0) << g;
+    }
+    EXPECT_EQ(lines.board().Violations(), std::vector<std::string>());
+  }
+}
+
 TEST(E1LinkTest, WithoutGroupsTwoTimeSlotsAreSwitched) {
   E1Lines lines("", "CONF=no\n", {3, 7, 9});
   EXPECT_EQ(lines[3].ListenTo(7, 0), -2);

@@ -175,6 +175,60 @@ class RecordingCall : public TagVtCall {
     Note("TransferTo", {n});
     return TagVtCall::TransferTo(n);
   }
+  // The link operations; GetLinkList hands out linkList and gives linkGroup.
+  int32_t LinkTo(int32_t l, int32_t m) override { return NoteInts("LinkTo", {l, m}); }
+  int32_t ListenTo(int32_t l, int32_t m) override { return NoteInts("ListenTo", {l, m}); }
+  int32_t UnlinkTo(int32_t l, int32_t m) override { return NoteInts("UnlinkTo", {l, m}); }
+  int32_t UnlinkAll() override { return Note("UnlinkAll", {}); }
+  int32_t GetLinkList(std::vector<int32_t>& lines, std::vector<int32_t>& listen,
+                      std::vector<int32_t>& values) override {
+    lines = linkList[0];
+    listen = linkList[1];
+    values = linkList[2];
+    Note("GetLinkList", {});
+    return linkGroup;
+  }
+  // The meeting-room operations; a room gets session roomSession and every
+  // recording or play the id mediaId.
+  int32_t CreateConfRoom(int32_t& is_sip, int32_t& session) override {
+    is_sip = 0;
+    session = roomSession;
+    return Note("CreateConfRoom", {});
+  }
+  int32_t JoinConfRoom(int32_t s, int32_t sip, int32_t l) override {
+    return NoteInts("JoinConfRoom", {s, sip, l});
+  }
+  int32_t ExitConfRoom(int32_t s, int32_t sip) override {
+    return NoteInts("ExitConfRoom", {s, sip});
+  }
+  int32_t CloseConfRoom(int32_t s, int32_t sip) override {
+    return NoteInts("CloseConfRoom", {s, sip});
+  }
+  int32_t StartConfRecord(int32_t s, int32_t sip, std::string_view f, int32_t& id) override {
+    id = mediaId;
+    return Note("StartConfRecord", {std::to_string(s), std::to_string(sip), f});
+  }
+  int32_t StartConfChRecord(int32_t m, std::string_view f, int32_t& id) override {
+    id = mediaId;
+    return Note("StartConfChRecord", {std::to_string(m), f});
+  }
+  int32_t StartConfPlay(int32_t s, int32_t sip, std::string_view f, int32_t& id) override {
+    id = mediaId;
+    return Note("StartConfPlay", {std::to_string(s), std::to_string(sip), f});
+  }
+  int32_t IsConfPlayEnd(int32_t s, int32_t sip, int32_t id) override {
+    NoteInts("IsConfPlayEnd", {s, sip, id});
+    return 1;
+  }
+  int32_t StopConfPlay(int32_t s, int32_t sip, int32_t id) override {
+    return NoteInts("StopConfPlay", {s, sip, id});
+  }
+
+  std::vector<int32_t> linkList[3];  // lines, listen flags, modes
+  int32_t linkGroup = -1;
+  int32_t roomSession = 0;
+  int32_t mediaId = 0;
+
   void TraceLog(std::string_view text) override { traces.emplace_back(text); }
   void ErrorLog(std::string_view text) override { errors.emplace_back(text); }
 
@@ -188,6 +242,11 @@ class RecordingCall : public TagVtCall {
   }
 
  private:
+  int32_t NoteInts(const char* name, std::initializer_list<int32_t> values) {
+    std::vector<std::string> texts;
+    for (int32_t v : values) texts.push_back(std::to_string(v));
+    return Note(name, std::vector<std::string_view>(texts.begin(), texts.end()));
+  }
   int32_t Note(const char* name, std::vector<std::string_view> args) {
     std::string op = std::string(name) + "(";
     for (size_t i = 0; i < args.size(); ++i) op += (i ? "," : "") + std::string(args[i]);

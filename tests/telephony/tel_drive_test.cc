@@ -135,6 +135,20 @@ TEST(TelDriveTableTest, BoardLinesFirstThenVirtualLines) {
   EXPECT_EQ(drive.Line(-1), nullptr);
 }
 
+// The drive's meeting-room registry is the one the call objects use while
+// the drive stands; a drive whose configuration failed installs none.
+TEST(TelDriveTableTest, TheDriveInstallsItsMeetingRoomsForTheCalls) {
+  DriveFolder f("Trunks=1\n", RunCfgText(""));
+  TagTelDrive& drive = f.MakeDrive();
+  EXPECT_EQ(InstalledNameConfCtrl(), &drive.nameConf());
+  f.DeleteDrive();
+  EXPECT_EQ(InstalledNameConfCtrl(), nullptr);
+  DriveFolder bad("Trunks=1\n", "");
+  std::remove("VtTelRun.cfg");
+  bad.MakeDrive();
+  EXPECT_EQ(InstalledNameConfCtrl(), nullptr);
+}
+
 TEST(TelDriveTableTest, GetCallGivesTheCardKindByNumber) {
   DriveFolder f("Trunks=1\n", RunCfgText(""));
   TagTelDrive& drive = f.MakeDrive();
