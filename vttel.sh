@@ -17,6 +17,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libpcre2-dev locales sox qt6-base-dev xvfb fonts-wqy-microhei
   python3-dbf python3-dbfread shapelib
+  espeak-ng libsamplerate0-dev libopencc-dev unicode-data  # speech and Big5 text
 )
 # What only the demo needs: its voices are spoken by espeak-ng.
 RUN_PACKAGES=(espeak-ng)
