@@ -3,6 +3,7 @@
 #include "telephony/statements/call_statements.h"
 #include "telephony/statements/key_statements.h"
 #include "telephony/statements/number_statements.h"
+#include "telephony/statements/speech_statements.h"
 #include "telephony/statements/voice_edit_statements.h"
 #include "telephony/statements/voice_statements.h"
 
@@ -14,6 +15,7 @@ void RegisterTelephonyStatements() {
   RegisterVoiceStatements();
   RegisterNumberStatements();
   RegisterVoiceEditStatements();
+  RegisterSpeechStatements();
 }
 
 }  // namespace telephony
