@@ -152,6 +152,7 @@ int32_t CGetHypy::LoadLocked(std::string_view directory) {
     return kVocLibNotLoaded;
   }
   clip_base_ = static_cast<uint32_t>(clip_base);
+  frame::LogMsgF("'%s' loaded: %zu syllables", path_.c_str(), index_.size());
   return kVocLibLoaded;
 }
 
