@@ -105,6 +105,13 @@ int32_t CGetHypy::LoadVocLib(std::string_view directory) {
   return state;
 }
 
+void CGetHypy::Unload() {
+  std::lock_guard<std::mutex> lock(mu_);
+  state_.store(kVocLibNotLoaded, std::memory_order_release);
+  table_.clear();
+  index_.clear();
+}
+
 int32_t CGetHypy::LoadLocked(std::string_view directory) {
   table_.clear();
   index_.clear();

@@ -61,6 +61,9 @@ class CGetHypy {
   // next call.
   int32_t LoadVocLib(std::string_view directory);
   bool loaded() const { return state_.load(std::memory_order_acquire) == kVocLibLoaded; }
+  // Forgets the library, so that the next use loads one again (tests that
+  // each bring a library of their own). REQUIRES: nobody uses the object.
+  void Unload();
 
   // The syllable names of (the first 2048 bytes of) text; their number, 0
   // when not loaded.

@@ -15,8 +15,12 @@
 #include "platform/host_path.h"
 #include "platform/process.h"
 #include "telephony/line_settings.h"
+#include "telephony/voice/speech_store.h"
 #include "telephony/voice/espeak_speech.h"
+#include "engine/keyword_table.h"
+#include "engine/statement_registry.h"
 #include "tests/telephony/script_on_line.h"
+#include "tests/telephony/tup_call_fixture.h"
 #include "tests/telephony/voc_lib_fixture.h"
 #include "tests/telephony/voice_scratch_fixture.h"
 
@@ -55,6 +59,7 @@ class SpeechStatementsTest : public VoiceScratchTest {
  protected:
   SpeechStatementsTest() {
     RegisterSpeechStatements();
+    CGetHypy::Instance().Unload();  // each test brings its own library
     lib_.Clip("3", 40).Clip("DIAN3", 30).Clip("5", 20).Clip("A", 10);
     std::filesystem::create_directories("lib");
     std::filesystem::create_directories("voc");
@@ -143,6 +148,45 @@ TEST_F(SpeechStatementsTest, SpeechFilesGoWhereTheirNamesSay) {
   EXPECT_EQ(testing_support::ReadFile("voc/a.wav").value_or("").substr(46), lib_.ClipOf("3"));
   EXPECT_EQ(testing_support::ReadFile("abs/x.wav").value_or("").substr(46), lib_.ClipOf("5"));
   EXPECT_FALSE(testing_support::FileExists("voc/b.wav"));
+}
+
+TEST(SpeechOnTupLineTest, TheFarEndHearsTheClips) {
+  RegisterSpeechStatements();
+  CGetHypy::Instance().Unload();
+  TupLine line;
+  ASSERT_EQ(line.far().Call("E3", "13900000000", "8001"), "OK");
+  ASSERT_EQ(line.call().WaitRing(1), 0);
+  VocLibBuilder lib;
+  std::string three, five;
+  for (int i = 0; i < 900; ++i) three += static_cast<char>(0x20 + i % 50);
+  for (int i = 0; i < 700; ++i) five += static_cast<char>(0x60 + i % 40);
+  lib.ClipBytes("3", three).ClipBytes("5", five);
+  std::filesystem::create_directories(line.File("lib"));
+  std::filesystem::create_directories(line.File("voc"));
+  lib.WriteTo(line.File("lib"));
+  testing_support::WriteFile("empty.vts", "\n");
+  engine::TagTelBasic script("empty.vts", line.call().lineNo, &line.call(), 0, nullptr);
+  LineSettingsOf(script).voice.voiceDirs[0] = "voc\\";
+  ASSERT_EQ(FindScriptSpeech(script)->SetTtsPara(1, line.File("lib"), ""), 0);
+
+  engine::TagVar text, from_file, xml;
+  text.SetBytes("35", 2);
+  from_file.SetInt(0);
+  xml.SetInt(0);
+  engine::StatementBuild build;
+  build.row = engine::Keywords().FindKeyword("TxtSpeak(");
+  build.args = {&text, &from_file, &xml};
+  build.script = &script;
+  std::string error;
+  std::unique_ptr<engine::TagOper> s(engine::Statements().Build(build, &error));
+  ASSERT_NE(s, nullptr) << error;
+  ASSERT_EQ(line.far().CaptureStart("E3", "heard.raw"), "OK");
+  EXPECT_EQ(s->Execute(), 2);
+  ASSERT_EQ(line.far().CaptureStop("E3"), "OK");
+  // The board plays a ".WAV" file from byte 200, past its 46-byte header.
+  EXPECT_EQ(testing_support::ReadFile(line.File("heard.raw")).value_or(""),
+            (three + five).substr(200 - 46));
+  line.call().Hangup();
 }
 
 }  // namespace
