@@ -98,7 +98,8 @@ std::string SpeechProgramPath() {
 }
 
 int32_t SynthesizeSpeech(const std::string& program, std::string_view text, bool chinese,
-                         bool xml, bool from_file, std::vector<int16_t>* samples) {
+                         bool xml, bool from_file, std::vector<int16_t>* samples,
+                         const std::function<bool()>& should_stop) {
   samples->clear();
   std::string gbk(text);
   if (from_file) {
@@ -111,7 +112,7 @@ int32_t SynthesizeSpeech(const std::string& program, std::string_view text, bool
   if (xml) argv.push_back("-m");
   std::string wav;
   const platform::ProcessResult run =
-      platform::RunProcess(argv, platform::GbkToUtf8(gbk), &wav);
+      platform::RunProcess(argv, platform::GbkToUtf8(gbk), &wav, should_stop);
   std::vector<int16_t> raw;
   uint32_t rate = 0;
   if (run.exit_status != 0 || !ParseEspeakWav(wav, &raw, &rate)) return kSpeechFailed;
@@ -174,7 +175,7 @@ TagMsTTS::TagMsTTS() : program_(SpeechProgramPath()) {
 }
 
 int32_t TagMsTTS::SpeakToFile(std::string_view text, std::string_view path, bool chinese,
-                              int32_t type) {
+                              int32_t type, const std::function<bool()>& should_stop) {
   if (creation_result_ != 0) return creation_result_;
   const std::string out_path(path);
   FILE* out = platform::OpenHostFile(out_path, "wb");
@@ -186,7 +187,8 @@ int32_t TagMsTTS::SpeakToFile(std::string_view text, std::string_view path, bool
     return kSpeechNoStream;
   }
   std::vector<int16_t> samples;
-  const int32_t result = SynthesizeSpeech(program_, text, chinese, false, false, &samples);
+  const int32_t result =
+      SynthesizeSpeech(program_, text, chinese, false, false, &samples, should_stop);
   const std::string bytes = SpeechWavBytes(samples, type);
   const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
   std::fclose(out);

@@ -23,6 +23,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -56,9 +57,11 @@ enum SpeechFileType : int32_t {
 std::string SpeechProgramPath();
 
 // Speaks text (GBK; with from_file the script path of a file holding it)
-// into 8 kHz 16-bit samples. 0, kSpeechFailed.
+// into 8 kHz 16-bit samples. 0, kSpeechFailed (also when should_stop, asked
+// while the program runs, said yes: the program is killed).
 int32_t SynthesizeSpeech(const std::string& program, std::string_view text, bool chinese,
-                         bool xml, bool from_file, std::vector<int16_t>* samples);
+                         bool xml, bool from_file, std::vector<int16_t>* samples,
+                         const std::function<bool()>& should_stop = {});
 
 // 22,050 Hz (or any rate) samples -> 8,000 Hz.
 std::vector<int16_t> ResampleTo8k(const std::vector<int16_t>& samples, uint32_t rate);
@@ -77,8 +80,10 @@ class TagMsTTS {
 
   int32_t creation_result() const { return creation_result_; }
   // Speaks text into a WAV file at path (a script path) of a format type:
-  // 0, the creation result, kSpeechNoStream, kSpeechFailed.
-  int32_t SpeakToFile(std::string_view text, std::string_view path, bool chinese, int32_t type);
+  // 0, the creation result, kSpeechNoStream, kSpeechFailed. should_stop
+  // ends the speaking early (the line is stopped).
+  int32_t SpeakToFile(std::string_view text, std::string_view path, bool chinese, int32_t type,
+                      const std::function<bool()>& should_stop = {});
 
  private:
   std::string program_;

@@ -1,5 +1,6 @@
 #include "telephony/voice/speech_store.h"
 
+#include "engine/line_call.h"
 #include "engine/tel_basic.h"
 #include "telephony/line_settings.h"
 
@@ -24,7 +25,9 @@ int32_t ScriptSpeech::SpeakToFile(std::string_view text, std::string_view path) 
 int32_t ScriptSpeech::MsTtsSpeak(std::string_view text, std::string_view path, int32_t chinese,
                                  int32_t type) {
   if (!msTts_) return kNoSpeechVoice;
-  return msTts_->SpeakToFile(text, path, chinese != 0, type);
+  engine::LineCallBase* call = script_.call;
+  auto stopped = [call] { return call != nullptr && call->stopFlag.load() != 0; };
+  return msTts_->SpeakToFile(text, path, chinese != 0, type, stopped);
 }
 
 ScriptSpeech* FindScriptSpeech(const engine::TagTelBasic& script) {

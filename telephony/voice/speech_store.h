@@ -43,6 +43,7 @@ class ScriptSpeech final : public engine::ScriptStore {
   int32_t SpeakToFile(std::string_view text, std::string_view path);
   // The text into a speech file of a format type through the run's system
   // voice, in Chinese when chinese is not 0; kNoSpeechVoice without one.
+  // A stop of the line (its call's stopFlag) ends the speaking.
   int32_t MsTtsSpeak(std::string_view text, std::string_view path, int32_t chinese,
                      int32_t type);
 

@@ -6,10 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/process.h"
@@ -119,6 +121,22 @@ TEST_F(EspeakSpeechTest, AMissingProgramFailsEveryCallAndIsLoggedOncePerRun) {
   EXPECT_EQ(call_.errors, (std::vector<std::string>{"MsTxt2Voc(PCM) Err.", "MsTxt2Voc(A-Law) Err.",
                                                     "MsTxt2Voc(PCM) Err.", "MsTxt2Voc(A-Law) Err."}));
   EXPECT_FALSE(testing_support::FileExists("voc/m.wav"));
+}
+
+TEST_F(EspeakSpeechTest, AStoppedLineEndsTheSpeaking) {
+  // A speech program that never ends.
+  testing_support::WriteFile("slow.sh", "#!/bin/sh\nexec sleep 30\n");
+  std::filesystem::permissions("slow.sh", std::filesystem::perms::owner_all);
+  testing_support::ScopedEnv espeak("VTTEL_ESPEAK", dir_.path() + "/slow.sh");
+  const auto start = std::chrono::steady_clock::now();
+  std::thread stopper([this] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    call_.stopFlag.store(1);
+  });
+  Run("r = TxtSpeakToFile(\"a\", \"s.wav\", 0, 0)");
+  stopper.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(call_.errors, std::vector<std::string>{"MsTxt2Voc(PCM) Err."});
 }
 
 }  // namespace
