@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/process.h"
+#include "platform/wave_device.h"
 #include "telephony/statements/speech_statements.h"
 #include "tests/telephony/script_on_line.h"
 #include "tests/telephony/voice_scratch_fixture.h"
@@ -137,6 +138,26 @@ TEST_F(EspeakSpeechTest, AStoppedLineEndsTheSpeaking) {
   stopper.join();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   EXPECT_EQ(call_.errors, std::vector<std::string>{"MsTxt2Voc(PCM) Err."});
+}
+
+TEST_F(EspeakSpeechTest, TheSoundCardPlaysTheSpeechUnderItsLinesTag) {
+  std::filesystem::create_directories("card");
+  auto devices = platform::MakePacedWaveDevices(dir_.path() + "/card");
+  platform::ScopedWaveDevices use(devices.get());
+  {
+    TagTTS speech(kDefaultWaveDevice, 5);
+    ASSERT_EQ(speech.Start("你好", false, false), 0);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!speech.Ended() && std::chrono::steady_clock::now() < end) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_TRUE(speech.Ended());
+  }
+  const std::string wav = testing_support::ReadFile("card/out-L5-1.wav").value_or("");
+  ASSERT_GT(wav.size(), 44u);
+  const std::vector<int16_t> reference = Reference(u8"你好", kEspeakChineseVoice);
+  const std::vector<int16_t> played = Pcm16(wav.substr(wav.size() - reference.size() * 2));
+  EXPECT_GT(Correlation(played, reference), 0.95);
 }
 
 }  // namespace
