@@ -142,6 +142,9 @@ int32_t TagTelBasic::Run() {
     frame::LogMsgF("%d Run: tId:[0x%x], '%s'", lineNo, platform::CurrentThreadId(),
                    sourcePath.c_str());
     runError.clear();
+    for (size_t i = 0; i < static_cast<size_t>(StoreSlot::kCount); ++i) {
+      if (ScriptStore* s = store(static_cast<StoreSlot>(i))) s->OnRunStart();
+    }
   }
   ResolveJumpsOnce(*this);
   stopped.store(0);

@@ -32,6 +32,9 @@ class ScriptStore {
   // at the end. The calls pair and nest (a child's child); on the line's
   // thread.
   virtual void OnChildRunStart() {}
+  // A run of the main script starts (not a child's): a store whose state
+  // lasts one run makes it new here. On the line's thread.
+  virtual void OnRunStart() {}
   virtual void OnChildRunEnd() {}
   // The script leaves its line as the line's own script (a main script,
   // not a child, with a call object) and its run is over: a store deletes

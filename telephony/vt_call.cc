@@ -147,7 +147,7 @@ int32_t TagVtCall::TxtSpeak(std::string_view text, int32_t from_file, int32_t fi
   if (on_pc == 0) return -1;
   StopPlay();
   PcVoiceDevices* devices = GetPcVoiceDevices();
-  std::unique_ptr<PcSpeech> speech = devices ? devices->NewSpeech() : nullptr;
+  std::unique_ptr<PcSpeech> speech = devices ? devices->NewSpeech(lineNo) : nullptr;
   if (!speech) return -1;
   const int32_t started = speech->Start(text, from_file != 0, file_is_xml != 0);
   platform::Clock& clock = platform::GetClock();

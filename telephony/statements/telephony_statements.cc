@@ -7,6 +7,7 @@
 #include "telephony/statements/signal_statements.h"
 #include "telephony/statements/sip_statements.h"
 #include "telephony/statements/sys_info_statements.h"
+#include "telephony/statements/speech_statements.h"
 #include "telephony/statements/voice_edit_statements.h"
 #include "telephony/statements/voice_statements.h"
 
@@ -22,6 +23,7 @@ void RegisterTelephonyStatements() {
   RegisterSipStatements();
   RegisterSysInfoStatements();
   RegisterLinkStatements();
+  RegisterSpeechStatements();
 }
 
 }  // namespace telephony

@@ -59,8 +59,9 @@ class PcVoiceDevices {
   virtual std::unique_ptr<PcPlayer> OpenPlayer(std::string_view file, int32_t volume,
                                                int32_t device, int32_t offset,
                                                int32_t line) = 0;
-  // A speech object on the default output device; null when none.
-  virtual std::unique_ptr<PcSpeech> NewSpeech() = 0;
+  // A speech object on the default output device for line (named as the
+  // players are); null when none.
+  virtual std::unique_ptr<PcSpeech> NewSpeech(int32_t line) = 0;
 };
 
 // The makers in use (null: none installed).

@@ -1,5 +1,6 @@
 #include "telephony/voice/wave_pc_voice.h"
 
+#include "telephony/voice/espeak_speech.h"
 #include "telephony/voice/pc_sound.h"
 #include "telephony/voice/wave_play.h"
 
@@ -11,7 +12,9 @@ std::unique_ptr<PcPlayer> WavePcVoiceDevices::OpenPlayer(std::string_view file, 
   return std::make_unique<TagWavePlay>(file, volume, device, offset, WaveTagOfLine(line));
 }
 
-std::unique_ptr<PcSpeech> WavePcVoiceDevices::NewSpeech() { return nullptr; }
+std::unique_ptr<PcSpeech> WavePcVoiceDevices::NewSpeech(int32_t line) {
+  return std::make_unique<TagTTS>(kDefaultWaveDevice, line);
+}
 
 InstalledPcVoice::InstalledPcVoice() { SetPcVoiceDevices(&devices_); }
 

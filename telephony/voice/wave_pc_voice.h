@@ -1,6 +1,6 @@
 // The sound-card voice of the call objects on the wave devices in use
 // (platform::GetWaveDevices): players are TagWavePlay objects named after
-// their line. Speech is not made here (NewSpeech gives null).
+// their line; speech objects are TagTTS objects on the default device.
 //
 // Thread rules: stateless; install one with SetPcVoiceDevices at start-up.
 #ifndef VTTEL_TELEPHONY_VOICE_WAVE_PC_VOICE_H_
@@ -14,7 +14,7 @@ class WavePcVoiceDevices : public PcVoiceDevices {
  public:
   std::unique_ptr<PcPlayer> OpenPlayer(std::string_view file, int32_t volume, int32_t device,
                                        int32_t offset, int32_t line) override;
-  std::unique_ptr<PcSpeech> NewSpeech() override;
+  std::unique_ptr<PcSpeech> NewSpeech(int32_t line) override;
 };
 
 // Installs a WavePcVoiceDevices for the life of the program (vttel,

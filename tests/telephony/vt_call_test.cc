@@ -84,7 +84,7 @@ class FakeDevices : public PcVoiceDevices {
     last = player.get();
     return player;
   }
-  std::unique_ptr<PcSpeech> NewSpeech() override {
+  std::unique_ptr<PcSpeech> NewSpeech(int32_t /*line*/) override {
     return std::make_unique<FakeSpeech>(&spoken, speech_start);
   }
   PlayerLog log;
