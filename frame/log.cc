@@ -2,8 +2,10 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <shared_mutex>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "frame/log_format.h"
 #include "frame/settings.h"
@@ -16,19 +18,37 @@ namespace {
 
 constexpr size_t kFormattedMax = 2048;
 
-// Writers hold the shared side while they use the log; replacing or
-// deleting it takes the exclusive side.
-std::shared_mutex& LogGuard() {
-  static std::shared_mutex mu;
+// The process log. Writers take a reference under a short plain lock and
+// write without it; replacing or closing the log swaps the reference, so a
+// stream of writers can never keep the replacement waiting (a readers-first
+// shared lock let four busy writers hold off a close for good). The old log
+// is deleted once its last writer has let it go: the closer waits for them
+// (each holds it for one write).
+std::mutex& LogSlotMutex() {
+  static std::mutex mu;
   return mu;
 }
-TagWriteLog* process_log = nullptr;  // guarded by LogGuard()
+std::shared_ptr<TagWriteLog> process_log;  // guarded by LogSlotMutex()
+
+std::shared_ptr<TagWriteLog> CurrentLog() {
+  std::lock_guard<std::mutex> lock(LogSlotMutex());
+  return process_log;
+}
+
+// Puts log in place of the process log, and deletes the old one once no
+// writer holds it any more.
+void ReplaceLog(std::shared_ptr<TagWriteLog> log) {
+  {
+    std::lock_guard<std::mutex> lock(LogSlotMutex());
+    process_log.swap(log);
+  }
+  while (log != nullptr && log.use_count() > 1) std::this_thread::yield();
+}
 
 int32_t LogLevel() { return GetSettings().log_level.load(std::memory_order_relaxed); }
 
 void WriteMain(std::string_view text) {
-  std::shared_lock<std::shared_mutex> lock(LogGuard());
-  if (process_log != nullptr) process_log->Write(text);
+  if (const std::shared_ptr<TagWriteLog> log = CurrentLog()) log->Write(text);
 }
 
 std::string Format(const char* format, va_list args) {
@@ -42,30 +62,21 @@ std::string Format(const char* format, va_list args) {
 }  // namespace
 
 void OpenProcessLog(std::unique_ptr<TagWriteLog> log) {
-  {
-    std::unique_lock<std::shared_mutex> lock(LogGuard());
-    delete process_log;
-    process_log = log.release();
-  }
+  ReplaceLog(std::move(log));
   platform::SetMessageLogHook([](std::string_view line) { LogAlways(line); });
 }
 
 void CloseProcessLog() {
   platform::SetMessageLogHook(nullptr);
-  std::unique_lock<std::shared_mutex> lock(LogGuard());
-  delete process_log;
-  process_log = nullptr;
+  ReplaceLog(nullptr);
 }
 
 int FlushProcessLog() {
-  std::shared_lock<std::shared_mutex> lock(LogGuard());
-  return process_log != nullptr ? process_log->Flush() : -1;
+  const std::shared_ptr<TagWriteLog> log = CurrentLog();
+  return log != nullptr ? log->Flush() : -1;
 }
 
-bool HasProcessLog() {
-  std::shared_lock<std::shared_mutex> lock(LogGuard());
-  return process_log != nullptr;
-}
+bool HasProcessLog() { return CurrentLog() != nullptr; }
 
 void WriteLog(std::string_view text) {
   WriteMain(text);
