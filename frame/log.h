@@ -26,7 +26,9 @@ inline constexpr const char* kRawLogName = "RawLog.txt";
 // Installs the process-wide log (replacing and closing an earlier one) and
 // routes the messages shown without a window into it.
 void OpenProcessLog(std::unique_ptr<TagWriteLog> log);
-// Flushes the log, writes "System Closed." and deletes it.
+// Flushes the log, writes "System Closed." and deletes it. Open and Close
+// wait for the writes already in progress on the old log (one line each);
+// never call them from inside a log write.
 void CloseProcessLog();
 // The display pass's flush: the number of lines written, -1 without a log.
 int FlushProcessLog();
