@@ -89,18 +89,10 @@ class AlsaWave : public WaveBufferThread {
   snd_pcm_t* const pcm_;
 };
 
-class AlsaOut : public AlsaWave, public WaveOut {
+class AlsaOut : public BufferedWaveOut<AlsaWave> {
  public:
   AlsaOut(const WaveFormat& format, WaveNoticeQueue* queue, snd_pcm_t* pcm)
-      : AlsaWave(format, queue, false, pcm) {}
-  int32_t Write(const uint8_t* data, uint32_t size, uint32_t id) override {
-    return Give(const_cast<uint8_t*>(data), size, id);  // only read by Move
-  }
-  void Reset() override { Cut(); }
-  int32_t SetVolume(uint32_t volume) override {
-    volume_.store(volume & kWaveFullVolume, std::memory_order_relaxed);
-    return kWaveOk;
-  }
+      : BufferedWaveOut(format, queue, false, pcm) {}
 
  private:
   uint32_t Move(uint8_t* data, uint32_t size, uint32_t /*ready*/) override {
@@ -139,27 +131,17 @@ class AlsaOut : public AlsaWave, public WaveOut {
       samples_.assign(data, data + n);
     }
     if (f.bits_per_sample != 8 || IsG711(f)) {
-      ScalePcm16(samples_.data(), static_cast<uint32_t>(samples_.size()),
-                 volume_.load(std::memory_order_relaxed));
+      ScalePcm16(samples_.data(), static_cast<uint32_t>(samples_.size()), Volume());
     }
   }
 
-  std::atomic<uint32_t> volume_{kWaveFullVolume};
   std::vector<uint8_t> samples_;  // device thread
 };
 
-class AlsaIn : public AlsaWave, public WaveIn {
+class AlsaIn : public BufferedWaveIn<AlsaWave> {
  public:
   AlsaIn(const WaveFormat& format, WaveNoticeQueue* queue, snd_pcm_t* pcm)
-      : AlsaWave(format, queue, true, pcm) {}
-  int32_t AddBuffer(uint8_t* data, uint32_t size, uint32_t id) override {
-    return Give(data, size, id);
-  }
-  int32_t Start() override {
-    Begin();
-    return kWaveOk;
-  }
-  void Reset() override { Cut(); }
+      : BufferedWaveIn(format, queue, true, pcm) {}
 
  private:
   uint32_t Move(uint8_t* data, uint32_t size, uint32_t /*ready*/) override {
@@ -200,27 +182,29 @@ class AlsaDevices : public WaveDevices {
 
   int32_t OpenOut(int32_t device, const WaveFormat& format, std::string_view /*tag*/,
                   WaveNoticeQueue* queue, std::unique_ptr<WaveOut>* out) override {
-    snd_pcm_t* pcm = nullptr;
-    const int32_t r = OpenPcm(NameOf(device), SND_PCM_STREAM_PLAYBACK, format, &pcm);
-    if (r != kWaveOk) return r;
-    auto made = std::make_unique<AlsaOut>(format, queue, pcm);
-    if (const int32_t started = made->Open("alsa out"); started != kWaveOk) return started;
-    *out = std::move(made);
-    return kWaveOk;
+    return OpenDevice<AlsaOut>(device, SND_PCM_STREAM_PLAYBACK, "alsa out", format, queue, out);
   }
 
   int32_t OpenIn(int32_t device, const WaveFormat& format, std::string_view /*tag*/,
                  WaveNoticeQueue* queue, std::unique_ptr<WaveIn>* in) override {
-    snd_pcm_t* pcm = nullptr;
-    const int32_t r = OpenPcm(NameOf(device), SND_PCM_STREAM_CAPTURE, format, &pcm);
-    if (r != kWaveOk) return r;
-    auto made = std::make_unique<AlsaIn>(format, queue, pcm);
-    if (const int32_t started = made->Open("alsa in"); started != kWaveOk) return started;
-    *in = std::move(made);
-    return kWaveOk;
+    return OpenDevice<AlsaIn>(device, SND_PCM_STREAM_CAPTURE, "alsa in", format, queue, in);
   }
 
  private:
+  // Opens the PCM and starts a Device (AlsaOut or AlsaIn) over it.
+  template <typename Device, typename Side>
+  int32_t OpenDevice(int32_t device, snd_pcm_stream_t stream, const char* thread_name,
+                     const WaveFormat& format, WaveNoticeQueue* queue,
+                     std::unique_ptr<Side>* opened) {
+    snd_pcm_t* pcm = nullptr;
+    const int32_t r = OpenPcm(NameOf(device), stream, format, &pcm);
+    if (r != kWaveOk) return r;
+    auto made = std::make_unique<Device>(format, queue, pcm);
+    if (const int32_t started = made->Open(thread_name); started != kWaveOk) return started;
+    *opened = std::move(made);
+    return kWaveOk;
+  }
+
   std::string NameOf(int32_t device) const {
     return device < 0 ? default_name_ : "plughw:" + std::to_string(device);
   }

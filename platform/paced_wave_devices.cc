@@ -90,10 +90,10 @@ uint8_t SilenceOf(const WaveFormat& format) {
 }
 
 // Plays into a capture file (or nothing when file is null).
-class PacedOut : public PacedWave, public WaveOut {
+class PacedOut : public BufferedWaveOut<PacedWave> {
  public:
   PacedOut(const WaveFormat& format, WaveNoticeQueue* queue, FILE* file)
-      : PacedWave(format, queue, false), file_(file) {}
+      : BufferedWaveOut(format, queue, false), file_(file) {}
   ~PacedOut() override {
     Close();
     if (file_ == nullptr) return;
@@ -101,20 +101,12 @@ class PacedOut : public PacedWave, public WaveOut {
     if (std::fseek(file_, 0, SEEK_SET) == 0) std::fwrite(header.data(), 1, header.size(), file_);
     std::fclose(file_);
   }
-  int32_t Write(const uint8_t* data, uint32_t size, uint32_t id) override {
-    return Give(const_cast<uint8_t*>(data), size, id);  // only read by Transfer
-  }
-  void Reset() override { Cut(); }
-  int32_t SetVolume(uint32_t volume) override {
-    volume_.store(volume & kWaveFullVolume, std::memory_order_relaxed);
-    return kWaveOk;
-  }
 
  private:
   void Transfer(uint8_t* data, uint32_t bytes) override {
     if (file_ == nullptr) return;
     scratch_.assign(data, data + bytes);
-    const uint32_t volume = volume_.load(std::memory_order_relaxed);
+    const uint32_t volume = Volume();
     if (format().tag == kWaveTagPcm && format().bits_per_sample == 16) {
       ScalePcm16(scratch_.data(), bytes, volume);
     }
@@ -123,28 +115,19 @@ class PacedOut : public PacedWave, public WaveOut {
   }
 
   FILE* const file_;
-  std::atomic<uint32_t> volume_{kWaveFullVolume};
   std::vector<uint8_t> scratch_;  // device thread
   uint32_t written_ = 0;          // device thread, then the destructor after the join
 };
 
 // Records from a raw file (or nothing when file is null), then silence.
-class PacedIn : public PacedWave, public WaveIn {
+class PacedIn : public BufferedWaveIn<PacedWave> {
  public:
   PacedIn(const WaveFormat& format, WaveNoticeQueue* queue, FILE* file)
-      : PacedWave(format, queue, true), file_(file) {}
+      : BufferedWaveIn(format, queue, true), file_(file) {}
   ~PacedIn() override {
     Close();
     if (file_ != nullptr) std::fclose(file_);
   }
-  int32_t AddBuffer(uint8_t* data, uint32_t size, uint32_t id) override {
-    return Give(data, size, id);
-  }
-  int32_t Start() override {
-    Begin();
-    return kWaveOk;
-  }
-  void Reset() override { Cut(); }
 
  private:
   void Transfer(uint8_t* data, uint32_t bytes) override {

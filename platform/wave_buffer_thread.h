@@ -11,6 +11,7 @@
 #ifndef VTTEL_PLATFORM_WAVE_BUFFER_THREAD_H_
 #define VTTEL_PLATFORM_WAVE_BUFFER_THREAD_H_
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -81,6 +82,44 @@ class WaveBufferThread {
   bool closing_ = false;     // guarded by mu_
   uint32_t ready_ = 0;       // guarded by mu_: tick at which the buffer could run
   bool closed_ = false;      // owner only
+};
+
+// The output side of a buffer-thread device (Base: a WaveBufferThread
+// subclass): a buffer written is given to the device thread, a reset cuts
+// it, and the volume is kept for the device thread to apply (Volume()).
+template <typename Base>
+class BufferedWaveOut : public Base, public WaveOut {
+ public:
+  using Base::Base;
+  int32_t Write(const uint8_t* data, uint32_t size, uint32_t id) override {
+    return this->Give(const_cast<uint8_t*>(data), size, id);  // only read by the device thread
+  }
+  void Reset() override { this->Cut(); }
+  int32_t SetVolume(uint32_t volume) override {
+    volume_.store(volume & kWaveFullVolume, std::memory_order_relaxed);
+    return kWaveOk;
+  }
+
+ protected:
+  uint32_t Volume() const { return volume_.load(std::memory_order_relaxed); }
+
+ private:
+  std::atomic<uint32_t> volume_{kWaveFullVolume};
+};
+
+// The input side of a buffer-thread device: buffers given wait for Start.
+template <typename Base>
+class BufferedWaveIn : public Base, public WaveIn {
+ public:
+  using Base::Base;
+  int32_t AddBuffer(uint8_t* data, uint32_t size, uint32_t id) override {
+    return this->Give(data, size, id);
+  }
+  int32_t Start() override {
+    this->Begin();
+    return kWaveOk;
+  }
+  void Reset() override { this->Cut(); }
 };
 
 // How often a device waiting on a test's clock looks at it (real time).

@@ -107,8 +107,8 @@ inline std::string RunTool(const std::string& program, const std::vector<std::st
 }
 
 // python3-dbf makes a dBASE III table in code page 936 with the given
-// field specification ("NAME C(6); AGE N(3,0)") and records of texts.
-inline void PythonDbfCreate(const std::string& path, const std::string& spec,
+// field list ("NAME C(6); AGE N(3,0)") and records of texts.
+inline void PythonDbfCreate(const std::string& path, const std::string& fields,
                             const std::vector<std::vector<std::string>>& records) {
   std::string rows;
   for (const auto& r : records) {
@@ -117,7 +117,7 @@ inline void PythonDbfCreate(const std::string& path, const std::string& spec,
     rows += "],";
   }
   Python("import dbf, warnings\nwarnings.simplefilter('ignore')\n"
-         "t = dbf.Table('" + path + "', '" + spec + "', dbf_type='db3', codepage='cp936')\n"
+         "t = dbf.Table('" + path + "', '" + fields + "', dbf_type='db3', codepage='cp936')\n"
          "t.open(dbf.READ_WRITE)\n"
          "for r in [" + rows + "]:\n"
          "  t.append(tuple(bytes.fromhex(v).decode('gbk') for v in r))\n"
