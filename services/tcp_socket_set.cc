@@ -1,5 +1,7 @@
 #include "services/tcp_socket_set.h"
 
+#include <vector>
+
 #include "engine/tel_basic.h"
 #include "frame/tcp_socket.h"
 #include "platform/socket.h"
@@ -11,45 +13,56 @@ TcpSocketSet::TcpSocketSet(const engine::TagTelBasic& script) : script_(script) 
 
 TcpSocketSet::~TcpSocketSet() { CloseAll(); }
 
-int32_t TcpSocketSet::Add(int socket) {
+int32_t TcpSocketSet::Add(int socket, SocketKind kind) {
   const int32_t handle = AllocateTcpHandle();
   if (handle == kNoTcpHandle) {
     platform::CloseSocket(socket);
     return -1;
   }
   std::lock_guard<std::mutex> lock(mu_);
-  sockets_.emplace(handle, socket);
+  sockets_.emplace(handle, Entry{socket, kind});
   // A stop raised before the socket joined: OnStop has not seen it.
   if (script_.IsQuit()) platform::ShutdownSocket(socket);
   return handle;
 }
 
-int TcpSocketSet::Find(int32_t handle) const {
+int TcpSocketSet::Find(int32_t handle, SocketKind kind) const {
   std::lock_guard<std::mutex> lock(mu_);
   const auto it = sockets_.find(handle);
-  return it != sockets_.end() ? it->second : -1;
+  return it != sockets_.end() && it->second.kind == kind ? it->second.socket : -1;
 }
 
-bool TcpSocketSet::Close(int32_t handle) {
+bool TcpSocketSet::Close(int32_t handle, SocketKind kind) {
   {
     std::lock_guard<std::mutex> lock(mu_);
     const auto it = sockets_.find(handle);
-    if (it == sockets_.end()) return false;
-    platform::CloseSocket(it->second);
+    if (it == sockets_.end() || it->second.kind != kind) return false;
+    platform::CloseSocket(it->second.socket);
     sockets_.erase(it);
   }
   ReleaseTcpHandle(handle);
   return true;
 }
 
-void TcpSocketSet::CloseAll() {
-  std::map<int32_t, int> closed;
+void TcpSocketSet::CloseAll() { CloseWhere(nullptr); }
+
+void TcpSocketSet::CloseAllOf(SocketKind kind) { CloseWhere(&kind); }
+
+void TcpSocketSet::CloseWhere(const SocketKind* kind) {
+  std::vector<int32_t> closed;
   {
     std::lock_guard<std::mutex> lock(mu_);
-    for (const auto& [handle, socket] : sockets_) platform::CloseSocket(socket);
-    closed.swap(sockets_);
+    for (auto it = sockets_.begin(); it != sockets_.end();) {
+      if (kind != nullptr && it->second.kind != *kind) {
+        ++it;
+        continue;
+      }
+      platform::CloseSocket(it->second.socket);
+      closed.push_back(it->first);
+      it = sockets_.erase(it);
+    }
   }
-  for (const auto& entry : closed) ReleaseTcpHandle(entry.first);
+  for (const int32_t handle : closed) ReleaseTcpHandle(handle);
 }
 
 size_t TcpSocketSet::size() const {
@@ -59,7 +72,7 @@ size_t TcpSocketSet::size() const {
 
 void TcpSocketSet::OnStop() {
   std::lock_guard<std::mutex> lock(mu_);
-  for (const auto& entry : sockets_) platform::ShutdownSocket(entry.second);
+  for (const auto& [handle, entry] : sockets_) platform::ShutdownSocket(entry.socket);
 }
 
 TcpSocketSet* SocketSetOf(engine::TagTelBasic* script) {

@@ -1,6 +1,9 @@
-// The socket set of a line: the TCP sockets that its statements opened
-// ("TcpOpen(", "TcpServer(", "TcpAccept("), each under a handle of the
-// process-wide registry (tcp_handles.h), in ascending handle order. It is
+// The socket set of a line: the sockets that its statements opened, each
+// under a handle of the process-wide registry (tcp_handles.h) and with its
+// kind, in ascending handle order: TCP ("TcpOpen(", "TcpServer(",
+// "TcpAccept("), UDP, and the HTTP client's, listeners and connections. A
+// statement finds and closes only sockets of its own kind, so the TCP
+// statements never reach a UDP or HTTP socket by its handle. It is
 // the store of slot kSockets of the line's main script; the statements of
 // a function or a child script reach it through the run context.
 //
@@ -31,6 +34,15 @@ class TagTelBasic;
 
 namespace services {
 
+// What a socket of the set is for; statements look handles up by kind.
+enum class SocketKind : uint8_t {
+  kTcp,             // "TcpOpen(", "TcpServer(", "TcpAccept("
+  kUdp,             // "UdpOpen("
+  kHttpClient,      // the client's socket during one exchange
+  kHttpListener,    // "HttpServerOpen("
+  kHttpConnection,  // a connection a listener accepted
+};
+
 class TcpSocketSet : public engine::ScriptStore {
  public:
   // script: the main script holding the set (outlives it).
@@ -41,22 +53,31 @@ class TcpSocketSet : public engine::ScriptStore {
 
   // Takes the descriptor into the set under a new handle and returns the
   // handle; with no handle free the descriptor is closed and -1 returned.
-  int32_t Add(int socket);
-  // The descriptor of a handle of this set, or -1.
-  int Find(int32_t handle) const;
-  // Closes the socket of a handle of this set and frees the handle; false
-  // (and nothing closed) when the set does not hold the handle.
-  bool Close(int32_t handle);
+  int32_t Add(int socket, SocketKind kind = SocketKind::kTcp);
+  // The descriptor of a handle of this set of that kind, or -1.
+  int Find(int32_t handle, SocketKind kind = SocketKind::kTcp) const;
+  // Closes the socket of a handle of this set of that kind and frees the
+  // handle; false (and nothing closed) when the set holds no such handle.
+  bool Close(int32_t handle, SocketKind kind = SocketKind::kTcp);
   // Closes every socket in ascending handle order and empties the set.
   void CloseAll();
+  // Closes every socket of one kind in ascending handle order.
+  void CloseAllOf(SocketKind kind);
   size_t size() const;
 
   void OnStop() override;
 
  private:
+  // Closes the sockets of one kind, or of every kind when kind is null.
+  void CloseWhere(const SocketKind* kind);
+
   const engine::TagTelBasic& script_;
   mutable std::mutex mu_;
-  std::map<int32_t, int> sockets_;  // handle -> descriptor; guarded by mu_
+  struct Entry {
+    int socket;
+    SocketKind kind;
+  };
+  std::map<int32_t, Entry> sockets_;  // by handle; guarded by mu_
 };
 
 // The socket set a statement compiled in script acts on (the run

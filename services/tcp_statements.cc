@@ -152,7 +152,7 @@ class TagTcpCloseAll : public TcpStatement {
  public:
   using TcpStatement::TcpStatement;
   int32_t Execute() override {
-    if (TcpSocketSet* set = Set()) set->CloseAll();
+    if (TcpSocketSet* set = Set()) set->CloseAllOf(SocketKind::kTcp);
     return 0;
   }
 };

@@ -296,6 +296,27 @@ TEST_F(TcpStatementsTest, CloseAllClosesOnlyWhatIsLeft) {
   close(unrelated);
 }
 
+TEST_F(TcpStatementsTest, SocketsOfOtherKindsAreOutOfTheTcpStatementsReach) {
+  using services::SocketKind;
+  services::TcpSocketSet& set = *services::SocketSetOf(script_.get());
+  int pair[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
+  const int32_t udp = set.Add(pair[0], SocketKind::kUdp);
+  ASSERT_GE(udp, kFirstTcpHandle);
+  EXPECT_EQ(set.Find(udp), -1);
+  EXPECT_EQ(set.Find(udp, SocketKind::kHttpListener), -1);
+  EXPECT_EQ(set.Find(udp, SocketKind::kUdp), pair[0]);
+  // Neither "TcpClose(" nor "TcpCloseAll(" closes it.
+  TagVar* h = Val(udp);
+  EXPECT_NE(Exec("TcpClose(", {h}), 0);
+  EXPECT_EQ(Exec("TcpCloseAll(", {}), 0);
+  EXPECT_EQ(set.Find(udp, SocketKind::kUdp), pair[0]);
+  EXPECT_FALSE(set.Close(udp, SocketKind::kTcp));
+  EXPECT_TRUE(set.Close(udp, SocketKind::kUdp));
+  EXPECT_EQ(SetSize(), 0u);
+  close(pair[1]);
+}
+
 TEST_F(TcpStatementsTest, LineStopWakesABlockedRead) {
   int port = 0;
   TagVar* listening = Listen(&port);
