@@ -138,11 +138,11 @@ TagSyb::TagSyb(std::string_view server, std::string_view user, std::string_view 
     return;
   }
   log.Write("Start SqlServer[%d] ...\n", count);
-  // Installed whether or not the log is open: without them the library's
-  // own error handler may end the process.
+  // FreeTDS's dbinit puts its own error handler back (one that may end the
+  // process), so ours go in after it, whether or not the log is open.
+  api_->dbinit();
   api_->dberrhandle(&ErrorHandler);
   api_->dbmsghandle(&MessageHandler);
-  api_->dbinit();
   login_ = api_->dblogin();
   if (login_ != nullptr) {
     api_->dbsetlname(login_, std::string(user).c_str(), kSybSetUser);
@@ -254,8 +254,9 @@ bool TagSyb::ReadResultSet(SybResult& block) {
   }
   block.cols = cols;
   block.record.assign(static_cast<size_t>(block.recordWidth) + 1, '\0');
+  int code = kSybRegRow;
   for (;;) {
-    const int code = api_->dbnextrow(connection_);
+    code = api_->dbnextrow(connection_);
     if (code > 0) continue;  // a compute row: not part of the result set
     if (code != kSybRegRow) break;
     if (static_cast<int64_t>(block.data.size()) + block.recordWidth > kSybMaxBlockBytes) {
@@ -271,7 +272,9 @@ bool TagSyb::ReadResultSet(SybResult& block) {
                       block.record.begin() + block.recordWidth);
     ++block.rows;
   }
-  api_->dbcanquery(connection_);
+  // Rows a failed fetch left are thrown away. After the last row FreeTDS's
+  // dbcanquery would swallow the batch's next result set.
+  if (code != kSybNoMoreRows) api_->dbcanquery(connection_);
   ++block.resultSets;
   return true;
 }

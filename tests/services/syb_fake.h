@@ -64,6 +64,7 @@ struct Server {
   std::vector<std::string> loginItems;  // "item=value"
   int opens = 0;
   int cancels = 0;
+  int canqueries = 0;
   int freedBuffers = 0;
   services::SybErrHandler errHandler = nullptr;
   services::SybMsgHandler msgHandler = nullptr;
@@ -110,7 +111,11 @@ inline services::SybApi Table() {
   using services::SybLogin;
   using services::SybProcess;
   services::SybApi a{};
-  a.dbinit = [] { return 1; };
+  // As FreeTDS's, dbinit puts the library's own error handler back.
+  a.dbinit = [] {
+    Fake().errHandler = nullptr;
+    return 1;
+  };
   a.dblogin = [] {
     static char login;
     return reinterpret_cast<SybLogin*>(&login);
@@ -200,7 +205,10 @@ inline services::SybApi Table() {
     }
     return services::kSybRegRow;
   };
-  a.dbcanquery = [](SybProcess*) { return 1; };
+  a.dbcanquery = [](SybProcess*) {
+    ++Fake().canqueries;
+    return 1;
+  };
   a.dbcancel = [](SybProcess*) {
     ++Fake().cancels;
     Fake().answer = nullptr;

@@ -110,6 +110,7 @@ TEST_F(SybTest, BatchKeepsItsLastResultSetAndReturnStatus) {
   EXPECT_EQ(syb.result().resultSets, 2);
   EXPECT_EQ(syb.result().returnStatus, services::kSybNoReturnStatus);
   EXPECT_EQ(syb.Exec("S;U"), 0);
+  EXPECT_EQ(Fake().canqueries, 0);
   EXPECT_EQ(syb.result().cols, 0);
   EXPECT_EQ(syb.result().returnStatus, 7);
   // The next batch starts without a return status again.
@@ -192,8 +193,11 @@ TEST_F(SybTest, FailedFetchCancelsAndLogs) {
   EXPECT_EQ(Fake().cancels, 1);
   EXPECT_EQ(syb.Exec("broken"), services::kSybResultsFailed);
   EXPECT_EQ(Fake().cancels, 2);
+  EXPECT_EQ(Fake().canqueries, 0);
   EXPECT_EQ(syb.Exec("cut"), 2);
   EXPECT_EQ(Fake().cancels, 2);
+  // Only a set whose rows did not end is thrown away.
+  EXPECT_EQ(Fake().canqueries, 1);
   const std::string log = Log();
   EXPECT_NE(log.find("] --> [bad]\n"), std::string::npos) << log;
   EXPECT_NE(log.find("] 'bad' Err!\n"), std::string::npos);
