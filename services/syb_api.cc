@@ -1,14 +1,14 @@
 #include "services/syb_api.h"
 
-#include <dlfcn.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
+#include <random>
 
 #include "frame/log.h"
 #include "platform/runtime_dir.h"
+#include "platform/shared_library.h"
 
 namespace services {
 namespace {
@@ -23,7 +23,7 @@ SybApi g_library_api;
 
 template <typename F>
 void Bind(void* library, const char* name, F& slot) {
-  slot = reinterpret_cast<F>(dlsym(library, name));
+  slot = reinterpret_cast<F>(platform::FindLibrarySymbol(library, name));
 }
 
 void BindAll(void* library, SybApi& api) {
@@ -74,14 +74,14 @@ void InstallFreeTdsConf() {
     return;
   }
   const std::string path = folder + "/freetds.conf";
-  // Processes that start together each write a file of their own.
-  const std::string temporary = path + "." + std::to_string(getpid()) + ".new";
+  // A file of our own first (processes may start together), then renamed.
+  const std::string temporary = path + "." + std::to_string(std::random_device{}()) + ".new";
+  FILE* f = std::fopen(temporary.c_str(), "wx");
   const std::string text = SybFreeTdsConf();
-  FILE* f = std::fopen(temporary.c_str(), "we");
   bool ok = f != nullptr && std::fwrite(text.data(), 1, text.size(), f) == text.size();
   if (f != nullptr) ok = std::fclose(f) == 0 && ok;
   if (!ok || std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::remove(temporary.c_str());
+    if (f != nullptr) std::remove(temporary.c_str());
     frame::LogAlwaysF("LoadSybLibrary: cannot write %s", path.c_str());
     return;
   }
@@ -104,23 +104,22 @@ std::string SybLibraryName() {
 int32_t LoadSybLibrary() {
   InstallFreeTdsConf();
   const std::string name = SybLibraryName();
-  // Never unmapped: the library keeps threads and thread-local data.
-  void* library = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+  std::string why;
+  void* library = platform::OpenResidentLibrary(name, &why);
   if (library == nullptr) {
-    const char* why = dlerror();
-    frame::LogAlwaysF("LoadSybLibrary: %s", why != nullptr ? why : name.c_str());
+    frame::LogAlwaysF("LoadSybLibrary: %s: %s", name.c_str(), why.c_str());
     return kSybLoadMissing;
   }
   SybApi api{};
   BindAll(library, api);
   if (api.dbinit == nullptr) {
     frame::LogAlwaysF("LoadSybLibrary: %s has no dbinit", name.c_str());
-    dlclose(library);
+    platform::CloseSharedLibrary(library);
     return kSybLoadNoInit;
   }
   if (!Complete(api)) {
     frame::LogAlwaysF("LoadSybLibrary: %s lacks DB-Library entry points", name.c_str());
-    dlclose(library);
+    platform::CloseSharedLibrary(library);
     return kSybLoadNoInit;
   }
   g_library_api = api;
