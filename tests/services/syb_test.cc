@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "services/db_connection_pool.h"
@@ -320,6 +322,27 @@ TEST_F(SybTest, LoaderFailures) {
     EXPECT_EQ(services::LoadSybLibrary(), services::kSybLoadNoInit);
   }
   EXPECT_EQ(services::GetSybApi(), &table_);
+}
+
+TEST_F(SybTest, LoaderNamesItsFreeTdsConfUnlessOneIsNamed) {
+  testing_support::TempDir runtime;
+  testing_support::ScopedEnv xdg("XDG_RUNTIME_DIR", runtime.path());
+  testing_support::ScopedEnv lib("VTTEL_SYBDB_LIB", "/nonexistent/libsybdb.so.5");
+  const std::string path = runtime.path() + "/vttel/freetds.conf";
+  {
+    testing_support::ScopedEnv conf("FREETDSCONF", std::nullopt);
+    EXPECT_EQ(services::LoadSybLibrary(), services::kSybLoadMissing);
+    ASSERT_NE(std::getenv("FREETDSCONF"), nullptr);
+    EXPECT_EQ(std::string(std::getenv("FREETDSCONF")), path);
+    const std::string text = testing_support::ReadFile(path).value_or("");
+    EXPECT_NE(text.find("tds version = 7.2\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("client charset = GBK\n"), std::string::npos) << text;
+  }
+  std::remove(path.c_str());
+  testing_support::ScopedEnv conf("FREETDSCONF", "/etc/freetds/freetds.conf");
+  services::LoadSybLibrary();
+  EXPECT_FALSE(testing_support::FileExists(path));
+  EXPECT_EQ(std::string(std::getenv("FREETDSCONF")), "/etc/freetds/freetds.conf");
 }
 
 }  // namespace
