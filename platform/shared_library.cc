@@ -94,6 +94,15 @@ void* OpenSharedLibrary(std::string_view script_name, std::string* error) {
   return nullptr;
 }
 
+void* OpenResidentLibrary(const std::string& name, std::string* error) {
+  void* library = ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+  if (library == nullptr && error != nullptr) {
+    const char* text = ::dlerror();
+    *error = text != nullptr ? text : "not found";
+  }
+  return library;
+}
+
 void* FindLibrarySymbol(void* library, const char* name) {
   return library != nullptr ? ::dlsym(library, name) : nullptr;
 }

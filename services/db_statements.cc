@@ -18,6 +18,7 @@
 #include "services/db_store.h"
 #include "services/dbf_data.h"
 #include "services/local_data.h"
+#include "services/syb_data.h"
 
 namespace services {
 
@@ -111,6 +112,8 @@ class TagDbOpen : public DbStatement {
       case kDbTypeAdo:
         return std::make_unique<TagAdoData>(ArgText(Argument(1)), ArgText(Argument(4)));
       case kDbTypeSybase:
+        return std::make_unique<TagSybData>(ArgText(Argument(1)), ArgText(Argument(2)),
+                                            ArgText(Argument(3)), ArgText(Argument(4)));
       case kDbTypeMySql:
         frame::LogAlwaysF("DbOpen: no back end for database type %d", type);
         return nullptr;

@@ -3,7 +3,7 @@
 # here requires them. The state file tells the tests where they listen.
 set(VTTEL_DB_SERVERS_STATE ${CMAKE_CURRENT_BINARY_DIR}/db_servers.state)
 add_test(NAME db_servers_start
-         COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/servers/test_servers.py start postgresql mariadb
+         COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/servers/test_servers.py start postgresql mariadb tds
                  --state ${VTTEL_DB_SERVERS_STATE})
 add_test(NAME db_servers_stop
          COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/servers/test_servers.py stop

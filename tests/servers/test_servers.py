@@ -4,7 +4,8 @@
   test_servers.py start KIND... --state FILE [--port N]
   test_servers.py stop --state FILE
 
-KIND: postgresql, mariadb. --port gives the port (one KIND only): a test
+KIND: postgresql, mariadb, tds (tools/tds_server.py: SQL Server's protocol
+on SQLite; its batch log is FOLDER/batches.log). --port gives the port (one KIND only): a test
 that starts a server where a client already waits. Each server runs in a folder of its own, on a
 free 127.0.0.1 port, under the unprivileged user nobody when started by
 root (PostgreSQL refuses root). FILE gets one line per server and value:
@@ -99,7 +100,17 @@ def start_mariadb(folder, prefix, port):
     return proc, sock
 
 
-STARTERS = {"postgresql": start_postgresql, "mariadb": start_mariadb}
+def start_tds(folder, prefix, port):
+    # A copy in the server's folder, so the unprivileged user can read it.
+    script = os.path.join(folder, "tds_server.py")
+    shutil.copy(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools",
+                             "tds_server.py"), script)
+    proc = spawn(prefix, [sys.executable, script, "--port", str(port), "--folder", folder],
+                 os.path.join(folder, "server.log"))
+    return proc, ""
+
+
+STARTERS = {"postgresql": start_postgresql, "mariadb": start_mariadb, "tds": start_tds}
 
 
 def start(kinds, state, port=None):
