@@ -1,7 +1,8 @@
 // The system's TCP socket routines (their results, trace lines and message
 // boxes) over the OS layer's sockets (platform/socket.h), shared by the TCP
 // statements, the HTTP client and server, the UDP statements (the started
-// flag and the readability poll) and the monitor server.
+// flag, the host lookup, the socket messages and the readability poll) and
+// the monitor server.
 //
 // Every routine runs on the calling thread and never blocks longer than its
 // own time-out; accept never waits, even on a listener polled readable
