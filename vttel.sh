@@ -21,6 +21,7 @@ PACKAGES=(
   postgresql mariadb-server mariadb-client sqlite3
   libsybdb5 freetds-dev freetds-bin  # SQL Server back end, its tools for the tests
   espeak-ng libsamplerate0-dev libopencc-dev unicode-data  # speech and Big5 text
+  socat  # a UDP peer of the tests
 )
 # What only the demo needs: its voices are spoken by espeak-ng.
 RUN_PACKAGES=(espeak-ng)

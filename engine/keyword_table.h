@@ -41,7 +41,7 @@ namespace engine {
 //   kTcp             services/tcp_statements.cc
 //   kHttp            none
 //   kExternal        services/dll_statements.cc
-//   kUdp             none
+//   kUdp             services/udp_statements.cc
 //   kTextFiles       services/text_file_set.cc
 //   kAppendFiles     services/txt_append.cc
 //   kFiles           services/file_statements.cc

@@ -30,22 +30,6 @@ int Ready(int socket, platform::SocketEvent event) {
   return platform::WaitSocket(socket, event, kPollWaitNanos);
 }
 
-// The host as a dotted address, else by name: the official name of the
-// first answer is looked up once more and its first address is used.
-bool ResolveHost(const std::string& host, platform::Ipv4Address* address) {
-  if (platform::ParseIpv4(host, address)) return true;
-  std::string canon;
-  if (!platform::LookUpIpv4(host, address, &canon)) {
-    LogMsgF("IpAddr Err1: %s", host.c_str());
-    return false;
-  }
-  if (!platform::LookUpIpv4(canon, address, nullptr)) {
-    LogMsgF("IpAddr Err2: %s", canon.c_str());
-    return false;
-  }
-  return true;
-}
-
 // A socket for a connect; one retry after a library restart. On POSIX the
 // restart only clears and sets the started flag again: no socket of
 // another line or of the monitor server is touched by it.
@@ -84,14 +68,39 @@ int PollPending(TcpConnectState* state, int* connected) {
   return 1;
 }
 
-// A message box of InitTcp; format takes the error number and the port.
-void ShowSocketError(const char* format, int error, int port, const char* caption) {
-  char text[160];
-  std::snprintf(text, sizeof text, format, error, port);
-  platform::ShowMessage(text, caption, platform::MessageIcon::kError);
+// A message box of InitTcp.
+void Show(const platform::Message& message) {
+  platform::ShowMessage(message.text, message.caption, message.icon);
 }
 
 }  // namespace
+
+bool ResolveHost(std::string_view host, platform::Ipv4Address* address, bool trace) {
+  const std::string name(host);
+  if (platform::ParseIpv4(name, address)) return true;
+  std::string canon;
+  if (!platform::LookUpIpv4(name, address, &canon)) {
+    if (trace) LogMsgF("IpAddr Err1: %s", name.c_str());
+    return false;
+  }
+  if (!platform::LookUpIpv4(canon, address, nullptr)) {
+    if (trace) LogMsgF("IpAddr Err2: %s", canon.c_str());
+    return false;
+  }
+  return true;
+}
+
+platform::Message SocketCreateFailure(int error) {
+  char text[80];
+  std::snprintf(text, sizeof text, "Error #%d occurred while creating socket!!", error);
+  return {text, "InitTcp: socket()...", platform::MessageIcon::kError};
+}
+
+platform::Message SocketBindFailure(int error, int port) {
+  char text[96];
+  std::snprintf(text, sizeof text, "Error #%d occurred while bind socket! port=[%d]", error, port);
+  return {text, "Server: bind()...", platform::MessageIcon::kError};
+}
 
 std::atomic<uint8_t>& TcpInitedFlag() { return g_tcp_inited; }
 
@@ -110,7 +119,7 @@ void TcpCleanup() { g_tcp_inited.store(0, std::memory_order_relaxed); }
 int TcpConnectStep(std::string_view host, int port, TcpConnectState* state, int* connected) {
   if (state->pending) return PollPending(state, connected);
   platform::Ipv4Address address;
-  if (!ResolveHost(std::string(host), &address)) return kTcpHostNotResolved;
+  if (!ResolveHost(host, &address, /*trace=*/true)) return kTcpHostNotResolved;
   const int s = CreateConnectSocket();
   if (s < 0) return kTcpNoSocket;
   // The polls of the next steps tell how the connect went.
@@ -134,21 +143,21 @@ int InitTcp(int port, int* listening, int backlog) {
   WriteRawLogF("InitTcp(port=%d, maxListen=%d)", port, backlog);
   const int s = platform::NewTcpSocket();
   if (s < 0) {
-    ShowSocketError("Error #%d occurred while creating socket!!", errno, 0,
-                    "InitTcp: socket()...");
+    Show(SocketCreateFailure(errno));
     return kTcpNoSocket;
   }
   WriteRawLogF("socket() OK. hd=%d", s);
   if (const int error = platform::BindTcpAny(s, port); error != 0) {
     platform::CloseSocket(s);
-    ShowSocketError("Error #%d occurred while bind socket! port=[%d]", error, port,
-                    "Server: bind()...");
+    Show(SocketBindFailure(error, port));
     return kTcpBindFailed;
   }
   WriteRawLog("bind() OK.");
   if (const int error = platform::ListenOn(s, backlog); error != 0) {
     platform::CloseSocket(s);
-    ShowSocketError("Error #%d occurred while lisent() socket!!", error, 0, "InitTcp");
+    char text[80];
+    std::snprintf(text, sizeof text, "Error #%d occurred while lisent() socket!!", error);
+    Show({text, "InitTcp", platform::MessageIcon::kError});
     return kTcpListenFailed;
   }
   WriteRawLog("listen() OK.");
@@ -164,6 +173,12 @@ int TcpAcceptClient(int listening, char address[kTcpAddressRoom]) {
   const int s = platform::AcceptTcp(listening, &peer, &peer_port);
   if (s < 0) {
     const int error = errno;
+    if (error == EAGAIN || error == EWOULDBLOCK) {
+      // Polled readable, but the connection went to another caller (or
+      // vanished) in between: nothing to accept, and no error.
+      LogMsg("accept(): no connection waiting.");
+      return -1;
+    }
     WriteRawLog("accept(): INVALID_SOCKET.");
     WriteRawLogF("Error #%d occurred while accept() socket!!", error);
     LogAlwaysF("Error #%d occurred while accept() socket!!", error);

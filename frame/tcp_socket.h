@@ -1,11 +1,12 @@
 // The system's TCP socket routines (their results, trace lines and message
 // boxes) over the OS layer's sockets (platform/socket.h), shared by the TCP
 // statements, the HTTP client and server, the UDP statements (the started
-// flag and the readability poll) and the monitor server.
+// flag, the host lookup, the socket messages and the readability poll) and
+// the monitor server.
 //
 // Every routine runs on the calling thread and never blocks longer than its
-// own time-out, except accept and receive on a socket left in blocking mode
-// (listeners from InitTcp and the sockets accepted from them). Every socket
+// own time-out; accept never waits, even on a listener polled readable
+// whose connection another thread took (the sockets it hands out block). Every socket
 // is close-on-exec and every send goes through platform::SendSome or
 // SendNoWait (a closed peer is an error, never a signal).
 //
@@ -19,6 +20,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "platform/message_service.h"
+#include "platform/socket.h"
 
 namespace frame {
 
@@ -43,6 +47,16 @@ void TcpCleanup();
 bool IsTcpInited();
 // The process-wide started flag (also set by the UDP start-up).
 std::atomic<uint8_t>& TcpInitedFlag();
+
+// The host as a dotted address, else by name: the official name of the
+// first answer is looked up once more and its first address is used. With
+// trace, a failed lookup logs "IpAddr Err1: %s" or "IpAddr Err2: %s".
+bool ResolveHost(std::string_view host, platform::Ipv4Address* address, bool trace);
+
+// The messages of a socket that could not be made or bound (the platform's
+// error number; the port), as InitTcp shows them.
+platform::Message SocketCreateFailure(int error);
+platform::Message SocketBindFailure(int error, int port);
 
 // One pending non-blocking connect, owned by the caller of TcpConnectStep.
 struct TcpConnectState {
@@ -75,9 +89,10 @@ int TcpCanWrite(int socket);
 // closes the socket made.
 int InitTcp(int port, int* listening, int backlog);
 
-// Accepts one connection (blocking when nothing waits on a blocking
-// listener). Returns the new socket and the peer's dotted address in
-// address, or -1 (address then empty).
+// Accepts one waiting connection and never waits: -1 at once when none
+// waits (another caller took the one a poll saw); the listener becomes
+// non-blocking, the socket handed out blocks. Returns the new socket and
+// the peer's dotted address in address, or -1 (address then empty).
 int TcpAcceptClient(int listening, char address[kTcpAddressRoom]);
 
 // Receives into buffer (room for limit + 1 bytes) until the limit is

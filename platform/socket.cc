@@ -120,10 +120,16 @@ int BindTcpAny(int socket, int port) {
 int ListenOn(int socket, int backlog) { return ::listen(socket, backlog) == 0 ? 0 : errno; }
 
 int AcceptTcp(int listening, std::string* address, int* port) {
+  // A poll that saw a connection does not keep it for the caller: another
+  // thread may take it first, so accept itself must never wait.
+  const int flags = fcntl(listening, F_GETFL);
+  if (flags >= 0 && (flags & O_NONBLOCK) == 0) fcntl(listening, F_SETFL, flags | O_NONBLOCK);
   sockaddr_in peer{};
   socklen_t len = sizeof peer;
   int s;
   do {
+    // Without SOCK_NONBLOCK the new socket blocks (Linux does not pass the
+    // listener's O_NONBLOCK on).
     s = accept4(listening, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_CLOEXEC);
   } while (s < 0 && errno == EINTR);
   address->clear();
@@ -155,6 +161,40 @@ long ReceiveNoWait(int socket, char* buffer, size_t size) {
 
 long SendNoWait(int socket, const char* bytes, size_t size) {
   return Repeat([&] { return ::send(socket, bytes, size, MSG_DONTWAIT | MSG_NOSIGNAL); });
+}
+
+int NewUdpSocket() { return ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP); }
+
+int BindUdpAny(int socket, int port) {
+  const sockaddr_in address = MakeAddress(htonl(INADDR_ANY), port);
+  return ::bind(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 ? 0
+                                                                                          : errno;
+}
+
+int SetReceiveBuffer(int socket, int bytes) {
+  return setsockopt(socket, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes) == 0 ? 0 : errno;
+}
+
+long SendDatagram(int socket, Ipv4Address address, int port, const char* bytes, size_t size) {
+  const sockaddr_in to = MakeAddress(address.network_order, port);
+  return AsBlocking(Repeat([&] {
+    return ::sendto(socket, bytes, size, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&to),
+                    sizeof to);
+  }));
+}
+
+long ReceiveDatagram(int socket, char* buffer, size_t size, std::string* address, int* port) {
+  sockaddr_in from{};
+  socklen_t len = sizeof from;
+  const long n = AsBlocking(Repeat([&] {
+    len = sizeof from;
+    return ::recvfrom(socket, buffer, size, MSG_TRUNC, reinterpret_cast<sockaddr*>(&from), &len);
+  }));
+  if (n > 0) {
+    *address = DottedText(from);
+    *port = address->empty() ? 0 : ntohs(from.sin_port);
+  }
+  return n;
 }
 
 }  // namespace platform

@@ -1,5 +1,6 @@
-// TCP sockets over IPv4: the only code that calls the OS's socket layer for
-// the system's TCP routines, the TCP statements and the monitor server.
+// TCP and UDP sockets over IPv4: the only code that calls the OS's socket
+// layer for the system's TCP routines, the TCP and UDP statements and the
+// monitor server.
 //
 // Every socket is made with SOCK_CLOEXEC, every send uses MSG_NOSIGNAL (a
 // closed peer is an error result, never a signal), waits use poll and an
@@ -56,9 +57,13 @@ int WaitSocket(int socket, SocketEvent event, int64_t wait_nanos);
 // listens with backlog. 0, or the OS's error number.
 int BindTcpAny(int socket, int port);
 int ListenOn(int socket, int backlog);
-// Accepts one connection (blocking on a blocking listener): the new
-// close-on-exec socket and the peer's dotted address and port ("" and 0
-// for a peer that is not IPv4), or -1.
+// Accepts one waiting connection, never waiting for one: the listener is
+// switched to non-blocking mode (it stays so; readiness waits and accept
+// are all a listener is used for), so a connection that another thread
+// took or that vanished gives -1 with errno EAGAIN. The new socket is
+// close-on-exec and in blocking mode whatever the listener's mode; the
+// peer's dotted address and port are set ("" and 0 for a peer that is not
+// IPv4). -1 on failure.
 int AcceptTcp(int listening, std::string* address, int* port);
 // The dotted IPv4 address of the peer of a connected socket, or "".
 std::string SocketPeerAddress(int socket);
@@ -71,6 +76,23 @@ long SendSome(int socket, const char* bytes, size_t size);
 // when nothing could be moved now.
 long ReceiveNoWait(int socket, char* buffer, size_t size);
 long SendNoWait(int socket, const char* bytes, size_t size);
+
+// A new UDP socket (blocking, close-on-exec), or -1.
+int NewUdpSocket();
+// Binds the socket to port on every local address, without SO_REUSEADDR:
+// a port another socket holds is refused. 0, or the OS's error number.
+int BindUdpAny(int socket, int port);
+// Asks for a receive buffer of bytes (SO_RCVBUF); the OS may give less.
+// 0, or the OS's error number.
+int SetReceiveBuffer(int socket, int bytes);
+// Sends one datagram of size bytes to address:port (flags MSG_NOSIGNAL
+// only): the byte count sent, or -1.
+long SendDatagram(int socket, Ipv4Address address, int port, const char* bytes, size_t size);
+// Receives one datagram into buffer (at most size bytes kept), waiting as
+// the socket's mode says: the datagram's whole length (MSG_TRUNC: above
+// size when it was cut), 0 for an empty datagram or a socket shut down, or
+// -1. With a result above 0 the sender's dotted address and port are set.
+long ReceiveDatagram(int socket, char* buffer, size_t size, std::string* address, int* port);
 
 }  // namespace platform
 

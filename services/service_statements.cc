@@ -15,6 +15,7 @@
 #include "services/text_file_set.h"
 #include "services/time_statements.h"
 #include "services/txt_append.h"
+#include "services/udp_statements.h"
 
 namespace services {
 
@@ -23,6 +24,7 @@ void RegisterServiceStatements() {
   RegisterEncodingStatements();
   RegisterTimeStatements();
   RegisterTcpStatements();
+  RegisterUdpStatements();
   RegisterDbStatements();
   RegisterRegexStatements();
   RegisterTextFileStatements();

@@ -1,7 +1,9 @@
 // The socket routines against real loopback peers (python3 processes and
 // sockets of the test): connecting step by step, refused and unresolvable
 // hosts, receiving until a head, a count or a time-out, listening,
-// accepting and peer addresses, and sends to a reset peer.
+// accepting and peer addresses (an accept never waits, also when another
+// caller took the connection a poll saw or the client reset it), and sends
+// to a reset peer.
 #include "frame/tcp_socket.h"
 
 #include <fcntl.h>
@@ -9,9 +11,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <future>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -237,6 +242,111 @@ TEST(TcpSocket, BindFailureShowsItsMessageAndClosesTheSocket) {
   int again = -1;
   EXPECT_EQ(InitTcp(port, &again, 1), 0);
   close(again);
+}
+
+// A listener of the routines on a free port, closed at the end.
+class TcpAcceptTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(InitTcp(0, &listening_, 16), 0); }
+  void TearDown() override {
+    if (listening_ >= 0) close(listening_);
+  }
+  // TcpAcceptClient on another thread. An accept still waiting after 3 s
+  // counts as a wait: shutting the listener down frees it.
+  int AcceptOrWait(bool* waited) {
+    auto accept = std::async(std::launch::async, [this] {
+      char address[kTcpAddressRoom];
+      return TcpAcceptClient(listening_, address);
+    });
+    *waited = accept.wait_for(std::chrono::seconds(3)) != std::future_status::ready;
+    if (*waited) shutdown(listening_, SHUT_RDWR);
+    return accept.get();
+  }
+  // A plain client socket connected to the listener (the handshake ends in
+  // the backlog, before any accept).
+  int Connect() {
+    const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<uint16_t>(LocalPort(listening_)));
+    EXPECT_EQ(connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    return s;
+  }
+
+  int listening_ = -1;
+};
+
+TEST_F(TcpAcceptTest, ConnectionAnotherCallerTookGivesMinusOneAtOnce) {
+  const int client = Connect();
+  // Both callers saw the connection; the first takes it.
+  ASSERT_TRUE(WaitReadable(listening_));
+  char address[kTcpAddressRoom];
+  const int taken = TcpAcceptClient(listening_, address);
+  ASSERT_GE(taken, 0);
+  EXPECT_FALSE(IsNonBlocking(taken));
+  bool waited = false;
+  EXPECT_EQ(AcceptOrWait(&waited), -1);
+  EXPECT_FALSE(waited) << "accept waited for a connection another caller took";
+  close(taken);
+  close(client);
+}
+
+TEST_F(TcpAcceptTest, ClientResetBeforeTheAcceptBlocksNothing) {
+  TcpPeer peer;
+  ASSERT_TRUE(peer.Connect(LocalPort(listening_), {"rst"}));
+  ASSERT_TRUE(peer.Says("done"));
+  ASSERT_TRUE(WaitReadable(listening_));
+  // The reset connection is handed out (reading it then fails) or is gone;
+  // either way nothing waits, now or on the next call.
+  for (int i = 0; i < 2; ++i) {
+    bool waited = false;
+    const int s = AcceptOrWait(&waited);
+    EXPECT_FALSE(waited) << i;
+    if (s >= 0) {
+      char byte;
+      EXPECT_LE(recv(s, &byte, 1, 0), 0);
+      close(s);
+    }
+  }
+}
+
+TEST_F(TcpAcceptTest, TwoAcceptersRacingTakeEveryConnectionOnce) {
+  constexpr int kConnections = 20;
+  std::vector<int> clients;
+  std::atomic<int> accepted{0};
+  std::atomic<bool> stop{false};
+  // Each accepter polls as "TcpAccept(" and the monitor server do, and
+  // lets a moment pass before the accept, so both often see one connection.
+  auto accepter = [&] {
+    while (!stop.load()) {
+      if (TcpCanRead(listening_) <= 0) continue;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      char address[kTcpAddressRoom];
+      const int s = TcpAcceptClient(listening_, address);
+      if (s < 0) continue;
+      close(s);
+      accepted.fetch_add(1);
+    }
+  };
+  std::thread first(accepter), second(accepter);
+  for (int i = 0; i < kConnections; ++i) clients.push_back(Connect());
+  const auto deadline = Steady::now() + std::chrono::seconds(5);
+  while (accepted.load() < kConnections && Steady::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(kStepMs));
+  }
+  EXPECT_EQ(accepted.load(), kConnections);
+  // Both accepters come back: neither waits inside accept.
+  stop.store(true);
+  auto joined = std::async(std::launch::async, [&] {
+    first.join();
+    second.join();
+  });
+  const bool stuck = joined.wait_for(std::chrono::seconds(3)) != std::future_status::ready;
+  if (stuck) shutdown(listening_, SHUT_RDWR);
+  joined.get();
+  EXPECT_FALSE(stuck) << "an accepter waited inside accept";
+  for (const int c : clients) close(c);
 }
 
 }  // namespace
