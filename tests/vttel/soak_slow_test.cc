@@ -18,14 +18,16 @@ constexpr int kSoakMs = 540000;
 
 TEST(Soak, SixtyCallsForThreeMinutes) {
   TempDir folder;
-  // A small quarantine keeps freed memory from counting as growth.
+  // A small quarantine keeps freed memory from counting as growth; the 10 %
+  // the resident memory may grow between the waves is less than 180 calls
+  // would add if each kept a tenth of its recording.
   ScopedEnv asan("ASAN_OPTIONS", std::string("quarantine_size_mb=8:detect_leaks=1"));
   std::string out;
   const int status = RunToEnd(kPython,
                               {kSoakPy, "--program", kVttel, "--vttelctl", kVttelctl,
                                "--trunks", "2", "--minutes", "3", "--wave-seconds", "90",
                                "--warmup-minutes", "0", "--idle-seconds", "10",
-                               "--rss-growth-limit", "5", "--folder", folder.File("home")},
+                               "--rss-growth-limit", "10", "--folder", folder.File("home")},
                               &out, kSoakMs);
   EXPECT_EQ(status, 0) << out;
 }
