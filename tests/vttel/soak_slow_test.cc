@@ -20,7 +20,7 @@ TEST(Soak, SixtyCallsForThreeMinutes) {
   TempDir folder;
   // A small quarantine keeps freed memory from counting as growth; the 10 %
   // the resident memory may grow between the waves is less than 180 calls
-  // would add if each kept a tenth of its recording.
+  // would add if each kept half of its recording.
   ScopedEnv asan("ASAN_OPTIONS", std::string("quarantine_size_mb=8:detect_leaks=1"));
   std::string out;
   const int status = RunToEnd(kPython,
