@@ -29,6 +29,7 @@ import os
 import re
 import shutil
 import socket
+import struct
 import subprocess
 import sys
 import tempfile
@@ -70,7 +71,6 @@ SANITIZER_REPORT = re.compile(r"Sanitizer|runtime error:")
 
 def wav_alaw(data):
     """A 44-byte-header A-law WAV file of the bytes."""
-    import struct
     fmt = struct.pack("<HHIIHH", 6, 1, 8000, 8000, 1, 8)
     return (b"RIFF" + struct.pack("<I", 4 + 8 + len(fmt) + 8 + len(data)) + b"WAVE" +
             b"fmt " + struct.pack("<I", len(fmt)) + fmt + b"data" + struct.pack("<I", len(data)) + data)
@@ -78,7 +78,6 @@ def wav_alaw(data):
 
 def wav_samples(blob):
     """The data chunk of an 8 kHz mono A-law WAV file; raises ValueError."""
-    import struct
     if len(blob) < 12 or blob[:4] != b"RIFF" or blob[8:12] != b"WAVE":
         raise ValueError("no RIFF WAVE header")
     (riff_size,) = struct.unpack_from("<I", blob, 4)
