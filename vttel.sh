@@ -5,6 +5,7 @@
 #   ./vttel.sh build   install what is missing and build the program only
 #   ./vttel.sh bench   build and run the benchmarks
 #   ./vttel.sh fuzz    build the fuzz targets with clang and run them
+#   ./vttel.sh soak    build and run the 240-line soak (tools/soak.py)
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -132,6 +133,17 @@ cmd_fuzz() {
   done
 }
 
+# ./vttel.sh soak [MINUTES]: the release build on 8 E1 trunks (240 lines)
+# kept busy for MINUTES (default 60) by tools/soak.py; its figures go to
+# build/soak.md.
+cmd_soak() {
+  install_packages
+  build_release --target vttel vttelctl
+  python3 "$ROOT/tools/soak.py" --program "$ROOT/build/release/vttel/vttel" \
+    --vttelctl "$ROOT/build/release/tools/vttelctl" --minutes "${1:-60}" \
+    --report "$ROOT/build/soak.md"
+}
+
 cmd_bench() {
   PACKAGES+=(lua5.4 time)  # Lua beside the engine; time measures peak memory
   install_packages
@@ -148,5 +160,6 @@ case "${1:-}" in
   build) install_packages; build_release ;;
   bench) cmd_bench ;;
   fuzz) shift; cmd_fuzz "$@" ;;
-  *) echo "usage: $0 run|test|build|bench|fuzz [seconds]" >&2; exit 2 ;;
+  soak) shift; cmd_soak "$@" ;;
+  *) echo "usage: $0 run|test|build|bench|fuzz [seconds]|soak [minutes]" >&2; exit 2 ;;
 esac
