@@ -24,6 +24,13 @@ std::string ProgramFolder();
 void* OpenSharedLibrary(std::string_view script_name, std::string* error = nullptr);
 // The address of an exported symbol, or null.
 void* FindLibrarySymbol(void* library, const char* name);
+// Loads a client library the system binds at start-up (host names, not
+// script paths): a bare name in the program folder, then by the loader's
+// search; a name with a folder at that path. The library is never unmapped
+// (RTLD_NODELETE): client libraries keep threads and thread-local data that
+// outlive a close, and back ends may still hold what it gave them. Null
+// when it does not load (*error, when given, says why).
+void* OpenClientLibrary(const std::string& host_name, std::string* error = nullptr);
 // Gives a library back to the loader (null is ignored).
 void CloseSharedLibrary(void* library);
 

@@ -8,6 +8,7 @@
 #include "services/ado_data.h"
 #include "services/dbf_data.h"
 #include "services/local_data.h"
+#include "services/mysql_data.h"
 
 namespace services {
 namespace {
@@ -30,6 +31,8 @@ std::unique_ptr<TagDataSet> MakeDbMember(int32_t type, const DbOpenTexts& texts)
   switch (type) {
     case kDbTypeDbf: return std::make_unique<TagDbfData>(texts[0]);
     case kDbTypeAdo: return std::make_unique<TagAdoData>(texts[0], texts[3]);
+    case kDbTypeMySql:
+      return std::make_unique<TagMySqlData>(texts[0], texts[1], texts[2], texts[3]);
     default: return nullptr;
   }
 }

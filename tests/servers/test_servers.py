@@ -4,7 +4,8 @@
   test_servers.py start KIND... --state FILE [--port N]
   test_servers.py stop --state FILE
 
-KIND: postgresql, mariadb. --port gives the port (one KIND only): a test
+KIND: postgresql, mariadb, wrndbd (our stand-in of the maker's database
+server, tools/wrndbd.py). --port gives the port (one KIND only): a test
 that starts a server where a client already waits. Each server runs in a folder of its own, on a
 free 127.0.0.1 port, under the unprivileged user nobody when started by
 root (PostgreSQL refuses root). FILE gets one line per server and value:
@@ -99,7 +100,15 @@ def start_mariadb(folder, prefix, port):
     return proc, sock
 
 
-STARTERS = {"postgresql": start_postgresql, "mariadb": start_mariadb}
+def start_wrndbd(folder, prefix, port):
+    server = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools",
+                          "wrndbd.py")
+    proc = spawn(prefix, [sys.executable, os.path.normpath(server), "--port", str(port)],
+                 os.path.join(folder, "server.log"))
+    return proc, ""
+
+
+STARTERS = {"postgresql": start_postgresql, "mariadb": start_mariadb, "wrndbd": start_wrndbd}
 
 
 def start(kinds, state, port=None):

@@ -1,0 +1,16 @@
+#include "services/db_client_libraries.h"
+
+#include "engine/client_libraries.h"
+#include "services/mysql_client.h"
+#include "services/wrndb_client.h"
+
+namespace services {
+
+void RegisterDbClientLibraries() {
+  using engine::ClientLibrarySlot;
+  engine::RegisterClientLibrary(ClientLibrarySlot::kMySql, &LoadMySqlLibrary, &FreeMySqlLibrary);
+  engine::RegisterClientLibrary(ClientLibrarySlot::kWrnDb, &LoadWrnDbLibrary, &FreeWrnDbLibrary);
+  // SQL Server (DB-Library): RegisterClientLibrary(ClientLibrarySlot::kSqlServer, ...).
+}
+
+}  // namespace services
