@@ -19,7 +19,6 @@ foreach(b db_tests db_slow_tests db_concurrency_tests)
       VTTEL_DB_SERVERS_STATE="${VTTEL_DB_SERVERS_STATE}"
       VTTEL_TEST_SERVERS_PY="${CMAKE_SOURCE_DIR}/tests/servers/test_servers.py"
       VTTEL_ODBC_DRIVER_DIR="/usr/lib/${CMAKE_LIBRARY_ARCHITECTURE}/odbc"
-      VTTEL_WRNDBD_PY="${CMAKE_SOURCE_DIR}/tools/wrndbd.py"
       VTTEL_WRNDB_LIBRARY="$<TARGET_FILE:wrndbapi>")
     add_dependencies(${b} wrndbapi)
   endif()
