@@ -128,16 +128,8 @@ int32_t TagWrnDbData::GetValByIndex(char* out, int32_t index, int32_t row) {
 }
 
 int32_t TagWrnDbData::ExecToLocal(std::string_view sql, TagLocalData& local) {
-  local.Clear();
-  if (const int32_t r = Exec(sql); r < 0) {
-    local.lastError = lastError;
-    return r;
-  }
-  const int32_t rows = Rows();
-  if (rows <= 0) return rows;
-  const int32_t cols = Cols();
-  if (cols <= 0) return cols;
-  local.SetRows(rows);
+  int32_t rows = 0, cols = 0, result = 0;
+  if (!StartLocalCopy(*this, sql, local, &rows, &cols, &result)) return result;
   for (int32_t c = 0; c < cols; ++c) {
     char name[WRNDB_NAME_BYTES] = "";
     int width = 0, type = 0, extra = 0;

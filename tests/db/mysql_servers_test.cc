@@ -13,10 +13,9 @@
 #include "services/local_data.h"
 #include "services/mysql_client.h"
 #include "services/mysql_data.h"
+#include "tests/db/client_library_fixture.h"
 #include "tests/db/db_server_fixture.h"
-#include "tests/db/mysql_server_env.h"
 #include "tests/test_support.h"
-#include "tests/vtsrun_runner.h"
 
 namespace db_test {
 namespace {
@@ -26,7 +25,6 @@ using testing_support::ReadFile;
 using testing_support::ScopedChdir;
 using testing_support::ScopedEnv;
 using testing_support::TempDir;
-using testing_support::WriteFile;
 
 // Before anything in the process sets the client library up.
 [[maybe_unused]] const bool server_env = [] {
@@ -35,12 +33,6 @@ using testing_support::WriteFile;
   }
   return true;
 }();
-
-std::string Value(services::TagDataSet& data, int32_t col, int32_t row) {
-  char buf[services::kDbValueBytes];
-  const int32_t r = data.GetValByIndex(buf, col, row);
-  return r < 0 ? "<" + std::to_string(r) + ">" + buf : std::string(buf);
-}
 
 class MySqlServerTest : public ::testing::Test {
  protected:
@@ -55,7 +47,7 @@ class MySqlServerTest : public ::testing::Test {
   // Kills the back end's connection from the server's own client.
   void KillConnection(TagMySqlData& data) {
     ASSERT_EQ(data.Exec("select connection_id()"), 0);
-    db_.Admin("KILL " + Value(data, 0, 1));
+    db_.Admin("KILL " + CellText(data, 0, 1));
   }
 
   ServerDb db_{Kind::kMariaDb};
@@ -67,16 +59,16 @@ TEST_F(MySqlServerTest, UseReconnectsIntoTheDatabaseAndAKilledConnectionComesBac
   auto my = Open("mylog");
   ASSERT_EQ(my->state, 0);
   ASSERT_EQ(my->Exec("select database() is null"), 0);
-  EXPECT_EQ(Value(*my, 0, 1), "1") << "connected without a database";
+  EXPECT_EQ(CellText(*my, 0, 1), "1") << "connected without a database";
   ASSERT_EQ(my->Exec("USE " + db_.name()), 0);
   ASSERT_EQ(my->Exec("set @v = 42"), 0);
   ASSERT_EQ(my->Exec("set @w = 7"), 0) << "only the first set statement is replayed";
   for (int kill = 0; kill < 2; ++kill) {
     KillConnection(*my);
     ASSERT_EQ(my->Exec("select database(), @v, @w"), 0) << "retried once after " << kill;
-    EXPECT_EQ(Value(*my, 0, 1), db_.name());
-    EXPECT_EQ(Value(*my, 1, 1), "42");
-    EXPECT_EQ(Value(*my, 2, 1), "");
+    EXPECT_EQ(CellText(*my, 0, 1), db_.name());
+    EXPECT_EQ(CellText(*my, 1, 1), "42");
+    EXPECT_EQ(CellText(*my, 2, 1), "");
   }
   my.reset();
   const std::string log = ReadFile(dir.File("mylog.log")).value_or("");
@@ -112,12 +104,12 @@ TEST_F(MySqlServerTest, StatementsRowsAndValues) {
   EXPECT_STREQ(name, "name");
   EXPECT_EQ(my->ColIndex("NOTE"), 2);
   EXPECT_EQ(my->ColIndex("none"), -2);
-  EXPECT_EQ(Value(*my, 2, 1), "") << "NULL reads empty";
-  EXPECT_EQ(Value(*my, 1, 2), "");
-  EXPECT_EQ(Value(*my, 2, 2), "x");
-  EXPECT_EQ(Value(*my, 0, 0), "<-1>");
-  EXPECT_EQ(Value(*my, 0, 3), "<-1>");
-  EXPECT_EQ(Value(*my, 3, 1), "<-1>");
+  EXPECT_EQ(CellText(*my, 2, 1), "") << "NULL reads empty";
+  EXPECT_EQ(CellText(*my, 1, 2), "");
+  EXPECT_EQ(CellText(*my, 2, 2), "x");
+  EXPECT_EQ(CellText(*my, 0, 0), "<-1>");
+  EXPECT_EQ(CellText(*my, 0, 3), "<-1>");
+  EXPECT_EQ(CellText(*my, 3, 1), "<-1>");
   char buf[services::kDbValueBytes];
   EXPECT_EQ(my->GetValByName(buf, "ID", 2), 0);
   EXPECT_STREQ(buf, "2");
@@ -136,7 +128,7 @@ TEST_F(MySqlServerTest, CharacterSetOfTheConnection) {
     ASSERT_EQ(my->Exec("create table l(c varchar(10)) character set latin1"), 0);
     ASSERT_EQ(my->Exec("insert into l values('中')"), 0);
     ASSERT_EQ(my->Exec("select c from l"), 0);
-    EXPECT_EQ(Value(*my, 0, 1), "中");
+    EXPECT_EQ(CellText(*my, 0, 1), "中");
   }
   EXPECT_EQ(db_.Client("select hex(c) from l"), "D6D0\n") << "latin1 passes the bytes";
   ScopedEnv gbk("VTTEL_MYSQL_CHARSET", "gbk");
@@ -145,7 +137,7 @@ TEST_F(MySqlServerTest, CharacterSetOfTheConnection) {
   ASSERT_EQ(my->Exec("create table g(c varchar(10)) character set gbk"), 0);
   ASSERT_EQ(my->Exec("insert into g values('中')"), 0);
   ASSERT_EQ(my->Exec("select c from g"), 0);
-  EXPECT_EQ(Value(*my, 0, 1), "中");
+  EXPECT_EQ(CellText(*my, 0, 1), "中");
   EXPECT_EQ(db_.Client("select hex(convert(c using utf8mb4)) from g"), "E4B8AD\n");
 }
 
@@ -161,9 +153,9 @@ TEST_F(MySqlServerTest, CopiedResultsHaveCappedWidthsAndEmptyNulls) {
   for (size_t f = 0; f < widths.size(); ++f) {
     EXPECT_EQ(local.fields().fields[f].width, widths[f]) << f;
   }
-  EXPECT_EQ(Value(local, 1, 1), "abcde");
-  EXPECT_EQ(Value(local, 2, 1), "");
-  EXPECT_EQ(Value(local, 3, 1), std::string(2048, 'x'));
+  EXPECT_EQ(CellText(local, 1, 1), "abcde");
+  EXPECT_EQ(CellText(local, 2, 1), "");
+  EXPECT_EQ(CellText(local, 3, 1), std::string(2048, 'x'));
   my->SetDebug(services::kDbDebugKeepError);
   EXPECT_LT(my->ExecToLocal("select * from missing", local), 0);
   EXPECT_EQ(local.lastError, my->lastError);
@@ -194,7 +186,7 @@ TEST_F(MySqlServerTest, PooledHandlesShareTwoConnections) {
     EXPECT_EQ(users[1]->Exec("create table t(n int)"), 0);
     EXPECT_EQ(users[2]->Exec("insert into t values(4), (5)"), 0);
     EXPECT_EQ(users[4]->Exec("select n from t order by n"), 2);
-    EXPECT_EQ(Value(*users[4], 0, 2), "5");
+    EXPECT_EQ(CellText(*users[4], 0, 2), "5");
   }
   frame::GetSettings().db_max_conn = 0;
   for (const char* host : {"%", "localhost"}) db_.Admin("DROP USER '" + user + "'@'" + host + "'");
@@ -203,13 +195,7 @@ TEST_F(MySqlServerTest, PooledHandlesShareTwoConnections) {
 // The statements through the real vtsrun, which loads the library itself.
 class MySqlScriptTest : public MySqlServerTest {
  protected:
-  std::string Run(const std::string& body) {
-    WriteFile(dir_.File("VtTelRun.cfg"), "IS_WRITE_LOG=2\n");
-    WriteFile(dir_.File("s.vts"), "SetPrintTo(\"\")\nh = 0\nn = 0\nv = \"\"\n" + body + "return(0)\n");
-    const testing_support::VtsrunOutcome o = testing_support::RunVtsrun(dir_.path(), {"s.vts"});
-    EXPECT_EQ(o.status, 0) << o.err;
-    return o.out;
-  }
+  std::string Run(const std::string& body) { return RunDbScript(dir_.path(), body); }
   TempDir dir_;
 };
 

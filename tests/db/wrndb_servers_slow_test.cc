@@ -8,7 +8,7 @@
 
 #include "services/wrndb_client.h"
 #include "services/wrndb_data.h"
-#include "tests/db/mysql_server_env.h"
+#include "tests/db/client_library_fixture.h"
 #include "tests/db/wrndb_server_fixture.h"
 #include "tests/test_support.h"
 
@@ -25,47 +25,28 @@ class WrnDbPrivateServerTest : public ::testing::Test {
   }
   void SetUp() override {
     ASSERT_NE(services::WrnDbLibrary(), nullptr);
-    ASSERT_TRUE(Start());
-  }
-  void TearDown() override { Stop(); }
-
-  bool Start() {
-    const std::string command = std::string("python3 ") + VTTEL_TEST_SERVERS_PY +
-                                " start wrndbd --port " + std::to_string(port_) + " --state " +
-                                state_;
-    return std::system(command.c_str()) == 0;
-  }
-  void Stop() {
-    const std::string command =
-        std::string("python3 ") + VTTEL_TEST_SERVERS_PY + " stop --state " + state_;
-    ASSERT_EQ(std::system(command.c_str()), 0);
-  }
-  std::string Value(TagWrnDbData& db) {
-    char buf[services::kDbValueBytes];
-    db.GetValByIndex(buf, 0, 1);
-    return buf;
+    ASSERT_TRUE(server_.Start());
   }
 
   const int port_ = testing_support::FreeLoopbackPort();
-  testing_support::TempDir dir_;
-  const std::string state_ = dir_.File("state");
+  PrivateTestServer server_{"wrndbd", port_};
 };
 
 TEST_F(WrnDbPrivateServerTest, ARestartBetweenStatementsEndsInAWorkingHandle) {
   TagWrnDbData db("127.0.0.1", port_, WrnDbTestUser(), "", "");
   ASSERT_EQ(db.state, 0);
   ASSERT_EQ(db.Exec("select 1"), 0);
-  Stop();
-  ASSERT_TRUE(Start());
+  ASSERT_TRUE(server_.Stop());
+  ASSERT_TRUE(server_.Start());
   ASSERT_EQ(db.Exec("select 2"), 0) << "reconnected and retried";
-  EXPECT_EQ(Value(db), "2");
-  Stop();
+  EXPECT_EQ(CellText(db, 0, 1), "2");
+  ASSERT_TRUE(server_.Stop());
   EXPECT_EQ(db.Exec("select 3"), -1);
   EXPECT_EQ(db.state, -1) << "the reconnect failed";
   EXPECT_EQ(db.Exec("select 4"), -1) << "the server is still down";
-  ASSERT_TRUE(Start());
+  ASSERT_TRUE(server_.Start());
   ASSERT_EQ(db.Exec("select 5"), 0) << "the handle connects again first";
-  EXPECT_EQ(Value(db), "5");
+  EXPECT_EQ(CellText(db, 0, 1), "5");
 }
 
 }  // namespace

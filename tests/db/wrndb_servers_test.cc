@@ -13,10 +13,9 @@
 #include "services/local_data.h"
 #include "services/wrndb_client.h"
 #include "services/wrndb_data.h"
-#include "tests/db/mysql_server_env.h"
+#include "tests/db/client_library_fixture.h"
 #include "tests/db/wrndb_server_fixture.h"
 #include "tests/test_support.h"
-#include "tests/vtsrun_runner.h"
 
 namespace db_test {
 namespace {
@@ -26,18 +25,11 @@ using testing_support::ReadFile;
 using testing_support::ScopedChdir;
 using testing_support::ScopedEnv;
 using testing_support::TempDir;
-using testing_support::WriteFile;
 
 [[maybe_unused]] const bool library_env = [] {
   setenv("VTTEL_WRNDB_LIB", VTTEL_WRNDB_LIBRARY, 1);
   return true;
 }();
-
-std::string Value(services::TagDataSet& data, int32_t col, int32_t row) {
-  char buf[services::kDbValueBytes];
-  const int32_t r = data.GetValByIndex(buf, col, row);
-  return r < 0 ? "<" + std::to_string(r) + ">" + buf : std::string(buf);
-}
 
 class WrnDbServerTest : public ::testing::Test {
  protected:
@@ -69,8 +61,8 @@ TEST_F(WrnDbServerTest, ADroppedConnectionIsOpenedAgainAndTheStatementRetried) {
   ASSERT_TRUE(ArmWrnDbFault(port_, user_, "drop"));
   ASSERT_EQ(db->Exec("select n, s from t order by n"), 0);
   EXPECT_EQ(db->Rows(), 2);
-  EXPECT_EQ(Value(*db, 0, 2), "2");
-  EXPECT_EQ(Value(*db, 1, 2), "") << "NULL reads empty";
+  EXPECT_EQ(CellText(*db, 0, 2), "2");
+  EXPECT_EQ(CellText(*db, 1, 2), "") << "NULL reads empty";
   const std::string p = std::to_string(port_);
   const std::vector<std::string> order = {
       "WrnDbOpen(\"127.0.0.1\", " + p + ", NULL, \"" + user_ + "\") = ",
@@ -114,7 +106,7 @@ TEST_F(WrnDbServerTest, AHandleWhoseReconnectFailedConnectsAgainAtItsNextStateme
   EXPECT_EQ(db->Exec("select 1"), -1);
   EXPECT_EQ(db->state, -1);
   ASSERT_EQ(db->Exec("select 2"), 0);
-  EXPECT_EQ(Value(*db, 0, 1), "2");
+  EXPECT_EQ(CellText(*db, 0, 1), "2");
   ASSERT_TRUE(ArmWrnDbFault(port_, user_, "refuse"));
   EXPECT_EQ(Open()->state, -1) << "a refused first open";
 }
@@ -124,9 +116,9 @@ TEST_F(WrnDbServerTest, MissingRowsNamesAndCopiedWidths) {
   ASSERT_EQ(db->Exec("create table t(id int, name text, big text)"), 0);
   ASSERT_EQ(db->Exec("insert into t values(12345, 'ab', '" + std::string(3000, 'x') + "')"), 1);
   ASSERT_EQ(db->Exec("select id, name, big from t"), 0);
-  EXPECT_EQ(Value(*db, 0, 2), "<-2>") << "a missing row";
-  EXPECT_EQ(Value(*db, 1, 1), "ab");
-  EXPECT_EQ(Value(*db, 2, 1).size(), 2499u) << "the library's value buffer";
+  EXPECT_EQ(CellText(*db, 0, 2), "<-2>") << "a missing row";
+  EXPECT_EQ(CellText(*db, 1, 1), "ab");
+  EXPECT_EQ(CellText(*db, 2, 1).size(), 2499u) << "the library's value buffer";
   char name[services::kDbColNameBytes];
   EXPECT_EQ(db->ColName(1, name), 1);
   EXPECT_STREQ(name, "name");
@@ -141,21 +133,15 @@ TEST_F(WrnDbServerTest, MissingRowsNamesAndCopiedWidths) {
   for (size_t f = 0; f < widths.size(); ++f) {
     EXPECT_EQ(local.fields().fields[f].width, widths[f]) << f;
   }
-  EXPECT_EQ(Value(local, 2, 1), std::string(2048, 'x'));
-  EXPECT_EQ(Value(local, 0, 1), "12345");
+  EXPECT_EQ(CellText(local, 2, 1), std::string(2048, 'x'));
+  EXPECT_EQ(CellText(local, 0, 1), "12345");
 }
 
 // The statements and the loader through the real vtsrun, which loads the
 // library itself.
 class WrnDbScriptTest : public WrnDbServerTest {
  protected:
-  std::string Run(const std::string& body) {
-    WriteFile(dir_.File("VtTelRun.cfg"), "IS_WRITE_LOG=2\n");
-    WriteFile(dir_.File("s.vts"), "SetPrintTo(\"\")\nh = 0\nn = 0\nv = \"\"\n" + body + "return(0)\n");
-    const testing_support::VtsrunOutcome o = testing_support::RunVtsrun(dir_.path(), {"s.vts"});
-    EXPECT_EQ(o.status, 0) << o.err;
-    return o.out;
-  }
+  std::string Run(const std::string& body) { return RunDbScript(dir_.path(), body); }
   std::string Open(const std::string& host) {
     return "r = DbOpen(7, \"" + host + "\", \"" + user_ + "\", \"pw\", \"\", h)\nPrint(r)\n";
   }
