@@ -23,6 +23,7 @@ PACKAGES=(
   libsybdb5 freetds-dev freetds-bin  # SQL Server back end, its tools for the tests
   espeak-ng libsamplerate0-dev libopencc-dev unicode-data  # speech and Big5 text
   socat  # a UDP peer of the tests
+  libmariadb3 libmariadb-dev  # the MySQL back end's client library
 )
 # What only the demo needs: its voices are spoken by espeak-ng.
 RUN_PACKAGES=(espeak-ng)

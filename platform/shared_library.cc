@@ -43,8 +43,8 @@ std::vector<std::string> NamesToTry(std::string_view name) {
   return names;
 }
 
-void* OpenFile(const std::string& host_path, std::string* error) {
-  void* library = ::dlopen(host_path.c_str(), RTLD_NOW | RTLD_LOCAL);
+void* OpenFile(const std::string& host_path, std::string* error, int extra_flags = 0) {
+  void* library = ::dlopen(host_path.c_str(), RTLD_NOW | RTLD_LOCAL | extra_flags);
   if (library == nullptr && error != nullptr && error->empty()) {
     if (const char* text = ::dlerror()) *error = text;
   }
@@ -94,13 +94,15 @@ void* OpenSharedLibrary(std::string_view script_name, std::string* error) {
   return nullptr;
 }
 
-void* OpenResidentLibrary(const std::string& name, std::string* error) {
-  void* library = ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-  if (library == nullptr && error != nullptr) {
-    const char* text = ::dlerror();
-    *error = text != nullptr ? text : "not found";
+void* OpenClientLibrary(const std::string& host_name, std::string* error) {
+  if (error != nullptr) error->clear();
+  if (host_name.find('/') == std::string::npos) {
+    const std::filesystem::path path = std::filesystem::path(ProgramFolder()) / host_name;
+    if (!ProgramFolder().empty() && IsFile(path)) {
+      if (void* library = OpenFile(path.string(), error, RTLD_NODELETE)) return library;
+    }
   }
-  return library;
+  return OpenFile(host_name, error, RTLD_NODELETE);
 }
 
 void* FindLibrarySymbol(void* library, const char* name) {

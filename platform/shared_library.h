@@ -22,13 +22,15 @@ std::string ProgramFolder();
 // Loads a library (all its symbols bound now, kept local to it); null when
 // it is not found or does not load (*error, when given, says why).
 void* OpenSharedLibrary(std::string_view script_name, std::string* error = nullptr);
-// Loads a client library by the dynamic loader's own search (a name with a
-// folder at that path), kept mapped for the life of the process: such
-// libraries keep threads and thread-local data that an unmapping would cut
-// from under them. Null when it does not load (*error, when given, says why).
-void* OpenResidentLibrary(const std::string& name, std::string* error = nullptr);
 // The address of an exported symbol, or null.
 void* FindLibrarySymbol(void* library, const char* name);
+// Loads a client library the system binds at start-up (host names, not
+// script paths): a bare name in the program folder, then by the loader's
+// search; a name with a folder at that path. The library is never unmapped
+// (RTLD_NODELETE): client libraries keep threads and thread-local data that
+// outlive a close, and back ends may still hold what it gave them. Null
+// when it does not load (*error, when given, says why).
+void* OpenClientLibrary(const std::string& host_name, std::string* error = nullptr);
 // Gives a library back to the loader (null is ignored).
 void CloseSharedLibrary(void* library);
 

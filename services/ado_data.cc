@@ -243,18 +243,9 @@ int32_t TagAdoData::GetValByIndex(char* out, int32_t index, int32_t row) {
 }
 
 int32_t TagAdoData::ExecToLocal(std::string_view sql, TagLocalData& local) {
-  local.Clear();
   debug = local.debug;
-  const int32_t r = Exec(sql);
-  if (r < 0) {
-    local.lastError = lastError;
-    return r;
-  }
-  const int32_t rows = Rows();
-  if (rows <= 0) return rows;
-  const int32_t cols = Cols();
-  if (cols <= 0) return cols;
-  local.SetRows(rows);
+  int32_t rows = 0, cols = 0, early = 0;
+  if (!StartLocalCopy(*this, sql, local, &rows, &cols, &early)) return early;
   const OdbcResult& result = *Current();
   for (const OdbcColumn& column : result.columns) {
     if (local.fields().Add(column.name, LocalWidth(column)) < 0) {

@@ -8,6 +8,7 @@
 #include "services/ado_data.h"
 #include "services/dbf_data.h"
 #include "services/local_data.h"
+#include "services/mysql_data.h"
 #include "services/syb_data.h"
 
 namespace services {
@@ -32,6 +33,8 @@ std::unique_ptr<TagDataSet> MakeDbMember(int32_t type, const DbOpenTexts& texts)
     case kDbTypeDbf: return std::make_unique<TagDbfData>(texts[0]);
     case kDbTypeSybase: return std::make_unique<TagSybData>(texts[0], texts[1], texts[2], texts[3]);
     case kDbTypeAdo: return std::make_unique<TagAdoData>(texts[0], texts[3]);
+    case kDbTypeMySql:
+      return std::make_unique<TagMySqlData>(texts[0], texts[1], texts[2], texts[3]);
     default: return nullptr;
   }
 }

@@ -49,7 +49,7 @@ inline constexpr uint32_t kDbPoolCloseCheckMs = 100;
 using DbMemberFactory =
     std::function<std::unique_ptr<TagDataSet>(int32_t type, const DbOpenTexts& texts)>;
 
-// The factory of the program: dBASE, SQL Server and ADO back ends.
+// The factory of the program: dBASE, SQL Server, ADO and MySQL back ends.
 std::unique_ptr<TagDataSet> MakeDbMember(int32_t type, const DbOpenTexts& texts);
 
 class TagDbConnection {

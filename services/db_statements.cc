@@ -14,11 +14,14 @@
 #include "platform/number_text.h"
 #include "platform/text_trim.h"
 #include "services/ado_data.h"
+#include "services/db_client_libraries.h"
 #include "services/db_pool.h"
 #include "services/db_store.h"
 #include "services/dbf_data.h"
 #include "services/local_data.h"
+#include "services/mysql_data.h"
 #include "services/syb_data.h"
+#include "services/wrndb_data.h"
 
 namespace services {
 
@@ -115,11 +118,10 @@ class TagDbOpen : public DbStatement {
         return std::make_unique<TagSybData>(ArgText(Argument(1)), ArgText(Argument(2)),
                                             ArgText(Argument(3)), ArgText(Argument(4)));
       case kDbTypeMySql:
-        frame::LogAlwaysF("DbOpen: no back end for database type %d", type);
-        return nullptr;
+        return std::make_unique<TagMySqlData>(ArgText(Argument(1)), ArgText(Argument(2)),
+                                              ArgText(Argument(3)), ArgText(Argument(4)));
       case kDbTypeServer:
-        LogServer();
-        return nullptr;
+        return OpenServer();
       default:
         ShowBox("Invalid data type", "Runtime Error");
         return nullptr;
@@ -127,15 +129,15 @@ class TagDbOpen : public DbStatement {
   }
 
   // The database server is named "host" or "host:port".
-  void LogServer() {
+  std::unique_ptr<TagDataSet> OpenServer() {
     std::string host = std::string(ArgText(Argument(1))).substr(0, kDbServerHostChars);
     int32_t port = kDbServerDefaultPort;
     if (const size_t colon = host.find(':'); colon != std::string::npos) {
       port = platform::AtoL(std::string_view(host).substr(colon + 1));
       host.resize(colon);
     }
-    frame::LogAlwaysF("DbOpen: no back end for database type %d (%s, port %d)", kDbTypeServer,
-                      host.c_str(), port);
+    return std::make_unique<TagWrnDbData>(host, port, ArgText(Argument(2)), ArgText(Argument(3)),
+                                          ArgText(Argument(4)));
   }
 
   TagVar* handle_ = &Argument(5);
@@ -313,6 +315,7 @@ class TagDbSetDebug : public DbStatement {
 }  // namespace
 
 void RegisterDbStatements() {
+  RegisterDbClientLibraries();
   engine::RegisterStoreFactory(engine::StoreSlot::kDatabases, &NewDatabaseStore);
   engine::StatementRegistry& r = engine::Statements();
   r.Register("DbOpen(", &BuildStatement<TagDbOpen>);

@@ -119,4 +119,17 @@ bool TagLocalData::PutCell(int32_t row, int32_t field, std::string_view text) {
   return true;
 }
 
+bool StartLocalCopy(TagDataSet& data, std::string_view sql, TagLocalData& local, int32_t* rows,
+                    int32_t* cols, int32_t* result) {
+  local.Clear();
+  if ((*result = data.Exec(sql)) < 0) {
+    local.lastError = data.lastError;
+    return false;
+  }
+  if ((*result = *rows = data.Rows()) <= 0) return false;
+  if ((*result = *cols = data.Cols()) <= 0) return false;
+  local.SetRows(*rows);
+  return true;
+}
+
 }  // namespace services

@@ -88,6 +88,14 @@ class TagLocalData : public TagDataSet {
   std::unique_ptr<char[]> records_;
 };
 
+// The start every back end's ExecToLocal shares: clears local, runs sql on
+// data and, when the result has rows and columns, sets local's row count
+// and gives true with them in *rows and *cols. Otherwise false with *result
+// the result ExecToLocal gives: the failure of Exec (its last error copied
+// to local) or the row or column count that is not positive.
+bool StartLocalCopy(TagDataSet& data, std::string_view sql, TagLocalData& local, int32_t* rows,
+                    int32_t* cols, int32_t* result);
+
 }  // namespace services
 
 #endif  // VTTEL_SERVICES_LOCAL_DATA_H_

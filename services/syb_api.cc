@@ -9,6 +9,7 @@
 #include "frame/log.h"
 #include "platform/runtime_dir.h"
 #include "platform/shared_library.h"
+#include "services/client_library_binding.h"
 
 namespace services {
 namespace {
@@ -96,16 +97,13 @@ std::string SybFreeTdsConf() {
          "\tclient charset = GBK\n";
 }
 
-std::string SybLibraryName() {
-  const char* name = getenv(kLibraryVariable);
-  return name != nullptr && *name != '\0' ? name : kDefaultLibrary;
-}
+std::string SybLibraryName() { return ClientLibraryName(kLibraryVariable, kDefaultLibrary); }
 
 int32_t LoadSybLibrary() {
   InstallFreeTdsConf();
   const std::string name = SybLibraryName();
   std::string why;
-  void* library = platform::OpenResidentLibrary(name, &why);
+  void* library = platform::OpenClientLibrary(name, &why);
   if (library == nullptr) {
     frame::LogAlwaysF("LoadSybLibrary: %s: %s", name.c_str(), why.c_str());
     return kSybLoadMissing;

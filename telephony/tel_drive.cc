@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "engine/client_libraries.h"
 #include "frame/log.h"
 #include "frame/version_text.h"
 #include "platform/message_service.h"
@@ -76,6 +77,7 @@ TagTelDrive::TagTelDrive(std::string_view cfg_file, frame::TagRunCfg* cfg,
   const std::string version = frame::VersionText();
   frame::LogAlways(version);
   frame::WriteRawLog(version);
+  engine::LoadClientLibraries();
   const int read = cfg != nullptr && !cfg_file.empty() ? frame::ReadCfgFile(cfg_file, cfg)
                                                        : frame::kCfgOk;
   if (read != frame::kCfgOk) {
@@ -182,6 +184,7 @@ void TagTelDrive::FreeLines() {
   frame::WriteRawLog("delete pVirCard OK.");
   frame::WriteRawLog("delete pSipCard OK.");
   frame::WriteRawLog("delete pPhyCard OK.");
+  engine::FreeClientLibraries();
   frame::WriteRawLog("Driver Closed.");
 }
 

@@ -47,6 +47,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/client_libraries.h"
 #include "engine/control_compile.h"
 #include "engine/line_call.h"
 #include "telephony/board/vir_call.h"
@@ -255,6 +256,7 @@ int main(int argc, char** argv) {
   // as the program logs it.
   regex::SetLimitLogger([](std::string_view text) { frame::LogAlways(text); });
   RegisterStatements();
+  engine::LoadClientLibraries();
   OneLineTable table(options.line);
   engine::SetLineTableFacts(&table);
   telephony::TagNameConfCtrl rooms;  // the line's meeting rooms
@@ -289,6 +291,7 @@ int main(int argc, char** argv) {
   }
   engine::SetLineTableFacts(nullptr);
   telephony::InstallNameConfCtrl(nullptr);
+  engine::FreeClientLibraries();
   frame::CloseProcessLog();
   std::fflush(stdout);
   return status;

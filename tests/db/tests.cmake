@@ -3,7 +3,7 @@
 # here requires them. The state file tells the tests where they listen.
 set(VTTEL_DB_SERVERS_STATE ${CMAKE_CURRENT_BINARY_DIR}/db_servers.state)
 add_test(NAME db_servers_start
-         COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/servers/test_servers.py start postgresql mariadb tds
+         COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/servers/test_servers.py start postgresql mariadb tds wrndbd
                  --state ${VTTEL_DB_SERVERS_STATE})
 add_test(NAME db_servers_stop
          COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/servers/test_servers.py stop
@@ -18,6 +18,8 @@ foreach(b db_tests db_slow_tests db_concurrency_tests)
     target_compile_definitions(${b} PRIVATE
       VTTEL_DB_SERVERS_STATE="${VTTEL_DB_SERVERS_STATE}"
       VTTEL_TEST_SERVERS_PY="${CMAKE_SOURCE_DIR}/tests/servers/test_servers.py"
-      VTTEL_ODBC_DRIVER_DIR="/usr/lib/${CMAKE_LIBRARY_ARCHITECTURE}/odbc")
+      VTTEL_ODBC_DRIVER_DIR="/usr/lib/${CMAKE_LIBRARY_ARCHITECTURE}/odbc"
+      VTTEL_WRNDB_LIBRARY="$<TARGET_FILE:wrndbapi>")
+    add_dependencies(${b} wrndbapi)
   endif()
 endforeach()

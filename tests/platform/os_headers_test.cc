@@ -22,6 +22,11 @@ namespace fs = std::filesystem;
 const char* const kFoldersAbovePlatform[] = {"regex",    "frame", "engine", "telephony", "services",
                                              "board",    "gui",   "vttel",  "tools"};
 
+// Folders under those that stand outside the program as simboard/ does:
+// tools/wrndbapi/ is our stand-in for the maker's database client library,
+// which owns its sockets.
+const char* const kStandInFolders[] = {"tools/wrndbapi"};
+
 // The headers of the OS's sockets, files, processes, signals, threads and
 // loader; and the folders whose every header is one.
 const std::set<std::string_view> kOsHeaders = {
@@ -61,6 +66,11 @@ std::vector<std::string> OsIncludesUnder(const fs::path& folder) {
   for (const auto& entry : fs::recursive_directory_iterator(folder)) {
     const std::string ext = entry.path().extension().string();
     if (!entry.is_regular_file() || (ext != ".cc" && ext != ".h")) continue;
+    bool stand_in = false;
+    for (const char* s : kStandInFolders) {
+      stand_in |= entry.path().string().find(std::string("/") + s + "/") != std::string::npos;
+    }
+    if (stand_in) continue;
     std::ifstream in(entry.path());
     std::string line;
     for (int n = 1; std::getline(in, line); ++n) {

@@ -5,7 +5,8 @@
   test_servers.py stop --state FILE
 
 KIND: postgresql, mariadb, tds (tools/tds_server.py: SQL Server's protocol
-on SQLite; its batch log is FOLDER/batches.log). --port gives the port (one KIND only): a test
+on SQLite; its batch log is FOLDER/batches.log), wrndbd (our stand-in of the maker's
+database server, tools/wrndbd.py). --port gives the port (one KIND only): a test
 that starts a server where a client already waits. Each server runs in a folder of its own, on a
 free 127.0.0.1 port, under the unprivileged user nobody when started by
 root (PostgreSQL refuses root). FILE gets one line per server and value:
@@ -110,7 +111,16 @@ def start_tds(folder, prefix, port):
     return proc, ""
 
 
-STARTERS = {"postgresql": start_postgresql, "mariadb": start_mariadb, "tds": start_tds}
+def start_wrndbd(folder, prefix, port):
+    server = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools",
+                          "wrndbd.py")
+    proc = spawn(prefix, [sys.executable, os.path.normpath(server), "--port", str(port)],
+                 os.path.join(folder, "server.log"))
+    return proc, ""
+
+
+STARTERS = {"postgresql": start_postgresql, "mariadb": start_mariadb, "tds": start_tds,
+            "wrndbd": start_wrndbd}
 
 
 def start(kinds, state, port=None):

@@ -118,8 +118,9 @@ TEST_F(DbStatementsTest, TheTableHoldsAtMost1023OpenDatabases) {
   EXPECT_EQ(Open(4, "db"), 7);
 }
 
+// No client library is loaded here (the line drive loads them): the server
+// types fail to open like a connection string that reaches nothing.
 TEST_F(DbStatementsTest, TypesWithoutABackEndFail) {
-  LogFile log;
   int32_t handle = 0;
   for (int32_t type : {1, 4, 5, 7}) {
     SCOPED_TRACE(type);
@@ -127,10 +128,6 @@ TEST_F(DbStatementsTest, TypesWithoutABackEndFail) {
     EXPECT_EQ(handle, services::kDbOpenFailed);
   }
   EXPECT_TRUE(boxes_.messages().empty());
-  EXPECT_NE(log.Text().find("no back end for database type 7 (host, port 3000)"),
-            std::string::npos);
-  Open(7, "host");
-  EXPECT_NE(log.Text().find("(host, port 2013)"), std::string::npos);
   EXPECT_EQ(Open(3, "x"), services::kDbOpenFailed);
   ASSERT_EQ(boxes_.messages().size(), 1u);
   EXPECT_NE(boxes_.messages()[0].text.find("Invalid data type"), std::string::npos);

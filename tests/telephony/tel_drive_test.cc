@@ -11,6 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "engine/client_libraries.h"
+#include "frame/log.h"
+#include "frame/settings.h"
+#include "frame/version_text.h"
 #include "telephony/tel_line_kind.h"
 #include "telephony/tel_lines_list.h"
 #include "tests/telephony/tel_drive_fixture.h"
@@ -238,6 +242,37 @@ TEST(TelDriveTableTest, ConfigurationErrorsLeaveNoLines) {
     EXPECT_FALSE(testing_support::FileExists("LinesList.txt")) << c.name;
     EXPECT_NE(f.Log().find(c.logged), std::string::npos) << c.name << "\n" << f.Log();
   }
+}
+
+// The drive loads the database client libraries after its version text and
+// before it reads the configuration (so also when that fails), and frees
+// them after the cards, before "Driver Closed.".
+TEST(TelDriveTableTest, ClientLibrariesLoadBeforeTheConfigurationAndFreeAfterTheCards) {
+  using engine::ClientLibrarySlot;
+  engine::RegisterClientLibrary(
+      ClientLibrarySlot::kMySql, [] { frame::WriteRawLog("load MySQL"); return 0; },
+      [] { frame::WriteRawLog("free MySQL"); });
+  for (const bool cfg_error : {false, true}) {
+    SCOPED_TRACE(cfg_error);
+    DriveFolder f("Trunks=1\n", RunCfgText("IS_WRITE_LOG=2\n"));
+    frame::GetSettings().log_level = 2;
+    if (cfg_error) std::remove("VtTelRun.cfg");
+    f.MakeDrive();
+    f.DeleteDrive();
+    const std::string raw = testing_support::ReadFile("RawLog.txt").value_or("");
+    size_t at = 0;
+    for (const std::string& line : {frame::VersionText(), std::string("load MySQL"),
+                                    std::string("delete pPhyCard OK."), std::string("free MySQL"),
+                                    std::string("Driver Closed.")}) {
+      at = raw.find(line, at);
+      ASSERT_NE(at, std::string::npos) << line << " in order in\n" << raw;
+    }
+    if (!cfg_error) {
+      EXPECT_LT(raw.find("load MySQL"), raw.find("Driver OK."));
+    }
+  }
+  frame::GetSettings().log_level = 0;
+  engine::RegisterClientLibrary(ClientLibrarySlot::kMySql, nullptr, nullptr);
 }
 
 // The line table holds at most frame::kMaxTableLines lines: a larger
