@@ -20,6 +20,7 @@ PACKAGES=(
   unixodbc unixodbc-dev libsqliteodbc odbc-postgresql odbc-mariadb tdsodbc
   postgresql mariadb-server mariadb-client sqlite3
   espeak-ng libsamplerate0-dev libopencc-dev unicode-data  # speech and Big5 text
+  unifont libtiff-tools libtiff-dev poppler-utils  # fax fonts; fax files checked by libtiff
 )
 # What only the demo needs: its voices are spoken by espeak-ng.
 RUN_PACKAGES=(espeak-ng)
