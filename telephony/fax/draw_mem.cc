@@ -32,45 +32,43 @@ constexpr std::array<uint16_t, 256> kDoubled = MakeDoubled();
 }  // namespace
 
 DrawMem::DrawMem(std::string_view font_dir) {
-  area_.reserve(kFontAreaBytes);
   if (LoadFont(font_dir, "asc16", &asc_) != Load::kLoaded ||
       LoadFont(font_dir, "hzk16", &hzk_) != Load::kLoaded) {
     return;
   }
   switch (LoadFont(font_dir, "hzk16f", &big5_)) {
     case Load::kFailed: return;
-    case Load::kMissing: big5_ = hzk_; break;
+    case Load::kMissing: big5Font_ = &hzk_; break;
     case Load::kLoaded: break;
   }
   status_ = kLoaded;
 }
 
-DrawMem::Load DrawMem::LoadFont(std::string_view dir, const char* name, Font* font) {
+DrawMem::Load DrawMem::LoadFont(std::string_view dir, const char* name, std::string* font) {
   const std::string path = FaxDirFile(dir, name);
-  const size_t room = kFontAreaBytes - area_.size();
-  const platform::FileBytes read = platform::ReadScriptFile(
-      path, static_cast<int64_t>(room), 0, platform::EmptyFile::kGivesEmpty);
+  const size_t room = kFontAreaBytes - loaded_;
+  platform::FileBytes read = platform::ReadScriptFile(path, static_cast<int64_t>(room), 0,
+                                                      platform::EmptyFile::kGivesEmpty);
   if (!read.bytes) {
     frame::LogAlwaysF("DrawMem: cannot load %s%s", path.c_str(),
                       read.opened ? " (larger than the font area's room)" : "");
     return read.opened ? Load::kFailed : Load::kMissing;
   }
-  font->offset = area_.size();
-  font->size = read.bytes->size();
-  area_ += *read.bytes;
+  *font = std::move(*read.bytes);
+  loaded_ += font->size();
   return Load::kLoaded;
 }
 
 void DrawMem::DrawTextLine(std::string_view text) {
   std::memset(bitmap_, 0, kGlyphRows * kFaxLineBytes);
   if (platform::IsBig5Text(text)) {
-    DrawGlyphs(platform::Big5ToGbk(text), big5_);
+    DrawGlyphs(platform::Big5ToGbk(text), *big5Font_);
   } else {
     DrawGlyphs(text, hzk_);
   }
 }
 
-void DrawMem::DrawGlyphs(std::string_view text, const Font& wide) {
+void DrawMem::DrawGlyphs(std::string_view text, const std::string& wide) {
   uint32_t x = kFaxTextLeft;
   int lead = -1;
   for (const char ch : text) {
@@ -89,11 +87,11 @@ void DrawMem::DrawGlyphs(std::string_view text, const Font& wide) {
   }
 }
 
-void DrawMem::DrawGlyph(const Font& font, size_t index, uint32_t bytes_per_row, uint32_t x) {
+void DrawMem::DrawGlyph(const std::string& font, size_t index, uint32_t bytes_per_row,
+                        uint32_t x) {
   const size_t glyph_bytes = bytes_per_row * kGlyphRows;
-  if ((index + 1) * glyph_bytes > font.size) return;  // outside the font: blank
-  const auto* glyph =
-      reinterpret_cast<const uint8_t*>(area_.data()) + font.offset + index * glyph_bytes;
+  if ((index + 1) * glyph_bytes > font.size()) return;  // outside the font: blank
+  const auto* glyph = reinterpret_cast<const uint8_t*>(font.data()) + index * glyph_bytes;
   const uint32_t first = x / 8;
   for (uint32_t r = 0; r < kGlyphRows; ++r) {
     uint8_t* row = bitmap_ + r * kFaxLineBytes;

@@ -49,18 +49,16 @@ class DrawMem {
   const uint8_t* Row(uint32_t r) const { return bitmap_ + r * kFaxLineBytes; }
 
  private:
-  // A font's bytes in the font area.
-  struct Font {
-    size_t offset = 0;
-    size_t size = 0;
-  };
   enum class Load { kLoaded, kMissing, kFailed };
-  Load LoadFont(std::string_view dir, const char* name, Font* font);
-  void DrawGlyphs(std::string_view text, const Font& wide);
-  void DrawGlyph(const Font& font, size_t index, uint32_t bytes_per_row, uint32_t x);
+  // Reads font `name` into *font within the room the fonts loaded so far
+  // leave in the font area.
+  Load LoadFont(std::string_view dir, const char* name, std::string* font);
+  void DrawGlyphs(std::string_view text, const std::string& wide);
+  void DrawGlyph(const std::string& font, size_t index, uint32_t bytes_per_row, uint32_t x);
 
-  std::string area_;  // the fonts one after another, at most kFontAreaBytes
-  Font asc_, hzk_, big5_;
+  std::string asc_, hzk_, big5_;  // the fonts; together at most kFontAreaBytes
+  const std::string* big5Font_ = &big5_;  // "hzk16" when there is no "hzk16f"
+  size_t loaded_ = 0;                     // font bytes loaded so far
   int status_ = kNotLoaded;
   uint8_t bitmap_[kLineBitmapRows * kFaxLineBytes] = {};
 };
