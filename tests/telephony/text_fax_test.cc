@@ -346,5 +346,53 @@ TEST_F(TextFaxTest, DirectoryIsJoinedWithABackslashAsScriptsWriteIt) {
   EXPECT_EQ(ReadFile("a.tif"), ReadFile("b.tif"));
 }
 
+// --- The real fonts ---
+
+// A page of Chinese and English drawn with the fonts made from unifont,
+// kept as a picture (tiff2pdf, pdftoppm) where the test results are.
+TEST_F(TextFaxTest, PageWithTheUnifontFontsBecomesAPicture) {
+  std::string err;
+  ASSERT_EQ(RunProgram("/usr/bin/python3",
+                       {std::string(VTTEL_SOURCE_DIR) + "/tools/make_fax_fonts.py", "--out",
+                        fonts_.path()},
+                       &err, 60000),
+            0)
+      << err;
+  const std::string asc16 = ReadFile(Fonts("asc16")).value_or("");
+  const std::string hzk16 = ReadFile(Fonts("hzk16")).value_or("");
+  ASSERT_EQ(asc16.size(), 256u * 16);
+  ASSERT_EQ(hzk16.size(), 94u * 94 * 32);
+  // "传真测试页 Fax test page", then English and digits, a tabbed line and
+  // both halves of GB2312.
+  const std::string text =
+      "\xB4\xAB\xD5\xE6\xB2\xE2\xCA\xD4\xD2\xB3 Fax test page\r\n"
+      "The quick brown fox jumps over the lazy dog. 0123456789\r\n"
+      "\t\xC4\xE3\xBA\xC3\xA3\xAC\xCA\xC0\xBD\xE7\xA3\xA1 Hello, world!\r\n"
+      "\xB0\xA1\xB0\xA2 ... \xF7\xFD\xF7\xFE\r\n";
+  ASSERT_EQ(Convert(text, "page.tif"), 0);
+  const std::vector<FaxRow> rows = Decoded("page.tif");
+  ASSERT_EQ(rows.size(), 4u * 17);
+  // The first glyph, "传", lands at pixel 120 with every pixel doubled.
+  const size_t cell = GbCell(0xB4, 0xAB) * 32;
+  for (uint32_t r = 0; r < 16; ++r) {
+    for (int half = 0; half < 2; ++half) {
+      const auto byte = static_cast<uint8_t>(hzk16[cell + r * 2 + half]);
+      for (int bit = 0; bit < 8; ++bit) {
+        const int px = 120 + 16 * half + 2 * bit;
+        const bool black = (rows[r][px / 8] & (0x80 >> (px % 8))) != 0;
+        EXPECT_EQ(black, (byte & (0x80 >> bit)) != 0) << "row " << r << " pixel " << px;
+      }
+    }
+  }
+  ASSERT_EQ(RunProgram("/usr/bin/tiff2pdf", {"-o", "page.pdf", "page.tif"}, &err), 0) << err;
+  std::filesystem::create_directories(VTTEL_ARTIFACTS_DIR);
+  const std::string picture = std::string(VTTEL_ARTIFACTS_DIR) + "/fax_page";
+  ASSERT_EQ(RunProgram("/usr/bin/pdftoppm",
+                       {"-png", "-r", "150", "-singlefile", "page.pdf", picture}, &err),
+            0)
+      << err;
+  EXPECT_EQ(ReadFile(picture + ".png").value_or("").substr(0, 4), "\x89PNG");
+}
+
 }  // namespace
 }  // namespace telephony
