@@ -24,6 +24,7 @@ PACKAGES=(
   espeak-ng libsamplerate0-dev libopencc-dev unicode-data  # speech and Big5 text
   socat  # a UDP peer of the tests
   libmariadb3 libmariadb-dev  # the MySQL back end's client library
+  unifont libtiff-tools libtiff-dev poppler-utils  # fax fonts; fax files checked by libtiff
 )
 # What only the demo needs: its voices are spoken by espeak-ng.
 RUN_PACKAGES=(espeak-ng)

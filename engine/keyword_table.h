@@ -29,7 +29,7 @@ namespace engine {
 //   kNumberReading   telephony/statements/number_statements.cc
 //   kLinkConference  none
 //   kLineSettings    telephony/statements/signal_statements.cc
-//   kFax             none
+//   kFax             telephony/statements/fax_statements.cc
 //   kVoiceEditing    telephony/statements/voice_edit_statements.cc
 //   kSipIm           telephony/statements/sip_statements.cc
 //   kSpeech          none

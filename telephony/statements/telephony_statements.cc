@@ -1,6 +1,7 @@
 #include "telephony/statements/telephony_statements.h"
 
 #include "telephony/statements/call_statements.h"
+#include "telephony/statements/fax_statements.h"
 #include "telephony/statements/key_statements.h"
 #include "telephony/statements/link_statements.h"
 #include "telephony/statements/number_statements.h"
@@ -24,6 +25,7 @@ void RegisterTelephonyStatements() {
   RegisterSysInfoStatements();
   RegisterLinkStatements();
   RegisterSpeechStatements();
+  RegisterFaxStatements();
 }
 
 }  // namespace telephony
