@@ -117,11 +117,12 @@ cmd_test() {
 }
 
 # The fuzz targets: clang and its sanitizer run-time, built in build/fuzz
-# (the layers and fuzz/*_fuzz.cc only, not the program or the window).
+# (the layers and fuzz/*_fuzz.cc only, not the program or the window), at
+# -O1, which compiles a quarter faster than -O2 and fuzzes about as fast.
 FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 build_fuzz() {
-  configure build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVTTEL_FUZZ=ON \
-    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+  configure build/fuzz -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
+    -DVTTEL_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
   cmake --build "$ROOT/build/fuzz" -j "$JOBS"
 }
 
@@ -130,7 +131,10 @@ build_fuzz() {
 # fuzz/corpus/<name without _fuzz>. Every target runs; returns non-zero
 # when one of them failed (its report and crash input are in its output).
 run_fuzz() {
-  local seconds="$1" dir="$2" target name failed=()
+  local seconds="$1" dir="$2" target name failed=() tmp
+  # The targets write their input as a file for every run: in memory where
+  # there is a /dev/shm, a disk's truncations make them several times slower.
+  tmp="$(mktemp -d -p /dev/shm vttel-fuzz.XXXXXX 2>/dev/null || mktemp -d)"
   for target in "$ROOT"/build/fuzz/fuzz/*_fuzz; do
     [ -x "$target" ] || continue
     name="$(basename "$target")"
@@ -138,11 +142,12 @@ run_fuzz() {
     local corpus=("$dir/$name")
     [ -d "$ROOT/fuzz/corpus/${name%_fuzz}" ] && corpus+=("$ROOT/fuzz/corpus/${name%_fuzz}")
     log "fuzzing $name for ${seconds}s"
-    "$target" -max_total_time="$seconds" -timeout=60 -print_final_stats=1 \
-      -artifact_prefix="$dir/$name-" "${corpus[@]}" 2>"$dir/$name.log" ||
+    (cd "$dir" && TMPDIR="$tmp" "$target" -max_total_time="$seconds" -timeout=60 -print_final_stats=1 \
+      -artifact_prefix="$dir/$name-" "${corpus[@]}" 2>"$dir/$name.log") ||
       { tail -n 40 "$dir/$name.log" >&2; failed+=("$name"); }
     grep -E '^stat::number_of_executed_units' "$dir/$name.log" >&2 || true
   done
+  rm -rf "$tmp"
   [ ${#failed[@]} -eq 0 ] && return 0
   log "fuzz targets that failed: ${failed[*]}"
   return 1
