@@ -7,6 +7,11 @@
 // line and token edits of that sample (so the control lines, braces and
 // expressions stay near the shapes the compiler must take apart).
 //
+// An input whose first byte is kScrambleMarker is written in the scrambled
+// form of the script files: bytes 1-4 are the header's value, the rest is
+// the text (itself plain or marked for mutation). A plain input whose first
+// byte is the scrambled mark is read as a scrambled file as it is.
+//
 // The script's trace keyword "ClearShareMem(" x builds a test statement
 // that asks the line to quit after kTraceQuitAfter executions; a run
 // observer asks it to quit after kStepLimit statements, so every run ends.
@@ -44,6 +49,8 @@
 namespace compile_fuzz {
 
 inline constexpr uint8_t kMutateMarker = 0xFF;
+inline constexpr uint8_t kScrambleMarker = 0xFE;
+inline constexpr size_t kScrambleValueBytes = 4;
 inline constexpr int32_t kTraceQuitAfter = 64;
 inline constexpr uint64_t kStepLimit = 20000;
 inline constexpr size_t kMaxInput = 64 * 1024;
@@ -271,13 +278,23 @@ inline bool HasPathInclude(std::string_view text) {
 inline int CompileFuzzOne(const uint8_t* data, size_t size) {
   if (size > kMaxInput) return -1;
   SetUpOnce();
+  uint32_t scramble_value = 0;
+  const bool scrambled = size > kScrambleValueBytes && data[0] == kScrambleMarker;
+  if (scrambled) {
+    for (size_t i = 0; i < kScrambleValueBytes; ++i) {
+      scramble_value |= static_cast<uint32_t>(data[1 + i]) << (8 * i);
+    }
+    data += 1 + kScrambleValueBytes;
+    size -= 1 + kScrambleValueBytes;
+  }
   const std::string text = size > 0 && data[0] == kMutateMarker
                                ? Mutate(data, size)
                                : std::string(reinterpret_cast<const char*>(data), size);
   if (HasPathInclude(text)) return -1;
+  const std::string file = scrambled ? engine::ScrambleScript(text, scramble_value) : text;
   FILE* f = std::fopen(kScriptName, "wb");
   if (f == nullptr) return -1;
-  std::fwrite(text.data(), 1, text.size(), f);
+  std::fwrite(file.data(), 1, file.size(), f);
   std::fclose(f);
 
   QuietMessages quiet;

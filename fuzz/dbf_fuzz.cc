@@ -1,14 +1,13 @@
 // Random files as dBASE tables: opened, every field of every record read
 // (by index and by name), a record appended and read back. Nothing may read
 // or write past a buffer, whatever the header claims.
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
+#include "fuzz/fuzz_support.h"
 #include "services/data_set.h"
 #include "services/dbf_data.h"
 
@@ -16,11 +15,6 @@ namespace {
 
 // Records read per input: a header may claim billions.
 constexpr int32_t kMaxRecords = 64;
-
-const std::string& TablePath() {
-  static const std::string path = "/tmp/vttel_dbf_fuzz_" + std::to_string(getpid()) + ".dbf";
-  return path;
-}
 
 void ReadAll(services::TagDbfData& d) {
   char value[services::kDbValueBytes];
@@ -40,12 +34,10 @@ void ReadAll(services::TagDbfData& d) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  FILE* f = std::fopen(TablePath().c_str(), "wb");
-  if (f == nullptr) return 0;
-  std::fwrite(data, 1, size, f);
-  std::fclose(f);
+  const std::string path = fuzz_support::WriteInput("fuzz.dbf", data, size);
+  if (path.empty()) return 0;
   {
-    services::TagDbfData d(TablePath());
+    services::TagDbfData d(path);
     if (d.state == 0) {
       ReadAll(d);
       d.SetValByIndex("fuzz", 0, -1);
@@ -53,6 +45,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       ReadAll(d);
     }
   }
-  std::remove(TablePath().c_str());
   return 0;
 }

@@ -155,7 +155,13 @@ int32_t TagWavePlay::Open(std::string_view file, int32_t volume, int32_t positio
   SetVolume(volume);
   lock.lock();
   const int32_t n = ReadBlock();
-  if (n <= 0 || QueueBlock(n) != 0) {
+  if (n <= 0) {
+    // Nothing to play (the position at or past the end of the voice, or a
+    // failed read): no buffer will come back to end the play, so it ends
+    // here, and a Stop does not wait for it.
+    CloseStream();
+    SetFinished();
+  } else if (QueueBlock(n) != 0) {
     lock.unlock();
     Stop();
   }

@@ -49,6 +49,24 @@ TEST_F(CompileFuzzSmokeTest, SamplesCompileAndRun) {
   }
 }
 
+// Scripts in the scrambled form, made by the target's marker and given as
+// files already scrambled, compile as their plain text does, whatever the
+// header's value.
+TEST_F(CompileFuzzSmokeTest, ScrambledSamplesCompileAndRun) {
+  const uint32_t values[] = {0, 0x2F1Bu * 0x5A, 0xFFFFFFFFu};
+  for (size_t k = 0; k < compile_fuzz::kSampleCount; ++k) {
+    for (uint32_t value : values) {
+      std::string marked = {static_cast<char>(compile_fuzz::kScrambleMarker)};
+      for (int i = 0; i < 4; ++i) marked += static_cast<char>(value >> (8 * i));
+      marked += static_cast<char>(compile_fuzz::kMutateMarker);
+      marked += static_cast<char>(k);
+      EXPECT_EQ(Feed(marked), 1) << "sample " << k << " value " << value;
+      EXPECT_EQ(Feed(ScrambleScript(compile_fuzz::kSamples[k], value)), 1)
+          << "sample " << k << " value " << value;
+    }
+  }
+}
+
 // The seed inputs of the fuzz target are real scripts: every one goes
 // through the compiler and, when it compiles, runs to its bound (deep
 // recursion ends at the depth limit, not in a stack overflow).

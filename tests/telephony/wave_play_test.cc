@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -77,6 +78,33 @@ TEST_F(WavePlayTest, PlaysTheVoiceOfEachKindOfFile) {
     const std::string tag = "L" + std::to_string(line++);
     EXPECT_EQ(PlayToEnd(dir_.File(c.file), tag, c.position), c.status) << c.file;
     EXPECT_EQ(Captured(tag), c.played) << c.file;
+  }
+}
+
+// A play with nothing to play (its position at or past the end of the
+// voice, or an empty data chunk) opens, is finished at once and plays
+// nothing; its Stop and its end do not wait for a buffer that never comes.
+TEST_F(WavePlayTest, APlayWithNothingToPlayIsFinishedAtOnce) {
+  WriteFile(dir_.File("raw1000"), Pattern(1000));
+  WriteFile(dir_.File("empty.wav"), AlawWav(18, "") + std::string(200, '\x01'));
+  struct Case {
+    std::string file;
+    int32_t position;
+  };
+  const Case cases[] = {{"raw1000", 910}, {"raw1000", 5000}, {"empty.wav", 0}};
+  int line = 10;
+  for (const Case& c : cases) {
+    const std::string tag = "L" + std::to_string(line++);
+    const auto start = std::chrono::steady_clock::now();
+    {
+      TagWavePlay player(dir_.File(c.file), 100, platform::kWaveDefaultDevice, c.position, tag);
+      EXPECT_EQ(player.status(), kWavePlayOk) << c.file;
+      EXPECT_TRUE(player.Finished()) << c.file << " at " << c.position;
+      player.Stop();
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1))
+        << c.file << " at " << c.position;
+    EXPECT_EQ(Captured(tag), "") << c.file;
   }
 }
 
