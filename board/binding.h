@@ -196,6 +196,35 @@ class FskLibrary {
   virtual void FskClose() = 0;                                  // 7
 };
 
+// An entry of our own beside the vendor's, which a board may offer: a wait
+// for a change of a channel's state, so that an idle line sleeps until
+// something happens on its channel instead of polling it. A channel is
+// addressed as a conference member: type 0 and the E1 channel, or type 1
+// and the analog port.
+//
+// Every channel has a change count that moves whenever its state may have
+// changed: a far-end request on it (a call offered, answered, rejected or
+// released, a block or an unblock, keys pressed, a set lifted or put down)
+// or a change its media clock makes (keys arriving, DTMF or FSK sent), and
+// whenever Nudge is called. A waiter reads the count, then
+// reads the channel's state through the vendor's entries, then waits for
+// the count to move: a change made after the read is never missed.
+//
+// Unlike the vendor's entries these are called WITHOUT the board lock (a
+// wait must never hold it) and from any thread; they are not journaled.
+class ChannelChanges {
+ public:
+  virtual ~ChannelChanges() = default;
+  // The channel's change count; 0 for a channel the board does not have.
+  virtual uint32_t ChangeCount(int32_t type, int32_t number) = 0;
+  // Waits until the count differs from seen or timeout_ms milliseconds
+  // have passed; returns at once for a channel the board does not have.
+  virtual void WaitChange(int32_t type, int32_t number, uint32_t seen, uint32_t timeout_ms) = 0;
+  // Moves the count and so ends the channel's wait at once (a stop of the
+  // line that waits).
+  virtual void Nudge(int32_t type, int32_t number) = 0;
+};
+
 // The three libraries of one board, and the lock that guards them.
 class Binding {
  public:
@@ -203,6 +232,9 @@ class Binding {
   virtual BoardLibrary& board() = 0;
   virtual TupLibrary& tup() = 0;
   virtual FskLibrary& fsk() = 0;
+  // The wait for channel changes, or null for a board without it (its
+  // lines then poll). The same object for the binding's whole life.
+  virtual ChannelChanges* changes() { return nullptr; }
   // The drive announces its board lock (nullptr when it is deleted) so that
   // the board can check that calls hold it. lock must outlive the watch.
   virtual void WatchLock(const BoardLock* lock) = 0;

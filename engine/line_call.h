@@ -50,6 +50,16 @@ class LineCallBase {
   virtual void TraceLog(std::string_view text);
   virtual void ErrorLog(std::string_view text);
 
+  // Raises stopFlag and ends at once a wait of the line that does not look
+  // at the flag by itself. Any thread.
+  void RaiseStop() {
+    stopFlag.store(1, std::memory_order_relaxed);
+    WakeStopWait();
+  }
+  // Ends such a wait (an idle line sleeping until its board channel
+  // changes); nothing for a line kind without one. Any thread.
+  virtual void WakeStopWait() {}
+
   int32_t lineNo = -1;
   uint8_t lineKind = kLineVirtual;
   std::atomic<uint8_t> stopFlag{0};

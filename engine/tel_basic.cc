@@ -118,7 +118,7 @@ void TagTelBasic::LeaveLine() {
   for (auto& s : stores_) {
     if (s != nullptr) s->OnLeaveLine();
   }
-  call->stopFlag.store(1, std::memory_order_relaxed);
+  call->RaiseStop();
 }
 
 void TagTelBasic::CreateStores() {
@@ -154,7 +154,7 @@ void TagTelBasic::SetStepMode(uint8_t flag) {
 void TagTelBasic::RequestStop() {
   SetReload(0);
   SetQuit(1);
-  if (call != nullptr) call->stopFlag.store(1, std::memory_order_relaxed);
+  if (call != nullptr) call->RaiseStop();
   stopped.store(1, std::memory_order_relaxed);
   attention.Raise();
   platform::WakeStopSleepers();
@@ -328,7 +328,7 @@ void TagTelBasic::SetReload(uint8_t flag) {
   // A reload waits for a connected call to end: only a pending one stops
   // what the line is waiting in.
   if (flag && call != nullptr && IsReloadPending()) {
-    call->stopFlag.store(1, std::memory_order_relaxed);
+    call->RaiseStop();
   }
 }
 

@@ -12,6 +12,7 @@ namespace simboard {
 SimBoard::SimBoard(SimConfig config)
     : config_(std::move(config)),
       e1_count_(config_.trunks * kChannelsPerTrunk),
+      bells_(static_cast<size_t>(e1_count_) + config_.analog_ports.size()),
       strict_(config_.strict),
       journal_(config_.journal),
       clock_(kTickPeriod, [this] {
@@ -102,6 +103,27 @@ void SimBoard::Violation(std::string text) { violations_.push_back(std::move(tex
 void SimBoard::WatchLock(const board::BoardLock* lock) {
   std::lock_guard<OwnedMutex> hold(mutex_);
   watched_ = lock;
+}
+
+board::ChannelChanges* SimBoard::changes() {
+  return config_.change_wait ? this : nullptr;
+}
+
+uint32_t SimBoard::ChangeCount(int32_t type, int32_t number) {
+  const int32_t line = LineOfMember(type, number);
+  return line < 0 ? 0 : bells_.Count(static_cast<size_t>(line));
+}
+
+void SimBoard::WaitChange(int32_t type, int32_t number, uint32_t seen, uint32_t timeout_ms) {
+  const int32_t line = LineOfMember(type, number);
+  if (line < 0) return;
+  bells_.Wait(static_cast<size_t>(line), seen,
+              SimClock::now() + std::chrono::milliseconds(timeout_ms));
+}
+
+void SimBoard::Nudge(int32_t type, int32_t number) {
+  const int32_t line = LineOfMember(type, number);
+  if (line >= 0) bells_.Ring(static_cast<size_t>(line));
 }
 
 // --- Line lookup. ---

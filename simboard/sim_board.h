@@ -29,7 +29,9 @@
 //
 // Thread rules: thread-safe. One internal mutex guards all state; the
 // system's calls, the clock thread and the control thread take only it. The
-// board never calls into the system. No file is read, written or closed
+// board never calls into the system. The change counts of the lines
+// (ChannelChanges) have locks of their own, taken inside that mutex when a
+// change rings them and alone by a wait or a nudge, never the other way. No file is read, written or closed
 // while that mutex is held, nor while the system holds its board lock
 // except where an entry's result needs it:
 // - an entry that starts a play, a recording or a fax send opens its file
@@ -57,6 +59,7 @@
 #include <vector>
 
 #include "board/binding.h"
+#include "simboard/change_bells.h"
 #include "simboard/control_server.h"
 #include "simboard/event_log.h"
 #include "simboard/far_end.h"
@@ -72,6 +75,7 @@ class SimBoard : public board::BoardLibrary,
                  public board::TupLibrary,
                  public board::FskLibrary,
                  public board::Binding,
+                 public board::ChannelChanges,
                  public FarEnd {
  public:
   explicit SimBoard(SimConfig config);
@@ -116,6 +120,13 @@ class SimBoard : public board::BoardLibrary,
   board::TupLibrary& tup() override { return *this; }
   board::FskLibrary& fsk() override { return *this; }
   void WatchLock(const board::BoardLock* lock) override;
+  // This board, unless its settings turn the wait off (ChangeWait=0).
+  board::ChannelChanges* changes() override;
+
+  // --- ChannelChanges (no board lock needed; not journaled). ---
+  uint32_t ChangeCount(int32_t type, int32_t number) override;
+  void WaitChange(int32_t type, int32_t number, uint32_t seen, uint32_t timeout_ms) override;
+  void Nudge(int32_t type, int32_t number) override;
 
   // --- BoardLibrary: board. ---
   int32_t OpenBoard(std::string_view text, std::string_view prompt_file) override;
@@ -346,6 +357,15 @@ class SimBoard : public board::BoardLibrary,
   bool FaxDocumentDue(const SimFax& fax, SimClock::time_point now) const;
   void EndFax(SimFax& fax, int32_t state);
 
+  // Moves the line's change count (a far-end request or the clock changed
+  // it). REQUIRES: the lock held.
+  void Changed(const SimLine& line) { bells_.Ring(static_cast<size_t>(&line - lines_.data())); }
+  // Changed(line) when refusal is empty; returns refusal.
+  std::string ChangedUnless(const SimLine& line, std::string refusal) {
+    if (refusal.empty()) Changed(line);
+    return refusal;
+  }
+
   void Post(std::string_view type, const std::string& addr, std::string_view args) {
     events_.Post(type, addr, args);
   }
@@ -354,6 +374,7 @@ class SimBoard : public board::BoardLibrary,
   const SimConfig config_;
   const int32_t e1_count_;
   EventLog events_;
+  ChangeBells bells_;  // one per line; its own locks
 
   mutable OwnedMutex mutex_;
   // Everything below is guarded by mutex_.

@@ -81,6 +81,7 @@ std::string SimBoard::Call(Address line, std::string_view calling, std::string_v
   c.tup_state = kTupOffered;
   c.calling = std::string(calling.substr(0, board::kTupNumberMax));
   c.called = std::string(called.substr(0, board::kTupNumberMax));
+  Changed(c);
   return "";
 }
 
@@ -90,9 +91,9 @@ std::string SimBoard::OnTrunkOrCircuit(Address line, std::string (*on_port)(SimL
   int32_t i = LineOf(line);
   if (i < 0) return kNoSuchLine;
   SimLine& l = lines_[i];
-  if (line.kind != Address::Kind::kAnalog) return on_circuit(l);
+  if (line.kind != Address::Kind::kAnalog) return ChangedUnless(l, on_circuit(l));
   if (l.port_type != kPortTrunk) return "not a trunk port";
-  return on_port(l);
+  return ChangedUnless(l, on_port(l));
 }
 
 std::string SimBoard::Hangup(Address line) {
@@ -114,10 +115,12 @@ std::string SimBoard::Reject(Address line, int32_t progress) {
     if (l.port_type != kPortTrunk) return "not a trunk port";
     if (l.dialing || l.connected) return "call on the port";
     l.refuse_dial = true;
+    Changed(l);
     return "";
   }
   if (l.tup_state != kTupCalling) return "no outgoing call on the circuit";
   l.progress = static_cast<uint8_t>(progress);
+  Changed(l);
   return "";
 }
 
@@ -132,6 +135,7 @@ std::string SimBoard::Block(Address line) {
   } else {
     l.block_pending = true;  // takes effect when the system releases
   }
+  Changed(l);
   return "";
 }
 
@@ -147,6 +151,7 @@ std::string SimBoard::Unblock(Address line) {
   } else {
     return "circuit not blocked";
   }
+  Changed(l);
   return "";
 }
 
@@ -158,6 +163,7 @@ std::string SimBoard::Lift(Address line) {
   if (l.port_type != kPortPhone) return "not a phone port";
   l.hook = true;
   l.ringing = false;  // lifting the set answers the ringing
+  Changed(l);
   return "";
 }
 
@@ -168,6 +174,7 @@ std::string SimBoard::Drop(Address line) {
   SimLine& l = lines_[i];
   if (l.port_type != kPortPhone) return "not a phone port";
   l.hook = false;
+  Changed(l);
   return "";
 }
 

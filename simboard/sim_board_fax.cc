@@ -29,18 +29,23 @@ std::string Hex(const uint8_t* bytes, size_t n) {
 // --- Timers. ---
 
 void SimBoard::FinishDueTimers(SimLine& line, SimClock::time_point now) {
+  bool changed = false;
   while (!line.coming_keys.empty() && line.coming_keys.front().first <= now) {
     line.keys.push_back(line.coming_keys.front().second);
     line.coming_keys.pop_front();
+    changed = true;
   }
   if (line.dtmf_running && line.dtmf_due <= now) {
     line.dtmf_running = false;
     Post("DTMF", line.name, line.dtmf);
+    changed = true;
   }
   if (line.fsk_running && line.fsk_due <= now) {
     line.fsk_running = false;
     Post("FSK", line.name, line.fsk_hex);
+    changed = true;
   }
+  if (changed) Changed(line);
 }
 
 // --- Fax. ---

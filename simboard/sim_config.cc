@@ -102,6 +102,14 @@ std::string SetJournal(std::string_view text, size_t& entries) {
   return v < 0 ? OutOfRange(0, kMaxJournalEntries, 0) : "";
 }
 
+// A flag: 0 off, any other number on.
+std::string SetFlag(std::string_view text, bool& flag) {
+  int32_t v;
+  if (!ParseInt(text, v)) return "not a number, kept " + std::to_string(flag ? 1 : 0);
+  flag = v != 0;
+  return "";
+}
+
 // Applies one key; what was wrong with its value, empty when nothing was.
 std::string ApplyKey(SimConfig& c, const std::string& key, std::string_view value) {
   if (key == "trunks") return SetClamped(value, c.trunks, 0, kMaxTrunks);
@@ -121,12 +129,8 @@ std::string ApplyKey(SimConfig& c, const std::string& key, std::string_view valu
     return "";
   }
   if (key == "journal") return SetJournal(value, c.journal);
-  if (key == "strict") {
-    int32_t v;
-    if (!ParseInt(value, v)) return "not a number, kept " + std::to_string(c.strict ? 1 : 0);
-    c.strict = v != 0;
-    return "";
-  }
+  if (key == "strict") return SetFlag(value, c.strict);
+  if (key == "changewait") return SetFlag(value, c.change_wait);
   return "unknown key, skipped";
 }
 

@@ -25,6 +25,9 @@
 //   Journal       journal entries kept (default 100000; 0 = no journal; more
 //                 than kMaxJournalEntries is refused)
 //   Strict        1: record the call rule violations (default 0)
+//   ChangeWait    1: the board offers the wait for a change of a channel's
+//                 state (binding.h), so idle lines sleep (default 1); 0: a
+//                 board without it, whose lines poll
 #ifndef VTTEL_SIMBOARD_SIM_CONFIG_H_
 #define VTTEL_SIMBOARD_SIM_CONFIG_H_
 
@@ -69,6 +72,7 @@ struct SimConfig {
   std::string socket = "simboard.sock";
   size_t journal = 100000;
   bool strict = false;
+  bool change_wait = true;
   // What reading the settings refused or changed: "SimBoard.ini: Trunks=-1:
   // out of range 0..16, took 0".
   std::vector<std::string> warnings;

@@ -31,9 +31,11 @@ class PollSchedule {
   // The tick of the next poll (meaningful after the first Pause).
   uint32_t NextTick() const { return next_; }
 
- private:
-  // The last common instant not later than one period after now.
+  // The last common instant not later than one period after now: always
+  // after now, at most one period after it.
   uint32_t StartFrom(uint32_t now) const;
+
+ private:
 
   const uint32_t period_ms_;
   bool started_ = false;

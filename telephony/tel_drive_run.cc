@@ -266,7 +266,7 @@ void TagTelDrive::RaiseStop(bool end_run) {
     const auto script = line.Script();
     if (script == nullptr || script->call == nullptr) continue;
     if (end_run) {
-      script->call->stopFlag.store(1);
+      script->call->RaiseStop();
       script->RequestEndRun();
     } else {
       script->RequestStop();

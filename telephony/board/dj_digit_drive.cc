@@ -55,6 +55,7 @@ TagDjDigitDrive::TagDjDigitDrive(board::Binding& binding) : binding_(binding) {
 }
 
 TagDjDigitDrive::~TagDjDigitDrive() {
+  StopPumpTimer();
   fsk().FskClose();
   board().FaxClose();
   if (confCount > 0) ReleaseConf();
@@ -148,6 +149,8 @@ void TagDjDigitDrive::PumpBoard() {
     lastPumpTick_ = now;
   }
 }
+
+void TagDjDigitDrive::TimerPump() { PumpBoard(); }
 
 int32_t TagDjDigitDrive::IsVoiceEnded(int32_t id) {
   std::lock_guard<board::BoardLock> hold(*boardLock_);

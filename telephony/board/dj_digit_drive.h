@@ -31,6 +31,7 @@
 #include "board/binding.h"
 #include "board/board_lock.h"
 #include "engine/pvector.h"
+#include "telephony/board/board_pump_timer.h"
 #include "telephony/board/card_options.h"
 #include "telephony/board/vt_card.h"
 
@@ -79,6 +80,8 @@ class TagDjDigitDrive : public TagVtCard {
   board::BoardLibrary& board() { return binding_.board(); }
   board::TupLibrary& tup() { return binding_.tup(); }
   board::FskLibrary& fsk() { return binding_.fsk(); }
+  // The board's wait for channel changes; null when it has none.
+  board::ChannelChanges* changes() { return binding_.changes(); }
 
   // True for a card index of an E1 channel / an analog port.
   bool IsE1Line(int32_t line) const { return line >= 0 && line < e1Count; }
@@ -87,6 +90,12 @@ class TagDjDigitDrive : public TagVtCard {
   // --- Board operations of the lines (each takes the board lock). ---
   // The board's event pump, at most once per kBoardPumpMs for the process.
   void PumpBoard();
+  // A line begins / ends a wait for its channel's changes (ChannelWait):
+  // while any line waits so, one timer pumps the board for them.
+  void BeginChannelWait() { pumpTimer_.AddWaiter(); }
+  void EndChannelWait() { pumpTimer_.RemoveWaiter(); }
+  // Pumps made by that timer.
+  uint64_t TimerPumps() const { return pumpTimer_.Pumps(); }
   int32_t IsVoiceEnded(int32_t id);
   // A play in a conference group: the play id, negative on failure.
   int32_t ConfPlay(int32_t group, std::string_view file);
@@ -145,6 +154,13 @@ class TagDjDigitDrive : public TagVtCard {
   std::array<uint8_t, kMaxConfGroups> confBusy{};
 
  protected:
+  // What the pump timer does every period: the board pump; the TUP drive
+  // adds the signalling's. Timer thread.
+  virtual void TimerPump();
+  // Ends the pump timer; a subclass calls it first in its destructor, so no
+  // pump runs into a part already destroyed.
+  void StopPumpTimer() { pumpTimer_.Stop(); }
+
   board::Binding& binding_;
 
  private:
@@ -164,6 +180,9 @@ class TagDjDigitDrive : public TagVtCard {
   CardOptions options_;
   std::unique_ptr<board::BoardLock> boardLock_;
   uint32_t lastPumpTick_ = 0;  // guarded by boardLock_
+  // One period a little over kBoardPumpMs, so each of its pumps passes the
+  // rate limit. Last: stopped before the rest goes.
+  BoardPumpTimer pumpTimer_{kBoardPumpMs + 1, [this] { TimerPump(); }};
 };
 
 }  // namespace telephony

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "platform/clock.h"
-#include "telephony/poll_schedule.h"
+#include "telephony/board/channel_wait.h"
 
 namespace telephony {
 namespace {
@@ -13,6 +13,8 @@ constexpr uint32_t kUnblockTimeoutMs = 40000;
 constexpr uint32_t kUnblockPauseMs = 120;
 constexpr int32_t kMessageCharge = 4;
 constexpr int32_t kMessageAnswer = 6;
+// binding.h addresses an E1 channel as member type 0.
+constexpr int32_t kChannelTypeE1 = 0;
 
 using BoardHold = std::lock_guard<board::BoardLock>;
 
@@ -83,9 +85,12 @@ int32_t TagDjTupCall::WaitRing(int32_t rings) {
   if (rings <= 0) return -1;
   callingNo.clear();
   calledNo.clear();
-  // Idle lines spend their time here: they all poll at the same instants.
-  PollSchedule schedule(kWaitRingPauseMs);
-  while (stopFlag.load() == 0) {
+  // Idle lines spend their time here: asleep until their circuit changes
+  // where the board tells, else all polling at the same instants.
+  ChannelWait wait(*digitDrive, kChannelTypeE1, channel, kWaitRingPauseMs);
+  for (;;) {
+    wait.BeforeLook();
+    if (stopFlag.load() != 0) break;
     if (IsOnline() && tupState == kTupOffered) {
       incomingPending = 1;
       SetCharge(chargeFlag);
@@ -93,10 +98,16 @@ int32_t TagDjTupCall::WaitRing(int32_t rings) {
       MarkConnected();
       break;
     }
-    schedule.Pause();
+    wait.Pause();
   }
   ClearKeys();
   return 0;
+}
+
+void TagDjTupCall::WakeStopWait() {
+  if (board::ChannelChanges* changes = digitDrive->changes()) {
+    changes->Nudge(kChannelTypeE1, channel);
+  }
 }
 
 int32_t TagDjTupCall::IsRings(int32_t rings) {

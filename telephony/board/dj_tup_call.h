@@ -38,6 +38,8 @@ class TagDjTupCall : public TagDjDigitCall {
   TagDjTupCall(int32_t channel, TagDjDigitDrive* drive);
   ~TagDjTupCall() override;
 
+  // Asleep until the circuit changes where the board has the wait for it,
+  // else polling every 180 ms.
   int32_t WaitRing(int32_t rings) override;                                  // 8
   int32_t IsRings(int32_t rings) override;                                   // 9
   int32_t SetCharge(int32_t flag) override;                                  // 10
@@ -50,6 +52,8 @@ class TagDjTupCall : public TagDjDigitCall {
   void Pump() override;                                                      // 113
   // 114: true once the circuit is idle; false after 40 s (or when stopped).
   bool WaitUnblocked() override;
+  // Nudges the channel, so that WaitRing sees the stop at once.
+  void WakeStopWait() override;
 
   // Reads the circuit state into tupState (traced when it changed).
   void ReadState();

@@ -12,7 +12,10 @@ TagDjTupDrive::TagDjTupDrive(board::Binding& binding) : TagDjDigitDrive(binding)
   frame::LogMsg("TagDjTupDrive End.");
 }
 
-TagDjTupDrive::~TagDjTupDrive() { Close(); }
+TagDjTupDrive::~TagDjTupDrive() {
+  StopPumpTimer();
+  Close();
+}
 
 int32_t TagDjTupDrive::Open() {
   tup().TupOpen();
@@ -22,6 +25,14 @@ int32_t TagDjTupDrive::Open() {
 void TagDjTupDrive::Close() {
   tup().TupClose();
   frame::LogMsg("TagDjTupDrive Closed.");
+}
+
+void TagDjTupDrive::TimerPump() {
+  {
+    std::lock_guard<board::BoardLock> hold(boardLock());
+    tup().TupPump();
+  }
+  PumpBoard();
 }
 
 std::unique_ptr<TagVtCall> TagDjTupDrive::CreateLineCall(int32_t index) {

@@ -26,6 +26,10 @@ class TagDjTupDrive : public TagDjDigitDrive {
   // TagDjUserCall for an analog port (port = index - e1Count); null outside
   // the card. The line that gets it owns it; it must go before the drive.
   std::unique_ptr<TagVtCall> CreateLineCall(int32_t index);
+
+ protected:
+  // The signalling's pump, then the board's.
+  void TimerPump() override;
 };
 
 // The physical card the line drive makes, on the process's board binding.

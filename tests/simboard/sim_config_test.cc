@@ -22,6 +22,7 @@ TEST(SimConfigTest, DefaultsWhenTheFileIsMissing) {
   EXPECT_EQ(c.dtmf_digit_ms, 100);
   EXPECT_EQ(c.journal, 100000u);
   EXPECT_FALSE(c.strict);
+  EXPECT_TRUE(c.change_wait);
   EXPECT_EQ(c.SocketPath(), dir.path() + "/simboard.sock");
 }
 
@@ -37,7 +38,7 @@ TEST(SimConfigTest, ReadsEveryKeyCaseInsensitivelyWithBlanks) {
                              "ConfGroups=16\n"
                              "FaxResources=2\nFaxInit=-1\nFaxMs=150\n"
                              "DtmfDigitMs=40\nFskInit=-2\n"
-                             "Socket=/tmp/x.sock\nJournal=10\nStrict=1\n");
+                             "Socket=/tmp/x.sock\nJournal=10\nStrict=1\nChangeWait=0\n");
   SimConfig c = LoadSimConfig(dir.path());
   EXPECT_EQ(c.trunks, 2);
   EXPECT_EQ(c.analog_ports, (std::vector<int32_t>{0, 1, 5}));
@@ -53,6 +54,7 @@ TEST(SimConfigTest, ReadsEveryKeyCaseInsensitivelyWithBlanks) {
   EXPECT_EQ(c.SocketPath(), "/tmp/x.sock");
   EXPECT_EQ(c.journal, 10u);
   EXPECT_TRUE(c.strict);
+  EXPECT_FALSE(c.change_wait);
 }
 
 TEST(SimConfigTest, ClampsAndSkipsMalformedLines) {

@@ -100,7 +100,7 @@ TEST(TupCallTest, FarEndReleaseEndsTheCall) {
 // period (the first one shortened to meet the lines' common instant, never
 // longer).
 TEST(TupCallTest, WaitRingPollsOncePerPeriodUntilACallComes) {
-  TupLine line;
+  TupLine line("ChangeWait=0\n");  // a board without the wait for changes
   platform::FakeClock clock(1000);
   platform::ScopedClock use(&clock);
   simboard::SimBoard& board = line.folder().board();
@@ -128,7 +128,7 @@ TEST(TupCallTest, StopEndsWaitRingWithinAPoll) {
   auto ring = std::async(std::launch::async, [&] { return line.call().WaitRing(1); });
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   const auto stopped = std::chrono::steady_clock::now();
-  line.call().stopFlag.store(1);
+  line.call().RaiseStop();
   ASSERT_EQ(ring.wait_for(std::chrono::seconds(5)), std::future_status::ready);
   EXPECT_EQ(ring.get(), 0);
   EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::milliseconds(1000));
