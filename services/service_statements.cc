@@ -5,6 +5,7 @@
 #include "services/dll_statements.h"
 #include "services/encoding_statements.h"
 #include "services/file_statements.h"
+#include "services/http_statements.h"
 #include "services/message_statements.h"
 #include "services/regex_statements.h"
 #include "services/share_mem_statements.h"
@@ -23,6 +24,7 @@ void RegisterServiceStatements() {
   RegisterEncodingStatements();
   RegisterTimeStatements();
   RegisterTcpStatements();
+  RegisterHttpStatements();
   RegisterDbStatements();
   RegisterRegexStatements();
   RegisterTextFileStatements();

@@ -30,13 +30,6 @@ constexpr int32_t kNotOwned = -1;
 // "TcpOpen(" keeps this in the handle variable until a connection is made.
 constexpr int32_t kOpenNoHandle = -2;
 
-// The line of the statement's script is being stopped.
-bool LineStopping(TagTelBasic* script) {
-  if (script == nullptr) return false;
-  const TagTelBasic* context = script->GetRunContext();
-  return context->stopped.load(std::memory_order_relaxed) != 0 || script->QuitCondition();
-}
-
 unsigned Hex(int32_t handle) { return static_cast<unsigned>(handle); }
 
 // The base of the statements: the line's arguments and the compiling
@@ -242,6 +235,12 @@ class TagTcpTest : public TcpStatement {
 };
 
 }  // namespace
+
+bool LineStopping(TagTelBasic* script) {
+  if (script == nullptr) return false;
+  const TagTelBasic* context = script->GetRunContext();
+  return context->stopped.load(std::memory_order_relaxed) != 0 || script->QuitCondition();
+}
 
 int TcpConnect(TagTelBasic* script, int* connected, std::string_view host, int port,
                int seconds) {

@@ -23,6 +23,11 @@ inline constexpr int kTcpReadScratch = 5119;
 // The pause between two connect steps.
 inline constexpr uint32_t kTcpConnectStepMs = 80;
 
+// True when the line of script (a function's or a child's included) is
+// being stopped: the run context's stopped flag or the quit condition.
+// A null script is never stopped.
+bool LineStopping(engine::TagTelBasic* script);
+
 // Connects to host:port for the statement of script (a function's or a
 // child's statement included), giving up after seconds (compared unsigned:
 // 0 gives up after the first step, a negative value never). 0 connected
