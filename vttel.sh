@@ -19,6 +19,7 @@ PACKAGES=(
   python3-dbf python3-dbfread shapelib
   unixodbc unixodbc-dev libsqliteodbc odbc-postgresql odbc-mariadb tdsodbc
   postgresql mariadb-server mariadb-client sqlite3
+  nginx-light apache2-utils curl  # the HTTP tests' peers
   espeak-ng libsamplerate0-dev libopencc-dev unicode-data  # speech and Big5 text
 )
 # What only the demo needs: its voices are spoken by espeak-ng.
