@@ -330,16 +330,18 @@ TEST_F(HttpServerTest, LineStopEndsAHeadWait) {
   int port = 0;
   const int32_t listener = Open(&port);
   TcpPeer peer;
-  ASSERT_TRUE(peer.Connect(port, {"send:474554", "recv_all"}));  // "GET" and no more
+  ASSERT_TRUE(
+      peer.Connect(port, {"send:474554", "recv_all"})); // "GET" and no more
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   auto recv = std::async(std::launch::async, [&] {
     return Exec("HttpServerRecv(", {Val(listener), Val(0), Val(0), Val(0)});
   });
-  EXPECT_EQ(recv.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+  EXPECT_EQ(recv.wait_for(std::chrono::milliseconds(300)),
+            std::future_status::timeout);
   script_->SetQuit(1);
   ASSERT_EQ(recv.wait_for(std::chrono::seconds(1)), std::future_status::ready);
   EXPECT_EQ(recv.get(), -1);
   EXPECT_EQ(SetSize(), 1u);
 }
 
-}  // namespace
+} // namespace
