@@ -26,38 +26,32 @@ constexpr size_t kMethodCut = 20;
 // One chunk read asks for at most this many bytes.
 constexpr size_t kChunkReadBlock = 64 * 1024;
 
-std::string RequestHead(std::string_view method, std::string_view target,
-                        const std::string &host, int port,
-                        std::string_view body, std::string_view content_type) {
-  std::string m(method.size() >= kMethodLimit ? method.substr(0, kMethodCut)
-                                              : method);
-  for (char &c : m)
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  std::string head = m + " " + std::string(target) +
-                     " HTTP/1.1\r\nHost: " + host + ":" + std::to_string(port) +
+std::string RequestHead(std::string_view method, std::string_view target, const std::string& host,
+                        int port, std::string_view body, std::string_view content_type) {
+  std::string m(method.size() >= kMethodLimit ? method.substr(0, kMethodCut) : method);
+  for (char& c : m) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  std::string head = m + " " + std::string(target) + " HTTP/1.1\r\nHost: " + host + ":" +
+                     std::to_string(port) +
                      "\r\nConnection: close\r\nUser-Agent: "
                      "VantorelHttp/1.0\r\nAccept: */*\r\n";
-  if (body.empty())
-    return head + "\r\n";
+  if (body.empty()) return head + "\r\n";
   return head + "Content-type: " + std::string(content_type) +
          "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
 }
 
 // Feeds the decoder what is in *pending and keeps an incomplete size line
 // there: 0 (more is needed) or a negative Feed result.
-int64_t FeedPending(TagChunkProc *chunks, std::string *pending) {
+int64_t FeedPending(TagChunkProc* chunks, std::string* pending) {
   size_t at = 0;
   int64_t left = 0;
   while (at < pending->size()) {
     const size_t offered = pending->size() - at;
     left = chunks->Feed(pending->data() + at, offered);
-    frame::LogMsgF("   ret=%d, len=%d", static_cast<int>(left),
-                   static_cast<int>(offered));
-    if (left < 0)
-      break;
+    frame::LogMsgF("   ret=%d, len=%d", static_cast<int>(left), static_cast<int>(offered));
+    if (left < 0) break;
     if (static_cast<size_t>(left) == offered) {
-      frame::LogMsgF("   ret=%d, [%.*s]", static_cast<int>(left),
-                     static_cast<int>(offered), pending->data() + at);
+      frame::LogMsgF("   ret=%d, [%.*s]", static_cast<int>(left), static_cast<int>(offered),
+                     pending->data() + at);
       left = 0;
       break;
     }
@@ -69,8 +63,8 @@ int64_t FeedPending(TagChunkProc *chunks, std::string *pending) {
 }
 
 // The chunked body after the head; text holds the head read.
-int32_t ReadChunked(int socket, const std::string &text, size_t head_length,
-                    HttpResponse *response) {
+int32_t ReadChunked(int socket, const std::string& text, size_t head_length,
+                    HttpResponse* response) {
   frame::LogMsg("push 1");
   TagChunkProc chunks;
   std::string pending = text.substr(head_length);
@@ -79,11 +73,9 @@ int32_t ReadChunked(int socket, const std::string &text, size_t head_length,
     frame::LogMsg("push ret=-1");
     return static_cast<int32_t>(text.size());
   }
-  if (fed == 0)
-    frame::LogMsg("push 2");
+  if (fed == 0) frame::LogMsg("push 2");
   while (fed == 0) {
-    const long got =
-        ReceiveOnce(socket, &pending, kChunkReadBlock, kHttpChunkReadSeconds);
+    const long got = ReceiveOnce(socket, &pending, kChunkReadBlock, kHttpChunkReadSeconds);
     if (got <= 0) {
       frame::LogMsg("isChunked Recv Timeout.");
       return static_cast<int32_t>(chunks.Join(&response->body));
@@ -92,8 +84,7 @@ int32_t ReadChunked(int socket, const std::string &text, size_t head_length,
     fed = FeedPending(&chunks, &pending);
   }
   if (fed == TagChunkProc::kTooLarge) {
-    frame::LogAlwaysF("HTTP: chunked body above %d bytes",
-                      static_cast<int>(kHttpBodyLimit));
+    frame::LogAlwaysF("HTTP: chunked body above %d bytes", static_cast<int>(kHttpBodyLimit));
     return kHttpMalformed;
   }
   if (fed != TagChunkProc::kLastChunk) {
@@ -107,60 +98,52 @@ int32_t ReadChunked(int socket, const std::string &text, size_t head_length,
 // Reads heads until one is not interim: the final head's text (with the
 // bytes after it) in *text, its length in *head_length (0 when it did not
 // end). The count of the last read.
-long ReceiveFinalHead(int socket, std::string *text, size_t *head_length) {
+long ReceiveFinalHead(int socket, std::string* text, size_t* head_length) {
   std::string rest;
   long count = 0;
   for (int reads = 0; reads < kHttpInterimHeadLimit; ++reads) {
     if (rest.empty()) {
       count = ReceiveHead(socket, text, kHttpHeadLimit, kHttpClientReadSeconds);
-      frame::LogAlwaysF("HtmlRecv: (hd='%d') : %d", socket,
-                        static_cast<int>(count));
-      if (count <= 0)
-        return count;
+      frame::LogAlwaysF("HtmlRecv: (hd='%d') : %d", socket, static_cast<int>(count));
+      if (count <= 0) return count;
     } else {
       text->swap(rest);
       rest.clear();
       // The head may have come only in part with the interim one.
       if (HeadLength(*text) == 0) {
         std::string more;
-        ReceiveHead(socket, &more,
-                    kHttpHeadLimit - std::min(kHttpHeadLimit, text->size()),
+        ReceiveHead(socket, &more, kHttpHeadLimit - std::min(kHttpHeadLimit, text->size()),
                     kHttpClientReadSeconds);
         text->append(more);
       }
       count = static_cast<long>(text->size());
     }
     *head_length = HeadLength(*text);
-    if (*head_length == 0 || !IsInterimHead(*text))
-      return count;
+    if (*head_length == 0 || !IsInterimHead(*text)) return count;
     // An interim head: what follows it is the next head.
     rest = text->substr(*head_length);
   }
   return count;
 }
 
-} // namespace
+}  // namespace
 
-int HttpConnect(engine::TagTelBasic *script, int *connected,
-                std::string_view host, int port, int seconds) {
-  platform::Clock &clock = platform::GetClock();
+int HttpConnect(engine::TagTelBasic* script, int* connected, std::string_view host, int port,
+                int seconds) {
+  platform::Clock& clock = platform::GetClock();
   const uint32_t start = clock.TickCount();
   // Unsigned: a negative time-out is a very long one.
-  const uint64_t wait_ms =
-      static_cast<uint64_t>(static_cast<uint32_t>(seconds)) * 1000u;
+  const uint64_t wait_ms = static_cast<uint64_t>(static_cast<uint32_t>(seconds)) * 1000u;
   frame::TcpConnectState state;
   while (!LineStopping(script)) {
     const int step = frame::TcpConnectStep(host, port, &state, connected);
-    if (step == 1)
-      return 0;
-    if (step < 0)
-      return step;
-    if (clock.TickCount() - start > wait_ms)
-      break;
+    if (step == 1) return 0;
+    if (step < 0) return step;
+    if (clock.TickCount() - start > wait_ms) break;
     // Wait for the pending connect's progress rather than a fixed pause.
     if (state.pending) {
-      platform::WaitSocket(state.pending_socket,
-                           platform::SocketEvent::kWritable, kConnectStepNanos);
+      platform::WaitSocket(state.pending_socket, platform::SocketEvent::kWritable,
+                           kConnectStepNanos);
     } else {
       clock.Sleep(kConnectStepNanos / 1000000);
     }
@@ -169,7 +152,7 @@ int HttpConnect(engine::TagTelBasic *script, int *connected,
   return frame::kTcpTimeout;
 }
 
-int32_t ReadHttpResponse(int socket, HttpResponse *response) {
+int32_t ReadHttpResponse(int socket, HttpResponse* response) {
   std::string text;
   size_t head_length = 0;
   const long count = ReceiveFinalHead(socket, &text, &head_length);
@@ -179,12 +162,10 @@ int32_t ReadHttpResponse(int socket, HttpResponse *response) {
   }
   if (head_length == 0) {
     if (text.size() >= kHttpHeadLimit) {
-      frame::LogAlwaysF("HTTP: head not ended within %d bytes",
-                        static_cast<int>(kHttpHeadLimit));
+      frame::LogAlwaysF("HTTP: head not ended within %d bytes", static_cast<int>(kHttpHeadLimit));
       return kHttpMalformed;
     }
-    frame::LogAlwaysF("HTTP: head not ended (%d bytes)",
-                      static_cast<int>(text.size()));
+    frame::LogAlwaysF("HTTP: head not ended (%d bytes)", static_cast<int>(text.size()));
     return 0;
   }
   response->head.assign(text, 0, head_length);
@@ -193,38 +174,32 @@ int32_t ReadHttpResponse(int socket, HttpResponse *response) {
     return ReadChunked(socket, text, head_length, response);
   }
   if (framing.kind == BodyFraming::kMalformed) {
-    frame::LogAlwaysF("HTTP: bad Content-Length (limit %d)",
-                      static_cast<int>(kHttpBodyLimit));
+    frame::LogAlwaysF("HTTP: bad Content-Length (limit %d)", static_cast<int>(kHttpBodyLimit));
     return kHttpMalformed;
   }
-  if (framing.kind == BodyFraming::kNone)
-    frame::LogMsg("HTTP: response without a length");
-  if (!ReadSizedBody(socket, text, head_length, framing.length,
-                     kHttpClientReadSeconds, "HTTP", &response->head,
-                     &response->body)) {
+  if (framing.kind == BodyFraming::kNone) frame::LogMsg("HTTP: response without a length");
+  if (!ReadSizedBody(socket, text, head_length, framing.length, kHttpClientReadSeconds, "HTTP",
+                     &response->head, &response->body)) {
     response->body.clear();
     return kHttpMalformed;
   }
   return static_cast<int32_t>(response->body.size());
 }
 
-int32_t HtmlRecv(engine::TagTelBasic *script, std::string_view url,
-                 std::string_view method, std::string_view body,
-                 std::string_view content_type, HttpResponse *response) {
+int32_t HtmlRecv(engine::TagTelBasic* script, std::string_view url, std::string_view method,
+                 std::string_view body, std::string_view content_type, HttpResponse* response) {
   response->head.clear();
   response->body.clear();
   std::string host;
   int port = 0;
   const std::string_view target = SplitUrl(url, &host, &port);
   if (url.substr(0, 6) == "https:") {
-    frame::LogMsgF("HTTP: '%.*s' is spoken to as plain HTTP",
-                   static_cast<int>(url.size()), url.data());
+    frame::LogMsgF("HTTP: '%.*s' is spoken to as plain HTTP", static_cast<int>(url.size()),
+                   url.data());
   }
-  std::string request =
-      RequestHead(method, target, host, port, body, content_type);
+  std::string request = RequestHead(method, target, host, port, body, content_type);
   if (request.size() > kHttpRequestHeadLimit) {
-    frame::LogAlwaysF("HTTP: request head of %d bytes above %d",
-                      static_cast<int>(request.size()),
+    frame::LogAlwaysF("HTTP: request head of %d bytes above %d", static_cast<int>(request.size()),
                       static_cast<int>(kHttpRequestHeadLimit));
     return kHttpMalformed;
   }
@@ -235,16 +210,13 @@ int32_t HtmlRecv(engine::TagTelBasic *script, std::string_view url,
     return kHttpConnectFailed;
   }
   ExchangeSocket exchange(SocketSetOf(script), socket, SocketKind::kHttpClient);
-  if (exchange.socket() < 0)
-    return kHttpConnectFailed;
+  if (exchange.socket() < 0) return kHttpConnectFailed;
   const size_t head_size = request.size();
   request.append(body);
-  const size_t sent =
-      SendAll(exchange.socket(), request, kHttpClientSendSeconds);
+  const size_t sent = SendAll(exchange.socket(), request, kHttpClientSendSeconds);
   if (sent < request.size()) {
     request.resize(head_size);
-    frame::LogAlwaysF("HTTP: send('%.80s') Failed, %d", request.c_str(),
-                      static_cast<int>(sent));
+    frame::LogAlwaysF("HTTP: send('%.80s') Failed, %d", request.c_str(), static_cast<int>(sent));
     return kHttpMalformed;
   }
   const int32_t result = ReadHttpResponse(exchange.socket(), response);
@@ -252,4 +224,4 @@ int32_t HtmlRecv(engine::TagTelBasic *script, std::string_view url,
   return result;
 }
 
-} // namespace services
+}  // namespace services

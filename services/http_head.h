@@ -22,7 +22,7 @@ namespace services {
 // the number after a ':' that comes before the host part's first '/' (80
 // without one; what is not a number reads as 0); the target runs from
 // that '/' to the end.
-std::string_view SplitUrl(std::string_view url, std::string *host, int *port);
+std::string_view SplitUrl(std::string_view url, std::string* host, int* port);
 
 // The length of the head at the start of text (up to and including the
 // first "\r\n\r\n"), or 0 when it has not ended.
@@ -31,13 +31,12 @@ size_t HeadLength(std::string_view text);
 // The value of a header field of head (blanks around it dropped), or
 // nullopt when the head has no such field. The first line (request or
 // status line) is not a field.
-std::optional<std::string_view> HeaderValue(std::string_view head,
-                                            std::string_view name);
+std::optional<std::string_view> HeaderValue(std::string_view head, std::string_view name);
 
 // What a head says of the body that follows it.
 struct BodyFraming {
   enum Kind { kNone, kLength, kChunked, kMalformed } kind = kNone;
-  int64_t length = 0; // kLength: the Content-Length
+  int64_t length = 0;  // kLength: the Content-Length
 };
 // A Transfer-Encoding naming "chunked" wins over a Content-Length; a
 // Content-Length that is not a decimal number or is above kHttpBodyLimit
@@ -50,6 +49,6 @@ bool IsInterimHead(std::string_view head);
 // True when text contains word, whatever the case of either.
 bool ContainsCaseBlind(std::string_view text, std::string_view word);
 
-} // namespace services
+}  // namespace services
 
-#endif // VTTEL_SERVICES_HTTP_HEAD_H_
+#endif  // VTTEL_SERVICES_HTTP_HEAD_H_

@@ -30,6 +30,6 @@ inline constexpr int kHttpServerReadSeconds = 20;
 inline constexpr int kHttpClientSendSeconds = 8;
 inline constexpr int kHttpServerSendSeconds = 20;
 
-} // namespace services
+}  // namespace services
 
-#endif // VTTEL_SERVICES_HTTP_LIMITS_H_
+#endif  // VTTEL_SERVICES_HTTP_LIMITS_H_

@@ -15,17 +15,16 @@ struct Listener {
 };
 
 std::mutex g_mu;
-std::map<int, Listener> &Map() {
-  static auto *map = new std::map<int, Listener>; // guarded by g_mu
+std::map<int, Listener>& Map() {
+  static auto* map = new std::map<int, Listener>;  // guarded by g_mu
   return *map;
 }
 
 // The entry of a handle; g_mu held.
 std::map<int, Listener>::iterator FindHandle(int32_t handle) {
-  auto &map = Map();
+  auto& map = Map();
   for (auto it = map.begin(); it != map.end(); ++it) {
-    if (it->second.handle == handle)
-      return it;
+    if (it->second.handle == handle) return it;
   }
   return map.end();
 }
@@ -33,11 +32,10 @@ std::map<int, Listener>::iterator FindHandle(int32_t handle) {
 void ForgetListener(int32_t handle, int /*socket*/) {
   std::lock_guard<std::mutex> lock(g_mu);
   const auto it = FindHandle(handle);
-  if (it != Map().end())
-    Map().erase(it);
+  if (it != Map().end()) Map().erase(it);
 }
 
-} // namespace
+}  // namespace
 
 void AddHttpListener(int port, int32_t handle, int socket) {
   SetSocketCloseHook(SocketKind::kHttpListener, &ForgetListener);
@@ -50,21 +48,17 @@ bool IsHttpListener(int32_t handle) {
   return FindHandle(handle) != Map().end();
 }
 
-int AcceptHttpListener(int32_t handle, std::string *address) {
+int AcceptHttpListener(int32_t handle, std::string* address) {
   address->clear();
   std::lock_guard<std::mutex> lock(g_mu);
   const auto it = FindHandle(handle);
-  if (it == Map().end())
-    return kNoListener;
+  if (it == Map().end()) return kNoListener;
   const int ready = frame::TcpCanRead(it->second.socket);
-  if (ready == 0)
-    return -1;
-  if (ready < 0)
-    return -2;
+  if (ready == 0) return -1;
+  if (ready < 0) return -2;
   char peer[frame::kTcpAddressRoom];
   const int socket = frame::TcpAcceptClient(it->second.socket, peer);
-  if (socket >= 0)
-    address->assign(peer);
+  if (socket >= 0) address->assign(peer);
   return socket;
 }
 
@@ -73,4 +67,4 @@ size_t HttpListenerCount() {
   return Map().size();
 }
 
-} // namespace services
+}  // namespace services

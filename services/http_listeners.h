@@ -32,11 +32,11 @@ inline constexpr int kNoListener = -3;
 // socket (the caller owns it) and the peer's address; -1 when nothing
 // waits or accept failed; -2 when the poll failed; kNoListener when the
 // handle names no listener.
-int AcceptHttpListener(int32_t handle, std::string *address);
+int AcceptHttpListener(int32_t handle, std::string* address);
 
 // Entries in the map (for tests).
 size_t HttpListenerCount();
 
-} // namespace services
+}  // namespace services
 
-#endif // VTTEL_SERVICES_HTTP_LISTENERS_H_
+#endif  // VTTEL_SERVICES_HTTP_LISTENERS_H_

@@ -20,22 +20,20 @@ namespace services {
 // the next "\r\n\r\n" are a second head, appended to *head; without one
 // the result is false (the message is malformed). who names the side in
 // the log lines.
-bool ReadSizedBody(int socket, std::string_view text, size_t head_length,
-                   int64_t length, int seconds, const char *who,
-                   std::string *head, std::string *body);
+bool ReadSizedBody(int socket, std::string_view text, size_t head_length, int64_t length,
+                   int seconds, const char* who, std::string* head, std::string* body);
 
 // A socket of one exchange, in the socket set of its line (when the line
 // has one) under kind, so that the line's stop ends any wait on it; closed
 // when the exchange ends (unless Release hands it on).
 class ExchangeSocket {
-public:
-  ExchangeSocket(TcpSocketSet *set, int socket, SocketKind kind);
+ public:
+  ExchangeSocket(TcpSocketSet* set, int socket, SocketKind kind);
   // A socket the set already holds under handle.
-  ExchangeSocket(TcpSocketSet *set, int socket, SocketKind kind,
-                 int32_t handle);
+  ExchangeSocket(TcpSocketSet* set, int socket, SocketKind kind, int32_t handle);
   ~ExchangeSocket();
-  ExchangeSocket(const ExchangeSocket &) = delete;
-  ExchangeSocket &operator=(const ExchangeSocket &) = delete;
+  ExchangeSocket(const ExchangeSocket&) = delete;
+  ExchangeSocket& operator=(const ExchangeSocket&) = delete;
 
   int socket() const { return socket_; }
   // The handle in the set, or -1 (no set, or no handle was free).
@@ -44,13 +42,13 @@ public:
   int32_t Release();
   void Close();
 
-private:
-  TcpSocketSet *set_;
+ private:
+  TcpSocketSet* set_;
   int socket_;
   SocketKind kind_;
   int32_t handle_ = -1;
 };
 
-} // namespace services
+}  // namespace services
 
-#endif // VTTEL_SERVICES_HTTP_MESSAGE_H_
+#endif  // VTTEL_SERVICES_HTTP_MESSAGE_H_

@@ -22,32 +22,30 @@ using engine::TagVar;
 namespace {
 
 // A body argument: a string's bytes, else no body.
-std::string_view BodyOf(const TagVar &v) {
+std::string_view BodyOf(const TagVar& v) {
   return v.kind == engine::kVarString ? v.Bytes() : std::string_view();
 }
 
-void SetText(TagVar *v, const std::string &text) {
-  v->SetBytes(text.data(), text.size());
-}
+void SetText(TagVar* v, const std::string& text) { v->SetBytes(text.data(), text.size()); }
 
 class HttpStatement : public engine::ArgsStatement {
-public:
-  explicit HttpStatement(const StatementBuild &b) : ArgsStatement(b) {}
+ public:
+  explicit HttpStatement(const StatementBuild& b) : ArgsStatement(b) {}
 
-protected:
-  TcpSocketSet *Set() const { return SocketSetOf(script_); }
-  TagTelBasic *const script_ = Compiling();
+ protected:
+  TcpSocketSet* Set() const { return SocketSetOf(script_); }
+  TagTelBasic* const script_ = Compiling();
 };
 
 // "Http(" (method, URL, request body, content type, response-body
 // variable, response-head variable).
 class TagHttp : public HttpStatement {
-public:
+ public:
   using HttpStatement::HttpStatement;
   int32_t Execute() override {
     HttpResponse response;
-    const int32_t result = HtmlRecv(script_, ArgText(*url_), ArgText(*method_),
-                                    BodyOf(*body_), ArgText(*type_), &response);
+    const int32_t result = HtmlRecv(script_, ArgText(*url_), ArgText(*method_), BodyOf(*body_),
+                                    ArgText(*type_), &response);
     if (result > 0 && !response.body.empty()) {
       SetText(response_body_, response.body);
     } else {
@@ -57,31 +55,29 @@ public:
     return result;
   }
 
-private:
+ private:
   TagVar *method_ = &Argument(0), *url_ = &Argument(1), *body_ = &Argument(2),
-         *type_ = &Argument(3), *response_body_ = &Argument(4),
-         *response_head_ = &Argument(5);
+         *type_ = &Argument(3), *response_body_ = &Argument(4), *response_head_ = &Argument(5);
 };
 
 // "HttpServerOpen(" (port).
 class TagHttpServerOpen : public HttpStatement {
-public:
+ public:
   using HttpStatement::HttpStatement;
   int32_t Execute() override { return HttpServerListen(Set(), ArgInt(*port_)); }
 
-private:
-  TagVar *port_ = &Argument(0);
+ private:
+  TagVar* port_ = &Argument(0);
 };
 
 // "HttpServerRecv(" (listener or connection, head variable, body
 // variable, address variable).
 class TagHttpServerRecv : public HttpStatement {
-public:
+ public:
   using HttpStatement::HttpStatement;
   int32_t Execute() override {
     HttpRequest request;
-    const int32_t result =
-        HttpServerRecvRequest(Set(), ArgInt(*socket_), &request);
+    const int32_t result = HttpServerRecvRequest(Set(), ArgInt(*socket_), &request);
     SetText(head_, request.head);
     if (result > 0) {
       SetText(body_, request.body);
@@ -92,41 +88,38 @@ public:
     return result;
   }
 
-private:
+ private:
   TagVar *socket_ = &Argument(0), *head_ = &Argument(1), *body_ = &Argument(2),
          *address_ = &Argument(3);
 };
 
 // "HttpServerSend(" (connection, head text, body).
 class TagHttpServerSend : public HttpStatement {
-public:
+ public:
   using HttpStatement::HttpStatement;
   int32_t Execute() override {
-    return HttpServerSendResponse(Set(), ArgInt(*socket_), ArgText(*head_),
-                                  BodyOf(*body_));
+    return HttpServerSendResponse(Set(), ArgInt(*socket_), ArgText(*head_), BodyOf(*body_));
   }
 
-private:
+ private:
   TagVar *socket_ = &Argument(0), *head_ = &Argument(1), *body_ = &Argument(2);
 };
 
 // "HttpServerClose(" (listener or connection): 0, or -1 for a handle the
 // line does not hold.
 class TagHttpServerClose : public HttpStatement {
-public:
+ public:
   using HttpStatement::HttpStatement;
-  int32_t Execute() override {
-    return HttpServerClose(Set(), ArgInt(*socket_)) ? 0 : -1;
-  }
+  int32_t Execute() override { return HttpServerClose(Set(), ArgInt(*socket_)) ? 0 : -1; }
 
-private:
-  TagVar *socket_ = &Argument(0);
+ private:
+  TagVar* socket_ = &Argument(0);
 };
 
-} // namespace
+}  // namespace
 
 void RegisterHttpStatements() {
-  engine::StatementRegistry &r = engine::Statements();
+  engine::StatementRegistry& r = engine::Statements();
   r.Register("Http(", &BuildStatement<TagHttp>);
   r.Register("HttpServerOpen(", &BuildStatement<TagHttpServerOpen>);
   r.Register("HttpServerRecv(", &BuildStatement<TagHttpServerRecv>);
@@ -134,4 +127,4 @@ void RegisterHttpStatements() {
   r.Register("HttpServerClose(", &BuildStatement<TagHttpServerClose>);
 }
 
-} // namespace services
+}  // namespace services

@@ -11,6 +11,6 @@ namespace services {
 
 void RegisterHttpStatements();
 
-} // namespace services
+}  // namespace services
 
-#endif // VTTEL_SERVICES_HTTP_STATEMENTS_H_
+#endif  // VTTEL_SERVICES_HTTP_STATEMENTS_H_

@@ -22,20 +22,20 @@ namespace services {
 // byte. Bytes after the head that came in the same receives stay in text.
 // The byte count read (0 when nothing came), or -1 on a socket error
 // before any byte.
-long ReceiveHead(int socket, std::string *text, size_t limit, int seconds);
+long ReceiveHead(int socket, std::string* text, size_t limit, int seconds);
 
 // Appends to *out until it holds want bytes, the peer closes, or seconds
 // pass without a byte. The bytes appended.
-size_t ReceiveUpTo(int socket, std::string *out, size_t want, int seconds);
+size_t ReceiveUpTo(int socket, std::string* out, size_t want, int seconds);
 
 // One receive of at most size bytes appended to *out, waiting at most
 // seconds: the count, 0 on the peer's close or the time-out, -1 on error.
-long ReceiveOnce(int socket, std::string *out, size_t size, int seconds);
+long ReceiveOnce(int socket, std::string* out, size_t size, int seconds);
 
 // Sends every byte unless seconds pass without progress or the socket
 // fails: the bytes sent.
 size_t SendAll(int socket, std::string_view bytes, int seconds);
 
-} // namespace services
+}  // namespace services
 
-#endif // VTTEL_SERVICES_HTTP_TRANSFER_H_
+#endif  // VTTEL_SERVICES_HTTP_TRANSFER_H_

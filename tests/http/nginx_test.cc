@@ -1,14 +1,13 @@
 // "Http(" and the server statements beside nginx (started once per run by
 // the test servers helper): bodies by length and in chunks as nginx sends
 // them, and nginx proxying a request to a script's listener.
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
 #include <chrono>
 #include <future>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "services/tcp_handles.h"
 #include "services/tcp_socket_set.h"
@@ -77,8 +76,8 @@ TEST_F(NginxTest, BodiesByLengthAndInChunks) {
 TEST_F(NginxTest, ProxiesToAScript) {
   const int32_t listener = Exec("HttpServerOpen(", {Val(0)});
   ASSERT_GE(listener, services::kFirstTcpHandle);
-  const int s = services::SocketSetOf(script_.get())
-                    ->Find(listener, services::SocketKind::kHttpListener);
+  const int s =
+      services::SocketSetOf(script_.get())->Find(listener, services::SocketKind::kHttpListener);
   sockaddr_in a{};
   socklen_t len = sizeof a;
   getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);

@@ -20,7 +20,7 @@ namespace services_test {
 // (written to the port file's name + ".req"), then runs its actions in order:
 //   send:<hex>  sends the bytes        sleep:<ms>  waits
 // and closes the connection; "done" ends it.
-inline constexpr const char *kRawHttpServer = R"PY(
+inline constexpr const char* kRawHttpServer = R"PY(
 import socket, sys, time
 l = socket.socket()
 l.bind(('127.0.0.1', 0))
@@ -58,8 +58,8 @@ c.close()
 print('done', flush=True)
 )PY";
 
-inline std::string Hex(const std::string &bytes) {
-  static const char *digits = "0123456789abcdef";
+inline std::string Hex(const std::string& bytes) {
+  static const char* digits = "0123456789abcdef";
   std::string hex;
   for (unsigned char c : bytes) {
     hex += digits[c >> 4];
@@ -68,7 +68,7 @@ inline std::string Hex(const std::string &bytes) {
   return hex;
 }
 
-inline std::string Unhex(const std::string &hex) {
+inline std::string Unhex(const std::string& hex) {
   std::string bytes;
   for (size_t i = 0; i + 1 < hex.size(); i += 2) {
     bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
@@ -78,30 +78,27 @@ inline std::string Unhex(const std::string &hex) {
 
 // A python3 program (code, then its arguments) that listens.
 class PortPeer {
-public:
-  bool Start(const std::string &code, const std::vector<std::string> &args) {
+ public:
+  bool Start(const std::string& code, const std::vector<std::string>& args) {
     std::vector<std::string> all{"-c", code, dir_.File("port")};
     all.insert(all.end(), args.begin(), args.end());
-    if (!program_.Start("/usr/bin/python3", all))
-      return false;
-    if (!program_.WaitForLine("ready", 20000))
-      return false;
-    port_ =
-        std::stoi(testing_support::ReadFile(dir_.File("port")).value_or("0"));
+    if (!program_.Start("/usr/bin/python3", all)) return false;
+    if (!program_.WaitForLine("ready", 20000)) return false;
+    port_ = std::stoi(testing_support::ReadFile(dir_.File("port")).value_or("0"));
     return port_ > 0;
   }
   int port() const { return port_; }
   std::string port_file() const { return dir_.File("port"); }
-  testing_support::SpawnedProgram &program() { return program_; }
+  testing_support::SpawnedProgram& program() { return program_; }
 
-private:
+ private:
   testing_support::TempDir dir_;
   testing_support::SpawnedProgram program_;
   int port_ = 0;
 };
 
 // python3's http.server over a folder.
-inline constexpr const char *kFolderServer = R"PY(
+inline constexpr const char* kFolderServer = R"PY(
 import functools, http.server, sys
 h = functools.partial(http.server.SimpleHTTPRequestHandler, directory=sys.argv[2])
 h.func.log_message = lambda *a: None
@@ -114,10 +111,10 @@ s.serve_forever()
 // The raw server with the response pieces to send (sleep:<ms> between
 // them as a piece of its own).
 class RawHttpServer : public PortPeer {
-public:
-  bool Start(const std::vector<std::string> &pieces) {
+ public:
+  bool Start(const std::vector<std::string>& pieces) {
     std::vector<std::string> args;
-    for (const std::string &p : pieces) {
+    for (const std::string& p : pieces) {
       args.push_back(p.rfind("sleep:", 0) == 0 ? p : "send:" + Hex(p));
     }
     return PortPeer::Start(kRawHttpServer, args);
@@ -130,18 +127,16 @@ public:
 };
 
 // Runs a python3 snippet to its end: its standard output.
-inline std::string RunPython(const std::string &code,
-                             const std::vector<std::string> &args = {},
+inline std::string RunPython(const std::string& code, const std::vector<std::string>& args = {},
                              int timeout_ms = 30000) {
   testing_support::SpawnedProgram p;
   std::vector<std::string> all{"-c", code};
   all.insert(all.end(), args.begin(), args.end());
-  if (!p.Start("/usr/bin/python3", all))
-    return "";
+  if (!p.Start("/usr/bin/python3", all)) return "";
   p.Wait(timeout_ms);
   return p.stdout_text();
 }
 
-} // namespace services_test
+}  // namespace services_test
 
-#endif // VTTEL_TESTS_SERVICES_HTTP_PEER_H_
+#endif  // VTTEL_TESTS_SERVICES_HTTP_PEER_H_

@@ -1,10 +1,10 @@
 // The HTTP client's real-time bounds: a connect that is refused gives up
 // after 4 s, a response head that never comes after 8 s, a body that
 // stalls 8 s after its last byte (keeping what came).
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "tests/frame/tcp_peer.h"
 #include "tests/services/http_peer.h"
@@ -16,15 +16,14 @@ using engine::TagVar;
 using Steady = std::chrono::steady_clock;
 
 class HttpSlowTest : public services_test::TcpScriptTest {
-protected:
+ protected:
   // "Http(": the result and the seconds it took.
-  int32_t Get(int port, std::string *body, double *seconds) {
+  int32_t Get(int port, std::string* body, double* seconds) {
     TagVar *b = Val(0), *h = Val(0);
     const auto start = Steady::now();
-    const int32_t r =
-        Exec("Http(",
-             {Val("GET"), Val("http://127.0.0.1:" + std::to_string(port) + "/"),
-              Val(0), Val(""), b, h});
+    const int32_t r = Exec(
+        "Http(",
+        {Val("GET"), Val("http://127.0.0.1:" + std::to_string(port) + "/"), Val(0), Val(""), b, h});
     *seconds = std::chrono::duration<double>(Steady::now() - start).count();
     *body = std::string(b->Bytes());
     return r;
@@ -49,9 +48,8 @@ TEST_F(HttpSlowTest, TimeOuts) {
   }
   {
     services_test::RawHttpServer stalled;
-    ASSERT_TRUE(
-        stalled.Start({"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nab",
-                       "sleep:1000", "cd", "sleep:12000"}));
+    ASSERT_TRUE(stalled.Start(
+        {"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nab", "sleep:1000", "cd", "sleep:12000"}));
     EXPECT_EQ(Get(stalled.port(), &body, &seconds), 4);
     EXPECT_EQ(body, "abcd");
     EXPECT_GE(seconds, 8.9);
@@ -59,4 +57,4 @@ TEST_F(HttpSlowTest, TimeOuts) {
   }
 }
 
-} // namespace
+}  // namespace

@@ -1,13 +1,12 @@
 // The HTTP statements in a script run by vtsrun: "Http(" against python3's
 // http.server, then a listener answering curl's POST.
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <future>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "tests/services/http_peer.h"
 #include "tests/services/vtsrun_script.h"
@@ -20,9 +19,9 @@ int FreePort() {
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a);
+  bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
   socklen_t len = sizeof a;
-  getsockname(s, reinterpret_cast<sockaddr *>(&a), &len);
+  getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
   close(s);
   return ntohs(a.sin_port);
 }
@@ -36,10 +35,9 @@ TEST(HttpVtsrun, ClientAndServer) {
   const int port = FreePort();
   auto curl = std::async(std::launch::async, [port] {
     testing_support::SpawnedProgram p;
-    p.Start("/usr/bin/curl",
-            {"-s", "--retry", "100", "--retry-delay", "0",
-             "--retry-connrefused", "-H", "Expect:", "--data-binary", "ping",
-             "http://127.0.0.1:" + std::to_string(port) + "/x"});
+    p.Start("/usr/bin/curl", {"-s", "--retry", "100", "--retry-delay", "0", "--retry-connrefused",
+                              "-H", "Expect:", "--data-binary", "ping",
+                              "http://127.0.0.1:" + std::to_string(port) + "/x"});
     p.Wait(20000);
     return p.stdout_text();
   });
@@ -55,12 +53,10 @@ TEST(HttpVtsrun, ClientAndServer) {
       "a)\n}\n"
       "Print(b)\nPrint(a)\nr = HttpServerSend(c, \"\", \"pong\")\nPrint(r)\n"
       "r = HttpServerClose(l)\nPrint(r)\n";
-  const testing_support::VtsrunOutcome o =
-      services_test::RunScript(dir, script);
+  const testing_support::VtsrunOutcome o = services_test::RunScript(dir, script);
   EXPECT_EQ(o.status, 0) << o.err;
-  EXPECT_EQ(o.out, services_test::Printed(
-                       {"9", "file text", "ping", "127.0.0.1", "4", "0"}));
+  EXPECT_EQ(o.out, services_test::Printed({"9", "file text", "ping", "127.0.0.1", "4", "0"}));
   EXPECT_EQ(curl.get(), "pong");
 }
 
-} // namespace
+}  // namespace
