@@ -4,9 +4,6 @@
 #include <string>
 
 #include "frame/log.h"
-#include "frame/tcp_socket.h"
-#include "platform/clock.h"
-#include "platform/socket.h"
 #include "services/chunk_proc.h"
 #include "services/http_head.h"
 #include "services/http_limits.h"
@@ -19,7 +16,7 @@ namespace services {
 namespace {
 
 // The longest wait for one connect step's progress.
-constexpr int64_t kConnectStepNanos = 90 * 1000000LL;
+constexpr uint32_t kConnectStepMs = 90;
 // A method this long or longer is cut to kMethodCut characters.
 constexpr size_t kMethodLimit = 80;
 constexpr size_t kMethodCut = 20;
@@ -130,26 +127,10 @@ long ReceiveFinalHead(int socket, std::string* text, size_t* head_length) {
 
 int HttpConnect(engine::TagTelBasic* script, int* connected, std::string_view host, int port,
                 int seconds) {
-  platform::Clock& clock = platform::GetClock();
-  const uint32_t start = clock.TickCount();
-  // Unsigned: a negative time-out is a very long one.
-  const uint64_t wait_ms = static_cast<uint64_t>(static_cast<uint32_t>(seconds)) * 1000u;
-  frame::TcpConnectState state;
-  while (!LineStopping(script)) {
-    const int step = frame::TcpConnectStep(host, port, &state, connected);
-    if (step == 1) return 0;
-    if (step < 0) return step;
-    if (clock.TickCount() - start > wait_ms) break;
-    // Wait for the pending connect's progress rather than a fixed pause.
-    if (state.pending) {
-      platform::WaitSocket(state.pending_socket, platform::SocketEvent::kWritable,
-                           kConnectStepNanos);
-    } else {
-      clock.Sleep(kConnectStepNanos / 1000000);
-    }
-  }
-  frame::TcpAbandonConnect(&state);
-  return frame::kTcpTimeout;
+  // Each step waits for the pending connect's progress rather than a
+  // fixed pause.
+  return ConnectWithin(script, connected, host, port, seconds,
+                       ConnectPace{kConnectStepMs, true}, nullptr);
 }
 
 int32_t ReadHttpResponse(int socket, HttpResponse* response) {

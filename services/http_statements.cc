@@ -28,6 +28,15 @@ std::string_view BodyOf(const TagVar& v) {
 
 void SetText(TagVar* v, const std::string& text) { v->SetBytes(text.data(), text.size()); }
 
+// A body variable: the body after a result above 0, else "".
+void SetBody(TagVar* v, int32_t result, const std::string& body) {
+  if (result > 0) {
+    SetText(v, body);
+  } else {
+    v->SetString("");
+  }
+}
+
 class HttpStatement : public engine::ArgsStatement {
  public:
   explicit HttpStatement(const StatementBuild& b) : ArgsStatement(b) {}
@@ -46,11 +55,7 @@ class TagHttp : public HttpStatement {
     HttpResponse response;
     const int32_t result = HtmlRecv(script_, ArgText(*url_), ArgText(*method_), BodyOf(*body_),
                                     ArgText(*type_), &response);
-    if (result > 0 && !response.body.empty()) {
-      SetText(response_body_, response.body);
-    } else {
-      response_body_->SetString("");
-    }
+    SetBody(response_body_, result, response.body);
     SetText(response_head_, response.head);
     return result;
   }
@@ -79,11 +84,7 @@ class TagHttpServerRecv : public HttpStatement {
     HttpRequest request;
     const int32_t result = HttpServerRecvRequest(Set(), ArgInt(*socket_), &request);
     SetText(head_, request.head);
-    if (result > 0) {
-      SetText(body_, request.body);
-    } else {
-      body_->SetString("");
-    }
+    SetBody(body_, result, request.body);
     SetText(address_, request.address);
     return result;
   }
