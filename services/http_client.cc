@@ -100,6 +100,7 @@ long ReceiveFinalHead(int socket, std::string* text, size_t* head_length) {
   long count = 0;
   for (int reads = 0; reads < kHttpInterimHeadLimit; ++reads) {
     if (rest.empty()) {
+      text->clear();
       count = ReceiveHead(socket, text, kHttpHeadLimit, kHttpClientReadSeconds);
       frame::LogAlwaysF("HtmlRecv: (hd='%d') : %d", socket, static_cast<int>(count));
       if (count <= 0) return count;
@@ -108,10 +109,7 @@ long ReceiveFinalHead(int socket, std::string* text, size_t* head_length) {
       rest.clear();
       // The head may have come only in part with the interim one.
       if (HeadLength(*text) == 0) {
-        std::string more;
-        ReceiveHead(socket, &more, kHttpHeadLimit - std::min(kHttpHeadLimit, text->size()),
-                    kHttpClientReadSeconds);
-        text->append(more);
+        ReceiveHead(socket, text, kHttpHeadLimit, kHttpClientReadSeconds);
       }
       count = static_cast<long>(text->size());
     }

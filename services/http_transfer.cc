@@ -40,9 +40,9 @@ long ReceiveAppend(int socket, std::string* out, size_t size) {
 }  // namespace
 
 long ReceiveHead(int socket, std::string* text, size_t limit, int seconds) {
-  text->clear();
   uint32_t start = platform::GetClock().TickCount();
-  size_t searched = 0;
+  // The end may straddle two receives.
+  size_t searched = text->size() >= 3 ? text->size() - 3 : 0;
   while (text->size() < limit) {
     if (!WaitReady(socket, SocketEvent::kReadable, start, seconds)) break;
     const long got = ReceiveAppend(socket, text, limit - text->size());
@@ -50,7 +50,6 @@ long ReceiveHead(int socket, std::string* text, size_t limit, int seconds) {
     if (got < 0 && text->empty()) return -1;
     if (got <= 0) break;
     start = platform::GetClock().TickCount();
-    // The end may straddle two receives.
     if (text->find("\r\n\r\n", searched) != std::string::npos) break;
     searched = text->size() >= 3 ? text->size() - 3 : 0;
   }

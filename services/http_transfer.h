@@ -17,11 +17,10 @@
 
 namespace services {
 
-// Reads into *text (emptied first) until it holds a head's end
-// ("\r\n\r\n"), limit bytes, the peer closes or seconds pass without a
-// byte. Bytes after the head that came in the same receives stay in text.
-// The byte count read (0 when nothing came), or -1 on a socket error
-// before any byte.
+// Reads onto the end of *text until it holds a head's end ("\r\n\r\n"),
+// limit bytes, the peer closes or seconds pass without a byte. Bytes after
+// the head that came in the same receives stay in text. The byte count of
+// text (0 when nothing came), or -1 on a socket error before any byte.
 long ReceiveHead(int socket, std::string* text, size_t limit, int seconds);
 
 // Appends to *out until it holds want bytes, the peer closes, or seconds
