@@ -21,6 +21,7 @@ PACKAGES=(
   unixodbc unixodbc-dev libsqliteodbc odbc-postgresql odbc-mariadb tdsodbc
   postgresql mariadb-server mariadb-client sqlite3
   libsybdb5 freetds-dev freetds-bin  # SQL Server back end, its tools for the tests
+  nginx-light apache2-utils curl  # the HTTP tests' peers
   espeak-ng libsamplerate0-dev libopencc-dev unicode-data  # speech and Big5 text
   socat  # a UDP peer of the tests
   libmariadb3 libmariadb-dev  # the MySQL back end's client library

@@ -5,6 +5,7 @@
 #include "services/dll_statements.h"
 #include "services/encoding_statements.h"
 #include "services/file_statements.h"
+#include "services/http_statements.h"
 #include "services/message_statements.h"
 #include "services/regex_statements.h"
 #include "services/share_mem_statements.h"
@@ -25,6 +26,7 @@ void RegisterServiceStatements() {
   RegisterTimeStatements();
   RegisterTcpStatements();
   RegisterUdpStatements();
+  RegisterHttpStatements();
   RegisterDbStatements();
   RegisterRegexStatements();
   RegisterTextFileStatements();

@@ -1,5 +1,7 @@
 #include "services/tcp_socket_set.h"
 
+#include <array>
+#include <atomic>
 #include <vector>
 
 #include "engine/tel_basic.h"
@@ -8,6 +10,25 @@
 #include "services/tcp_handles.h"
 
 namespace services {
+namespace {
+
+// One close hook per socket kind.
+constexpr size_t kKinds = static_cast<size_t>(SocketKind::kHttpConnection) + 1;
+std::array<std::atomic<SocketCloseHook>, kKinds> g_close_hooks{};
+
+// Runs the kind's hook and closes the descriptor; under the set's lock.
+void CloseEntry(int32_t handle, int socket, SocketKind kind) {
+  if (const SocketCloseHook hook = g_close_hooks[static_cast<size_t>(kind)].load()) {
+    hook(handle, socket);
+  }
+  platform::CloseSocket(socket);
+}
+
+}  // namespace
+
+void SetSocketCloseHook(SocketKind kind, SocketCloseHook hook) {
+  g_close_hooks[static_cast<size_t>(kind)].store(hook);
+}
 
 TcpSocketSet::TcpSocketSet(const engine::TagTelBasic& script) : script_(script) {}
 
@@ -37,7 +58,7 @@ bool TcpSocketSet::Close(int32_t handle, SocketKind kind) {
     std::lock_guard<std::mutex> lock(mu_);
     const auto it = sockets_.find(handle);
     if (it == sockets_.end() || it->second.kind != kind) return false;
-    platform::CloseSocket(it->second.socket);
+    CloseEntry(handle, it->second.socket, kind);
     sockets_.erase(it);
   }
   ReleaseTcpHandle(handle);
@@ -57,7 +78,7 @@ void TcpSocketSet::CloseWhere(const SocketKind* kind) {
         ++it;
         continue;
       }
-      platform::CloseSocket(it->second.socket);
+      CloseEntry(it->first, it->second.socket, it->second.kind);
       closed.push_back(it->first);
       it = sockets_.erase(it);
     }

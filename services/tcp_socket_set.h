@@ -80,6 +80,13 @@ class TcpSocketSet : public engine::ScriptStore {
   std::map<int32_t, Entry> sockets_;  // by handle; guarded by mu_
 };
 
+// A hook run before a socket of one kind leaves any set (closed by a
+// statement or with the main script), under that set's lock: a registry
+// that shares the socket beyond its line forgets it there, before its
+// descriptor is closed. It must not take a set's lock.
+using SocketCloseHook = void (*)(int32_t handle, int socket);
+void SetSocketCloseHook(SocketKind kind, SocketCloseHook hook);
+
 // The socket set a statement compiled in script acts on (the run
 // context's), or null when the script has none.
 TcpSocketSet* SocketSetOf(engine::TagTelBasic* script);

@@ -30,13 +30,6 @@ constexpr int32_t kNotOwned = -1;
 // "TcpOpen(" keeps this in the handle variable until a connection is made.
 constexpr int32_t kOpenNoHandle = -2;
 
-// The line of the statement's script is being stopped.
-bool LineStopping(TagTelBasic* script) {
-  if (script == nullptr) return false;
-  const TagTelBasic* context = script->GetRunContext();
-  return context->stopped.load(std::memory_order_relaxed) != 0 || script->QuitCondition();
-}
-
 unsigned Hex(int32_t handle) { return static_cast<unsigned>(handle); }
 
 // The base of the statements: the line's arguments and the compiling
@@ -243,8 +236,14 @@ class TagTcpTest : public TcpStatement {
 
 }  // namespace
 
-int TcpConnect(TagTelBasic* script, int* connected, std::string_view host, int port,
-               int seconds) {
+bool LineStopping(TagTelBasic* script) {
+  if (script == nullptr) return false;
+  const TagTelBasic* context = script->GetRunContext();
+  return context->stopped.load(std::memory_order_relaxed) != 0 || script->QuitCondition();
+}
+
+int ConnectWithin(TagTelBasic* script, int* connected, std::string_view host, int port,
+                  int seconds, const ConnectPace& pace, bool* timed_out) {
   platform::Clock& clock = platform::GetClock();
   const uint32_t start = clock.TickCount();
   // Unsigned: a negative time-out is a very long one.
@@ -256,15 +255,30 @@ int TcpConnect(TagTelBasic* script, int* connected, std::string_view host, int p
     if (step < 0) return step;
     // A time-out of 0 allows the one step.
     if (wait_ms == 0 || clock.TickCount() - start > wait_ms) {
-      frame::TcpAbandonConnect(&state);
-      frame::LogMsgF("TcpConnect Timeout: %s:%d, sec=%d", std::string(host).c_str(), port,
-                     seconds);
-      return frame::kTcpTimeout;
+      if (timed_out != nullptr) *timed_out = true;
+      break;
     }
-    clock.Sleep(kTcpConnectStepMs);
+    if (pace.wake_on_progress && state.pending) {
+      platform::WaitSocket(state.pending_socket, platform::SocketEvent::kWritable,
+                           static_cast<int64_t>(pace.step_ms) * 1000000);
+    } else {
+      clock.Sleep(pace.step_ms);
+    }
   }
   frame::TcpAbandonConnect(&state);
   return frame::kTcpTimeout;
+}
+
+int TcpConnect(TagTelBasic* script, int* connected, std::string_view host, int port,
+               int seconds) {
+  bool timed_out = false;
+  const int result = ConnectWithin(script, connected, host, port, seconds,
+                                   ConnectPace{kTcpConnectStepMs, false}, &timed_out);
+  if (timed_out) {
+    frame::LogMsgF("TcpConnect Timeout: %s:%d, sec=%d", std::string(host).c_str(), port,
+                   seconds);
+  }
+  return result;
 }
 
 void RegisterTcpStatements() {

@@ -23,6 +23,24 @@ inline constexpr int kTcpReadScratch = 5119;
 // The pause between two connect steps.
 inline constexpr uint32_t kTcpConnectStepMs = 80;
 
+// True when the line of script (a function's or a child's included) is
+// being stopped: the run context's stopped flag or the quit condition.
+// A null script is never stopped.
+bool LineStopping(engine::TagTelBasic* script);
+
+// How a connect loop waits between its steps: at most step_ms, and with
+// wake_on_progress only until the pending connect makes progress.
+struct ConnectPace {
+  uint32_t step_ms;
+  bool wake_on_progress;
+};
+
+// The connect loop of TcpConnect and the HTTP client: steps until
+// connected (0, *connected set), a step's error, the time-out or the line's
+// stop (-9; *timed_out set for the time-out when not null).
+int ConnectWithin(engine::TagTelBasic* script, int* connected, std::string_view host, int port,
+                  int seconds, const ConnectPace& pace, bool* timed_out);
+
 // Connects to host:port for the statement of script (a function's or a
 // child's statement included), giving up after seconds (compared unsigned:
 // 0 gives up after the first step, a negative value never). 0 connected

@@ -6,13 +6,17 @@
 
 KIND: postgresql, mariadb, tds (tools/tds_server.py: SQL Server's protocol
 on SQLite; its batch log is FOLDER/batches.log), wrndbd (our stand-in of the maker's
-database server, tools/wrndbd.py). --port gives the port (one KIND only): a test
+database server, tools/wrndbd.py), nginx. --port gives the port (one KIND only): a test
 that starts a server where a client already waits. Each server runs in a folder of its own, on a
 free 127.0.0.1 port, under the unprivileged user nobody when started by
 root (PostgreSQL refuses root). FILE gets one line per server and value:
 "KIND KEY VALUE" with the keys port, socket, folder and pid. The
 PostgreSQL superuser is "postgres" and MariaDB's is "root", both without
-a password; tests make databases of their own.
+a password; tests make databases of their own. nginx runs one worker
+with its own configuration and prefix in its folder (never the packaged
+service) and serves the folder's "www" subfolder, which tests fill: files
+by length, files under "/chunked/" in chunks, and "/proxy/<port>/<path>"
+passed on to 127.0.0.1:<port>/<path>.
 """
 import argparse
 import glob
@@ -111,6 +115,46 @@ def start_tds(folder, prefix, port):
     return proc, ""
 
 
+NGINX_CONF = """daemon off;
+worker_processes 1;
+pid %(folder)s/nginx.pid;
+error_log %(folder)s/error.log;
+events { worker_connections 1024; }
+http {
+    access_log off;
+    client_body_temp_path %(folder)s/body;
+    proxy_temp_path %(folder)s/proxy;
+    fastcgi_temp_path %(folder)s/fastcgi;
+    uwsgi_temp_path %(folder)s/uwsgi;
+    scgi_temp_path %(folder)s/scgi;
+    default_type application/octet-stream;
+    server {
+        listen 127.0.0.1:%(port)d;
+        root %(folder)s/www;
+        location /chunked/ { ssi on; ssi_types *; }
+        location ~ ^/proxy/(\\d+)(/.*)$ {
+            proxy_pass http://127.0.0.1:$1$2$is_args$args;
+            proxy_http_version 1.1;
+        }
+    }
+}
+"""
+
+
+def start_nginx(folder, prefix, port):
+    www = os.path.join(folder, "www")
+    os.makedirs(os.path.join(www, "chunked"))
+    conf = os.path.join(folder, "nginx.conf")
+    with open(conf, "w") as f:
+        f.write(NGINX_CONF % {"folder": folder, "port": port})
+    # The tests write the served files as the user they run as.
+    for path in (www, os.path.join(www, "chunked")):
+        os.chmod(path, 0o777)
+    proc = spawn(prefix, ["nginx", "-p", folder, "-c", conf, "-e", os.path.join(folder, "error.log")],
+                 os.path.join(folder, "server.log"))
+    return proc, ""
+
+
 def start_wrndbd(folder, prefix, port):
     server = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools",
                           "wrndbd.py")
@@ -120,7 +164,7 @@ def start_wrndbd(folder, prefix, port):
 
 
 STARTERS = {"postgresql": start_postgresql, "mariadb": start_mariadb, "tds": start_tds,
-            "wrndbd": start_wrndbd}
+            "wrndbd": start_wrndbd, "nginx": start_nginx}
 
 
 def start(kinds, state, port=None):

@@ -1,0 +1,54 @@
+// The parts of reading an HTTP message that the client and the server
+// share: the body that a Content-Length gives (or none), after the head
+// and the bytes that came with it. Also the socket of one exchange, held
+// in the line's socket set for as long as the exchange lasts.
+#ifndef VTTEL_SERVICES_HTTP_MESSAGE_H_
+#define VTTEL_SERVICES_HTTP_MESSAGE_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "services/tcp_socket_set.h"
+
+namespace services {
+
+// Reads the body of length bytes: the bytes after the head in text come
+// first, the rest is received (seconds without a byte end the wait; a
+// shortfall keeps what came and is logged with the missing count). When
+// more bytes than length came with the head, those after the body up to
+// the next "\r\n\r\n" are a second head, appended to *head; without one
+// the result is false (the message is malformed). who names the side in
+// the log lines.
+bool ReadSizedBody(int socket, std::string_view text, size_t head_length, int64_t length,
+                   int seconds, const char* who, std::string* head, std::string* body);
+
+// A socket of one exchange, in the socket set of its line (when the line
+// has one) under kind, so that the line's stop ends any wait on it; closed
+// when the exchange ends (unless Release hands it on).
+class ExchangeSocket {
+ public:
+  ExchangeSocket(TcpSocketSet* set, int socket, SocketKind kind);
+  // A socket the set already holds under handle.
+  ExchangeSocket(TcpSocketSet* set, int socket, SocketKind kind, int32_t handle);
+  ~ExchangeSocket();
+  ExchangeSocket(const ExchangeSocket&) = delete;
+  ExchangeSocket& operator=(const ExchangeSocket&) = delete;
+
+  int socket() const { return socket_; }
+  // The handle in the set, or -1 (no set, or no handle was free).
+  int32_t handle() const { return handle_; }
+  // Keeps the socket open: the set holds it on.
+  int32_t Release();
+  void Close();
+
+ private:
+  TcpSocketSet* set_;
+  int socket_;
+  SocketKind kind_;
+  int32_t handle_ = -1;
+};
+
+}  // namespace services
+
+#endif  // VTTEL_SERVICES_HTTP_MESSAGE_H_
