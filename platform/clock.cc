@@ -175,7 +175,13 @@ int64_t LocalEpochSeconds(const WallTime& t) {
   parts.tm_min = t.minute;
   parts.tm_sec = t.second;
   parts.tm_isdst = -1;
-  return static_cast<int64_t>(mktime(&parts));
+  return static_cast<int64_t>(MakeLocalTime(&parts));
+}
+
+time_t MakeLocalTime(struct tm* parts) {
+  static std::mutex zone_lock;
+  std::lock_guard<std::mutex> lock(zone_lock);
+  return mktime(parts);
 }
 
 int64_t NowEpochSeconds() { return LocalEpochSeconds(GetClock().Now()); }

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <ctime>
 #include <mutex>
 
 namespace platform {
@@ -118,6 +119,10 @@ WallTime AddMillis(const WallTime& t, uint64_t ms);
 // Seconds since 1970 of a local time (daylight saving decided by the zone);
 // calendar time of the system: connect times, "Time(" and the like.
 int64_t LocalEpochSeconds(const WallTime& t);
+// mktime of parts, one caller at a time: with TZ unset the C library frees
+// and copies its zone name on every call, under a lock of its own that race
+// detectors cannot see. Every local-time conversion of the system goes here.
+time_t MakeLocalTime(struct tm* parts);
 // LocalEpochSeconds of the installed clock's Now(), so a FakeClock moves it.
 int64_t NowEpochSeconds();
 

@@ -254,7 +254,7 @@ int32_t MakeLocalTime(int32_t year, int32_t month, int32_t day, int32_t hour, in
   tm.tm_min = minute;
   tm.tm_sec = second;
   tm.tm_isdst = -1;
-  const time_t t = mktime(&tm);
+  const time_t t = platform::MakeLocalTime(&tm);
   if (t == static_cast<time_t>(-1) || t > std::numeric_limits<int32_t>::max() ||
       t < std::numeric_limits<int32_t>::min()) {
     return -1;
