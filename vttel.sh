@@ -10,6 +10,9 @@ set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 JOBS="${JOBS:-$(nproc 2>/dev/null || echo 2)}"  # build and test jobs; JOBS=N overrides
+# The compiler cache keys on paths relative to the checkout, so a fresh
+# clone elsewhere reuses what an earlier build compiled.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$ROOT}" CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
 
 # Debian packages the build, the tests and the program use.
 PACKAGES=(
