@@ -230,15 +230,18 @@ class Soak:
         the call (the line not yet free again)."""
         call = Call(line, self.offered, time.monotonic())
         addr = "E%d" % line
+        # The capture starts before the offer: a waiting line answers and
+        # starts its prompt at once, sooner than a request after the offer.
+        self.requests.capture_start(addr, os.path.join("far", "cap%d.raw" % line))
         try:
             self.requests.call(addr, "1390000%04d" % line, "8001")
         except simboard.Error:
+            self.requests.capture_stop(addr)
             self.refused += 1
             self.next_offer[line] = now + 0.5
             return False
         self.calls[line] = call
         self.offered += 1
-        self.requests.capture_start(addr, os.path.join("far", "cap%d.raw" % line))
         call.voice = os.urandom(RECORD_BYTES)
         call.inject = os.path.join(self.home, "far", "in%d_%d.raw" % (line, call.number))
         with open(call.inject, "wb") as f:

@@ -112,7 +112,10 @@ class VttelTest : public ::testing::Test {
   // Acts as the far end of the board's lines on ONE connection of
   // tools/simboard.py's Client `c` (so that no event between two requests
   // is missed): runs the python statements given; need(value, what) ends
-  // the run with status 1 when value is empty. Returns the exit status.
+  // the run with status 1 when value is empty; key_until_release(line)
+  // presses 5 once a second until the line hangs up (a key that comes
+  // while the line is still answering is cleared with the answer, so it
+  // is not the script's). Returns the exit status.
   int FarEnd(const std::string& statements, std::string* out = nullptr) {
     const std::string program =
         "import os, sys, time\n"
@@ -122,7 +125,13 @@ class VttelTest : public ::testing::Test {
         "def need(value, what):\n"
         "    if not value:\n"
         "        print('missing: ' + what)\n"
-        "        sys.exit(1)\n" +
+        "        sys.exit(1)\n"
+        "def key_until_release(line):\n"
+        "    for _ in range(20):\n"
+        "        c.keys(line, '5')\n"
+        "        if c.wait('RELEASE', line, 1000):\n"
+        "            return True\n"
+        "    return False\n" +
         statements;
     return RunToEnd(kPython, {"-c", program}, out, 60000);
   }

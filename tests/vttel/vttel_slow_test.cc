@@ -118,8 +118,7 @@ TEST_F(VttelTest, AnswersACallPlacedThroughTheBoardSocket) {
   EXPECT_EQ(FarEnd("c.call('E0', '13900000000', '8001')\n"
                    "need(c.wait('ANSWER', 'E0', 10000), 'answer')\n"
                    "keyed = time.time()\n"
-                   "c.keys('E0', '5')\n"
-                   "need(c.wait('RELEASE', 'E0', 10000), 'release')\n"
+                   "need(key_until_release('E0'), 'release')\n"
                    "need(time.time() - keyed < 8, 'release before the time-out')\n",
                    &out),
             0)
@@ -200,8 +199,7 @@ TEST_F(VttelTest, ControlClientsNeitherFreezeTheBoardNorHoldTheShutdown) {
                    "    need(reply == 'ERR not a regular file', request + ': ' + reply)\n"
                    "c.call('E0', '13900000000', '8001')\n"
                    "need(c.wait('ANSWER', 'E0', 10000), 'answer')\n"
-                   "c.keys('E0', '5')\n"
-                   "need(c.wait('RELEASE', 'E0', 10000), 'release')\n",
+                   "need(key_until_release('E0'), 'release')\n",
                    &out),
             0)
       << out;
