@@ -17,7 +17,7 @@ SimBoard::SimBoard(SimConfig config)
       journal_(config_.journal),
       clock_(kTickPeriod, [this] {
         PumpFarEndFiles();
-        Tick();
+        return Tick();
       }) {
   silence_.fill(platform::kAlawZero);
   lines_ = std::vector<SimLine>(static_cast<size_t>(e1_count_) + config_.analog_ports.size());

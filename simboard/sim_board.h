@@ -339,8 +339,16 @@ class SimBoard : public board::BoardLibrary,
   // TUP helpers.
   SimLine* Circuit(uint8_t port, uint8_t slot);
 
-  // The media clock's tick (sim_board_media.cc).
-  void Tick();
+  // The media clock's tick (sim_board_media.cc); false when the board has
+  // nothing left for the clock, which then rests until an entry gives it
+  // something (Clock, a new voice or fax, a file to close: clock_.Wake()).
+  bool Tick();
+  bool ClockNeeded() const;
+  // The lines the clock visits: a line joins when an entry gives it timers,
+  // media or far-end files and leaves at the first pass that finds it with
+  // none, so idle lines cost the clock nothing. REQUIRES: the lock held.
+  void Clock(SimLine& line);
+  void UpdateClockedLines();
   void MixGroup(SimGroup& group);
   const TickBuffer& Received(SimLine& line);
   void SendLine(SimLine& line);
@@ -391,6 +399,8 @@ class SimBoard : public board::BoardLibrary,
   int32_t next_voice_id_ = 1;
   int32_t conf_last_result_ = 0;
   uint64_t tick_ = 0;
+  std::vector<int32_t> clocked_lines_;  // line indexes in order (Clock)
+  std::vector<int32_t> joining_lines_;  // clocked since the last pass
   TickBuffer silence_;
   // Stopped captures and finished recordings whose last bytes the media
   // thread writes before it closes them.

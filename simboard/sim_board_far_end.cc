@@ -67,6 +67,7 @@ std::string SimBoard::WithFarEndFile(Address line, std::string_view file, Open o
   {
     std::lock_guard<OwnedMutex> hold(mutex_);
     replaced = place(lines_[i], std::move(opened));
+    Clock(lines_[i]);
   }
   if (replaced != nullptr) replaced->Flush();
   return "";
@@ -195,6 +196,7 @@ std::string SimBoard::Keys(Address line, std::string_view digits, int32_t gap_ms
     auto due = start + std::chrono::milliseconds(gap_ms * static_cast<int64_t>(k));
     l.coming_keys.emplace_back(due, digits[k]);
   }
+  Clock(l);
   FinishDueTimers(l, now);
   return "";
 }

@@ -65,11 +65,12 @@ void SimBoard::GatherFarEndWork() {
       line.injects.pop_front();
     }
   }
-  for (size_t i = 0; i < lines_.size(); ++i) {
-    SimLine& l = lines_[i];
+  UpdateClockedLines();
+  for (int32_t i : clocked_lines_) {
+    SimLine& l = lines_[static_cast<size_t>(i)];
     if (!l.HasFarEndFiles()) continue;
     if (!l.injects.empty() && l.inject_ready.size() < kReadAhead) {
-      reads_.push_back(FileRead{static_cast<int32_t>(i), 0, l.injects.front(), {}, false});
+      reads_.push_back(FileRead{i, 0, l.injects.front(), {}, false});
     }
     if (l.capture != nullptr && l.capture->Due()) flushes_.push_back(l.capture);
   }

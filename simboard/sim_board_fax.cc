@@ -144,6 +144,7 @@ int32_t SimBoard::FaxStartSend(int32_t fax, std::string_view file) {
   const bool readable = checked != nullptr;
   Entry e(*this, kLibE1, 195, "FaxStartSend", fax, file);
   if (readable) retired_files_.push_back(std::move(checked));
+  clock_.Wake();
   SimFax* f = FaxOf(fax);
   if (f == nullptr || f->line < 0 || !readable) return e.Done(0);
   f->running = true;
@@ -159,6 +160,7 @@ int32_t SimBoard::FaxStartReceive(int32_t fax, std::string_view file) {
   SimFax* f = FaxOf(fax);
   if (f == nullptr || f->line < 0) return e.Done(0);
   f->running = true;
+  clock_.Wake();
   f->sending = false;
   f->file = std::string(file);
   f->state = 0;
@@ -195,6 +197,7 @@ int32_t SimBoard::FskSend(int32_t port, const uint8_t* message, uint16_t length,
   if (line == nullptr || length == 0 || message == nullptr) return e.Done(-1);
   int64_t bits = kFskSeizureBits + kFskMarkBits + kFskBitsPerByte * length;
   line->fsk_running = true;
+  Clock(*line);
   line->fsk_hex = std::move(hex);
   line->fsk_due = SimClock::now() + std::chrono::microseconds(bits * 1000000 / kFskBitsPerSecond);
   return e.Done(0);

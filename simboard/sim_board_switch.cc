@@ -26,6 +26,8 @@ int32_t SimBoard::Link(int32_t a, int32_t b) {
   if (la.partner >= 0 || lb.partner >= 0) return 0;
   la.partner = b;
   lb.partner = a;
+  Clock(la);
+  Clock(lb);
   Post("LINK", la.name, lb.name);
   Post("LINK", lb.name, la.name);
   return 1;
@@ -92,6 +94,7 @@ int32_t SimBoard::JoinGroup(int32_t group, int32_t line, bool talk, int32_t gain
   if (l.group >= 0) return kConfAlreadyInGroup;
   l.group = group;
   l.talker = talk;
+  Clock(l);
   groups_[group].members.push_back(line);
   Post("CONFJOIN", l.name,
        std::to_string(group) + (talk ? " talk " : " listen ") + std::to_string(gain));

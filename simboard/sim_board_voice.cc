@@ -23,6 +23,7 @@ SimVoice* SimBoard::NewVoice(SimVoice::Kind kind, std::string addr) {
   voice->addr = std::move(addr);
   SimVoice* v = voice.get();
   voices_[v->id] = std::move(voice);
+  clock_.Wake();
   return v;
 }
 
@@ -65,7 +66,10 @@ bool SimBoard::StartRecord(SimVoice& v, std::shared_ptr<CaptureSpool> spool,
 void SimBoard::EndVoice(SimVoice& v) {
   if (v.ended) return;
   v.ended = true;
-  if (v.file != nullptr) retired_files_.push_back(std::move(v.file));
+  if (v.file != nullptr) {
+    retired_files_.push_back(std::move(v.file));
+    clock_.Wake();
+  }
   v.ready.clear();
   v.ready_pos = 0;
   if (v.kind == SimVoice::Kind::kPlay) {
@@ -84,6 +88,7 @@ void SimBoard::FinishStoppedRecords(std::vector<StoppedRecord> stopped) {
   }
   std::lock_guard<OwnedMutex> hold(mutex_);
   for (StoppedRecord& r : stopped) retired_captures_.push_back(std::move(r.spool));
+  if (!stopped.empty()) clock_.Wake();
 }
 
 void SimBoard::DropVoice(int32_t id) {
@@ -105,6 +110,7 @@ int32_t SimBoard::StartLinePlay(int32_t line, std::shared_ptr<VoiceFileReader> f
   }
   l.play = v;
   l.play_id = v->id;
+  Clock(l);
   return v->id;
 }
 
@@ -120,6 +126,7 @@ int32_t SimBoard::StartLineRecord(int32_t line, std::shared_ptr<CaptureSpool> sp
   }
   l.record = v;
   l.record_id = v->id;
+  Clock(l);
   return v->id;
 }
 
@@ -146,6 +153,7 @@ void SimBoard::StopAllMedia() {
     StopLineRecord(line);
     if (lines_[i].capture != nullptr) retired_captures_.push_back(std::move(lines_[i].capture));
   }
+  clock_.Wake();
   for (SimGroup& g : groups_) {
     g.play = g.record = nullptr;
     g.play_id = g.record_id = -1;
@@ -288,6 +296,7 @@ void SimBoard::SendDtmf(int32_t ch, std::string_view digits) {
   if (line < 0) return;
   SimLine& l = lines_[line];
   l.dtmf_running = true;
+  Clock(l);
   l.dtmf = std::string(digits);
   l.dtmf_due = SimClock::now() + std::chrono::milliseconds(static_cast<int64_t>(digits.size()) *
                                                            config_.dtmf_digit_ms);

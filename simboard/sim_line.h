@@ -122,6 +122,8 @@ struct SimLine {
   uint64_t mix_tick = 0;  // tick whose conference mix `mix` holds
   TickBuffer mix{};
 
+  bool clocked = false;  // in the board's list of lines the clock visits
+
   bool HasTimers() const { return dtmf_running || fsk_running || !coming_keys.empty(); }
   bool HasMedia() const {
     return play != nullptr || record != nullptr || partner >= 0 || group >= 0 ||
@@ -129,6 +131,7 @@ struct SimLine {
   }
   bool HasFarEndFiles() const { return !injects.empty() || capture != nullptr; }
   bool HasInject() const { return !injects.empty() || !inject_ready.empty(); }
+  bool NeedsClock() const { return HasTimers() || HasMedia() || HasFarEndFiles(); }
 };
 
 struct SimGroup {

@@ -4,7 +4,7 @@
 
 namespace simboard {
 
-MediaClock::MediaClock(std::chrono::milliseconds period, std::function<void()> tick)
+MediaClock::MediaClock(std::chrono::milliseconds period, std::function<bool()> tick)
     : period_(period), tick_(std::move(tick)) {}
 
 MediaClock::~MediaClock() { Stop(); }
@@ -28,6 +28,16 @@ void MediaClock::Stop() {
   have_cpu_clock_.store(false, std::memory_order_release);
 }
 
+void MediaClock::Wake() {
+  bool was_resting;
+  {
+    std::lock_guard<std::mutex> hold(mutex_);
+    woken_ = true;
+    was_resting = resting_;
+  }
+  if (was_resting) wake_.notify_all();  // a ticking clock needs no signal
+}
+
 double MediaClock::ThreadCpuSeconds() const {
   if (!have_cpu_clock_.load(std::memory_order_acquire)) return 0;
   timespec ts{};
@@ -44,13 +54,20 @@ void MediaClock::Run() {
   std::unique_lock<std::mutex> hold(mutex_);
   while (!stop_) {
     if (wake_.wait_until(hold, next, [this] { return stop_; })) break;
+    woken_ = false;
     hold.unlock();
-    tick_();
+    const bool busy = tick_();
     ticks_.fetch_add(1, std::memory_order_relaxed);
     next += period_;
     Clock::time_point now = Clock::now();
     if (now - next > period_ * kMaxBacklog) next = now + period_;
     hold.lock();
+    if (!busy) {
+      resting_ = true;
+      wake_.wait(hold, [this] { return stop_ || woken_; });
+      resting_ = false;
+      next = Clock::now() + period_;
+    }
   }
 }
 

@@ -30,11 +30,35 @@ class MediaTest : public SimBoardTest {};
 
 TEST_F(MediaTest, ClockKeepsTime) {
   Make("");
+  ASSERT_EQ(b().CaptureStart(E(0), "cap.raw"), "");  // something to clock
   uint64_t start = b().ClockTicks();
   std::this_thread::sleep_for(milliseconds(1000));
   uint64_t ticks = b().ClockTicks() - start;
   EXPECT_GE(ticks, 47u);
   EXPECT_LE(ticks, 53u);
+}
+
+// With nothing to clock (no media, timers, far-end files, voices or fax)
+// the clock rests; whatever an entry starts wakes it, also right after it
+// went to rest, and the rest never cuts a play.
+TEST_F(MediaTest, ClockRestsWhileTheBoardIsIdle) {
+  Make("");
+  std::string file = Pattern(800);
+  Write("p.raw", file);
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    std::this_thread::sleep_for(milliseconds(100));
+    const uint64_t resting = b().ClockTicks();
+    std::this_thread::sleep_for(milliseconds(200));
+    EXPECT_EQ(b().ClockTicks(), resting);
+    ASSERT_EQ(b().CaptureStart(E(round), "cap.raw"), "");
+    ASSERT_GE(b().ChannelPlay(round, Path("p.raw"), 0, -1), 0);
+    const int32_t id = b().ChannelPlayId(round);
+    ASSERT_TRUE(WaitUntil([&] { return b().IsVoiceEnded(id) != 0; }));
+    b().FreeVoice(id);
+    ASSERT_EQ(b().CaptureStop(E(round)), "");
+    EXPECT_EQ(Read("cap.raw"), file);
+  }
 }
 
 TEST_F(MediaTest, CaptureOfAPlayIsTheFileFromTheOffset) {
