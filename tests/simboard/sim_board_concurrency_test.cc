@@ -80,6 +80,34 @@ TEST_F(SimBoardTest, LineThreadsClockAndFarEndTogether) {
   b().WatchLock(nullptr);
 }
 
+// The media clock rests whenever the board has nothing to clock; lines
+// that start a play or a recording of one tick just as it goes to rest
+// still get each to its end (no wake is lost).
+TEST_F(SimBoardTest, ClockRestsAndWakesUnderManyLines) {
+  Make("Trunks=1\nAnalogPorts=0");
+  Write("p.raw", std::string(160, 'p'));  // one tick of play
+  constexpr int kLines = 6;
+  constexpr int kRounds = 30;
+  std::atomic<int> lost{0};
+  std::vector<std::thread> lines;
+  for (int ch = 0; ch < kLines; ++ch) {
+    lines.emplace_back([&, ch] {
+      const std::string recorded = Path("r" + std::to_string(ch) + ".raw");
+      for (int round = 0; round < kRounds; ++round) {
+        std::this_thread::sleep_for(std::chrono::milliseconds((round * 7 + ch * 3) % 45));
+        const bool play = round % 2 == 0;
+        const int32_t id = play ? b().ChannelPlay(ch, Path("p.raw"), 0, -1)
+                                : b().ChannelRecord(ch, recorded, 0, 160);
+        if (id <= 0 || !WaitUntil([&] { return b().IsVoiceEnded(id) != 0; })) ++lost;
+        if (play) b().FreeVoice(id);
+        if (!play) b().StopChannelRecord(ch);
+      }
+    });
+  }
+  for (std::thread& t : lines) t.join();
+  EXPECT_EQ(lost.load(), 0);
+}
+
 // Threads that take the board lock at once, some of them again inside
 // their hold, never overlap and each sees the lock as its own only while it
 // holds it.
