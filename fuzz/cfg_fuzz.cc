@@ -7,14 +7,19 @@
 
 #include "frame/line_list.h"
 #include "frame/run_cfg.h"
+#include "frame/settings.h"
 #include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz_support::SilenceMessages();
+  fuzz_support::WorkInFolder();
   const std::string path = fuzz_support::WriteInput("VtTelRun.cfg", data, size);
   if (path.empty()) return 0;
   frame::TagRunCfg cfg;
   frame::ReadCfgFile(path, &cfg);
+  // The file sets the process's log level; the next input starts quiet, so
+  // that the trace is written only while one file asks for it.
+  frame::GetSettings().log_level.store(0, std::memory_order_relaxed);
   if (cfg.load_delay < 5 || cfg.disp_delay < 100 || cfg.disp_delay > 15000 ||
       cfg.column_groups < 1 || cfg.column_groups > 10) {
     __builtin_trap();

@@ -7,6 +7,8 @@
 #ifndef VTTEL_FUZZ_FUZZ_SUPPORT_H_
 #define VTTEL_FUZZ_FUZZ_SUPPORT_H_
 
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -35,6 +37,13 @@ inline const std::string& Folder() {
     });
   }
   return dir;
+}
+
+// Makes Folder() the working directory once, so that what the code under
+// test writes beside itself (the raw trace "RawLog.txt") goes with it.
+inline void WorkInFolder() {
+  static const bool entered = chdir(Folder().c_str()) == 0;
+  if (!entered) std::abort();
 }
 
 // Folder() + "/" + name.

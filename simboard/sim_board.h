@@ -395,7 +395,7 @@ class SimBoard : public board::BoardLibrary,
   std::vector<SimGroup> groups_;
   std::vector<SimFax> faxes_;
   std::map<int32_t, std::unique_ptr<SimVoice>> voices_;
-  std::set<int32_t> freed_ids_;
+  std::set<int32_t> freed_ids_;  // strict mode only: a long run keeps none
   int32_t next_voice_id_ = 1;
   int32_t conf_last_result_ = 0;
   uint64_t tick_ = 0;

@@ -232,7 +232,7 @@ void SimBoard::StopIndexPlay(int32_t ch) {
 void SimBoard::FreeVoice(int32_t id) {
   Entry e(*this, kLibE1, 122, "FreeVoice", id);
   CheckFreed(id, "e1:122 FreeVoice");
-  freed_ids_.insert(id);
+  if (strict_) freed_ids_.insert(id);  // kept for the strict checks only
   for (SimLine& l : lines_) {
     if (l.play_id == id) {
       l.play = nullptr;
