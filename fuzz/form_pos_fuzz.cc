@@ -19,7 +19,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   frame::TagMapCfg again(saved);
   // Keys and values the reader cannot give back (a blank, '=' or "//" in
   // them) come only from lines the reader itself took apart, so every
-  // saved pair must come back unchanged.
-  if (again.values() != cfg.values()) __builtin_trap();
+  // saved pair comes back unchanged, unless its saved line "key = value"
+  // is longer than a line the reader takes (a damaged file's line of up to
+  // the limit without blanks): that pair is ignored whole.
+  auto fits = [](const std::string& key, const std::string& value) {
+    return key.size() + 3 + value.size() <= frame::kMapCfgLineMax;
+  };
+  size_t expected = 0;
+  for (const auto& [key, value] : cfg.values()) {
+    if (!fits(key, value)) continue;
+    auto it = again.values().find(key);
+    if (it == again.values().end() || it->second != value) __builtin_trap();
+    ++expected;
+  }
+  if (again.values().size() != expected) __builtin_trap();
   return 0;
 }
