@@ -113,6 +113,7 @@ class SimBoard : public board::BoardLibrary,
 
   // Processor time used by the media clock thread, in seconds.
   double ClockCpuSeconds() const { return clock_.ThreadCpuSeconds(); }
+  // Ticks so far; they stand still while the board has nothing to clock.
   uint64_t ClockTicks() const { return clock_.Ticks(); }
 
   // --- Binding. ---
