@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -63,15 +64,20 @@ class TcpScriptTest : public ::testing::Test {
     return Exec(script_.get(), keyword, std::move(args));
   }
 
-  // Values owned by the test.
+  // Values owned by the test; a test's other threads may make them too.
   engine::TagVar* Val(int32_t v) {
-    values_.push_back(std::make_unique<engine::TagVar>());
-    values_.back()->SetInt(v);
-    return values_.back().get();
+    engine::TagVar* value = NewValue();
+    value->SetInt(v);
+    return value;
   }
   engine::TagVar* Val(std::string_view text) {
+    engine::TagVar* value = NewValue();
+    value->SetBytes(text.data(), text.size());
+    return value;
+  }
+  engine::TagVar* NewValue() {
+    std::lock_guard<std::mutex> hold(values_mutex_);
     values_.push_back(std::make_unique<engine::TagVar>());
-    values_.back()->SetBytes(text.data(), text.size());
     return values_.back().get();
   }
 
@@ -79,7 +85,8 @@ class TcpScriptTest : public ::testing::Test {
   testing_support::ScopedChdir cd_{dir_.path()};
   engine::LineCallBase call_;
   std::unique_ptr<engine::TagTelBasic> script_;
-  std::vector<std::unique_ptr<engine::TagVar>> values_;
+  std::mutex values_mutex_;
+  std::vector<std::unique_ptr<engine::TagVar>> values_;  // guarded by values_mutex_
 };
 
 }  // namespace services_test
