@@ -225,8 +225,8 @@ class Soak:
         print("FAIL " + what, flush=True)
 
     def offer(self, line, now):
-        """Calls the line; then the capture of what it sends and the caller's
-        voice, queued until the line records. False when the board refused
+        """Captures what the line sends and calls it; then queues the
+        caller's voice until the line records. False when the board refused
         the call (the line not yet free again)."""
         call = Call(line, self.offered, time.monotonic())
         addr = "E%d" % line
