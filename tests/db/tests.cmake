@@ -13,13 +13,8 @@ set_tests_properties(db_servers_stop PROPERTIES FIXTURES_CLEANUP db_servers TIME
 set(VTTEL_TEST_PROPERTIES FIXTURES_REQUIRED db_servers)
 vttel_subsystem_tests(db "services;engine;frame;platform")
 unset(VTTEL_TEST_PROPERTIES)
-foreach(b db_tests db_slow_tests db_concurrency_tests)
+foreach(b db_tests db_slow_tests db_slow_wait_tests db_concurrency_tests)
   if(TARGET ${b})
-    target_compile_definitions(${b} PRIVATE
-      VTTEL_DB_SERVERS_STATE="${VTTEL_DB_SERVERS_STATE}"
-      VTTEL_TEST_SERVERS_PY="${CMAKE_SOURCE_DIR}/tests/servers/test_servers.py"
-      VTTEL_ODBC_DRIVER_DIR="/usr/lib/${CMAKE_LIBRARY_ARCHITECTURE}/odbc"
-      VTTEL_WRNDB_LIBRARY="$<TARGET_FILE:wrndbapi>")
     add_dependencies(${b} wrndbapi)
   endif()
 endforeach()

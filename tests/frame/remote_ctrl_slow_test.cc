@@ -170,7 +170,8 @@ bool WaitFor(int ms, Pred pred) {
 
 // Runs the python client; its standard output.
 std::string RunPythonClient(const std::string& args) {
-  const std::string cmd = "python3 " VTTEL_SOURCE_DIR "/tools/monitor_client.py " + args;
+  const std::string cmd =
+      std::string("python3 ") + VTTEL_SOURCE_DIR + "/tools/monitor_client.py " + args;
   FILE* p = ::popen(cmd.c_str(), "r");
   if (p == nullptr) return "";
   std::string out;

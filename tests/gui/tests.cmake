@@ -1,7 +1,7 @@
-# The main window's picture goes where the lead looks at test results.
-if(TARGET gui_slow_tests)
-  target_compile_definitions(gui_slow_tests PRIVATE
-    VTTEL_ARTIFACTS_DIR="${CMAKE_BINARY_DIR}/Testing/artifacts"
-    VTTEL_GUI_TESTS="$<TARGET_FILE:gui_tests>")
-  add_dependencies(gui_slow_tests gui_tests)
-endif()
+# The slow window tests run the window's test binary for a picture of a
+# paused debugger page.
+foreach(b gui_slow_tests gui_slow_wait_tests)
+  if(TARGET ${b})
+    add_dependencies(${b} gui_tests)
+  endif()
+endforeach()

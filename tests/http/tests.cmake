@@ -13,8 +13,3 @@ set_tests_properties(http_servers_stop PROPERTIES FIXTURES_CLEANUP http_servers 
 set(VTTEL_TEST_PROPERTIES FIXTURES_REQUIRED http_servers)
 vttel_subsystem_tests(http "services;engine;frame;regex;platform")
 unset(VTTEL_TEST_PROPERTIES)
-foreach(b http_tests http_slow_tests http_concurrency_tests)
-  if(TARGET ${b})
-    target_compile_definitions(${b} PRIVATE VTTEL_HTTP_SERVERS_STATE="${VTTEL_HTTP_SERVERS_STATE}")
-  endif()
-endforeach()

@@ -5,7 +5,6 @@ pkg_check_modules(PCRE2 REQUIRED IMPORTED_TARGET libpcre2-8)
 foreach(binary regex_tests regex_slow_tests regex_concurrency_tests)
   if(TARGET ${binary})
     target_link_libraries(${binary} PRIVATE PkgConfig::PCRE2)
-    target_compile_definitions(${binary} PRIVATE VTTEL_DATA_DIR="${CMAKE_SOURCE_DIR}/build/data")
   endif()
 endforeach()
 # The replace fuzz target also runs in the ordinary test build, driven by

@@ -10,10 +10,9 @@ vttel_user_library(vttel_extcall_test ${CMAKE_CURRENT_LIST_DIR}/extcall/test_lib
 # The fault guard's test catches processor faults in that library: under
 # AddressSanitizer only with ASan's own fault handlers off.
 if(TARGET services_tests)
-  add_executable(services_extcall_guard_tests ${CMAKE_CURRENT_LIST_DIR}/extcall/fault_guard_test.cc
-                 ${CMAKE_CURRENT_LIST_DIR}/../test_support.cc)
-  target_link_libraries(services_extcall_guard_tests PRIVATE services engine frame platform
-                        GTest::gtest_main GTest::gmock)
+  add_executable(services_extcall_guard_tests ${CMAKE_CURRENT_LIST_DIR}/extcall/fault_guard_test.cc)
+  target_link_libraries(services_extcall_guard_tests PRIVATE services engine frame platform)
+  vttel_test_target(services_extcall_guard_tests)
   gtest_discover_tests(services_extcall_guard_tests DISCOVERY_TIMEOUT 120
     PROPERTIES LABELS services TIMEOUT 600
     ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1:allow_user_segv_handler=1:handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_sigill=0")
@@ -21,8 +20,5 @@ endif()
 foreach(binary services_tests services_concurrency_tests services_extcall_guard_tests)
   if(TARGET ${binary})
     add_dependencies(${binary} vttel_extcall_test vtdemo)
-    target_compile_definitions(${binary} PRIVATE
-      VTTEL_EXTCALL_TEST_LIB="$<TARGET_FILE:vttel_extcall_test>"
-      VTTEL_EXTCALL_DEMO_LIB="$<TARGET_FILE:vtdemo>")
   endif()
 endforeach()

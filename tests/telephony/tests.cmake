@@ -10,9 +10,6 @@ find_package(PkgConfig REQUIRED)
 pkg_check_modules(TIFF REQUIRED IMPORTED_TARGET libtiff-4)
 if(TARGET telephony_tests)
   target_link_libraries(telephony_tests PRIVATE PkgConfig::TIFF)
-  # The picture of a fax page goes where the lead looks at test results.
-  target_compile_definitions(telephony_tests PRIVATE
-    VTTEL_ARTIFACTS_DIR="${CMAKE_BINARY_DIR}/Testing/artifacts")
 endif()
 # The text-to-fax fuzz target also runs in the ordinary test build, driven by
 # random inputs from a test (a short smoke run under the sanitizers).
