@@ -1,10 +1,12 @@
 // Random files as dBASE tables: opened, every field of every record read
 // (by index and by name), a record appended and read back. Nothing may read
-// or write past a buffer, whatever the header claims.
+// or write past a buffer, whatever the header claims, and the append adds
+// one record at most: a header's count never makes the file grow further.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "fuzz/fuzz_support.h"
@@ -15,6 +17,9 @@ namespace {
 
 // Records read per input: a header may claim billions.
 constexpr int32_t kMaxRecords = 64;
+// What an append may add to a file: the longest record (its length is 16
+// bits) and the end byte, after a header whose terminator lies past the end.
+constexpr uintmax_t kMaxGrowth = 0xFFFF + 2;
 
 void ReadAll(services::TagDbfData& d) {
   char value[services::kDbValueBytes];
@@ -45,5 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       ReadAll(d);
     }
   }
+  std::error_code ec;
+  if (std::filesystem::file_size(path, ec) > size + kMaxGrowth && !ec) __builtin_trap();
   return 0;
 }

@@ -85,6 +85,18 @@ bool CopyHostFile(const std::string& from, const std::string& to) {
                                     ec);
 }
 
+bool SameHostFile(const std::string& a, const std::string& b) {
+  struct stat first, second;
+  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+bool SameScriptFile(std::string_view a, std::string_view b) {
+  const std::optional<std::string> host_a = ToHostPath(a);
+  const std::optional<std::string> host_b = ToHostPath(b);
+  return host_a && host_b && SameHostFile(*host_a, *host_b);
+}
+
 bool HostFileExists(const std::string& host_path) {
   std::error_code ec;
   return std::filesystem::exists(host_path, ec);

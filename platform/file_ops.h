@@ -54,6 +54,12 @@ bool RemoveHostFile(const std::string& host_path);
 bool RenameHostFile(const std::string& from, const std::string& to);
 // Copies from over to; false on failure.
 bool CopyHostFile(const std::string& from, const std::string& to);
+// Whether two host paths name one file: the same device and inode, with
+// symbolic links followed (a hard link, a link or another spelling of a
+// path is the same file). False when either cannot be looked at.
+bool SameHostFile(const std::string& a, const std::string& b);
+// The same for two script paths (ToHostPath).
+bool SameScriptFile(std::string_view a, std::string_view b);
 // Whether anything is at the host path; the size of the regular file
 // there, or nullopt.
 bool HostFileExists(const std::string& host_path);

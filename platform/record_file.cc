@@ -74,6 +74,12 @@ int64_t RecordFile::WriteAt(int64_t offset, const void* bytes, size_t n) const {
   return static_cast<int64_t>(done);
 }
 
+int64_t RecordFile::Size() const {
+  struct stat st;
+  if (fd_ < 0 || fstat(fd_, &st) != 0) return -1;
+  return static_cast<int64_t>(st.st_size);
+}
+
 bool RecordFile::Lock() const { return fd_ >= 0 && SetWholeFileLock(fd_, F_WRLCK, F_OFD_SETLKW); }
 
 void RecordFile::Unlock() const {

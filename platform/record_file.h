@@ -36,6 +36,9 @@ class RecordFile {
   // refused), or -1 on an error.
   int64_t WriteAt(int64_t offset, const void* bytes, size_t n) const;
 
+  // The size of the file now in bytes, or -1 on an error.
+  int64_t Size() const;
+
   // Takes / gives back the write lock of the whole file. Lock waits until
   // every other holder gave it back; false when the lock cannot be had.
   bool Lock() const;

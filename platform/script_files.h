@@ -16,8 +16,8 @@
 namespace platform {
 
 // Renames from to to, replacing an existing file; across file systems the
-// file is copied (bytes, permissions and modification time) and the
-// source removed. 0 or a Windows error number.
+// file is copied (bytes, permissions and modification time, as
+// CopyScriptFile does) and the source removed. 0 or a Windows error number.
 int MoveScriptFile(std::string_view from, std::string_view to);
 // Removes the file (not a folder). 0 or a Windows error number.
 int DeleteScriptFile(std::string_view path);
@@ -25,8 +25,13 @@ int DeleteScriptFile(std::string_view path);
 // empty, created when missing. 0 or a Windows error number.
 int EmptyScriptFile(std::string_view path);
 // Copies from over to (replaced when it exists), keeping the modification
-// time. False on any failure (a partly written copy is removed).
-bool CopyScriptFile(std::string_view from, std::string_view to);
+// time. The copy is written to a temporary file in the destination's
+// folder and renamed over it, so a failed copy leaves an existing
+// destination as it was; a destination that is a link is followed (the
+// link stays and leads to the copy). A file is never copied onto itself
+// (the same path, a link or another name of it). False on any failure,
+// with the reason in *why.
+bool CopyScriptFile(std::string_view from, std::string_view to, std::string* why);
 
 // Makes one folder / removes one empty folder; false on failure.
 bool MakeScriptDir(std::string_view path);

@@ -92,14 +92,30 @@ int32_t TagDbf::RefreshHeader() {
   // Another writer changed the table's layout: its records no longer fit
   // the buffer.
   if (HeaderLength() != header_length_ || RecordLength() != record_length_) return kDbfShortRead;
-  if (HeaderCount() > static_cast<uint32_t>(INT32_MAX)) return kDbfShortRead;
+  const int64_t size = file_.Size();
+  if (size < 0) return kDbfSeekFailed;
+  count_ = RecordsInUse(size);
+  if (count_ > static_cast<uint32_t>(INT32_MAX)) return kDbfShortRead;
   return 0;
+}
+
+uint32_t TagDbf::RecordsInUse(int64_t size) {
+  const uint32_t claimed = HeaderCount();
+  const int64_t held = size > header_length_ ? (size - header_length_) / record_length_ : 0;
+  if (claimed <= held) return claimed;
+  if (claimed != logged_claim_ || held != logged_held_) {
+    logged_claim_ = claimed;
+    logged_held_ = held;
+    frame::LogAlwaysF("dBASE table %s: the header claims %u records, the file holds %lld",
+                      path_.c_str(), claimed, static_cast<long long>(held));
+  }
+  return static_cast<uint32_t>(held);
 }
 
 int32_t TagDbf::RecordCount() {
   if (status_ != 0) return kDbfSeekFailed;
   const int32_t r = RefreshHeader();
-  return r < 0 ? r : static_cast<int32_t>(HeaderCount());
+  return r < 0 ? r : static_cast<int32_t>(count_);
 }
 
 int32_t TagDbf::ReadRecord(int32_t n) {
@@ -126,7 +142,7 @@ int32_t TagDbf::WriteLocked(int32_t n) {
   const platform::WallTime today = platform::GetClock().Now();
   const int32_t r = RefreshHeader();
   if (r < 0) return r;
-  const uint32_t count = HeaderCount();
+  const uint32_t count = count_;
   int32_t result = n;
   int64_t at = 0;
   size_t bytes = record_length_;

@@ -3,6 +3,10 @@
 // The header is read again before every record access, so records that
 // other openers appended are seen; the layout (header and record length)
 // must stay as it was at the open, or the access fails as a short read.
+// A header that claims more records than the file holds (a damaged or cut
+// table) is taken for the whole records that are there, with a log line:
+// they are the table, and an append writes at their end and sets the
+// count right.
 //
 // Every field holds text. The record buffer holds record length + 1 bytes:
 // blanks after the open, then the last record read with a terminator.
@@ -63,7 +67,8 @@ class TagDbf {
   // kDbfNotDbase (bad version or layout, short descriptors).
   int32_t status() const { return status_; }
 
-  // The record count from a fresh header; kDbfSeekFailed / kDbfShortRead.
+  // The records in use from a fresh header; kDbfSeekFailed /
+  // kDbfShortRead.
   int32_t RecordCount();
   // Reads record n into the buffer (NUL bytes become blanks): n,
   // kDbfNoSuchRecord outside 1..count, kDbfSeekFailed / kDbfShortRead.
@@ -89,9 +94,12 @@ class TagDbf {
 
  private:
   int32_t Open();
-  // Reads the header again: 0, or kDbfSeekFailed / kDbfShortRead (also
-  // when the layout changed).
+  // Reads the header again and sets count_: 0, or kDbfSeekFailed /
+  // kDbfShortRead (also when the layout changed).
   int32_t RefreshHeader();
+  // The header's count, or the whole records a file of size bytes holds
+  // when that is fewer (logged once for each pair of counts).
+  uint32_t RecordsInUse(int64_t size);
   int32_t WriteLocked(int32_t n);
   uint32_t HeaderCount() const;
   uint16_t HeaderLength() const;
@@ -106,6 +114,9 @@ class TagDbf {
   uint16_t header_length_ = 0;  // as opened
   uint16_t record_length_ = 0;  // as opened
   std::vector<char> record_;    // record length + 1 bytes
+  uint32_t count_ = 0;          // records in use, from the last header read
+  uint32_t logged_claim_ = 0;   // the counts of the last mismatch logged
+  int64_t logged_held_ = -1;
 };
 
 }  // namespace services

@@ -65,12 +65,18 @@ class TagFileMove : public ArgsStatement {
   }
 };
 
-// "FileCopy(" (source as text, destination as text).
+// "FileCopy(" (source as text, destination as text): 0, or -4 with the
+// reason in the log. A failed copy leaves the destination as it was.
 class TagFileCopy : public ArgsStatement {
  public:
   explicit TagFileCopy(const StatementBuild& b) : ArgsStatement(b) {}
   int32_t Execute() override {
-    return platform::CopyScriptFile(ArgText(Argument(0)), ArgText(Argument(1))) ? 0 : kCopyFailed;
+    const char* from = ArgText(Argument(0));
+    const char* to = ArgText(Argument(1));
+    std::string why;
+    if (platform::CopyScriptFile(from, to, &why)) return 0;
+    frame::LogAlwaysF("FileCopy(%s, %s) failed: %s", from, to, why.c_str());
+    return kCopyFailed;
   }
 };
 

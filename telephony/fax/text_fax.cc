@@ -91,6 +91,13 @@ int TagTxtCvtFax::Convert(std::string_view dir, std::string_view text, std::stri
       return kFileNotUsable;
   }
 
+  // Creating the fax file empties it: it must not be the text itself.
+  if (platform::SameScriptFile(text, fax)) {
+    frame::LogAlwaysF("TagTxtCvtFax: the fax file %.*s is the text file %.*s",
+                      static_cast<int>(fax.size()), fax.data(), static_cast<int>(text.size()),
+                      text.data());
+    return kFileNotUsable;
+  }
   if (!encoder_->OpenFaxFile(fax)) return kFileNotUsable;
   for (size_t pos = 0; pos < text_.size();) {
     if (!WriteTextLine(NextTextLine(text_, &pos))) return kFileNotUsable;

@@ -6,8 +6,10 @@
 //   -2  fonts not loaded
 //   -3  text or fax file not usable: not readable, larger than
 //       kMaxFaxTextBytes, UTF-8 (EF BB BF) or "other" (a byte 0x80..0x9F in
-//       its first 80 bytes), or the fax file could not be written
-// A refused text or a failed write leaves no fax file.
+//       its first 80 bytes), or the fax file could not be written or is
+//       the text file itself (the same path, a link or another name of it)
+// A refused text or a failed write leaves no fax file; a fax file that is
+// the text file is left as it was.
 //
 // The text is GBK, or UTF-16LE marked FF FE, which is turned into GBK in
 // memory. It is cut into text lines of at most 215 bytes each (ending

@@ -150,12 +150,11 @@ class TxtSpeakToFile : public engine::TagOper {
       return result;
     }
     const std::string pcm = path + ".wav";
-    const int32_t result = speech->MsTtsSpeak(text, pcm, flag, kSpeechPcm16);
-    if (result < 0) {
-      LineErrorLog(script, "MsTxt2Voc(A-Law) Err.");
-    } else {
-      ConvertPcmWavToAlaw(pcm, path);
-    }
+    int32_t result = speech->MsTtsSpeak(text, pcm, flag, kSpeechPcm16);
+    // The A-law file is the output: when it cannot be written, the output
+    // could not be made.
+    if (result >= 0 && ConvertPcmWavToAlaw(pcm, path) != kConvertDone) result = kSpeechNoStream;
+    if (result < 0) LineErrorLog(script, "MsTxt2Voc(A-Law) Err.");
     platform::RemoveScriptFile(pcm);
     return result;
   }

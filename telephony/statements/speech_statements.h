@@ -8,7 +8,9 @@
 // with the voice extension in the selected language's voice directory and
 // plays it; the file flag is not honoured there (the text is spoken as
 // given, and that is logged). "TxtSpeakToFile(" writes an absolute output
-// name where it says and a relative one into the selected voice directory.
+// name where it says and a relative one into the selected voice directory;
+// an output that cannot be written (a folder, a full disk) is a failure in
+// every form the syllable library and the system voice write.
 //
 // Thread rules: the statements run on their line's thread.
 #ifndef VTTEL_TELEPHONY_STATEMENTS_SPEECH_STATEMENTS_H_

@@ -190,9 +190,11 @@ int32_t TagMsTTS::SpeakToFile(std::string_view text, std::string_view path, bool
   const int32_t result =
       SynthesizeSpeech(program_, text, chinese, false, false, &samples, should_stop);
   const std::string bytes = SpeechWavBytes(samples, type);
+  // The bytes reach the disk at the close at the latest: a failure there
+  // (a full disk) is a failure to write.
   const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-  std::fclose(out);
-  return result != 0 ? result : written ? 0 : kSpeechFailed;
+  const bool closed = std::fclose(out) == 0;
+  return result != 0 ? result : written && closed ? 0 : kSpeechFailed;
 }
 
 TagTTS::TagTTS(int32_t device, int32_t line)

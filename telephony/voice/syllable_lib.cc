@@ -264,10 +264,7 @@ int32_t CGetHypy::TextToVocFile(std::string_view text, std::string_view output_p
     return kVocNoSpeech;
   }
   const WavFormat format = VoiceWavFormat(kWavTagAlaw);
-  if (wav) {
-    const std::string header = WavHeaderBytes(format, 0, WavHeaderForm::k46);
-    std::fwrite(header.data(), 1, header.size(), out.get());
-  }
+  bool written = !wav || WriteBytes(out.get(), WavHeaderBytes(format, 0, WavHeaderForm::k46));
   File lib(platform::OpenHostFile(path_, "rb"));
   if (!lib) {
     std::printf("Open '%s' Error.\n", path_.c_str());
@@ -282,13 +279,17 @@ int32_t CGetHypy::TextToVocFile(std::string_view text, std::string_view output_p
     const size_t want = std::min(word.length, kMaxClipBytes);
     if (std::fseek(lib.get(), static_cast<long>(start), SEEK_SET) != 0) continue;
     const size_t got = std::fread(clip.data(), 1, want, lib.get());
-    std::fwrite(clip.data(), 1, got, out.get());
+    written = WriteBytes(out.get(), std::string_view(clip.data(), got)) && written;
     total += static_cast<uint32_t>(got);
   }
   if (wav) {
-    const std::string header = WavHeaderBytes(format, total, WavHeaderForm::k46);
-    std::fseek(out.get(), 0, SEEK_SET);
-    std::fwrite(header.data(), 1, header.size(), out.get());
+    written = std::fseek(out.get(), 0, SEEK_SET) == 0 &&
+              WriteBytes(out.get(), WavHeaderBytes(format, total, WavHeaderForm::k46)) && written;
+  }
+  // What was not written (a full disk) is no voice file.
+  if (std::fclose(out.release()) != 0 || !written) {
+    frame::LogAlwaysF("Write '%s' failed!", out_name.c_str());
+    return kVocNoSpeech;
   }
   return static_cast<int32_t>(names.size());
 }

@@ -71,8 +71,9 @@ class CGetHypy {
 
   // Joins the clips of text's syllables into output_path (a script path):
   // the number of syllables (names without a clip count too), -1 when the
-  // text gives none (no file made) or the output cannot be created, -2 when
-  // the library cannot be opened (the output keeps what was written).
+  // text gives none (no file made) or the output cannot be created or
+  // written (a full disk; logged), -2 when the library cannot be opened (the
+  // output keeps what was written).
   int32_t TextToVocFile(std::string_view text, std::string_view output_path);
 
  private:

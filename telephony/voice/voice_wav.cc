@@ -138,6 +138,10 @@ std::string WavHeaderBytes(const WavFormat& format, uint32_t data_size, WavHeade
   return out;
 }
 
+bool WriteBytes(FILE* file, std::string_view bytes) {
+  return fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+}
+
 bool WriteWavSizes(FILE* file, uint64_t data_offset, uint32_t data_size) {
   if (data_offset < kWavPreambleBytes + kWavFmtMinBytes + kWavChunkHeaderBytes) return false;
   data_size = std::min(data_size, kWavMaxDataBytes);

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace telephony {
 
@@ -101,6 +102,10 @@ bool WriteWavSizes(FILE* file, uint64_t data_offset, uint32_t data_size);
 constexpr size_t WavHeaderLength(WavHeaderForm form) {
   return kWavPreambleBytes + static_cast<size_t>(form) + kWavChunkHeaderBytes;
 }
+
+// Writes every byte to file at its position; false when a write fails
+// (bytes still buffered are checked when the file is closed).
+bool WriteBytes(FILE* file, std::string_view bytes);
 
 // The length of an open file (its position is left at the end); -1 when it
 // cannot be found.

@@ -42,10 +42,6 @@ void PutSample(std::string& out, int16_t sample) {
   out.push_back(static_cast<char>(bits >> 8));
 }
 
-bool WriteBytes(FILE* file, const std::string& bytes) {
-  return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-}
-
 }  // namespace
 
 int16_t VoxDecoder::Decode(uint8_t nibble) {

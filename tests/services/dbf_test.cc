@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -155,6 +156,65 @@ TEST_F(DbfTest, ReadsOnlyRecordsThatExist) {
   char value[services::kDbValueBytes];
   EXPECT_EQ(d.GetValByIndex(value, 2, 1), -1) << "a column past the last";
   EXPECT_EQ(d.ColName(2, value), -1);
+}
+
+// The header's record count set to count.
+std::string WithCount(std::string bytes, uint32_t count) {
+  for (int i = 0; i < 4; ++i) bytes[4 + i] = static_cast<char>(count >> (8 * i));
+  return bytes;
+}
+
+// A header that claims more records than the file holds: the records that
+// are there are the table (logged), and an append goes at their end.
+TEST_F(DbfTest, AHeaderClaimingMoreRecordsThanTheFileHoldsIsReadAsTheFile) {
+  const std::vector<std::vector<std::string>> two = {{"Ann", "X"}, {"Bob", "Y"}};
+  const std::string table = DbfBytes(kPeople, two);
+  const size_t header_length = 32 + 64 + 1;
+  const size_t record_length = 17;
+  const std::string no_end_byte = table.substr(0, table.size() - 1);
+  const struct {
+    const char* label;
+    std::string bytes;
+    int32_t rows;
+    const char* logged;  // nullptr: nothing
+  } cases[] = {
+      {"a huge count", WithCount(table, 1090519045), 2,
+       "claims 1090519045 records, the file holds 2"},
+      {"one too many", WithCount(table, 3), 2, "claims 3 records, the file holds 2"},
+      {"a cut last record", WithCount(no_end_byte + " Cy   Z", 3), 2,
+       "claims 3 records, the file holds 2"},
+      {"records claimed, none there", WithCount(DbfBytes(kPeople, {}), 5), 0,
+       "claims 5 records, the file holds 0"},
+      {"no end byte", no_end_byte, 2, nullptr},
+      {"the end byte", table, 2, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    std::filesystem::remove(LogFile::kName);
+    LogFile log;
+    Table("c.dbf", c.bytes);
+    TagDbfData d("c.dbf");
+    ASSERT_EQ(d.state, 0);
+    EXPECT_EQ(d.Rows(), c.rows);
+    char value[services::kDbValueBytes];
+    EXPECT_EQ(d.GetValByIndex(value, 0, c.rows + 1), -2);
+    EXPECT_EQ(d.SetValByName("Dan", "NAME", c.rows + 1), -2) << "no record to replace";
+    EXPECT_EQ(d.SetValByName("Dan", "NAME", -1), c.rows + 1);
+    EXPECT_EQ(d.Rows(), c.rows + 1);
+    ASSERT_EQ(std::filesystem::file_size("c.dbf"),
+              header_length + (c.rows + 1) * record_length + 1);
+    std::vector<std::vector<std::string>> want(two.begin(), two.begin() + c.rows);
+    want.push_back({"   Dan", ""});
+    EXPECT_EQ(DbfreadRecords("c.dbf"), HexRecords(want));
+    const std::string text = log.Text();
+    if (c.logged != nullptr) {
+      EXPECT_NE(text.find(std::string("dBASE table c.dbf: the header ") + c.logged),
+                std::string::npos)
+          << text;
+    } else {
+      EXPECT_EQ(text.find("dBASE table"), std::string::npos) << text;
+    }
+  }
 }
 
 TEST_F(DbfTest, SetFieldRightAlignsAndCutsAtTheRight) {

@@ -4,10 +4,14 @@
 // by pattern, folders, the working folder under a mapped drive, and names
 // written with backslashes, in another case and with a GBK trail byte 0x5C.
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -158,8 +162,9 @@ TEST(FileStatementsProcess, ReadOnlyFolderGivesAccessDenied) {
 }
 
 // What the statements keep from the script goes to the log: a failed change
-// of the working folder (still 0) and a size that 32 bits cannot hold.
-TEST(FileStatementsProcess, FailedFolderChangeAndHugeSizeAreLogged) {
+// of the working folder (still 0), a size that 32 bits cannot hold and why
+// a copy failed.
+TEST(FileStatementsProcess, FailedFolderChangeHugeSizeAndFailedCopyAreLogged) {
   testing_support::TempDir dir;
   const int fd = ::open(dir.File("big.bin").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   ASSERT_GE(fd, 0);
@@ -167,13 +172,17 @@ TEST(FileStatementsProcess, FailedFolderChangeAndHugeSizeAreLogged) {
   ::close(fd);
   WriteFile(dir.File("s.vts"),
             "SetPrintTo(\"\")\nr = SetCurWorkDir(\"missing\")\nPrint(r)\ns = 0\nt = \"\"\n"
-            "FileLenTime(\"big.bin\", s, t)\nPrint(s)\nreturn(0)\n");
+            "FileLenTime(\"big.bin\", s, t)\nPrint(s)\n"
+            "r = FileCopy(\"s.vts\", \"S.VTS\")\nPrint(r)\nreturn(0)\n");
   const testing_support::VtsrunOutcome o = testing_support::RunVtsrun(dir.path(), {"s.vts"});
   EXPECT_EQ(o.status, 0) << o.err;
-  EXPECT_EQ(o.out, "0 : 0\n0 : 2147483647\n");
+  EXPECT_EQ(o.out, "0 : 0\n0 : 2147483647\n0 : -4\n");
   const std::string log = ReadFile(dir.File("msg_log.txt")).value_or("");
   EXPECT_NE(log.find("SetCurWorkDir(missing) failed: "), std::string::npos) << log;
   EXPECT_NE(log.find("File size of big.bin is 3221225472 bytes, reported as 2147483647"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("FileCopy(s.vts, S.VTS) failed: the destination is the source file itself"),
             std::string::npos)
       << log;
 }
@@ -203,6 +212,118 @@ TEST_F(FileStatementsTest, CopyKeepsTheTimeAndTimesAreFatPacked) {
   EXPECT_EQ(ReadFile("dst.txt").value_or(""), "copied");
   EXPECT_EQ(Exec("FileCopy(", {Val("missing.txt"), Val("dst.txt")}), -4);
   EXPECT_EQ(Exec("FileCopy(", {Val("src.txt"), Val("nodir\\dst.txt")}), -4);
+}
+
+// A file copied onto itself, under any of its names, is refused and keeps
+// its bytes; its links stay as they were.
+TEST_F(FileStatementsTest, CopyOntoItselfIsRefusedAndKeepsTheFile) {
+  const std::string bytes = "the only copy\r\n";
+  WriteFile("src.txt", bytes);
+  ASSERT_EQ(::symlink("src.txt", "soft.txt"), 0);
+  ASSERT_EQ(::link("src.txt", "hard.txt"), 0);
+  struct Case {
+    const char* from;
+    const char* to;
+  };
+  const Case cases[] = {
+      {"src.txt", "src.txt"},   {"src.txt", "SRC.TXT"},  {"src.txt", ".\\src.txt"},
+      {"src.txt", "soft.txt"},  {"soft.txt", "src.txt"}, {"src.txt", "hard.txt"},
+      {"hard.txt", "soft.txt"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.from) + " -> " + c.to);
+    EXPECT_EQ(Exec("FileCopy(", {Val(c.from), Val(c.to)}), -4);
+    EXPECT_EQ(ReadFile("src.txt").value_or("<gone>"), bytes);
+    struct stat st;
+    ASSERT_EQ(::lstat("soft.txt", &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(::stat("hard.txt", &st), 0);
+    EXPECT_EQ(st.st_nlink, 2u);
+  }
+}
+
+// The names in the folder (hidden ones too), sorted.
+std::string FolderNames(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  std::string joined;
+  for (const std::string& name : names) joined += (joined.empty() ? "" : " ") + name;
+  return joined;
+}
+
+// A copy onto a link writes the file the link leads to; the link stays.
+TEST_F(FileStatementsTest, CopyOntoALinkWritesItsTarget) {
+  WriteFile("src.txt", "new bytes");
+  WriteFile("old.txt", "old");
+  ASSERT_EQ(::symlink("old.txt", "link.txt"), 0);
+  EXPECT_EQ(Exec("FileCopy(", {Val("src.txt"), Val("link.txt")}), 0);
+  EXPECT_EQ(ReadFile("old.txt").value_or(""), "new bytes");
+  struct stat st;
+  ASSERT_EQ(::lstat("link.txt", &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(FolderNames("."), "empty.vts link.txt old.txt src.txt");
+}
+
+// The process may write at most kLimit bytes into any file while the
+// object lives (writes past it fail with EFBIG instead of a signal).
+class FileSizeLimit {
+ public:
+  static constexpr rlim_t kLimit = 4096;
+  FileSizeLimit() {
+    saved_signal_ = std::signal(SIGXFSZ, SIG_IGN);
+    ::getrlimit(RLIMIT_FSIZE, &saved_);
+    struct rlimit lower = saved_;
+    lower.rlim_cur = kLimit;
+    limited_ = ::setrlimit(RLIMIT_FSIZE, &lower) == 0;
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, saved_signal_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+  bool limited() const { return limited_; }
+
+ private:
+  struct rlimit saved_ {};
+  void (*saved_signal_)(int) = nullptr;
+  bool limited_ = false;
+};
+
+// A copy that fails part of the way (the file grows past what the process
+// may write) leaves the destination that was there as it was, and no
+// half-written file anywhere.
+TEST_F(FileStatementsTest, AFailedCopyLeavesTheDestinationAsItWas) {
+  const std::string big(64 * 1024, 'b');
+  WriteFile("big.txt", big);
+  ASSERT_EQ(::mkdir("folder", 0755), 0);
+  struct Case {
+    const char* from;
+    const char* to;
+  };
+  const Case cases[] = {
+      {"big.txt", "dst.txt"},      // fails part of the way
+      {"missing.txt", "dst.txt"},  // no source
+      {"big.txt", "folder"},       // a folder is no file to replace
+      {"folder", "dst.txt"},       // nor to copy
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.from) + " -> " + c.to);
+    WriteFile("dst.txt", "the old destination");
+    {
+      FileSizeLimit limit;
+      ASSERT_TRUE(limit.limited());
+      EXPECT_EQ(Exec("FileCopy(", {Val(c.from), Val(c.to)}), -4);
+    }
+    EXPECT_EQ(ReadFile("dst.txt").value_or("<gone>"), "the old destination");
+    EXPECT_EQ(FolderNames("."), "big.txt dst.txt empty.vts folder");
+    EXPECT_EQ(FolderNames("folder"), "");
+  }
+  EXPECT_EQ(Exec("FileCopy(", {Val("big.txt"), Val("dst.txt")}), 0) << "without the limit";
+  EXPECT_EQ(ReadFile("dst.txt").value_or(""), big);
 }
 
 TEST_F(FileStatementsTest, SizesAndTheirLimit) {

@@ -53,7 +53,8 @@ TEST_F(FaxStatementsTest, VirtualLineHasNoFaxResourcesButConvertsText) {
   ScriptOnLine script("t = 5\nb = 7\ng = GetFaxResource(t, b)\n" + Txt2Fax(fax) +
                           "m = Txt2FaxFile(\"missing.txt\", \"m.tif\", \"" + fonts_.path() +
                           "\")\nn = Txt2FaxFile(\"page.txt\", \"n.tif\", \"no such dir\")\n"
-                          "return(1)\n",
+                          "s = Txt2FaxFile(\"page.txt\", \"page.txt\", \"" + fonts_.path() +
+                          "\")\nreturn(1)\n",
                       *call, "virtual.vts");
   ASSERT_TRUE(script.compiled()) << script.Errors();
   script.RunHere();
@@ -64,6 +65,8 @@ TEST_F(FaxStatementsTest, VirtualLineHasNoFaxResourcesButConvertsText) {
   EXPECT_EQ(DecodeTiff(fax).length, 17u);
   EXPECT_EQ(script.Int("m"), -3);
   EXPECT_EQ(script.Int("n"), -1);
+  EXPECT_EQ(script.Int("s"), -3) << "the fax file is the text";
+  EXPECT_EQ(ReadFile(scratch_.File("page.txt")).value_or(""), "virtual\n");
 }
 
 TEST_F(FaxStatementsTest, PageMadeByTxt2FaxFileIsSentOnAnE1Line) {

@@ -150,6 +150,50 @@ TEST_F(SpeechStatementsTest, SpeechFilesGoWhereTheirNamesSay) {
   EXPECT_FALSE(testing_support::FileExists("voc/b.wav"));
 }
 
+// Every form of "TxtSpeakToFile(" fails when its output cannot be written:
+// a folder, or a device that takes no bytes (a full disk). The system
+// voice (espeak-ng) also writes the line's error line, and no ".wav" is
+// left beside the output.
+TEST_F(SpeechStatementsTest, AnOutputThatCannotBeWrittenFails) {
+  std::filesystem::create_directories("voc/folder");
+  const char* const kSyllables = "SetTtsPara(1, \"lib\", \"\")\n";
+  const struct {
+    const char* label;
+    const char* setup;
+    const char* text;
+    const char* output;
+    int32_t format;
+    int32_t r;
+    const char* error;  // the line's error line; "" none
+  } kCases[] = {
+      {"A-law into a folder", "", " ", "folder", kSpeechAlaw, kSpeechNoStream,
+       "MsTxt2Voc(A-Law) Err."},
+      {"PCM into a folder", "", " ", "folder", kSpeechPcm16, kSpeechNoStream,
+       "MsTxt2Voc(PCM) Err."},
+      {"mu-law into a folder", "", " ", "folder", kSpeechUlaw, kSpeechNoStream,
+       "MsTxt2Voc(PCM) Err."},
+      {"8-bit PCM into a folder", "", " ", "folder", 3, kSpeechNoStream, "MsTxt2Voc(PCM) Err."},
+      {"PCM onto a full device", "", " ", "/dev/full", kSpeechPcm16, kSpeechFailed,
+       "MsTxt2Voc(PCM) Err."},
+      {"8-bit PCM onto a full device", "", " ", "/dev/full", 3, kSpeechFailed,
+       "MsTxt2Voc(PCM) Err."},
+      {"syllables into a folder", kSyllables, "3", "folder", kSpeechAlaw, kVocNoSpeech, ""},
+      {"syllables onto a full device", kSyllables, "3", "/dev/full", kSpeechAlaw, kVocNoSpeech,
+       ""},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.label);
+    call_.errors.clear();
+    auto run = Run(std::string(c.setup) + "r = TxtSpeakToFile(\"" + c.text + "\", \"" + c.output +
+                   "\", " + std::to_string(c.format) + ", 0)");
+    EXPECT_EQ(run->Int("r"), c.r);
+    EXPECT_EQ(call_.errors, *c.error == '\0' ? std::vector<std::string>{}
+                                              : std::vector<std::string>{c.error});
+    EXPECT_TRUE(std::filesystem::is_directory("voc/folder"));
+    EXPECT_FALSE(testing_support::FileExists("voc/folder.wav"));
+  }
+}
+
 TEST(SpeechOnTupLineTest, TheFarEndHearsTheClips) {
   RegisterSpeechStatements();
   CGetHypy::Instance().Unload();

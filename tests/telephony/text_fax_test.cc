@@ -4,6 +4,8 @@
 // refused with their statuses.
 #include "telephony/fax/text_fax.h"
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -335,6 +337,26 @@ TEST_F(TextFaxTest, MissingOrOversizedFontsAndMissingFilesAreRefused) {
   EXPECT_EQ(TagTxtCvtFax(fonts_.path(), "no such.txt", "out.tif").status(), -3);
   EXPECT_EQ(Convert("A", "no/such/folder/out.tif"), -3);
   EXPECT_EQ(Convert("A", "out.tif"), 0);
+}
+
+// A fax file that is the text file itself (its name, another spelling of
+// it, a link to it) is refused before anything is written: the text and
+// the links keep their bytes.
+TEST_F(TextFaxTest, AFaxFileThatIsTheTextIsRefusedAndTheTextKept) {
+  const std::string text = "keep me\r\n";
+  WriteFile("in.txt", text);
+  ASSERT_EQ(::symlink("in.txt", "link.tif"), 0);
+  ASSERT_EQ(::link("in.txt", "hard.g3"), 0);
+  for (const char* fax : {"in.txt", "IN.TXT", ".\\in.txt", "link.tif", "hard.g3"}) {
+    SCOPED_TRACE(fax);
+    EXPECT_EQ(TagTxtCvtFax(fonts_.path(), "in.txt", fax).status(), -3);
+    for (const char* name : {"in.txt", "link.tif", "hard.g3"}) {
+      EXPECT_EQ(ReadFile(name).value_or("<gone>"), text) << name;
+    }
+    EXPECT_NE(Log().find(std::string("the fax file ") + fax + " is the text file in.txt"),
+              std::string::npos)
+        << Log();
+  }
 }
 
 TEST_F(TextFaxTest, DirectoryIsJoinedWithABackslashAsScriptsWriteIt) {
