@@ -41,10 +41,16 @@
  *    For other kinds they hold whatever the variable's fields held.
  *  - Several telephone lines may call the same function at the same time,
  *    each on its own thread: functions must be safe to call concurrently.
- *  - A fault (invalid memory access, division by zero) or a C++ exception
- *    inside the call ends the call with -100 and a log line; the script
- *    goes on. Whatever the function held at that moment (locks, memory) is
- *    lost.
+ *  - A fault (invalid memory access, division by zero), an abort() (a
+ *    failed assert) or a C++ exception inside the call ends the call with
+ *    -100 and a log line; the script goes on. Whatever the function held
+ *    at that moment (locks, memory) is lost.
+ *
+ * Load-time code (constructors): the first load of a library file, and the
+ * first after the file changed, runs it in a copy of the platform's process
+ * before the library is loaded into the process itself, so it runs twice.
+ * A library whose load-time code crashes, aborts, exits or takes more than
+ * 30 s in that copy is not loaded: "DllLoad(" gives -1, with a log line.
  */
 #ifndef VTTEL_EXTCALL_H_
 #define VTTEL_EXTCALL_H_

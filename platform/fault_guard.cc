@@ -1,5 +1,7 @@
 #include "platform/fault_guard.h"
 
+#include <unistd.h>
+
 #include <csetjmp>
 #include <csignal>
 #include <cstdlib>
@@ -8,7 +10,7 @@
 namespace platform {
 namespace {
 
-constexpr int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL};
+constexpr int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 // Room for the handler, which only jumps (or restores a disposition).
 constexpr size_t kAltStackBytes = 64 * 1024;
 
@@ -23,8 +25,17 @@ constinit thread_local Guard* armed = nullptr;
 // The dispositions found at installation, by signal number.
 struct sigaction previous_actions[NSIG];
 
+// True when the signal came from the code this thread runs: a processor
+// fault (raised by the kernel), or a signal sent from inside this process
+// (abort() sends SIGABRT to its own thread). One that another process sent
+// (kill -ABRT, kill -SEGV) is for the whole process, not for a call.
+bool RaisedByTheCall(const siginfo_t* info) {
+  return info != nullptr && (info->si_code > 0 || info->si_pid == ::getpid());
+}
+
 void OnFault(int signal_number, siginfo_t* info, void*) {
-  if (Guard* guard = armed) {
+  Guard* const guard = armed;
+  if (guard != nullptr && RaisedByTheCall(info)) {
     armed = nullptr;
     siglongjmp(guard->resume, signal_number);
   }
@@ -117,6 +128,8 @@ const char* FaultSignalName(int signal_number) {
       return "SIGFPE";
     case SIGILL:
       return "SIGILL";
+    case SIGABRT:
+      return "SIGABRT";
     default:
       return "signal";
   }

@@ -1,6 +1,9 @@
 // Guarded calls into code the system does not own (the functions of the
 // libraries that scripts load): a processor fault inside the call (SIGSEGV,
-// SIGBUS, SIGFPE, SIGILL) ends the call instead of the process.
+// SIGBUS, SIGFPE, SIGILL) or an abort() (SIGABRT, as a failed assert
+// raises it) ends the call instead of the process. Such a signal that
+// another process sends (kill -ABRT) is not the call's: it keeps its
+// disposition, as everywhere outside a guard.
 //
 // How: one handler per fault signal, installed at the first guarded call,
 // runs on a per-thread alternate stack (so a call that overflowed its stack
@@ -14,7 +17,8 @@
 // What a fault leaves behind (locks the code held, memory it allocated) is
 // lost: the guard only gives the thread back. Under AddressSanitizer the
 // handlers take effect only with allow_user_segv_handler=1 and ASan's own
-// handle_segv, handle_sigbus, handle_sigfpe and handle_sigill off.
+// handle_segv, handle_sigbus, handle_sigfpe, handle_sigill and
+// handle_abort off (the last is off by default).
 //
 // Thread rules: any thread, any number at once; guards nest on a thread.
 #ifndef VTTEL_PLATFORM_FAULT_GUARD_H_
@@ -27,7 +31,8 @@ namespace platform {
 // thrown by body passes through (the guard is disarmed).
 int RunFaultGuarded(void (*body)(void*), void* context);
 
-// "SIGSEGV", "SIGBUS", "SIGFPE", "SIGILL", or "signal" for another number.
+// "SIGSEGV", "SIGBUS", "SIGFPE", "SIGILL", "SIGABRT", or "signal" for
+// another number.
 const char* FaultSignalName(int signal_number);
 
 }  // namespace platform

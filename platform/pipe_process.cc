@@ -12,6 +12,7 @@
 #include <cstdlib>
 
 #include "platform/process_signals.h"
+#include "platform/unique_fd.h"
 
 extern char** environ;
 
@@ -20,40 +21,10 @@ namespace {
 
 constexpr size_t kReadChunk = 16384;
 
-// A descriptor closed when it goes out of scope.
-class Fd {
- public:
-  Fd() = default;
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() { Close(); }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  void Reset(int fd) {
-    Close();
-    fd_ = fd;
-  }
-  void Close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-
- private:
-  int fd_ = -1;
-};
-
-bool MakePipe(Fd* read_end, Fd* write_end) {
-  int fds[2];
-  if (::pipe2(fds, O_CLOEXEC) != 0) return false;
-  read_end->Reset(fds[0]);
-  write_end->Reset(fds[1]);
-  return true;
-}
-
 // Feeds input and drains output until both are done and the child has
 // exited (or a stop was asked for); true when stopped.
-bool Exchange(int pidfd, Fd* in, std::string_view input, Fd* out, std::string* output,
-              const std::function<bool()>& should_stop) {
+bool Exchange(int pidfd, UniqueFd* in, std::string_view input, UniqueFd* out,
+              std::string* output, const std::function<bool()>& should_stop) {
   size_t written = 0;
   if (input.empty()) in->Close();
   char buffer[kReadChunk];
@@ -118,7 +89,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, std::string_view 
     result.error = ENOENT;
     return result;
   }
-  Fd in_read, in_write, out_read, out_write;
+  UniqueFd in_read, in_write, out_read, out_write;
   if (!MakePipe(&in_read, &in_write) || !MakePipe(&out_read, &out_write)) {
     result.error = errno;
     return result;
@@ -146,7 +117,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, std::string_view 
   }
   result.started = true;
   IgnoreBrokenPipe();  // a child that stops reading must not end the program
-  Fd pidfd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+  UniqueFd pidfd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
   const bool stopped = Exchange(pidfd.get(), &in_write, input, &out_read, output, should_stop);
   if (stopped) {
     ::kill(pid, SIGKILL);  // not reaped yet, so the pid is still the child's

@@ -176,10 +176,31 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(std::string_view command_line)
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
   pid_t pid = -1;
-  const int rc = posix_spawn(&pid, program->c_str(), &actions, nullptr, argv.data(), environ);
+  const int rc = posix_spawn(&pid, program->c_str(), &actions, &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) return nullptr;
+  return Adopt(pid);
+}
+
+std::unique_ptr<ChildProcess> ChildProcess::Fork(int (*body)(void*), void* context) {
+  const pid_t pid = fork();
+  if (pid < 0) return nullptr;
+  if (pid == 0) {
+    setsid();
+    // Registered last, so run first when body calls exit(): the copy ends
+    // before any handler of the process runs twice.
+    atexit(+[] { _exit(kForkExitCalled); });
+    _exit(body(context));
+  }
+  return Adopt(pid);
+}
+
+std::unique_ptr<ChildProcess> ChildProcess::Adopt(pid_t pid) {
   const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
   return std::unique_ptr<ChildProcess>(new ChildProcess(pid, pidfd));
 }
@@ -228,6 +249,9 @@ ChildProcess::WaitEnd ChildProcess::Wait(uint32_t ms, const std::atomic<uint8_t>
 
 void ChildProcess::Kill() {
   if (reaped_) return;
+  // Not reaped yet, so both numbers are still the child's: its group, and
+  // itself for a copy that has not made its group yet.
+  kill(-pid_, SIGKILL);
   kill(pid_, SIGKILL);
   siginfo_t info{};
   while (waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED) != 0 && errno == EINTR) {

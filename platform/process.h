@@ -10,6 +10,15 @@
 // 0, 1 and 2: listeners, database connections and the instance lock stay
 // with the system.
 //
+// Every child leads a process group of its own, in a session of its own,
+// so that Kill ends what it started too (a shell's background jobs). The
+// session, not only the group: a group of its own in the system's session
+// would be a background job of the system's terminal, stopped (SIGTTIN)
+// as soon as it read its standard input from there; in a session of its
+// own that terminal is no controlling terminal of the child, which reads
+// and writes it as before. The terminal's signals (an interrupt typed
+// there, its hang-up) reach the system, not its children.
+//
 // A ChildProcess owns its child until it is waited for, killed, or the
 // object is destroyed; a child still running then is left to run, and a
 // detached thread of the process waits for it and collects it when it
@@ -54,9 +63,19 @@ class ChildProcess {
  public:
   enum class WaitEnd { kEnded, kTimedOut, kStopped };
 
+  // The exit code of a copy (Fork) in which exit() was called.
+  static constexpr int kForkExitCalled = 125;
+
   // Starts the command line; null when it is empty, the program is not
   // found, or the start failed.
   static std::unique_ptr<ChildProcess> Start(std::string_view command_line);
+  // Runs body(context) in a copy of this process (fork), which ends with
+  // _exit of body's result and never runs the process's exit handlers: an
+  // exit() inside body ends it with kForkExitCalled. The copy holds only
+  // the calling thread, so body must not wait for anything another thread
+  // holds (the C library's allocator and loader are made ready for it).
+  // Null when no copy could be made.
+  static std::unique_ptr<ChildProcess> Fork(int (*body)(void*), void* context);
 
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
@@ -67,13 +86,15 @@ class ChildProcess {
   // *exit_code (the child's exit status, or kSignalExitBase + the signal)
   // and the child is reaped (a wait that fails ends too, with -1).
   WaitEnd Wait(uint32_t ms, const std::atomic<uint8_t>* stop, int* exit_code);
-  // Kills the child (SIGKILL) and reaps it.
+  // Kills the child and its process group (SIGKILL) and reaps the child.
   void Kill();
 
   pid_t pid() const { return pid_; }
 
  private:
   ChildProcess(pid_t pid, int pidfd) : pid_(pid), pidfd_(pidfd) {}
+  // Owns the child pid (with a pidfd when the kernel gives one).
+  static std::unique_ptr<ChildProcess> Adopt(pid_t pid);
   // Reaps the child when it has ended; true then with *exit_code set.
   bool TryReap(int* exit_code);
 

@@ -5,14 +5,18 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "platform/host_path.h"
+#include "platform/library_trial.h"
 
 namespace platform {
 namespace {
 
 constexpr std::string_view kDllSuffix = ".dll";
+// All symbols bound at once, kept local to the library.
+constexpr int kLibraryFlags = RTLD_NOW | RTLD_LOCAL;
 
 bool IsBareName(std::string_view name) {
   return name.find_first_of("\\/:") == std::string_view::npos;
@@ -44,7 +48,7 @@ std::vector<std::string> NamesToTry(std::string_view name) {
 }
 
 void* OpenFile(const std::string& host_path, std::string* error, int extra_flags = 0) {
-  void* library = ::dlopen(host_path.c_str(), RTLD_NOW | RTLD_LOCAL | extra_flags);
+  void* library = ::dlopen(host_path.c_str(), kLibraryFlags | extra_flags);
   if (library == nullptr && error != nullptr && error->empty()) {
     if (const char* text = ::dlerror()) *error = text;
   }
@@ -56,22 +60,23 @@ bool IsFile(const std::filesystem::path& path) {
   return std::filesystem::is_regular_file(path, ec);
 }
 
-// One name: a bare one in the program folder, the working folder, then by
-// the loader's search; one with a folder at its path. (The case of a bare
-// name is matched in the working folder, where ToHostPath looks.)
-void* OpenOneName(const std::string& name, std::string* error) {
+// The host paths the loader is given for one name, in order: a bare one in
+// the program folder and the working folder (where it is a file there),
+// then as it is, for the loader's own search; one with a folder at its
+// path. (The case of a bare name is matched in the working folder, where
+// ToHostPath looks.)
+void AddCandidates(const std::string& name, std::vector<std::string>* candidates) {
   const std::optional<std::string> host = ToHostPath(name);
-  if (!host) return nullptr;
-  if (!IsBareName(name)) return OpenFile(*host, error);
-  std::error_code ec;
-  for (const std::filesystem::path& folder :
-       {std::filesystem::path(ProgramFolder()), std::filesystem::current_path(ec)}) {
-    const std::filesystem::path path = folder / *host;
-    if (!folder.empty() && IsFile(path)) {
-      if (void* library = OpenFile(path.string(), error)) return library;
+  if (!host) return;
+  if (IsBareName(name)) {
+    std::error_code ec;
+    for (const std::filesystem::path& folder :
+         {std::filesystem::path(ProgramFolder()), std::filesystem::current_path(ec)}) {
+      const std::filesystem::path path = folder / *host;
+      if (!folder.empty() && IsFile(path)) candidates->push_back(path.string());
     }
   }
-  return OpenFile(*host, error);
+  candidates->push_back(*host);
 }
 
 }  // namespace
@@ -85,13 +90,20 @@ std::string ProgramFolder() {
   return ec ? std::string() : exe.parent_path().string();
 }
 
-void* OpenSharedLibrary(std::string_view script_name, std::string* error) {
-  if (error != nullptr) error->clear();
-  for (const std::string& name : NamesToTry(script_name)) {
-    if (void* library = OpenOneName(name, error)) return library;
+void* OpenSharedLibrary(std::string_view script_name, LibraryLoadError* error,
+                        uint32_t trial_ms) {
+  std::vector<std::string> candidates;
+  for (const std::string& name : NamesToTry(script_name)) AddCandidates(name, &candidates);
+  const LibraryTrial trial =
+      candidates.empty() ? LibraryTrial{} : TrialLoad(candidates, kLibraryFlags, trial_ms);
+  LibraryLoadError why{trial.error.empty() ? "not found" : trial.error, trial.loadTimeCode};
+  void* library = nullptr;
+  if (trial.loaded >= 0) {
+    why.text.clear();
+    library = OpenFile(candidates[static_cast<size_t>(trial.loaded)], &why.text);
   }
-  if (error != nullptr && error->empty()) *error = "not found";
-  return nullptr;
+  if (error != nullptr) *error = std::move(why);
+  return library;
 }
 
 void* OpenClientLibrary(const std::string& host_name, std::string* error) {

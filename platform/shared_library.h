@@ -10,8 +10,11 @@
 #ifndef VTTEL_PLATFORM_SHARED_LIBRARY_H_
 #define VTTEL_PLATFORM_SHARED_LIBRARY_H_
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "platform/library_trial.h"
 
 namespace platform {
 
@@ -19,9 +22,21 @@ namespace platform {
 // of the running executable.
 std::string ProgramFolder();
 
-// Loads a library (all its symbols bound now, kept local to it); null when
-// it is not found or does not load (*error, when given, says why).
-void* OpenSharedLibrary(std::string_view script_name, std::string* error = nullptr);
+// Why a library that a script names did not load.
+struct LibraryLoadError {
+  std::string text;
+  // Its load-time code crashed, aborted, exited or did not end in time in
+  // the trial load (rather than no file being a library that loads).
+  bool loadTimeCode = false;
+};
+
+// Loads a library (all its symbols bound now, kept local to it) after its
+// trial load in a copy of the process (library_trial.h) returned; null when
+// it is not found or does not load, or when its load-time code crashed,
+// aborted, exited or took more than trial_ms in the copy (*error, when
+// given, says why).
+void* OpenSharedLibrary(std::string_view script_name, LibraryLoadError* error = nullptr,
+                        uint32_t trial_ms = kLibraryTrialMs);
 // The address of an exported symbol, or null.
 void* FindLibrarySymbol(void* library, const char* name);
 // Loads a client library the system binds at start-up (host names, not

@@ -8,11 +8,14 @@ namespace {
 
 std::atomic<uint32_t> binding_generation{0};
 
+// A library whose own load-time code failed is logged at every level, as
+// a failed call is; one that is missing or no library at log levels above 0.
 void* LoadLibraryFile(std::string_view file) {
-  std::string error;
+  platform::LibraryLoadError error;
   void* module = platform::OpenSharedLibrary(file, &error);
   if (module == nullptr) {
-    frame::LogMsgF("DllLoad('%s'): %s", std::string(file).c_str(), error.c_str());
+    auto log = error.loadTimeCode ? &frame::LogAlwaysF : &frame::LogMsgF;
+    log("DllLoad('%s'): %s", std::string(file).c_str(), error.text.c_str());
   }
   return module;
 }

@@ -38,8 +38,9 @@ class TagDllFunc {
   const int32_t count;
 };
 
-// One library: loaded by the constructor (module() null when that failed),
-// unloaded by the destructor.
+// One library: loaded by the constructor after its trial load
+// (shared_library.h; module() null when either failed, logged), unloaded
+// by the destructor.
 class TagDllName {
  public:
   explicit TagDllName(std::string_view file);

@@ -28,6 +28,15 @@ inline std::string TestLibraryPath() {
   return std::filesystem::canonical(VTTEL_EXTCALL_TEST_LIB).string();
 }
 
+// A user library of the test build whose load-time code goes wrong one
+// way: "null_write", "abort", "exit" or "sleep"; or "count", which counts
+// its runs (load_fault_library.cc).
+inline std::string LoadFaultLibraryPath(const std::string& way) {
+  return (std::filesystem::path(TestLibraryPath()).parent_path() /
+          ("libvttel_load_" + way + ".so"))
+      .string();
+}
+
 class ExtcallLines : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -3,15 +3,21 @@
 // two lines calling one library at the same time.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "platform/shared_library.h"
 #include "services/dll_libraries.h"
 #include "services/dll_store.h"
+#include "tests/services/child_processes.h"
 #include "tests/services/extcall_lines.h"
 #include "tests/test_support.h"
 
@@ -93,6 +99,46 @@ TEST_F(ExtcallStoreTest, AFileThatDoesNotLoadKeepsNothing) {
   EXPECT_EQ(GlobalDlls().size(), libraries);
 }
 
+// A library whose load-time code does not end is given up after the trial
+// load's time, in that time, and nothing of its trial stays.
+TEST_F(ExtcallStoreTest, ALibraryWhoseLoadDoesNotEndIsRefusedInTime) {
+  platform::LibraryLoadError error;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(platform::OpenSharedLibrary(LoadFaultLibraryPath("sleep"), &error, 300), nullptr);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  EXPECT_EQ(error.text, "its load-time code did not end within 300 ms");
+  EXPECT_TRUE(error.loadTimeCode);
+  EXPECT_TRUE(ChildrenNamed(OwnCommandName()).empty()) << "the trial is killed and reaped";
+}
+
+// The load-time code runs in the trial and in the process; loaded again
+// (after the last free unloaded it) from the same file, only in the
+// process; a file that changed is tried again.
+TEST_F(ExtcallStoreTest, ALibraryIsTriedOnceWhileItsFileStaysTheSame) {
+  const std::string file = dir_.File("libcount.so");
+  std::filesystem::copy_file(LoadFaultLibraryPath("count"), file);
+  auto runs = [&] {
+    const std::string text = testing_support::ReadFile(dir_.File("loads.txt")).value_or("");
+    return std::count(text.begin(), text.end(), '\n');
+  };
+  TagVtDll line;
+  const std::pair<std::function<void()>, long> steps[] = {
+      {[] {}, 2},
+      {[] {}, 3},
+      {[&] {
+         std::filesystem::last_write_time(
+             file, std::filesystem::last_write_time(file) + std::chrono::seconds(1));
+       },
+       5},
+  };
+  for (const auto& [before, expected] : steps) {
+    before();
+    ASSERT_EQ(line.Load("count.dll"), 0);
+    line.FreeAll();
+    EXPECT_EQ(runs(), expected);
+  }
+}
+
 TEST_F(ExtcallStoreTest, NamesAreFoundInTheProgramFolderThenTheWorkingFolder) {
   testing_support::TempDir program;
   std::filesystem::create_symlink(TestLibraryPath(), program.File("elsewhere.so"));
@@ -130,16 +176,20 @@ TEST_F(ExtcallStoreTest, BindingsBelongToTheLibraryAndTheFirstStays) {
 }
 
 // Two lines in one process call a function that sleeps 200 ms at the same
-// time: no lock serialises them.
+// time: no lock serialises them. (The library is loaded before, so the
+// time is the calls', not its trial load's.)
 TEST_F(ExtcallStoreTest, TwoLinesCallingAtOnceOverlap) {
   const std::string script =
       "h = 0\nr = 0\nDllLoad(\"testlib.dll\", h)\nDllFunction(h, \"sleep_200ms\", 0)\n"
       "r = sleep_200ms()\nDllFree(h)\nreturn(0)\n";
   engine::TagTelBasic* first = AddLine(script);
   engine::TagTelBasic* second = AddLine(script);
+  auto loaded = std::make_unique<TagVtDll>();
+  ASSERT_EQ(loaded->Load(kTestLibName), 0);
   const auto start = std::chrono::steady_clock::now();
   RunAll();
   const auto took = std::chrono::steady_clock::now() - start;
+  loaded.reset();
   EXPECT_EQ(IntOf(first, "r"), 1);
   EXPECT_EQ(IntOf(second, "r"), 1);
   EXPECT_GE(took, std::chrono::milliseconds(200));

@@ -131,6 +131,21 @@ TEST_F(ExtcallVtsrunTest, LoadsAndCallsThatCannotBeMade) {
             (std::vector<std::string>{"0", "-1", "-1", "-1", "-1", "-1"}));
 }
 
+// A library whose load-time code crashes, aborts or exits is refused with
+// -1 and a log line; the script runs on and the next library loads.
+TEST_F(ExtcallVtsrunTest, ALibraryWhoseLoadGoesWrongIsRefused) {
+  std::filesystem::create_symlink(VTTEL_EXTCALL_DEMO_LIB, dir_.File("libvtdemo.so"));
+  for (const std::string way : {"null_write", "abort", "exit"}) {
+    SCOPED_TRACE(way);
+    std::filesystem::create_symlink(LoadFaultLibraryPath(way), dir_.File("lib" + way + ".so"));
+    EXPECT_EQ(Run("b = 5\nr = DllLoad(\"" + way + ".dll\", b)\nPrint(r)\nPrint(b)\n"
+                  "d = 0\nDllLoad(\"vtdemo.dll\", d)\nDllFunction(d, \"vt_sum\", 3)\n"
+                  "total = 0\nr = vt_sum(total, 40, 2)\nPrint(d)\nPrint(total)\n"),
+              (std::vector<std::string>{"-1", "-1", "1", "42"}));
+    EXPECT_NE(Log().find("DllLoad('" + way + ".dll'): "), std::string::npos) << Log();
+  }
+}
+
 // The compile messages of declared calls, as the error file's bytes.
 TEST_F(ExtcallVtsrunTest, CompileMessages) {
   struct Message {

@@ -1,12 +1,15 @@
-// "Exec(" waits that run out: the program is killed or runs on and is
-// reaped when it ends.
+// "Exec(" waits that run out: the program (with its process group) is
+// killed, or runs on and is reaped when it ends.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <sstream>
+#include <string>
 #include <thread>
 
 #include "tests/services/child_processes.h"
 #include "tests/services/statement_harness.h"
+#include "tests/test_support.h"
 
 namespace services_test {
 namespace {
@@ -41,6 +44,30 @@ int32_t ExecForASecond(const char* command, int32_t flag) {
 TEST(ExecWait, AFlagSetKillsTheProgramAtTheEndOfTheWait) {
   EXPECT_EQ(ExecForASecond("sleep 30", 1), 1);
   EXPECT_TRUE(ChildrenNamed("sleep").empty()) << "killed and reaped at once";
+}
+
+// The process running as pid, unless it has ended (a zombie has).
+bool StillRunning(pid_t pid) {
+  for (const ChildProcessInfo& p : AllProcesses()) {
+    if (p.pid == pid) return p.state != 'Z';
+  }
+  return false;
+}
+
+// The program's group ends with it: what it started in the background is
+// killed at the end of the wait too, and nothing of its group runs on.
+TEST(ExecWait, AFlagSetKillsWhatTheProgramStartedToo) {
+  testing_support::TempDir dir;
+  const std::string pids = dir.File("pids");
+  const std::string command = "sh -c \"sleep 10 & echo $$ $! > " + pids + "; exec sleep 11\"";
+  EXPECT_EQ(ExecForASecond(command.c_str(), 1), 1);
+  std::istringstream started(testing_support::ReadFile(pids).value_or(""));
+  pid_t shell = 0, background = 0;
+  ASSERT_TRUE(started >> shell >> background);
+  const bool background_runs = StillRunning(background);
+  if (background_runs) kill(background, SIGKILL);
+  EXPECT_FALSE(background_runs) << "the program's own child is left running";
+  EXPECT_TRUE(RunningInGroup(shell).empty());
 }
 
 TEST(ExecWait, AFlagClearLeavesTheProgramRunningUntilItEnds) {

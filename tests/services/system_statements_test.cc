@@ -246,5 +246,39 @@ TEST(SystemStatements, ExecPassesArgumentsAndOnlyTheStandardDescriptors) {
   close(listener);
 }
 
+// A program started from a line of a system that runs on a terminal
+// reads that terminal as its standard input, as it always could: vtsrun
+// runs on a pseudo-terminal (python3's pty) whose other end types "go".
+TEST(SystemStatements, ExecProgramsReadTheSystemsTerminal) {
+  testing_support::TempDir dir;
+  testing_support::WriteFile(dir.File("reader.sh"),
+                             "read x\ntest \"$x\" = go && exit 7\nexit 5\n");
+  testing_support::WriteFile(dir.File("s.vts"),
+                             "SetPrintTo(\"\")\nf = 1\nr = Exec(\"sh reader.sh\", 3, f)\n"
+                             "Print(r)\nPrint(f)\nreturn(0)\n");
+  const std::string program =
+      "import os, pty, sys\n"
+      "os.chdir('" + dir.path() + "')\n"
+      "vtsrun = '" VTTEL_TOOLS_DIR "/vtsrun'\n"
+      "pid, fd = pty.fork()\n"
+      "if pid == 0:\n"
+      "    os.execv(vtsrun, [vtsrun, 's.vts'])\n"
+      "os.write(fd, b'go\\n')\n"
+      "out = b''\n"
+      "while True:\n"
+      "    try:\n"
+      "        chunk = os.read(fd, 4096)\n"
+      "    except OSError:\n"
+      "        break\n"
+      "    if not chunk:\n"
+      "        break\n"
+      "    out += chunk\n"
+      "status = os.waitpid(pid, 0)[1]\n"
+      "sys.stdout.write(out.decode('latin-1').replace('\\r', ''))\n"
+      "print('status', os.waitstatus_to_exitcode(status))\n";
+  const std::string out = Python(program);
+  EXPECT_NE(out.find("0 : 0\n0 : 7\nstatus 0\n"), std::string::npos) << out;
+}
+
 }  // namespace
 }  // namespace services_test

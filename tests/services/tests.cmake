@@ -7,6 +7,15 @@ endif()
 # A user library for the external-library tests, built as an operator
 # builds one.
 vttel_user_library(vttel_extcall_test ${CMAKE_CURRENT_LIST_DIR}/extcall/test_library.cc)
+# User libraries whose load-time code crashes, aborts, exits, hangs or
+# counts its runs ("libvttel_load_<way>.so" beside the test library).
+set(load_fault_ways null_write abort exit sleep count)
+foreach(way ${load_fault_ways})
+  list(FIND load_fault_ways ${way} index)
+  math(EXPR number "${index} + 1")
+  vttel_user_library(vttel_load_${way} ${CMAKE_CURRENT_LIST_DIR}/extcall/load_fault_library.cc)
+  target_compile_definitions(vttel_load_${way} PRIVATE LOAD_FAULT=${number})
+endforeach()
 # The fault guard's test catches processor faults in that library: under
 # AddressSanitizer only with ASan's own fault handlers off.
 if(TARGET services_tests)
@@ -20,5 +29,8 @@ endif()
 foreach(binary services_tests services_concurrency_tests services_extcall_guard_tests)
   if(TARGET ${binary})
     add_dependencies(${binary} vttel_extcall_test vtdemo)
+    foreach(way ${load_fault_ways})
+      add_dependencies(${binary} vttel_load_${way})
+    endforeach()
   endif()
 endforeach()

@@ -3,6 +3,7 @@
 // does one thing a library may do, right or wrong.
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -85,6 +86,9 @@ int32_t divide_by_zero(int32_t count, VtExtArg*) {
   volatile int zero = 0;
   return count / zero;
 }
+
+// As a failed assert or a library's own check of its state ends.
+int32_t call_abort(int32_t, VtExtArg*) { std::abort(); }
 
 int32_t throw_error(int32_t, VtExtArg*) { throw std::runtime_error("the library gave up"); }
 
