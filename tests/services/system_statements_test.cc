@@ -259,7 +259,7 @@ TEST(SystemStatements, ExecProgramsReadTheSystemsTerminal) {
   const std::string program =
       "import os, pty, sys\n"
       "os.chdir('" + dir.path() + "')\n"
-      "vtsrun = '" VTTEL_TOOLS_DIR "/vtsrun'\n"
+      "vtsrun = '" + VTTEL_TOOLS_DIR + "/vtsrun'\n"
       "pid, fd = pty.fork()\n"
       "if pid == 0:\n"
       "    os.execv(vtsrun, [vtsrun, 's.vts'])\n"
