@@ -12,11 +12,14 @@
 
 #include <chrono>
 #include <future>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/message_service.h"
+#include "services/http_limits.h"
 #include "services/http_listeners.h"
+#include "services/http_pending.h"
 #include "services/tcp_handles.h"
 #include "services/tcp_socket_set.h"
 #include "tests/frame/tcp_peer.h"
@@ -303,6 +306,86 @@ TEST_F(HttpServerTest, AbRequestsLeaveNoDescriptor) {
 }  // namespace
 
 namespace {
+
+using services_test::Joined;
+using services_test::PeerActions;
+using services_test::Trickled;
+
+// The deadline of the slow-client tests: the whole request 800 ms.
+constexpr services::HttpReadLimits kShortRequest{
+    .response_ms = 8000, .chunk_read_ms = 4000, .chunk_reads = 200, .request_ms = 800};
+
+TEST_F(HttpServerTest, SlowClientsAreGivenUpAtTheDeadline) {
+  services::ScopedHttpReadLimits limits(&kShortRequest);
+  int port = 0;
+  const int32_t listener = Open(&port);
+  const std::string post = "POST / HTTP/1.1\r\nContent-Length: 1000\r\n\r\n";
+  struct Case {
+    const char* name;
+    std::vector<std::string> pieces;
+    bool peer_closes;
+  } cases[] = {
+      {"silent", {}, false},
+      {"head trickled",
+       Trickled("GET / HTTP/1.1\r\nHost: h\r\nX-Pad: " + std::string(20, 'a') + "\r\n\r\n", 40),
+       false},
+      {"body trickled", Joined({post}, Trickled(std::string(40, 'b'), 40)), false},
+      {"body cut short by the close", {post + std::string(45, 'b')}, true},
+  };
+  for (const Case& c : cases) {
+    TcpPeer peer;
+    std::vector<std::string> actions = PeerActions(c.pieces);
+    actions.push_back(c.peer_closes ? "close" : "recv_all");
+    ASSERT_TRUE(peer.Connect(port, actions)) << c.name;
+    TagVar* body = Val("mark");
+    const auto start = Steady::now();
+    EXPECT_EQ(Exec("HttpServerRecv(", {Val(listener), Val(0), body, Val(0)}), -1) << c.name;
+    EXPECT_LT(Steady::now() - start, std::chrono::milliseconds(1500)) << c.name;
+    EXPECT_EQ(body->Bytes(), "") << c.name;
+    // The connection was closed.
+    EXPECT_EQ(SetSize(), 1u) << c.name;
+    EXPECT_EQ(services::HttpPendingOf(script_.get())->size(), 0u) << c.name;
+  }
+}
+
+TEST_F(HttpServerTest, IdleConnectionsDoNotHoldAClient) {
+  int port = 0;
+  const int32_t listener = Open(&port);
+  std::vector<std::unique_ptr<TcpPeer>> idle(5);
+  for (auto& peer : idle) {
+    peer = std::make_unique<TcpPeer>();
+    ASSERT_TRUE(peer->Connect(port, {"recv_all"}));
+  }
+  // A client queued behind the idle ones, then one that comes while the
+  // line waits on them.
+  for (const std::string path : {"/queued", "/later"}) {
+    TcpPeer client;
+    std::vector<std::string> actions = PeerActions({"GET " + path + " HTTP/1.1\r\n\r\n"});
+    actions.push_back("recv_all");
+    const bool queued = path == "/queued";
+    if (queued) {
+      ASSERT_TRUE(client.Connect(port, actions));
+    }
+    TagVar* head = Val(0);
+    auto recv = std::async(std::launch::async, [&] {
+      return Exec("HttpServerRecv(", {Val(listener), head, Val(0), Val(0)});
+    });
+    if (!queued) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      ASSERT_TRUE(client.Connect(port, actions));
+    }
+    if (recv.wait_for(std::chrono::seconds(1)) != std::future_status::ready) {
+      script_->SetQuit(1);  // ends the wait
+      FAIL() << path << ": the client was not served within 1 s";
+    }
+    const int32_t c = recv.get();
+    ASSERT_GE(c, services::kFirstTcpHandle) << path;
+    EXPECT_EQ(head->Bytes(), "GET " + path + " HTTP/1.1\r\n\r\n");
+    const std::string answer = "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 2\r\n\r\n";
+    EXPECT_EQ(Send(c, answer, "hi"), 2);
+    EXPECT_TRUE(client.Says("got " + testing_support::PeerHex(answer + "hi"))) << path;
+  }
+}
 
 TEST_F(HttpServerTest, LineStopEndsAHeadWait) {
   int port = 0;
