@@ -68,7 +68,8 @@ long ReceiveHead(int socket, std::string* text, size_t limit, const TickDeadline
 
 size_t ReceiveUpTo(int socket, std::string* out, size_t want, const TickDeadline& deadline) {
   const size_t had = out->size();
-  out->reserve(had + want);
+  // Room grows with what comes, not with what a peer announces.
+  out->reserve(had + std::min(want, kReceiveBlock));
   while (out->size() - had < want) {
     if (!WaitReady(socket, SocketEvent::kReadable, deadline)) break;
     const size_t room = std::min(kReceiveBlock, want - (out->size() - had));
