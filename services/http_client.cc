@@ -128,8 +128,8 @@ long ReceiveFinalHead(int socket, const TickDeadline& deadline, std::string* tex
   return count;
 }
 
-// The first byte of text below 0x20 or 0x7F, which would end or split a
-// line of the request head: true when there is one (logged with what).
+// True when text holds a control byte (below 0x20, or 0x7F), which would
+// end or split a line of the request head; logged with what it is.
 bool HasControlByte(std::string_view text, const char* what) {
   for (const char c : text) {
     const unsigned char b = static_cast<unsigned char>(c);

@@ -305,19 +305,25 @@ TEST_F(HttpClientTest, SlowPeersEndAtTheDeadline) {
     const services::HttpReadLimits* limits;
     std::vector<std::string> pieces;
     int max_ms;
+    const char* log;
   } cases[] = {
-      {"head trickled", &kShortLimits, Trickled(ok + "Content-Length: 2\r\n\r\nok", 40), 1200},
+      {"head trickled", &kShortLimits, Trickled(ok + "Content-Length: 2\r\n\r\nok", 40), 1200,
+       "HTTP: head not ended"},
       {"body trickled", &kShortLimits,
-       Joined({ok + "Content-Length: 1000\r\n\r\n"}, Trickled(std::string(40, 'b'), 40)), 1200},
+       Joined({ok + "Content-Length: 1000\r\n\r\n"}, Trickled(std::string(40, 'b'), 40)), 1200,
+       "HTTP: body short by"},
       {"chunks trickled", &kShortLimits,
-       Joined({kChunkedHead}, Joined(TrickledChunks(30, 60), {"0\r\n\r\n"})), 1200},
+       Joined({kChunkedHead}, Joined(TrickledChunks(30, 60), {"0\r\n\r\n"})), 1200,
+       "isChunked Not Recv All data."},
       {"interim heads trickled", &kShortLimits,
-       Joined(interims, {ok + "Content-Length: 2\r\n\r\nok"}), 1200},
+       Joined(interims, {ok + "Content-Length: 2\r\n\r\nok"}), 1200, "Recv Head Failed."},
       {"more chunk reads than allowed", &kFewChunkReads,
-       Joined({kChunkedHead}, Joined(TrickledChunks(30, 60), {"0\r\n\r\n"})), 1200},
+       Joined({kChunkedHead}, Joined(TrickledChunks(30, 60), {"0\r\n\r\n"})), 1200,
+       "isChunked Not Recv All data."},
   };
   for (const Case& c : cases) {
     services::ScopedHttpReadLimits limits(c.limits);
+    services_test::CapturedLog log;
     RawHttpServer server;
     ASSERT_TRUE(server.Start(c.pieces)) << c.name;
     std::string body, head;
@@ -326,6 +332,7 @@ TEST_F(HttpClientTest, SlowPeersEndAtTheDeadline) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(c.max_ms))
         << c.name;
     EXPECT_EQ(body, "") << c.name;
+    EXPECT_NE(log.Text().find(c.log), std::string::npos) << c.name << "\n" << log.Text();
   }
 }
 

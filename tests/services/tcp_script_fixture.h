@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -31,11 +32,12 @@
 
 namespace services_test {
 
-// The process log in a file of the working folder (log level 1) for the
-// life of this object, and what has been written to it.
+// The process log in a file of the working folder (log level 1, the file
+// new) for the life of this object, and what has been written to it.
 class CapturedLog {
  public:
   explicit CapturedLog(std::string file = "captured_log.txt") : file_(std::move(file)) {
+    std::filesystem::remove(file_);
     saved_level_ = frame::GetSettings().log_level.load();
     frame::GetSettings().log_level = 1;
     frame::OpenProcessLog(std::make_unique<frame::TagWriteLog>(file_, 1 << 20, true, true));
