@@ -100,7 +100,12 @@ bool ReadHttpRequest(int socket, HttpRequest* request) {
   std::string text;
   if (ReceiveHead(socket, &text, kHttpHeadLimit, deadline) <= 0) return false;
   if (HeadLength(text) == 0) {
-    if (text.size() >= kHttpHeadLimit) LogHeadNotEnded("HttpServer");
+    if (text.size() >= kHttpHeadLimit) {
+      LogHeadNotEnded("HttpServer");
+    } else {
+      frame::LogMsgF("HttpServer: no whole request head in time (%d bytes)",
+                     static_cast<int>(text.size()));
+    }
     return false;
   }
   return FinishRequest(socket, text, deadline, request);

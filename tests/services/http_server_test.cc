@@ -348,6 +348,41 @@ TEST_F(HttpServerTest, SlowClientsAreGivenUpAtTheDeadline) {
   }
 }
 
+TEST_F(HttpServerTest, AKeptConnectionTricklingItsNextHeadIsGivenUp) {
+  services::ScopedHttpReadLimits limits(&kShortRequest);
+  int port = 0;
+  const int32_t listener = Open(&port);
+  const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+  // The first request, its answer, then the next head a byte at a time.
+  const std::vector<std::string> actions =
+      Joined(Joined(PeerActions({"GET /1 HTTP/1.1\r\n\r\n"}),
+                    {"recv:" + std::to_string(answer.size())}),
+             Joined(PeerActions(Trickled("GET /2 HTTP/1.1\r\nX-Pad: " + std::string(30, 'a'), 40)),
+                    {"recv_all"}));
+  TcpPeer peer;
+  ASSERT_TRUE(peer.Connect(port, actions));
+  std::string head, body;
+  const int32_t c = Recv(listener, &head, &body);
+  ASSERT_GE(c, services::kFirstTcpHandle);
+  EXPECT_EQ(Send(c, "HTTP/1.1 200 OK\r\nContent-Length: 2", "ok"), 2);
+  // The next head's first byte makes the connection readable; from then
+  // on the call waits for the whole head until the deadline.
+  int32_t r = -1;
+  auto took = std::chrono::milliseconds(0);
+  for (int i = 0; i < 200 && r == -1 && took < std::chrono::milliseconds(100); ++i) {
+    const auto start = Steady::now();
+    r = Exec("HttpServerRecv(", {Val(c), Val(0), Val(0), Val(0)});
+    took = std::chrono::duration_cast<std::chrono::milliseconds>(Steady::now() - start);
+    if (r == -1 && took < std::chrono::milliseconds(100)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+  EXPECT_EQ(r, -1);
+  EXPECT_GE(took, std::chrono::milliseconds(100));
+  EXPECT_LT(took, std::chrono::milliseconds(1500));
+  EXPECT_EQ(SetSize(), 1u);  // the connection was closed
+}
+
 TEST_F(HttpServerTest, IdleConnectionsDoNotHoldAClient) {
   int port = 0;
   const int32_t listener = Open(&port);
