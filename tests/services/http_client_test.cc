@@ -1,7 +1,10 @@
 // The HTTP client: URL splitting, the chunk decoder and the head's fields
 // as tables; "Http(" against raw python3 peers (interim heads, chunks in
-// pieces, odd and absurd heads, short and slow bodies), against python3's
-// http.server beside http.client, and a line stop ending a chunk read.
+// pieces, odd and absurd heads, bodies cut short, peers trickling heads,
+// bodies and chunks given up at the response's deadline), requests with
+// control bytes or ports out of range never sent to a recording peer,
+// against python3's http.server beside http.client, and a line stop
+// ending a chunk read.
 #include "services/http_client.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,9 @@
 // http.client keeping a connection open and parsing the default head's
 // date, a request reset before the accept, malformed requests, a listener
 // served from another line and forgotten when closed, a reloaded script
-// opening its port again, and 1,000 ab requests leaving no descriptor.
+// opening its port again, 1,000 ab requests leaving no descriptor, clients
+// that send nothing, trickle or cut their body short given up at the
+// request's deadline, and idle connections not holding up a client.
 #include "services/http_server.h"
 
 #include <gtest/gtest.h>
