@@ -44,10 +44,12 @@ class ScriptStore {
 };
 
 // Slots, in the order the destructor gives them up after the statements
-// (databases and sockets first, message queues, then the rest).
+// (databases, sockets and the HTTP requests still coming in first, message
+// queues, then the rest).
 enum class StoreSlot : uint8_t {
   kDatabases,
   kSockets,
+  kHttpRequests,
   kMessages,
   kShareMem,
   kDlls,

@@ -97,6 +97,7 @@ TagTelBasic::~TagTelBasic() {
   stopped.store(1, std::memory_order_relaxed);
   DeleteStore(StoreSlot::kDatabases);
   DeleteStore(StoreSlot::kSockets);
+  DeleteStore(StoreSlot::kHttpRequests);
   for (TagOper* s : statements) {
     if (s == nullptr) continue;
     s->DeleteArgs();

@@ -75,6 +75,12 @@ void Show(const platform::Message& message) {
 
 }  // namespace
 
+bool CheckPort(int port) {
+  if (port >= 0 && port <= kTcpPortMax) return true;
+  LogAlwaysF("port %d is not 0-%d", port, kTcpPortMax);
+  return false;
+}
+
 bool ResolveHost(std::string_view host, platform::Ipv4Address* address, bool trace) {
   const std::string name(host);
   if (platform::ParseIpv4(name, address)) return true;
@@ -118,6 +124,7 @@ void TcpCleanup() { g_tcp_inited.store(0, std::memory_order_relaxed); }
 
 int TcpConnectStep(std::string_view host, int port, TcpConnectState* state, int* connected) {
   if (state->pending) return PollPending(state, connected);
+  if (!CheckPort(port)) return kTcpHostNotResolved;
   platform::Ipv4Address address;
   if (!ResolveHost(host, &address, /*trace=*/true)) return kTcpHostNotResolved;
   const int s = CreateConnectSocket();
@@ -141,6 +148,7 @@ int TcpCanWrite(int socket) { return Ready(socket, platform::SocketEvent::kWrita
 
 int InitTcp(int port, int* listening, int backlog) {
   WriteRawLogF("InitTcp(port=%d, maxListen=%d)", port, backlog);
+  if (!CheckPort(port)) return kTcpBindFailed;
   const int s = platform::NewTcpSocket();
   if (s < 0) {
     Show(SocketCreateFailure(errno));

@@ -34,6 +34,14 @@ inline constexpr int kTcpPollError = -5;   // TcpConnectStep
 inline constexpr int kTcpListenFailed = -5;  // InitTcp
 inline constexpr int kTcpTimeout = -9;
 
+// The highest port number of TCP and UDP.
+inline constexpr int kTcpPortMax = 65535;
+
+// True when port is 0-65535; otherwise logs "port %d is not 0-65535" and
+// returns false. Every routine given a port to connect to, send to or
+// listen on checks it here first, so a port never wraps onto another.
+bool CheckPort(int port);
+
 // Room for an IPv4 dotted address text and its NUL.
 inline constexpr int kTcpAddressRoom = 16;
 
@@ -66,7 +74,8 @@ struct TcpConnectState {
 
 // One step of a non-blocking connect; the caller repeats it until non-zero.
 // 1 connected (*connected set, state cleared); 0 in progress; -2 host not
-// resolved; -3 no socket; -5 poll error (the pending socket is closed).
+// resolved or port outside 0-65535; -3 no socket; -5 poll error (the
+// pending socket is closed).
 // The connected socket stays non-blocking for its whole life.
 //
 // A connect counts as done only when the socket is writable AND its
@@ -84,9 +93,10 @@ int TcpCanRead(int socket);
 int TcpCanWrite(int socket);
 
 // A blocking listening socket on every local address (SO_REUSEADDR):
-// 0 listening (*listening set); -3 socket failed; -4 bind failed; -5 listen
-// failed. Every failure shows a message through platform::ShowMessage and
-// closes the socket made.
+// 0 listening (*listening set); -3 socket failed; -4 bind failed or port
+// outside 0-65535 (logged, no socket made); -5 listen failed. Every other
+// failure shows a message through platform::ShowMessage and closes the
+// socket made.
 int InitTcp(int port, int* listening, int backlog);
 
 // Accepts one waiting connection and never waits: -1 at once when none

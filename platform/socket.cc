@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -47,6 +48,18 @@ long Repeat(Transfer transfer) {
 // A blocking transfer never reports kSocketWouldBlock as such: it is an
 // error of a socket left non-blocking, as the OS reports it.
 long AsBlocking(long n) { return n == kSocketWouldBlock ? -1 : n; }
+
+short WantedBy(SocketEvent event) { return event == SocketEvent::kReadable ? POLLIN : POLLOUT; }
+
+// ppoll over the sockets for at most wait_nanos: its result, with an
+// interrupted wait as 0.
+int PollFor(pollfd* sockets, nfds_t count, int64_t wait_nanos) {
+  const timespec wait{static_cast<time_t>(wait_nanos / kNanosPerSecond),
+                      static_cast<long>(wait_nanos % kNanosPerSecond)};
+  const int n = ppoll(sockets, count, &wait, nullptr);
+  if (n < 0) return errno == EINTR ? 0 : -1;
+  return n;
+}
 
 }  // namespace
 
@@ -98,15 +111,18 @@ bool ConnectSucceeded(int socket) {
 
 int WaitSocket(int socket, SocketEvent event, int64_t wait_nanos) {
   if (socket < 0) return -1;
-  const short wanted = event == SocketEvent::kReadable ? POLLIN : POLLOUT;
+  const short wanted = WantedBy(event);
   pollfd p{socket, wanted, 0};
-  const timespec wait{static_cast<time_t>(wait_nanos / kNanosPerSecond),
-                      static_cast<long>(wait_nanos % kNanosPerSecond)};
-  const int n = ppoll(&p, 1, &wait, nullptr);
-  if (n < 0) return errno == EINTR ? 0 : -1;
-  if (n == 0) return 0;
+  const int n = PollFor(&p, 1, wait_nanos);
+  if (n <= 0) return n;
   if ((p.revents & POLLNVAL) != 0) return -1;
   return (p.revents & (wanted | POLLERR | POLLHUP)) != 0 ? 1 : 0;
+}
+
+int WaitAnySocket(const int* sockets, size_t count, SocketEvent event, int64_t wait_nanos) {
+  std::vector<pollfd> polled(count);
+  for (size_t i = 0; i < count; ++i) polled[i] = pollfd{sockets[i], WantedBy(event), 0};
+  return PollFor(polled.data(), polled.size(), wait_nanos);
 }
 
 int BindTcpAny(int socket, int port) {

@@ -53,6 +53,12 @@ bool ConnectSucceeded(int socket);
 // is not open.
 int WaitSocket(int socket, SocketEvent event, int64_t wait_nanos);
 
+// Waits at most wait_nanos for the event on any of count sockets: the
+// number of sockets ready (as WaitSocket counts them ready; one that is
+// not open counts too, so its next call fails at once), 0 when none,
+// -1 when the wait failed.
+int WaitAnySocket(const int* sockets, size_t count, SocketEvent event, int64_t wait_nanos);
+
 // Sets SO_REUSEADDR and binds the socket to port on every local address;
 // listens with backlog. 0, or the OS's error number.
 int BindTcpAny(int socket, int port);

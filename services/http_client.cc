@@ -1,9 +1,9 @@
 #include "services/http_client.h"
 
-#include <cctype>
 #include <string>
 
 #include "frame/log.h"
+#include "platform/gbk.h"
 #include "services/chunk_proc.h"
 #include "services/http_head.h"
 #include "services/http_limits.h"
@@ -26,7 +26,7 @@ constexpr size_t kChunkReadBlock = 64 * 1024;
 std::string RequestHead(std::string_view method, std::string_view target, const std::string& host,
                         int port, std::string_view body, std::string_view content_type) {
   std::string m(method.size() >= kMethodLimit ? method.substr(0, kMethodCut) : method);
-  for (char& c : m) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (char& c : m) c = platform::AsciiUpper(c);
   std::string head = m + " " + std::string(target) + " HTTP/1.1\r\nHost: " + host + ":" +
                      std::to_string(port) +
                      "\r\nConnection: close\r\nUser-Agent: "
@@ -59,8 +59,12 @@ int64_t FeedPending(TagChunkProc* chunks, std::string* pending) {
   return left;
 }
 
-// The chunked body after the head; text holds the head read.
+// The chunked body after the head; text holds the head read. Reads end
+// at the response's deadline, each also after the chunk read's time, and
+// after the most reads allowed: a body that has not come whole by then is
+// no body (0).
 int32_t ReadChunked(int socket, const std::string& text, size_t head_length,
+                    const TickDeadline& deadline, const HttpReadLimits& limits,
                     HttpResponse* response) {
   frame::LogMsg("push 1");
   TagChunkProc chunks;
@@ -71,11 +75,15 @@ int32_t ReadChunked(int socket, const std::string& text, size_t head_length,
     return static_cast<int32_t>(text.size());
   }
   if (fed == 0) frame::LogMsg("push 2");
-  while (fed == 0) {
-    const long got = ReceiveOnce(socket, &pending, kChunkReadBlock, kHttpChunkReadSeconds);
+  for (int reads = 0; fed == 0 && reads < limits.chunk_reads; ++reads) {
+    const long got = ReceiveOnce(socket, &pending, kChunkReadBlock,
+                                 deadline.Within(limits.chunk_read_ms));
     if (got <= 0) {
+      if (deadline.Passed()) break;
+      // The peer closed or paused longer than a chunk read: the body was
+      // cut off.
       frame::LogMsg("isChunked Recv Timeout.");
-      return static_cast<int32_t>(chunks.Join(&response->body));
+      return 0;
     }
     frame::LogMsgF("Push3: count=%d", static_cast<int>(pending.size()));
     fed = FeedPending(&chunks, &pending);
@@ -92,25 +100,24 @@ int32_t ReadChunked(int socket, const std::string& text, size_t head_length,
   return static_cast<int32_t>(chunks.Join(&response->body));
 }
 
-// Reads heads until one is not interim: the final head's text (with the
-// bytes after it) in *text, its length in *head_length (0 when it did not
-// end). The count of the last read.
-long ReceiveFinalHead(int socket, std::string* text, size_t* head_length) {
+// Reads heads until one is not interim, all before the deadline: the final
+// head's text (with the bytes after it) in *text, its length in
+// *head_length (0 when it did not end). The count of the last read.
+long ReceiveFinalHead(int socket, const TickDeadline& deadline, std::string* text,
+                      size_t* head_length) {
   std::string rest;
   long count = 0;
   for (int reads = 0; reads < kHttpInterimHeadLimit; ++reads) {
     if (rest.empty()) {
       text->clear();
-      count = ReceiveHead(socket, text, kHttpHeadLimit, kHttpClientReadSeconds);
+      count = ReceiveHead(socket, text, kHttpHeadLimit, deadline);
       frame::LogAlwaysF("HtmlRecv: (hd='%d') : %d", socket, static_cast<int>(count));
       if (count <= 0) return count;
     } else {
       text->swap(rest);
       rest.clear();
       // The head may have come only in part with the interim one.
-      if (HeadLength(*text) == 0) {
-        ReceiveHead(socket, text, kHttpHeadLimit, kHttpClientReadSeconds);
-      }
+      if (HeadLength(*text) == 0) ReceiveHead(socket, text, kHttpHeadLimit, deadline);
       count = static_cast<long>(text->size());
     }
     *head_length = HeadLength(*text);
@@ -119,6 +126,19 @@ long ReceiveFinalHead(int socket, std::string* text, size_t* head_length) {
     rest = text->substr(*head_length);
   }
   return count;
+}
+
+// True when text holds a control byte (below 0x20, or 0x7F), which would
+// end or split a line of the request head; logged with what it is.
+bool HasControlByte(std::string_view text, const char* what) {
+  for (const char c : text) {
+    const unsigned char b = static_cast<unsigned char>(c);
+    if (b < 0x20 || b == 0x7F) {
+      frame::LogAlwaysF("HTTP: a control byte in the %s (0x%02x), nothing sent", what, b);
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -132,16 +152,18 @@ int HttpConnect(engine::TagTelBasic* script, int* connected, std::string_view ho
 }
 
 int32_t ReadHttpResponse(int socket, HttpResponse* response) {
+  const HttpReadLimits& limits = HttpReadLimitsInForce();
+  const TickDeadline deadline = TickDeadline::In(limits.response_ms);
   std::string text;
   size_t head_length = 0;
-  const long count = ReceiveFinalHead(socket, &text, &head_length);
+  const long count = ReceiveFinalHead(socket, deadline, &text, &head_length);
   if (count <= 0) {
     frame::LogMsg("Recv Head Failed.");
     return 0;
   }
   if (head_length == 0) {
     if (text.size() >= kHttpHeadLimit) {
-      frame::LogAlwaysF("HTTP: head not ended within %d bytes", static_cast<int>(kHttpHeadLimit));
+      LogHeadNotEnded("HTTP");
       return kHttpMalformed;
     }
     frame::LogAlwaysF("HTTP: head not ended (%d bytes)", static_cast<int>(text.size()));
@@ -150,25 +172,34 @@ int32_t ReadHttpResponse(int socket, HttpResponse* response) {
   response->head.assign(text, 0, head_length);
   const BodyFraming framing = ReadFraming(response->head);
   if (framing.kind == BodyFraming::kChunked) {
-    return ReadChunked(socket, text, head_length, response);
+    return ReadChunked(socket, text, head_length, deadline, limits, response);
   }
   if (framing.kind == BodyFraming::kMalformed) {
     frame::LogAlwaysF("HTTP: bad Content-Length (limit %d)", static_cast<int>(kHttpBodyLimit));
     return kHttpMalformed;
   }
   if (framing.kind == BodyFraming::kNone) frame::LogMsg("HTTP: response without a length");
-  if (!ReadSizedBody(socket, text, head_length, framing.length, kHttpClientReadSeconds, "HTTP",
-                     &response->head, &response->body)) {
-    response->body.clear();
-    return kHttpMalformed;
+  switch (ReadSizedBody(socket, text, head_length, framing.length, deadline, "HTTP",
+                        &response->head, &response->body)) {
+    case SizedBody::kWhole:
+      return static_cast<int32_t>(response->body.size());
+    case SizedBody::kShort:
+      return 0;
+    case SizedBody::kMalformed:
+      break;
   }
-  return static_cast<int32_t>(response->body.size());
+  response->body.clear();
+  return kHttpMalformed;
 }
 
 int32_t HtmlRecv(engine::TagTelBasic* script, std::string_view url, std::string_view method,
                  std::string_view body, std::string_view content_type, HttpResponse* response) {
   response->head.clear();
   response->body.clear();
+  if (HasControlByte(url, "URL") || HasControlByte(method, "method") ||
+      HasControlByte(content_type, "content type")) {
+    return kHttpMalformed;
+  }
   std::string host;
   int port = 0;
   const std::string_view target = SplitUrl(url, &host, &port);

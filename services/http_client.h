@@ -35,10 +35,14 @@ int HttpConnect(engine::TagTelBasic* script, int* connected, std::string_view ho
 
 // One exchange: sends the request (method upper-cased; body and content
 // type only when body is not empty) to url and reads the response into
-// *response. The result: the body length (what came, when a peer sent
-// less than its Content-Length), 0 (nothing came, or no complete body),
-// kHttpConnectFailed, kHttpMalformed; for a chunked response whose first
-// size line is malformed the count of the head read (body empty).
+// *response, the whole response within the read limits in force
+// (http_limits.h). The result: the body length; 0 (nothing came, or the
+// body did not come whole: cut off by the peer's close or the deadline,
+// and then empty); kHttpConnectFailed (also for a port outside 0-65535);
+// kHttpMalformed (also, with nothing sent, for a URL, method or content
+// type holding a control byte, below 0x20 or 0x7F, which would end or
+// split a header line); for a chunked response whose first size line is
+// malformed the count of the head read (body empty).
 int32_t HtmlRecv(engine::TagTelBasic* script, std::string_view url, std::string_view method,
                  std::string_view body, std::string_view content_type, HttpResponse* response);
 

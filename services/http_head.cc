@@ -1,10 +1,11 @@
 #include "services/http_head.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
+#include "platform/gbk.h"
 #include "services/http_limits.h"
 
 namespace services {
@@ -12,9 +13,7 @@ namespace {
 
 constexpr std::string_view kHeadEnd = "\r\n\r\n";
 
-bool SameCaseBlind(char a, char b) {
-  return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-}
+bool SameCaseBlind(char a, char b) { return platform::AsciiLower(a) == platform::AsciiLower(b); }
 
 std::string_view TrimBlanksOf(std::string_view v) {
   while (!v.empty() && (v.front() == ' ' || v.front() == '\t')) v.remove_prefix(1);
@@ -34,7 +33,10 @@ std::string_view SplitUrl(std::string_view url, std::string* host, int* port) {
     // The decimal number after the colon, as atol reads it.
     const std::string digits(
         rest.substr(colon + 1, std::min<size_t>(slash, rest.size()) - colon - 1));
-    *port = static_cast<int>(std::strtol(digits.c_str(), nullptr, 10));
+    // A number beyond int's range stays beyond the ports' range.
+    *port = static_cast<int>(std::clamp<long>(std::strtol(digits.c_str(), nullptr, 10),
+                                              std::numeric_limits<int>::min(),
+                                              std::numeric_limits<int>::max()));
   }
   *host = std::string(rest.substr(0, std::min(colon, slash)));
   return slash == std::string_view::npos ? url : rest.substr(slash);

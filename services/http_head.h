@@ -20,8 +20,8 @@ namespace services {
 //   "h:81"            -> host "h", port 81, target "h:81"
 // The host part starts after the first "//" (or at the start); the port is
 // the number after a ':' that comes before the host part's first '/' (80
-// without one; what is not a number reads as 0); the target runs from
-// that '/' to the end.
+// without one; what is not a number reads as 0, a number beyond int's
+// range as int's nearest bound); the target runs from that '/' to the end.
 std::string_view SplitUrl(std::string_view url, std::string* host, int* port);
 
 // The length of the head at the start of text (up to and including the

@@ -19,16 +19,47 @@ inline constexpr int64_t kHttpBodyLimit = 64 * 1024 * 1024;
 inline constexpr size_t kHttpChunkLineLimit = 256;
 // At most this many interim (1xx) heads precede the final one.
 inline constexpr int kHttpInterimHeadLimit = 205;
+// A line keeps at most this many accepted connections whose request head
+// has not come whole; a new one then takes the place of the oldest.
+inline constexpr size_t kHttpPendingLimit = 32;
 
-// Time-outs in seconds: the connect, the client's reads (the head and the
-// body without a byte), one chunk read, the server's reads, and a send
-// that makes no progress.
+// Time-outs in seconds: the connect, and a send that makes no progress.
 inline constexpr int kHttpConnectSeconds = 4;
-inline constexpr int kHttpClientReadSeconds = 8;
-inline constexpr int kHttpChunkReadSeconds = 4;
-inline constexpr int kHttpServerReadSeconds = 20;
 inline constexpr int kHttpClientSendSeconds = 8;
 inline constexpr int kHttpServerSendSeconds = 20;
+
+// The bounds of reading one message. Each time is a deadline for the
+// whole of what it names, however the peer spaces its bytes: a peer
+// sending a byte now and then cannot hold a line longer.
+struct HttpReadLimits {
+  // The client: the whole response (interim heads, head and body) after
+  // the request was sent; one read of a chunked body; and the most reads
+  // of a chunked body after its head.
+  uint32_t response_ms = 8000;
+  uint32_t chunk_read_ms = 4000;
+  int chunk_reads = 200;
+  // The server: the whole request (head and body) from its connection's
+  // accept, or from the call for a connection kept open.
+  uint32_t request_ms = 20000;
+};
+
+// The limits in force (the values above unless a test put others in
+// force). Any thread.
+const HttpReadLimits& HttpReadLimitsInForce();
+
+// Puts limits in force for the life of this object (a test's shorter
+// deadlines) and then restores the previous ones. limits must outlive it;
+// no exchange may run while it is made or destroyed.
+class ScopedHttpReadLimits {
+ public:
+  explicit ScopedHttpReadLimits(const HttpReadLimits* limits);
+  ~ScopedHttpReadLimits();
+  ScopedHttpReadLimits(const ScopedHttpReadLimits&) = delete;
+  ScopedHttpReadLimits& operator=(const ScopedHttpReadLimits&) = delete;
+
+ private:
+  const HttpReadLimits* previous_;
+};
 
 }  // namespace services
 

@@ -2,12 +2,14 @@
 
 #include "frame/log.h"
 #include "platform/socket.h"
+#include "services/http_limits.h"
 #include "services/http_transfer.h"
 
 namespace services {
 
-bool ReadSizedBody(int socket, std::string_view text, size_t head_length, int64_t length,
-                   int seconds, const char* who, std::string* head, std::string* body) {
+SizedBody ReadSizedBody(int socket, std::string_view text, size_t head_length, int64_t length,
+                        const TickDeadline& deadline, const char* who, std::string* head,
+                        std::string* body) {
   std::string_view extra = text.substr(head_length);
   const size_t want = static_cast<size_t>(length);
   if (extra.size() > want) {
@@ -15,20 +17,22 @@ bool ReadSizedBody(int socket, std::string_view text, size_t head_length, int64_
     const size_t end = after.find("\r\n\r\n");
     if (end == std::string_view::npos) {
       frame::LogAlwaysF("%s: %d bytes after the body", who, static_cast<int>(after.size()));
-      return false;
+      return SizedBody::kMalformed;
     }
     head->append(after.substr(0, end + 4));
     extra = extra.substr(0, want);
   }
   body->assign(extra);
-  if (body->size() < want) {
-    ReceiveUpTo(socket, body, want - body->size(), seconds);
-    if (body->size() < want) {
-      frame::LogAlwaysF("%s: body short by %d of %d bytes", who,
-                        static_cast<int>(want - body->size()), static_cast<int>(want));
-    }
-  }
-  return true;
+  if (body->size() < want) ReceiveUpTo(socket, body, want - body->size(), deadline);
+  if (body->size() == want) return SizedBody::kWhole;
+  frame::LogAlwaysF("%s: body short by %d of %d bytes", who, static_cast<int>(want - body->size()),
+                    static_cast<int>(want));
+  body->clear();
+  return SizedBody::kShort;
+}
+
+void LogHeadNotEnded(const char* who) {
+  frame::LogAlwaysF("%s: head not ended within %d bytes", who, static_cast<int>(kHttpHeadLimit));
 }
 
 ExchangeSocket::ExchangeSocket(TcpSocketSet* set, int socket, SocketKind kind)

@@ -9,19 +9,31 @@
 #include <string>
 #include <string_view>
 
+#include "services/http_transfer.h"
 #include "services/tcp_socket_set.h"
 
 namespace services {
 
+// How reading a body by its length went.
+enum class SizedBody {
+  kWhole,      // all of it came
+  kShort,      // the peer closed or the deadline passed first
+  kMalformed,  // more bytes than the length came, without a second head
+};
+
 // Reads the body of length bytes: the bytes after the head in text come
-// first, the rest is received (seconds without a byte end the wait; a
-// shortfall keeps what came and is logged with the missing count). When
-// more bytes than length came with the head, those after the body up to
-// the next "\r\n\r\n" are a second head, appended to *head; without one
-// the result is false (the message is malformed). who names the side in
+// first, the rest is received until the deadline. A body cut short is no
+// body: *body is emptied and the missing count logged. When more bytes
+// than length came with the head, those after the body up to the next
+// "\r\n\r\n" are a second head, appended to *head. who names the side in
 // the log lines.
-bool ReadSizedBody(int socket, std::string_view text, size_t head_length, int64_t length,
-                   int seconds, const char* who, std::string* head, std::string* body);
+SizedBody ReadSizedBody(int socket, std::string_view text, size_t head_length, int64_t length,
+                        const TickDeadline& deadline, const char* who, std::string* head,
+                        std::string* body);
+
+// Logs that a head did not end within kHttpHeadLimit bytes; who names the
+// side.
+void LogHeadNotEnded(const char* who);
 
 // A socket of one exchange, in the socket set of its line (when the line
 // has one) under kind, so that the line's stop ends any wait on it; closed

@@ -8,13 +8,19 @@
 #include "services/http_limits.h"
 #include "services/http_listeners.h"
 #include "services/http_message.h"
+#include "services/http_pending.h"
 #include "services/http_transfer.h"
 #include "services/tcp_socket_set.h"
+#include "services/tcp_statements.h"
 
 namespace services {
 namespace {
 
 constexpr int kListenBacklog = 10;
+// While a line waits on connections whose heads have not come whole, it
+// looks this often for new connections on the listener (which is polled
+// only under the listener map's lock, so not in the same wait).
+constexpr uint32_t kAcceptCheckMs = 50;
 
 // "Last-Modified: Fri, 11 Dec 2026 07:46:23 GMT", without the locale.
 std::string LastModified(std::time_t now) {
@@ -30,19 +36,12 @@ std::string LastModified(std::time_t now) {
   return text;
 }
 
-}  // namespace
-
-bool ReadHttpRequest(int socket, HttpRequest* request) {
-  std::string text;
-  if (ReceiveHead(socket, &text, kHttpHeadLimit, kHttpServerReadSeconds) <= 0) return false;
+// The rest of a request whose head has come whole in text: the head and
+// its body before the deadline. false when it is malformed or did not come
+// whole (logged).
+bool FinishRequest(int socket, const std::string& text, const TickDeadline& deadline,
+                   HttpRequest* request) {
   const size_t head_length = HeadLength(text);
-  if (head_length == 0) {
-    if (text.size() >= kHttpHeadLimit) {
-      frame::LogAlwaysF("HttpServer: head not ended within %d bytes",
-                        static_cast<int>(kHttpHeadLimit));
-    }
-    return false;
-  }
   request->head.assign(text, 0, head_length);
   const BodyFraming framing = ReadFraming(request->head);
   if (framing.kind == BodyFraming::kMalformed || framing.kind == BodyFraming::kChunked) {
@@ -50,8 +49,66 @@ bool ReadHttpRequest(int socket, HttpRequest* request) {
                       static_cast<int>(kHttpBodyLimit));
     return false;
   }
-  return ReadSizedBody(socket, text, head_length, framing.length, kHttpServerReadSeconds,
-                       "HttpServer", &request->head, &request->body);
+  return ReadSizedBody(socket, text, head_length, framing.length, deadline, "HttpServer",
+                       &request->head, &request->body) == SizedBody::kWhole;
+}
+
+// A request on a connection of set kept open after an earlier one.
+int32_t ServeConnection(TcpSocketSet* set, int socket, int32_t handle, HttpRequest* request) {
+  const int ready = frame::TcpCanRead(socket);
+  if (ready <= 0) return ready == 0 ? -1 : -2;
+  ExchangeSocket exchange(set, socket, SocketKind::kHttpConnection, handle);
+  if (!ReadHttpRequest(socket, request)) return -1;
+  return exchange.Release();
+}
+
+// A request from a connection of the listener: takes in the connections
+// waiting on it and serves the first whose head has come whole, waiting
+// while the line holds connections of the listener. -1 when none came
+// whole before they were given up, the line stops, the handle names no
+// listener or nothing waits; -2 when the listener's poll failed.
+int32_t ServeListener(engine::TagTelBasic* script, TcpSocketSet* set,
+                      HttpPendingRequests* pending, int32_t listener, HttpRequest* request) {
+  HttpPendingRequests::Ready ready;
+  while (!pending->TakeReady(listener, &ready)) {
+    std::string address;
+    const int accepted = AcceptHttpListener(listener, &address);
+    if (accepted >= 0) {
+      pending->Add(listener, accepted, std::move(address));
+      continue;
+    }
+    if (accepted == kNoListener) {
+      pending->Drop(listener);
+      return -1;
+    }
+    if (!pending->Holds(listener)) return accepted;
+    if (LineStopping(script)) return -1;
+    pending->Wait(listener, kAcceptCheckMs);
+  }
+  const int32_t connection = set->Add(ready.socket, SocketKind::kHttpConnection);
+  if (connection < 0) return -1;
+  ExchangeSocket exchange(set, ready.socket, SocketKind::kHttpConnection, connection);
+  request->address = std::move(ready.address);
+  if (!FinishRequest(ready.socket, ready.text, ready.deadline, request)) return -1;
+  return exchange.Release();
+}
+
+}  // namespace
+
+bool ReadHttpRequest(int socket, HttpRequest* request) {
+  const TickDeadline deadline = TickDeadline::In(HttpReadLimitsInForce().request_ms);
+  std::string text;
+  if (ReceiveHead(socket, &text, kHttpHeadLimit, deadline) <= 0) return false;
+  if (HeadLength(text) == 0) {
+    if (text.size() >= kHttpHeadLimit) {
+      LogHeadNotEnded("HttpServer");
+    } else {
+      frame::LogMsgF("HttpServer: no whole request head in time (%d bytes)",
+                     static_cast<int>(text.size()));
+    }
+    return false;
+  }
+  return FinishRequest(socket, text, deadline, request);
 }
 
 int32_t HttpServerListen(TcpSocketSet* set, int port) {
@@ -63,29 +120,18 @@ int32_t HttpServerListen(TcpSocketSet* set, int port) {
   return handle;
 }
 
-int32_t HttpServerRecvRequest(TcpSocketSet* set, int32_t handle, HttpRequest* request) {
+int32_t HttpServerRecvRequest(engine::TagTelBasic* script, int32_t handle, HttpRequest* request) {
   request->head.clear();
   request->body.clear();
   request->address.clear();
-  if (set == nullptr) return -1;
-  int socket = set->Find(handle, SocketKind::kHttpConnection);
-  int32_t connection = handle;
-  if (socket >= 0) {
-    const int ready = frame::TcpCanRead(socket);
-    if (ready <= 0) return ready == 0 ? -1 : -2;
-  } else {
-    socket = AcceptHttpListener(handle, &request->address);
-    if (socket == kNoListener) return -1;
-    if (socket < 0) return socket;
-    connection = set->Add(socket, SocketKind::kHttpConnection);
-    if (connection < 0) return -1;
-  }
-  ExchangeSocket exchange(set, socket, SocketKind::kHttpConnection, connection);
-  if (!ReadHttpRequest(socket, request)) {
-    request->body.clear();
-    return -1;
-  }
-  return exchange.Release();
+  TcpSocketSet* set = SocketSetOf(script);
+  HttpPendingRequests* pending = HttpPendingOf(script);
+  if (set == nullptr || pending == nullptr) return -1;
+  const int socket = set->Find(handle, SocketKind::kHttpConnection);
+  const int32_t result = socket >= 0 ? ServeConnection(set, socket, handle, request)
+                                     : ServeListener(script, set, pending, handle, request);
+  if (result < 0) request->body.clear();
+  return result;
 }
 
 std::string ResponseHead(std::string_view head, size_t body_length, std::time_t now) {

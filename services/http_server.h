@@ -4,9 +4,11 @@
 // a default one.
 //
 // Runs on the calling line's thread. A listener and the connections a
-// line accepts are in that line's socket set (kinds kHttpListener and
-// kHttpConnection), so they close with its main script and its stop ends
-// every wait; a listener serves every line through the map.
+// line serves are in that line's socket set (kinds kHttpListener and
+// kHttpConnection), the connections whose request has not come whole in
+// its pending requests (http_pending.h), so they close with its main
+// script and its stop ends every wait; a listener serves every line
+// through the map.
 #ifndef VTTEL_SERVICES_HTTP_SERVER_H_
 #define VTTEL_SERVICES_HTTP_SERVER_H_
 
@@ -14,6 +16,10 @@
 #include <ctime>
 #include <string>
 #include <string_view>
+
+namespace engine {
+class TagTelBasic;
+}
 
 namespace services {
 
@@ -30,16 +36,23 @@ struct HttpRequest {
   std::string address;  // the client's, when a listener accepted it
 };
 
-// Takes one request from handle: a listener of the map (a waiting
-// connection is accepted into set) or a connection of set. The
-// connection's handle (it stays open for the answer); -1 when the handle
-// is neither, nothing waits, accept failed, or the request did not come
-// whole in time or is malformed (the connection is then closed); -2 when
-// the poll failed.
-int32_t HttpServerRecvRequest(TcpSocketSet* set, int32_t handle, HttpRequest* request);
+// Takes one request for the statement of script from handle: a listener
+// of the map or a connection of the line's socket set. From a listener,
+// the connections waiting on it join the line's pending requests
+// (http_pending.h) and the first whose head comes whole is served, so
+// connections that send nothing cannot hold up one that has sent its
+// request; the call waits while the line holds connections of the
+// listener. A request must come whole (head and body) within
+// HttpReadLimits::request_ms of its accept (of the call, for a connection
+// kept open). The connection's handle (it stays open for the answer); -1
+// when the handle is neither, nothing waits, accept failed, or no request
+// came whole in time or it is malformed (the connection is then closed);
+// -2 when the poll failed.
+int32_t HttpServerRecvRequest(engine::TagTelBasic* script, int32_t handle, HttpRequest* request);
 
-// Reads one request from a connection the caller owns: false when none
-// came whole in time or it is malformed (logged).
+// Reads one request from a connection the caller owns, head and body
+// within HttpReadLimits::request_ms: false when none came whole in time or
+// it is malformed (logged).
 bool ReadHttpRequest(int socket, HttpRequest* request);
 
 // The response head sent before body: head as given when it has its blank

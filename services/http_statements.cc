@@ -6,7 +6,9 @@
 #include "engine/arguments.h"
 #include "engine/statement_args.h"
 #include "engine/tel_basic.h"
+#include "engine/script_store.h"
 #include "services/http_client.h"
+#include "services/http_pending.h"
 #include "services/http_server.h"
 #include "services/tcp_socket_set.h"
 
@@ -82,7 +84,7 @@ class TagHttpServerRecv : public HttpStatement {
   using HttpStatement::HttpStatement;
   int32_t Execute() override {
     HttpRequest request;
-    const int32_t result = HttpServerRecvRequest(Set(), ArgInt(*socket_), &request);
+    const int32_t result = HttpServerRecvRequest(script_, ArgInt(*socket_), &request);
     SetText(head_, request.head);
     SetBody(body_, result, request.body);
     SetText(address_, request.address);
@@ -120,6 +122,7 @@ class TagHttpServerClose : public HttpStatement {
 }  // namespace
 
 void RegisterHttpStatements() {
+  engine::RegisterStoreFactory(engine::StoreSlot::kHttpRequests, &NewHttpPendingRequests);
   engine::StatementRegistry& r = engine::Statements();
   r.Register("Http(", &BuildStatement<TagHttp>);
   r.Register("HttpServerOpen(", &BuildStatement<TagHttpServerOpen>);

@@ -25,6 +25,7 @@ int UdpStartup() {
 }
 
 int UdpOpenSocket(int port, int* socket) {
+  if (!frame::CheckPort(port)) return frame::kTcpBindFailed;
   const int s = platform::NewUdpSocket();
   if (s < 0) {
     ShowOpenFailure(frame::SocketCreateFailure(errno));
@@ -42,6 +43,7 @@ int UdpOpenSocket(int port, int* socket) {
 }
 
 long UdpSendTo(int socket, std::string_view host, int port, const char* bytes, size_t count) {
+  if (!frame::CheckPort(port)) return frame::kTcpHostNotResolved;
   platform::Ipv4Address address;
   if (!frame::ResolveHost(host, &address, /*trace=*/false)) return frame::kTcpHostNotResolved;
   return platform::SendDatagram(socket, address, port, bytes, count);

@@ -32,13 +32,14 @@ int UdpStartup();
 
 // Makes a datagram socket bound to port on every local address (0: the OS
 // chooses): 0 (*socket set); -3 no socket; -4 bind failed (the socket is
-// closed). A failure logs the beep of the error box and shows the box
-// through platform::ShowMessage (texts and captions as InitTcp's).
+// closed) or port outside 0-65535 (logged, no socket made). A failure of
+// the OS logs the beep of the error box and shows the box through
+// platform::ShowMessage (texts and captions as InitTcp's).
 int UdpOpenSocket(int port, int* socket);
 
 // Sends count bytes as one datagram to host (dotted address or name):
 // the byte count sent, -1 on a send error, -2 when host does not resolve
-// (no log line).
+// (no log line) or port is outside 0-65535 (logged).
 long UdpSendTo(int socket, std::string_view host, int port, const char* bytes, size_t count);
 
 // Receives one datagram into buffer (size bytes): its length; 0 (an empty

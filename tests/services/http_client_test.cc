@@ -1,7 +1,10 @@
 // The HTTP client: URL splitting, the chunk decoder and the head's fields
 // as tables; "Http(" against raw python3 peers (interim heads, chunks in
-// pieces, odd and absurd heads, short and slow bodies), against python3's
-// http.server beside http.client, and a line stop ending a chunk read.
+// pieces, odd and absurd heads, bodies cut short, peers trickling heads,
+// bodies and chunks given up at the response's deadline), requests with
+// control bytes or ports out of range never sent to a recording peer,
+// against python3's http.server beside http.client, and a line stop
+// ending a chunk read.
 #include "services/http_client.h"
 
 #include <gtest/gtest.h>
@@ -40,6 +43,8 @@ TEST(SplitUrlTest, Forms) {
       {"h.example:90/x?q=1", "h.example", 90, "/x?q=1"},
       {"https://h.example/s", "h.example", 80, "/s"},
       {"http://h:x/a", "h", 0, "/a"},
+      {"http://h:4294967376/a", "h", 2147483647, "/a"},  // not 80 (the number mod 2^32)
+      {"http://h:-4294967216/a", "h", -2147483648, "/a"},
       {"", "", 80, ""},
   };
   for (const Case& c : cases) {
@@ -193,7 +198,9 @@ TEST_F(HttpClientTest, RawPeers) {
        {ok + "Content-Length: 10\r\n\r\nabc", "sleep:200", "defg", "sleep:200", "hij"},
        10,
        "abcdefghij"},
-      {"body short at the close", {ok + "Content-Length: 10\r\n\r\nabc"}, 3, "abc"},
+      {"body short at the close", {ok + "Content-Length: 10\r\n\r\nabc"}, 0, ""},
+      {"huge length cut off", {ok + "Content-Length: 67108864\r\n\r\nabc"}, 0, ""},
+      {"chunks cut off at the close", {chunked + "5\r\nhello\r\n"}, 0, ""},
       {"absurd length", {ok + "Content-Length: 99999999999\r\n\r\nabc"}, -2, ""},
       {"absurd chunk size", {chunked + "ffffffff\r\nabc"}, -2, ""},
       {"head over 2048 bytes", {long_head}, -2, ""},
@@ -269,6 +276,113 @@ TEST_F(HttpClientTest, PythonServerGivesWhatHttpClientGets) {
     EXPECT_TRUE(body == bytes) << name;
     EXPECT_NE(head.find("Content-Length: " + std::to_string(bytes.size())), std::string::npos);
   }
+}
+
+// The deadlines of the slow-peer tests: the whole response 600 ms, one
+// chunk read 400 ms.
+constexpr services::HttpReadLimits kShortLimits{
+    .response_ms = 600, .chunk_read_ms = 400, .chunk_reads = 200, .request_ms = 800};
+// The same with a long response deadline and five chunk reads at most.
+constexpr services::HttpReadLimits kFewChunkReads{
+    .response_ms = 5000, .chunk_read_ms = 400, .chunk_reads = 5, .request_ms = 800};
+
+// Chunks of one byte, ms apart, without the last chunk.
+std::vector<std::string> TrickledChunks(int count, int ms) {
+  std::vector<std::string> pieces;
+  for (int i = 0; i < count; ++i) {
+    if (i > 0) pieces.push_back("sleep:" + std::to_string(ms));
+    pieces.push_back("1\r\na\r\n");
+  }
+  return pieces;
+}
+
+TEST_F(HttpClientTest, SlowPeersEndAtTheDeadline) {
+  using services_test::Joined;
+  using services_test::Trickled;
+  const std::string ok = kOk;
+  const std::string interim = "HTTP/1.1 100 Continue\r\n\r\n";
+  std::vector<std::string> interims;
+  for (int i = 0; i < 20; ++i) interims.insert(interims.end(), {interim, "sleep:100"});
+  struct Case {
+    const char* name;
+    const services::HttpReadLimits* limits;
+    std::vector<std::string> pieces;
+    int max_ms;
+    const char* log;
+  } cases[] = {
+      {"head trickled", &kShortLimits, Trickled(ok + "Content-Length: 2\r\n\r\nok", 40), 1200,
+       "HTTP: head not ended"},
+      {"body trickled", &kShortLimits,
+       Joined({ok + "Content-Length: 1000\r\n\r\n"}, Trickled(std::string(40, 'b'), 40)), 1200,
+       "HTTP: body short by"},
+      {"chunks trickled", &kShortLimits,
+       Joined({kChunkedHead}, Joined(TrickledChunks(30, 60), {"0\r\n\r\n"})), 1200,
+       "isChunked Not Recv All data."},
+      {"interim heads trickled", &kShortLimits,
+       Joined(interims, {ok + "Content-Length: 2\r\n\r\nok"}), 1200, "Recv Head Failed."},
+      {"more chunk reads than allowed", &kFewChunkReads,
+       Joined({kChunkedHead}, Joined(TrickledChunks(30, 60), {"0\r\n\r\n"})), 1200,
+       "isChunked Not Recv All data."},
+  };
+  for (const Case& c : cases) {
+    services::ScopedHttpReadLimits limits(c.limits);
+    services_test::CapturedLog log;
+    RawHttpServer server;
+    ASSERT_TRUE(server.Start(c.pieces)) << c.name;
+    std::string body, head;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Get(Url(server.port()), &body, &head), 0) << c.name;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(c.max_ms))
+        << c.name;
+    EXPECT_EQ(body, "") << c.name;
+    EXPECT_NE(log.Text().find(c.log), std::string::npos) << c.name << "\n" << log.Text();
+  }
+}
+
+TEST_F(HttpClientTest, UnsafeRequestsAreNotSent) {
+  services_test::CapturedLog log;
+  services_test::PortPeer server;
+  ASSERT_TRUE(server.Start(services_test::kRecordingHttpServer, {}));
+  const std::string base = "http://127.0.0.1:" + std::to_string(server.port());
+  const std::string post(3, 'p');
+  struct Case {
+    const char* name;
+    std::string method, url, type;
+    int32_t result;
+  } cases[] = {
+      {"CR LF in the URL", "GET", base + "/a HTTP/1.1\r\nCookie: s=1\r\nX:", "t", -2},
+      {"LF in the URL", "GET", base + "/a\nCookie: s=1", "t", -2},
+      {"a second request in the URL", "GET",
+       base + "/a HTTP/1.1\r\nHost: h\r\n\r\nGET /b", "t", -2},
+      {"CR LF in the method", "GET /x HTTP/1.1\r\nCookie: s=1\r\nX-A: GET", base + "/a", "t",
+       -2},
+      {"DEL in the method", "GE\x7fT", base + "/a", "t", -2},
+      {"tab in the URL", "GET", base + "/a\tb", "t", -2},
+      {"CR LF in the content type", "POST", base + "/a", "text/plain\r\nCookie: s=1", -2},
+      {"port above 65535", "GET", "http://127.0.0.1:" + std::to_string(server.port() + 65536) + "/a",
+       "t", -1},
+      {"port wrapping at 2^32", "GET",
+       "http://127.0.0.1:" + std::to_string(server.port() + 4294967296LL) + "/a", "t", -1},
+      {"negative port", "GET", "http://127.0.0.1:-1/a", "t", -1},
+  };
+  for (const Case& c : cases) {
+    TagVar *b = Val(0), *h = Val(0);
+    EXPECT_EQ(Exec("Http(", {Val(c.method), Val(c.url), Val(post), Val(c.type), b, h}), c.result)
+        << c.name;
+    EXPECT_EQ(b->Bytes(), "") << c.name;
+  }
+  // Bytes of GBK text are no control bytes.
+  std::string body, head;
+  EXPECT_EQ(Get(base + "/文件?q=名", &body, &head), 2);
+  EXPECT_EQ(body, "ok");
+  EXPECT_EQ(testing_support::ReadFile(server.port_file() + ".req").value_or(""),
+            "GET /文件?q=名 HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(server.port()) +
+                "\r\nConnection: close\r\nUser-Agent: VantorelHttp/1.0\r\nAccept: */*\r\n\r\n");
+  const std::string text = log.Text();
+  EXPECT_NE(text.find("HTTP: a control byte in the URL"), std::string::npos) << text;
+  EXPECT_NE(text.find("HTTP: a control byte in the method"), std::string::npos) << text;
+  EXPECT_NE(text.find("HTTP: a control byte in the content type"), std::string::npos) << text;
+  EXPECT_NE(text.find("port -1 is not 0-65535"), std::string::npos) << text;
 }
 
 TEST_F(HttpClientTest, LineStopEndsAChunkRead) {

@@ -1,22 +1,47 @@
-// A short smoke run of the HTTP fuzz target (fuzz/http_fuzz_body.h): valid
-// responses, requests and chunked bodies with random bytes changed, cut
+// A short smoke run of the HTTP fuzz target (fuzz/http_fuzz_body.h): its
+// seed corpus (fuzz/corpus/http) as it stands, then valid responses,
+// requests and chunked bodies and the seeds with random bytes changed, cut
 // short or repeated, and random bytes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <filesystem>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "fuzz/http_fuzz_body.h"
+#include "tests/test_support.h"
 
 namespace {
 
 // Inputs of the run (a few seconds under the sanitizers).
 constexpr int kInputs = 6000;
 
+// The inputs of the seed corpus, in the order of their file names.
+std::vector<std::string> CorpusSeeds() {
+  const std::filesystem::path corpus =
+      std::filesystem::path(VTTEL_SOURCE_DIR) / "fuzz" / "corpus" / "http";
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(corpus)) files.push_back(entry);
+  std::sort(files.begin(), files.end());
+  std::vector<std::string> seeds;
+  for (const auto& file : files) {
+    const std::optional<std::string> bytes = testing_support::ReadFile(file.string());
+    if (bytes.has_value() && bytes->size() > 1) seeds.push_back(*bytes);
+  }
+  return seeds;
+}
+
 TEST(FuzzSmoke, HttpMessages) {
-  const std::vector<std::string> seeds = {
+  const std::vector<std::string> corpus = CorpusSeeds();
+  EXPECT_GE(corpus.size(), 11u);
+  for (const std::string& seed : corpus) {
+    http_fuzz::OneInput(reinterpret_cast<const uint8_t*>(seed.data()), seed.size());
+  }
+  std::vector<std::string> seeds = {
       std::string(1, '\0') +
           "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 "
           "OK\r\nContent-Length: 5\r\n\r\nhello",
@@ -28,6 +53,7 @@ TEST(FuzzSmoke, HttpMessages) {
           "\x03"
           "5\r\nhello\r\na\r\n0123456789\r\n0\r\n\r\n",
   };
+  seeds.insert(seeds.end(), corpus.begin(), corpus.end());
   std::mt19937 rng(20261211);
   for (int i = 0; i < kInputs; ++i) {
     std::string input = seeds[i % seeds.size()];

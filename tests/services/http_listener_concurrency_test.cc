@@ -1,17 +1,22 @@
 // Lines sharing one HTTP listener through the port map: eight line
 // threads take requests from it while ab sends them, and a listener that
-// its line closes while others poll it is forgotten without a race.
+// its line closes while others poll it is forgotten without a race; a
+// line waiting on idle connections is stopped from another thread.
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
 #include <atomic>
+#include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "services/http_listeners.h"
+#include "services/http_pending.h"
 #include "services/tcp_socket_set.h"
+#include "tests/frame/tcp_peer.h"
 #include "tests/platform/spawned_program.h"
 #include "tests/services/tcp_script_fixture.h"
 
@@ -81,6 +86,33 @@ TEST_F(HttpListenerConcurrencyTest, EightLinesShareOneListener) {
   for (std::thread& t : lines) t.join();
   EXPECT_EQ(served.load(), 400);
   EXPECT_EQ(services::HttpListenerCount(), 0u);
+}
+
+// A line waiting on connections that send nothing is stopped from another
+// thread: the wait ends at once and the connections are closed.
+TEST_F(HttpListenerConcurrencyTest, StopEndsAWaitOnIdleConnections) {
+  int port = 0;
+  const int32_t listener = Open(&port);
+  std::vector<std::unique_ptr<testing_support::TcpPeer>> idle(3);
+  for (auto& peer : idle) {
+    peer = std::make_unique<testing_support::TcpPeer>();
+    ASSERT_TRUE(peer->Connect(port, {"recv_all"}));
+  }
+  std::atomic<int32_t> result{0};
+  std::thread line([&] {
+    TagVar l, h, b, a;
+    l.SetInt(listener);
+    result = Exec(script_.get(), "HttpServerRecv(", {&l, &h, &b, &a});
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(result.load(), 0);  // still waiting
+  const auto stopped = std::chrono::steady_clock::now();
+  script_->SetQuit(1);
+  line.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(1));
+  EXPECT_EQ(result.load(), -1);
+  EXPECT_EQ(services::HttpPendingOf(script_.get())->size(), 0u);
+  for (auto& peer : idle) EXPECT_TRUE(peer->Says("got "));
 }
 
 }  // namespace

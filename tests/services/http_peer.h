@@ -1,6 +1,8 @@
 // Peers of the HTTP tests, as python3 programs: a raw server that answers
-// one request with bytes the test gives, a python3 -m http.server over a
-// folder, and python3 snippets run to the end (http.client and the like).
+// one request with bytes the test gives (all at once, in pieces, or
+// trickled a byte at a time), a server that records every request it is
+// sent, a python3 -m http.server over a folder, and python3 snippets run
+// to the end (http.client and the like).
 #ifndef VTTEL_TESTS_SERVICES_HTTP_PEER_H_
 #define VTTEL_TESTS_SERVICES_HTTP_PEER_H_
 
@@ -15,27 +17,35 @@ namespace services_test {
 // Every peer that listens writes its port to the file named by its first
 // argument and then prints "ready".
 //
+// The start of the servers below: the listener, and accept_head(), which
+// accepts a connection and reads its request head (with what came along).
+inline constexpr const char* kListeningStart = R"PY(
+import socket, sys, time
+l = socket.socket()
+l.bind(('127.0.0.1', 0))
+l.listen(16)
+open(sys.argv[1], 'w').write(str(l.getsockname()[1]))
+print('ready', flush=True)
+l.settimeout(20)
+def accept_head():
+    c, _ = l.accept()
+    c.settimeout(20)
+    data = b''
+    while b'\r\n\r\n' not in data:
+        d = c.recv(65536)
+        if not d:
+            break
+        data += d
+    return c, data
+)PY";
+
 // The raw server: listens on a loopback port, accepts
 // one connection, reads the request head and its Content-Length body
 // (written to the port file's name + ".req"), then runs its actions in order:
 //   send:<hex>  sends the bytes        sleep:<ms>  waits
 // and closes the connection; "done" ends it.
-inline constexpr const char* kRawHttpServer = R"PY(
-import socket, sys, time
-l = socket.socket()
-l.bind(('127.0.0.1', 0))
-l.listen(5)
-open(sys.argv[1], 'w').write(str(l.getsockname()[1]))
-print('ready', flush=True)
-l.settimeout(20)
-c, _ = l.accept()
-c.settimeout(20)
-data = b''
-while b'\r\n\r\n' not in data:
-    d = c.recv(65536)
-    if not d:
-        break
-    data += d
+inline const std::string kRawHttpServer = std::string(kListeningStart) + R"PY(
+c, data = accept_head()
 head, _, body = data.partition(b'\r\n\r\n')
 length = 0
 for line in head.split(b'\r\n')[1:]:
@@ -48,12 +58,15 @@ while len(body) < length:
         break
     body += d
 open(sys.argv[1] + '.req', 'wb').write(head + b'\r\n\r\n' + body)
-for a in sys.argv[2:]:
-    k, _, v = a.partition(':')
-    if k == 'send':
-        c.sendall(bytes.fromhex(v))
-    elif k == 'sleep':
-        time.sleep(int(v) / 1000.0)
+try:
+    for a in sys.argv[2:]:
+        k, _, v = a.partition(':')
+        if k == 'send':
+            c.sendall(bytes.fromhex(v))
+        elif k == 'sleep':
+            time.sleep(int(v) / 1000.0)
+except OSError:
+    pass  # the client has gone
 c.close()
 print('done', flush=True)
 )PY";
@@ -108,16 +121,39 @@ print('ready', flush=True)
 s.serve_forever()
 )PY";
 
-// The raw server with the response pieces to send (sleep:<ms> between
-// them as a piece of its own).
+// Pieces of bytes to send and pauses ("sleep:<ms>" as a piece of its own)
+// as the actions of a peer: "send:<hex>" and "sleep:<ms>".
+inline std::vector<std::string> PeerActions(const std::vector<std::string>& pieces) {
+  std::vector<std::string> actions;
+  for (const std::string& p : pieces) {
+    actions.push_back(p.rfind("sleep:", 0) == 0 ? p : "send:" + Hex(p));
+  }
+  return actions;
+}
+
+// The pieces that send bytes one at a time, ms apart (a peer that
+// trickles).
+inline std::vector<std::string> Trickled(const std::string& bytes, int ms) {
+  std::vector<std::string> pieces;
+  for (const char c : bytes) {
+    if (!pieces.empty()) pieces.push_back("sleep:" + std::to_string(ms));
+    pieces.emplace_back(1, c);
+  }
+  return pieces;
+}
+
+// The pieces of a followed by those of b.
+inline std::vector<std::string> Joined(std::vector<std::string> a,
+                                       const std::vector<std::string>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// The raw server with the response pieces to send.
 class RawHttpServer : public PortPeer {
  public:
   bool Start(const std::vector<std::string>& pieces) {
-    std::vector<std::string> args;
-    for (const std::string& p : pieces) {
-      args.push_back(p.rfind("sleep:", 0) == 0 ? p : "send:" + Hex(p));
-    }
-    return PortPeer::Start(kRawHttpServer, args);
+    return PortPeer::Start(kRawHttpServer, PeerActions(pieces));
   }
   // The request the server read (after the exchange).
   std::string Request() {
@@ -125,6 +161,19 @@ class RawHttpServer : public PortPeer {
     return testing_support::ReadFile(port_file() + ".req").value_or("");
   }
 };
+
+// A server that records every request head it is sent (appended to the
+// port file's name + ".req", one connection after another) and answers
+// each with "ok".
+inline const std::string kRecordingHttpServer = std::string(kListeningStart) + R"PY(
+record = open(sys.argv[1] + '.req', 'ab')
+while True:
+    c, data = accept_head()
+    record.write(data)
+    record.flush()
+    c.sendall(b'HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok')
+    c.close()
+)PY";
 
 // Runs a python3 snippet to its end: its standard output.
 inline std::string RunPython(const std::string& code, const std::vector<std::string>& args = {},

@@ -3,7 +3,9 @@
 // http.client keeping a connection open and parsing the default head's
 // date, a request reset before the accept, malformed requests, a listener
 // served from another line and forgotten when closed, a reloaded script
-// opening its port again, and 1,000 ab requests leaving no descriptor.
+// opening its port again, 1,000 ab requests leaving no descriptor, clients
+// that send nothing, trickle or cut their body short given up at the
+// request's deadline, and idle connections not holding up a client.
 #include "services/http_server.h"
 
 #include <gtest/gtest.h>
@@ -12,11 +14,14 @@
 
 #include <chrono>
 #include <future>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/message_service.h"
+#include "services/http_limits.h"
 #include "services/http_listeners.h"
+#include "services/http_pending.h"
 #include "services/tcp_handles.h"
 #include "services/tcp_socket_set.h"
 #include "tests/frame/tcp_peer.h"
@@ -303,6 +308,121 @@ TEST_F(HttpServerTest, AbRequestsLeaveNoDescriptor) {
 }  // namespace
 
 namespace {
+
+using services_test::Joined;
+using services_test::PeerActions;
+using services_test::Trickled;
+
+// The deadline of the slow-client tests: the whole request 800 ms.
+constexpr services::HttpReadLimits kShortRequest{
+    .response_ms = 8000, .chunk_read_ms = 4000, .chunk_reads = 200, .request_ms = 800};
+
+TEST_F(HttpServerTest, SlowClientsAreGivenUpAtTheDeadline) {
+  services::ScopedHttpReadLimits limits(&kShortRequest);
+  int port = 0;
+  const int32_t listener = Open(&port);
+  const std::string post = "POST / HTTP/1.1\r\nContent-Length: 1000\r\n\r\n";
+  struct Case {
+    const char* name;
+    std::vector<std::string> pieces;
+    bool peer_closes;
+  } cases[] = {
+      {"silent", {}, false},
+      {"head trickled",
+       Trickled("GET / HTTP/1.1\r\nHost: h\r\nX-Pad: " + std::string(20, 'a') + "\r\n\r\n", 40),
+       false},
+      {"body trickled", Joined({post}, Trickled(std::string(40, 'b'), 40)), false},
+      {"body cut short by the close", {post + std::string(45, 'b')}, true},
+  };
+  for (const Case& c : cases) {
+    TcpPeer peer;
+    std::vector<std::string> actions = PeerActions(c.pieces);
+    actions.push_back(c.peer_closes ? "close" : "recv_all");
+    ASSERT_TRUE(peer.Connect(port, actions)) << c.name;
+    TagVar* body = Val("mark");
+    const auto start = Steady::now();
+    EXPECT_EQ(Exec("HttpServerRecv(", {Val(listener), Val(0), body, Val(0)}), -1) << c.name;
+    EXPECT_LT(Steady::now() - start, std::chrono::milliseconds(1500)) << c.name;
+    EXPECT_EQ(body->Bytes(), "") << c.name;
+    // The connection was closed.
+    EXPECT_EQ(SetSize(), 1u) << c.name;
+    EXPECT_EQ(services::HttpPendingOf(script_.get())->size(), 0u) << c.name;
+  }
+}
+
+TEST_F(HttpServerTest, AKeptConnectionTricklingItsNextHeadIsGivenUp) {
+  services::ScopedHttpReadLimits limits(&kShortRequest);
+  int port = 0;
+  const int32_t listener = Open(&port);
+  const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+  // The first request, its answer, then the next head a byte at a time.
+  const std::vector<std::string> actions =
+      Joined(Joined(PeerActions({"GET /1 HTTP/1.1\r\n\r\n"}),
+                    {"recv:" + std::to_string(answer.size())}),
+             Joined(PeerActions(Trickled("GET /2 HTTP/1.1\r\nX-Pad: " + std::string(30, 'a'), 40)),
+                    {"recv_all"}));
+  TcpPeer peer;
+  ASSERT_TRUE(peer.Connect(port, actions));
+  std::string head, body;
+  const int32_t c = Recv(listener, &head, &body);
+  ASSERT_GE(c, services::kFirstTcpHandle);
+  EXPECT_EQ(Send(c, "HTTP/1.1 200 OK\r\nContent-Length: 2", "ok"), 2);
+  // The next head's first byte makes the connection readable; from then
+  // on the call waits for the whole head until the deadline.
+  int32_t r = -1;
+  auto took = std::chrono::milliseconds(0);
+  for (int i = 0; i < 200 && r == -1 && took < std::chrono::milliseconds(100); ++i) {
+    const auto start = Steady::now();
+    r = Exec("HttpServerRecv(", {Val(c), Val(0), Val(0), Val(0)});
+    took = std::chrono::duration_cast<std::chrono::milliseconds>(Steady::now() - start);
+    if (r == -1 && took < std::chrono::milliseconds(100)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+  EXPECT_EQ(r, -1);
+  EXPECT_GE(took, std::chrono::milliseconds(100));
+  EXPECT_LT(took, std::chrono::milliseconds(1500));
+  EXPECT_EQ(SetSize(), 1u);  // the connection was closed
+}
+
+TEST_F(HttpServerTest, IdleConnectionsDoNotHoldAClient) {
+  int port = 0;
+  const int32_t listener = Open(&port);
+  std::vector<std::unique_ptr<TcpPeer>> idle(5);
+  for (auto& peer : idle) {
+    peer = std::make_unique<TcpPeer>();
+    ASSERT_TRUE(peer->Connect(port, {"recv_all"}));
+  }
+  // A client queued behind the idle ones, then one that comes while the
+  // line waits on them.
+  for (const std::string path : {"/queued", "/later"}) {
+    TcpPeer client;
+    std::vector<std::string> actions = PeerActions({"GET " + path + " HTTP/1.1\r\n\r\n"});
+    actions.push_back("recv_all");
+    const bool queued = path == "/queued";
+    if (queued) {
+      ASSERT_TRUE(client.Connect(port, actions));
+    }
+    TagVar* head = Val(0);
+    auto recv = std::async(std::launch::async, [&] {
+      return Exec("HttpServerRecv(", {Val(listener), head, Val(0), Val(0)});
+    });
+    if (!queued) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      ASSERT_TRUE(client.Connect(port, actions));
+    }
+    if (recv.wait_for(std::chrono::seconds(1)) != std::future_status::ready) {
+      script_->SetQuit(1);  // ends the wait
+      FAIL() << path << ": the client was not served within 1 s";
+    }
+    const int32_t c = recv.get();
+    ASSERT_GE(c, services::kFirstTcpHandle) << path;
+    EXPECT_EQ(head->Bytes(), "GET " + path + " HTTP/1.1\r\n\r\n");
+    const std::string answer = "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 2\r\n\r\n";
+    EXPECT_EQ(Send(c, answer, "hi"), 2);
+    EXPECT_TRUE(client.Says("got " + testing_support::PeerHex(answer + "hi"))) << path;
+  }
+}
 
 TEST_F(HttpServerTest, LineStopEndsAHeadWait) {
   int port = 0;

@@ -5,8 +5,11 @@
 #define VTTEL_TESTS_SERVICES_TCP_SCRIPT_FIXTURE_H_
 
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -20,10 +23,41 @@
 #include "engine/script_control.h"
 #include "engine/statement_registry.h"
 #include "engine/tel_basic.h"
+#include "frame/log.h"
+#include "frame/log_writer.h"
+#include "frame/settings.h"
 #include "services/service_statements.h"
+#include "services/tcp_socket_set.h"
 #include "tests/test_support.h"
 
 namespace services_test {
+
+// The process log in a file of the working folder (log level 1, the file
+// new) for the life of this object, and what has been written to it.
+class CapturedLog {
+ public:
+  explicit CapturedLog(std::string file = "captured_log.txt") : file_(std::move(file)) {
+    std::filesystem::remove(file_);
+    saved_level_ = frame::GetSettings().log_level.load();
+    frame::GetSettings().log_level = 1;
+    frame::OpenProcessLog(std::make_unique<frame::TagWriteLog>(file_, 1 << 20, true, true));
+  }
+  ~CapturedLog() {
+    frame::CloseProcessLog();
+    frame::GetSettings().log_level = saved_level_;
+  }
+  CapturedLog(const CapturedLog&) = delete;
+  CapturedLog& operator=(const CapturedLog&) = delete;
+
+  std::string Text() const {
+    frame::FlushProcessLog();
+    return testing_support::ReadFile(file_).value_or("");
+  }
+
+ private:
+  std::string file_;
+  int saved_level_ = 0;
+};
 
 class TcpScriptTest : public ::testing::Test {
  protected:
@@ -62,6 +96,15 @@ class TcpScriptTest : public ::testing::Test {
   }
   int32_t Exec(const char* keyword, std::vector<engine::TagVar*> args) {
     return Exec(script_.get(), keyword, std::move(args));
+  }
+
+  // The local port of a socket of the line's set.
+  int PortOf(int32_t handle, services::SocketKind kind) {
+    const int socket = services::SocketSetOf(script_.get())->Find(handle, kind);
+    sockaddr_in a{};
+    socklen_t len = sizeof a;
+    getsockname(socket, reinterpret_cast<sockaddr*>(&a), &len);
+    return ntohs(a.sin_port);
   }
 
   // Values owned by the test; a test's other threads may make them too.

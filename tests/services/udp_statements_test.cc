@@ -16,9 +16,6 @@
 
 #include <gtest/gtest.h>
 
-#include "frame/log.h"
-#include "frame/log_writer.h"
-#include "frame/settings.h"
 #include "platform/message_service.h"
 #include "services/tcp_handles.h"
 #include "services/tcp_socket_set.h"
@@ -109,21 +106,7 @@ std::string Socat() { return "/usr/bin/socat"; }
 
 class UdpStatementsTest : public services_test::TcpScriptTest {
  protected:
-  void SetUp() override {
-    TcpScriptTest::SetUp();
-    saved_level_ = frame::GetSettings().log_level.load();
-    frame::GetSettings().log_level = 1;
-    frame::OpenProcessLog(std::make_unique<frame::TagWriteLog>(kLogName, 1 << 20, true, true));
-  }
-  void TearDown() override {
-    frame::CloseProcessLog();
-    frame::GetSettings().log_level = saved_level_;
-    TcpScriptTest::TearDown();
-  }
-  std::string Log() {
-    frame::FlushProcessLog();
-    return testing_support::ReadFile(kLogName).value_or("");
-  }
+  std::string Log() { return log_.Text(); }
 
   // "UdpOpen(" of a port (0: any): the handle variable and the bound port.
   TagVar* Open(int* port, int asked = 0) {
@@ -158,7 +141,7 @@ class UdpStatementsTest : public services_test::TcpScriptTest {
     EXPECT_EQ(r.data->Bytes(), "data");
   }
 
-  int saved_level_ = 0;
+  services_test::CapturedLog log_{kLogName};
 };
 
 TEST_F(UdpStatementsTest, RoundTripsWithSocatAndPython) {
