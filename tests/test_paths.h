@@ -19,8 +19,8 @@ extern const char* const kSourceDir;          // the checkout
 extern const char* const kToolsDir;           // vtsrun, vttelctl of this build
 extern const char* const kProgramDir;         // vttel of this build
 extern const char* const kTestToolsDir;       // helper programs of the tests
-extern const char* const kReleaseToolsDir;    // vtsrun of the plain release build
-extern const char* const kReleaseProgramDir;  // vttel of the plain release build
+extern const char* const kReleaseToolsDir;    // vtsrun of the plain (unsanitized) build
+extern const char* const kReleaseProgramDir;  // vttel of the plain (unsanitized) build
 extern const char* const kArtifactsDir;       // pictures for the reader of the results
 extern const char* const kDataDir;            // test data unpacked by fetch_data.sh
 extern const char* const kTestServersPy;      // tests/servers/test_servers.py

@@ -12,7 +12,7 @@
 namespace vttel_test {
 namespace {
 
-// The plain program of the release build: AddressSanitizer cannot run
+// The plain (unsanitized) program of build/plain: AddressSanitizer cannot run
 // under an address-space limit.
 const std::string kReleaseVttel = std::string(VTTEL_RELEASE_PROGRAM_DIR) + "/vttel";
 // The program's address space under the limit: Qt, the lines' threads
