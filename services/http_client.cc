@@ -5,12 +5,12 @@
 #include "frame/log.h"
 #include "platform/gbk.h"
 #include "services/chunk_proc.h"
+#include "services/connect.h"
 #include "services/http_head.h"
 #include "services/http_limits.h"
 #include "services/http_message.h"
 #include "services/http_transfer.h"
 #include "services/tcp_socket_set.h"
-#include "services/tcp_statements.h"
 
 namespace services {
 namespace {

@@ -4,6 +4,7 @@
 
 #include "frame/log.h"
 #include "frame/tcp_socket.h"
+#include "services/connect.h"
 #include "services/http_head.h"
 #include "services/http_limits.h"
 #include "services/http_listeners.h"
@@ -11,7 +12,6 @@
 #include "services/http_pending.h"
 #include "services/http_transfer.h"
 #include "services/tcp_socket_set.h"
-#include "services/tcp_statements.h"
 
 namespace services {
 namespace {
