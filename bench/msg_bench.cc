@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "services/msg_list.h"
-#include "services/process_stores.h"
+#include "services/process_queues.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "engine/arguments.h"
 #include "services/current_msg_statement.h"
-#include "services/process_stores.h"
+#include "services/process_queues.h"
 
 namespace services {
 namespace {

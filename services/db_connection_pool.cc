@@ -26,6 +26,8 @@ bool IsUseStatement(std::string_view sql) {
   return head == "use " || head == "USE ";
 }
 
+TagDbConnectionsCtrl g_process_connections;
+
 }  // namespace
 
 std::unique_ptr<TagDataSet> MakeDbMember(int32_t type, const DbOpenTexts& texts) {
@@ -208,5 +210,7 @@ int32_t TagDbConnectionsCtrl::Close(int32_t connection) {
   TagDbConnection* c = Connection(connection);
   return c != nullptr ? c->Close() : kDbPoolBadConnection;
 }
+
+TagDbConnectionsCtrl& ProcessDbConnections() { return g_process_connections; }
 
 }  // namespace services

@@ -119,6 +119,11 @@ class TagDbConnectionsCtrl : public DbPool {
   std::vector<std::unique_ptr<TagDbConnection>> connections_;  // guarded by mu_
 };
 
+// The process's pool with the program's factory: built at static
+// initialisation and destroyed after the last line (InstallProcessStores
+// installs it).
+TagDbConnectionsCtrl& ProcessDbConnections();
+
 }  // namespace services
 
 #endif  // VTTEL_SERVICES_DB_CONNECTION_POOL_H_

@@ -12,7 +12,7 @@
 #include "platform/clock.h"
 #include "services/line_messages.h"
 #include "services/message_statements.h"
-#include "services/process_stores.h"
+#include "services/process_queues.h"
 
 namespace services {
 

@@ -10,7 +10,7 @@
 #include "engine/tel_basic.h"
 #include "services/current_msg_statement.h"
 #include "services/inter_line_call.h"
-#include "services/process_stores.h"
+#include "services/process_queues.h"
 
 namespace services {
 

@@ -1,6 +1,6 @@
 // Shared memory: a locked key/value store of script values that every line
 // may read and change. Each main script owns one (store slot kShareMem)
-// and one more lives for the whole process (process_stores.h).
+// and one more lives for the whole process (process_queues.h).
 //
 // A store keeps three ordered maps and picks one by the key's kind: a
 // string key the text map (its bytes), a float key the float map (its

@@ -5,7 +5,7 @@
 #include "engine/arguments.h"
 #include "engine/line_call.h"
 #include "engine/statement_args.h"
-#include "services/process_stores.h"
+#include "services/process_queues.h"
 
 namespace services {
 
