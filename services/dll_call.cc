@@ -11,7 +11,6 @@
 #include "frame/log.h"
 #include "platform/fault_guard.h"
 #include "services/dll_libraries.h"
-#include "services/dll_statements.h"
 #include "services/dll_store.h"
 
 namespace services {

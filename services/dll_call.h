@@ -1,22 +1,21 @@
 // TagDllCall: the call of an external-library function by its declared
 // name, with the argument variables in order.
 //
-// Execute finds the function bound for the name in the line's libraries;
-// with none, or bound with a count other than the call's, it returns -1
-// without calling. Otherwise each argument becomes a record (kind, text
-// buffer, integer field, float field; vttel_extcall.h) and the function
-// runs under a fault guard: a fault or an exception ends it with -100 and
-// a "DllRun Err" log line, and nothing is taken back. After a normal
-// return every writable argument takes its record's kind, value and number
-// back: a string is never taken longer than the library may have written
-// (the string it was sent; for a value of another kind the text its buffer
-// held, up to its terminator) nor past its own text buffer (a longer claim
-// is cut and logged); maps and functions only as they were sent (same kind
-// and value), and a kind outside 0-5 never: such a claim leaves the
-// variable as it was and is logged. Read-only
-// arguments are never changed, not even their text: the library writes
-// into a copy of a constant's text. A variable without a text buffer of
-// its own gets an empty one for the call.
+// Execute finds the function bound for the name in the line's libraries; with
+// none, or bound with a count other than the call's, it returns
+// kDllCallNotBound (-1) without calling. Otherwise each argument becomes a
+// record (kind, text buffer, integer field, float field; vttel_extcall.h) and
+// the function runs under a fault guard: a fault or an exception ends it with
+// kDllCallFault (-100) and a "DllRun Err" log line, and nothing is taken back.
+// After a normal return every writable argument takes its record's kind, value
+// and number back: a string is never taken longer than the library may have
+// written (the string it was sent; for a value of another kind the text its
+// buffer held, up to its terminator) nor past its own text buffer (a longer
+// claim is cut and logged); maps and functions only as they were sent (same
+// kind and value), and a kind outside 0-5 never: such a claim leaves the
+// variable as it was and is logged. Read-only arguments are never changed, not
+// even their text: the library writes into a copy of a constant's text. A
+// variable without a text buffer of its own gets an empty one for the call.
 //
 // Ownership: the name and the records are the statement's; the arguments
 // and the script belong to the script. Thread rules: the line's thread.
@@ -38,6 +37,11 @@ class TagTelBasic;
 namespace services {
 
 class TagVtDll;
+
+// A call that found no bound function, or one bound with another count.
+inline constexpr int32_t kDllCallNotBound = -1;
+// A call ended by a fault or an exception inside the library.
+inline constexpr int32_t kDllCallFault = -100;
 
 class TagDllCall : public engine::TagOper {
  public:

@@ -7,14 +7,7 @@
 #ifndef VTTEL_SERVICES_DLL_STATEMENTS_H_
 #define VTTEL_SERVICES_DLL_STATEMENTS_H_
 
-#include <cstdint>
-
 namespace services {
-
-// A call that found no bound function, or one bound with another count.
-inline constexpr int32_t kDllCallNotBound = -1;
-// A call ended by a fault or an exception inside the library.
-inline constexpr int32_t kDllCallFault = -100;
 
 // Registers the four statements, the store factory of slot kDlls and the
 // compiler's factory of declared calls.

@@ -11,7 +11,6 @@
 #include "engine/tel_basic.h"
 #include "platform/clock.h"
 #include "services/line_messages.h"
-#include "services/message_statements.h"
 #include "services/process_queues.h"
 
 namespace services {
@@ -23,6 +22,22 @@ using engine::TagTelBasic;
 using engine::TagVar;
 
 namespace {
+
+// The caller's poll of its reply queue.
+constexpr uint32_t kInterLinePollMs = 75;
+// The parameters that travel in a request (fields 1..19).
+constexpr int32_t kInterLineParams = 19;
+
+// Results of "InterLineCall(".
+constexpr int32_t kCallOutsideFunction = -1;
+constexpr int32_t kCallBadQueue = -2;
+constexpr int32_t kCallFailed = -3;
+constexpr int32_t kCallTimeout = -4;
+
+// Statuses of a reply (field 0).
+constexpr int32_t kReplyDone = 0;
+constexpr int32_t kReplyWrongParams = -2;
+constexpr int32_t kReplyNoFunction = -3;
 
 bool InServerRange(int32_t queue) { return queue >= 0 && queue < kMsgQueues; }
 

@@ -24,25 +24,7 @@
 #ifndef VTTEL_SERVICES_INTER_LINE_CALL_H_
 #define VTTEL_SERVICES_INTER_LINE_CALL_H_
 
-#include <cstdint>
-
 namespace services {
-
-// The caller's poll of its reply queue.
-inline constexpr uint32_t kInterLinePollMs = 75;
-// The parameters that travel in a request (fields 1..19).
-inline constexpr int32_t kInterLineParams = 19;
-
-// Results of "InterLineCall(".
-inline constexpr int32_t kCallOutsideFunction = -1;
-inline constexpr int32_t kCallBadQueue = -2;
-inline constexpr int32_t kCallFailed = -3;
-inline constexpr int32_t kCallTimeout = -4;
-
-// Statuses of a reply (field 0).
-inline constexpr int32_t kReplyDone = 0;
-inline constexpr int32_t kReplyWrongParams = -2;
-inline constexpr int32_t kReplyNoFunction = -3;
 
 // Registers "InterLineCall(" and "InterLineServer(".
 void RegisterInterLineStatements();

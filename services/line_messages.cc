@@ -2,6 +2,7 @@
 
 #include "engine/line_call.h"
 #include "engine/tel_basic.h"
+#include "services/process_queues.h"
 
 namespace services {
 
@@ -17,6 +18,22 @@ std::shared_ptr<LineMessages> LineMessagesOf(int32_t line) {
 
 std::unique_ptr<engine::ScriptStore> NewLineMessages(engine::TagTelBasic&) {
   return std::make_unique<LineMessages>();
+}
+
+MsgQueueRef FindMsgQueue(int32_t line, int32_t queue) {
+  MsgQueueRef ref;
+  if (queue < 0 || queue >= kMsgQueues) {
+    ref.error = kMsgBadQueue;
+  } else if (line >= engine::LinesCount()) {
+    ref.error = kMsgBadLine;
+  } else if (line < 0) {
+    ref.queue = &ProcessQueue(queue);
+  } else if ((ref.holder = LineMessagesOf(line)) == nullptr) {
+    ref.error = kMsgNoScript;
+  } else {
+    ref.queue = &ref.holder->Queue(queue);
+  }
+  return ref;
 }
 
 }  // namespace services

@@ -29,8 +29,6 @@ class TagTelBasic;
 
 namespace services {
 
-// Queues 0..63 of a line (and of the process) are the message statements'.
-inline constexpr int32_t kMsgQueues = 64;
 // The line's queue of inter-line call replies.
 inline constexpr int32_t kReplyQueue = 64;
 
@@ -54,6 +52,24 @@ std::shared_ptr<LineMessages> LineMessagesOf(int32_t line);
 
 // The store factory of slot kMessages.
 std::unique_ptr<engine::ScriptStore> NewLineMessages(engine::TagTelBasic& script);
+
+// Results of the addressing of a queue by (line, queue).
+inline constexpr int32_t kMsgBadQueue = -1;
+inline constexpr int32_t kMsgBadLine = -2;
+inline constexpr int32_t kMsgNoScript = -3;
+
+// A queue found by (line, queue): queue is null and error holds the
+// result when there is none. holder keeps a line's store alive while the
+// queue is used.
+struct MsgQueueRef {
+  TagMsgList* queue = nullptr;
+  int32_t error = 0;
+  std::shared_ptr<LineMessages> holder;
+};
+// Checked in this order: the queue outside 0..63 gives kMsgBadQueue; a line
+// at or above the line count kMsgBadLine; a negative line names the
+// process-wide queue; a line without a compiled script gives kMsgNoScript.
+MsgQueueRef FindMsgQueue(int32_t line, int32_t queue);
 
 }  // namespace services
 

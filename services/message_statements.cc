@@ -9,7 +9,6 @@
 #include "engine/statement_args.h"
 #include "engine/tel_basic.h"
 #include "services/current_msg_statement.h"
-#include "services/inter_line_call.h"
 #include "services/process_queues.h"
 
 namespace services {
@@ -18,22 +17,6 @@ using engine::ArgInt;
 using engine::BuildStatement;
 using engine::StatementBuild;
 using engine::TagVar;
-
-MsgQueueRef FindMsgQueue(int32_t line, int32_t queue) {
-  MsgQueueRef ref;
-  if (queue < 0 || queue >= kMsgQueues) {
-    ref.error = kMsgBadQueue;
-  } else if (line >= engine::LinesCount()) {
-    ref.error = kMsgBadLine;
-  } else if (line < 0) {
-    ref.queue = &ProcessQueue(queue);
-  } else if ((ref.holder = LineMessagesOf(line)) == nullptr) {
-    ref.error = kMsgNoScript;
-  } else {
-    ref.queue = &ref.holder->Queue(queue);
-  }
-  return ref;
-}
 
 namespace {
 
@@ -283,7 +266,6 @@ void RegisterMessageStatements() {
   r.Register("SetMsgField(", &BuildStatement<TagSetMsgField>);
   r.Register("GetMsgField(", &BuildStatement<TagGetMsgField>);
   r.Register("GetMsgFieldVal(", &BuildStatement<TagGetMsgFieldVal>);
-  RegisterInterLineStatements();
 }
 
 }  // namespace services

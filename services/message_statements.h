@@ -6,40 +6,21 @@
 // "ClearMsgForField(", "GetMsgNum(", "GetMsgNumForType(",
 // "GetMsgNumForField(", "CountMsg(", "ReadMsg(", "ReadMsgFor(",
 // "WriteMsg(", "SetMsgOrderBy(", "SetMsgField(", "GetMsgField(",
-// "GetMsgFieldVal(") and the inter-line calls ("InterLineCall(",
-// "InterLineServer(", inter_line_call.h).
+// "GetMsgFieldVal("); the inter-line calls beside them are in
+// inter_line_call.h.
 //
 // A statement acts on the run context of its script: its current message
 // is the working record, its line number the sender. A queue is named by
 // (line, queue), checked in this order: the queue outside 0..63 gives -1;
 // a line at or above the line count -2; a negative line names the
-// process-wide queue; a line without a compiled script gives -3.
+// process-wide queue; a line without a compiled script gives -3
+// (FindMsgQueue, line_messages.h).
 // Out-arguments are written only on success. The statements run on their
 // line's thread and never wait.
 #ifndef VTTEL_SERVICES_MESSAGE_STATEMENTS_H_
 #define VTTEL_SERVICES_MESSAGE_STATEMENTS_H_
 
-#include <cstdint>
-#include <memory>
-
-#include "services/line_messages.h"
-
 namespace services {
-
-// Results of the addressing.
-inline constexpr int32_t kMsgBadQueue = -1;
-inline constexpr int32_t kMsgBadLine = -2;
-inline constexpr int32_t kMsgNoScript = -3;
-
-// A queue found by (line, queue): queue is null and error holds the
-// result when there is none. holder keeps a line's store alive while the
-// queue is used.
-struct MsgQueueRef {
-  TagMsgList* queue = nullptr;
-  int32_t error = 0;
-  std::shared_ptr<LineMessages> holder;
-};
-MsgQueueRef FindMsgQueue(int32_t line, int32_t queue);
 
 // Registers the statements and the store factory of slot kMessages.
 void RegisterMessageStatements();

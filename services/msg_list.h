@@ -31,6 +31,9 @@
 
 namespace services {
 
+// The queues of a line, of the process and of the inter-line servers are
+// numbered 0..kMsgQueues - 1.
+inline constexpr int32_t kMsgQueues = 64;
 // The fields of a message.
 inline constexpr int32_t kMsgFields = 20;
 // The selector of the type (sort columns, ReadFor, CountMsg).

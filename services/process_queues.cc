@@ -3,7 +3,6 @@
 #include <array>
 
 #include "engine/map_table.h"
-#include "services/line_messages.h"
 
 namespace services {
 namespace {

@@ -6,6 +6,7 @@
 #include "services/encoding_statements.h"
 #include "services/file_statements.h"
 #include "services/http_statements.h"
+#include "services/inter_line_call.h"
 #include "services/message_statements.h"
 #include "services/regex_statements.h"
 #include "services/share_mem_statements.h"
@@ -33,6 +34,7 @@ void RegisterServiceStatements() {
   RegisterTextAppendStatements();
   RegisterFileStatements();
   RegisterMessageStatements();
+  RegisterInterLineStatements();
   RegisterDllStatements();
   RegisterShareMemStatements();
   RegisterAcdStatements();
