@@ -8,7 +8,6 @@
 #include "platform/text_trim.h"
 #include "services/ado_connection_string.h"
 #include "services/local_data.h"
-#include "services/sql_log.h"
 
 namespace services {
 namespace {
@@ -46,6 +45,11 @@ int32_t LocalWidth(const OdbcColumn& column) {
 
 }  // namespace
 
+DbBackEndLog& SharedSqlLog() {
+  static DbBackEndLog* log = new DbBackEndLog(DbBackEndLog::OpenRule::kFirstUser);
+  return *log;
+}
+
 TagAdoData::TagAdoData(std::string_view connection_string, std::string_view log_name)
     : connectionString_(connection_string) {
   Open();
@@ -53,7 +57,7 @@ TagAdoData::TagAdoData(std::string_view connection_string, std::string_view log_
   debug = kDbDebugLogErrors;
   if (!log_name.empty()) {
     name = std::string(log_name);
-    SqlLog::Shared().Acquire();
+    SharedSqlLog().Enter(kSqlLogPath);
     logReference_ = true;
     Log("Start.");
   }
@@ -63,7 +67,7 @@ TagAdoData::TagAdoData(std::string_view connection_string, std::string_view log_
 TagAdoData::~TagAdoData() {
   Close();
   Log("End.");
-  if (logReference_) SqlLog::Shared().Release();
+  if (logReference_) SharedSqlLog().Leave();
 }
 
 void TagAdoData::Open() {
@@ -104,7 +108,7 @@ void TagAdoData::Reconnect() {
   Log("重连.");
 }
 
-void TagAdoData::Log(std::string_view text) { SqlLog::Shared().Write(text); }
+void TagAdoData::Log(std::string_view text) { SharedSqlLog().Write(text); }
 
 int32_t TagAdoData::Attempt(AdoSqlKind kind, std::string_view sql) {
   if (connection_ == nullptr) throw OdbcError(std::string(kNotConnected));

@@ -5,8 +5,8 @@
 // A lost connection is reconnected once, a lock conflict retried once.
 // Results are held whole, so counts and moves are exact.
 //
-// Back ends given a log name share the SQL log (sql_log.h) and hold a
-// reference on it while they live.
+// Back ends given a log name share the SQL log, "log\sqlapp.log"
+// (SharedSqlLog), and are its users while they live.
 //
 // Ownership: owns its connection and statements. Thread rules: one thread
 // at a time (its script's line thread, or a pooled request's).
@@ -19,9 +19,17 @@
 
 #include "services/ado_sql.h"
 #include "services/data_set.h"
+#include "services/db_back_end_log.h"
 #include "services/odbc_connection.h"
 
 namespace services {
+
+inline constexpr std::string_view kSqlLogPath = "log\\sqlapp.log";
+
+// The SQL log of the process: opened by its first user, closed with the
+// last; never destroyed, so back ends that live until exit (the pool's
+// members) still write their last line.
+DbBackEndLog& SharedSqlLog();
 
 // Results of Exec and ExecToLocal.
 inline constexpr int32_t kAdoProviderError = -3;

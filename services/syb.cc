@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "platform/gbk.h"
-#include "services/syb_log.h"
 
 namespace services {
 namespace {
@@ -51,23 +50,27 @@ bool IsUseStatement(std::string_view sql) {
   return sql.size() >= 4 && platform::UpperGbk(sql.substr(0, 4)) == "USE ";
 }
 
+// An SQL text in a log line: up to its first zero byte, as the library
+// reads it.
+std::string LogSql(std::string_view sql) { return std::string(sql.substr(0, sql.find('\0'))); }
+
 bool IsDead(SybProcess* proc) {
   const SybApi* api = GetSybApi();
   return proc == nullptr || (api != nullptr && api->dbdead(proc) != 0);
 }
 
 int ErrorHandler(SybProcess* proc, int, int, int oserr, char* dberrstr, char* oserrstr) {
-  SybLog& log = SybLog::Shared();
+  DbBackEndLog& log = SharedSybLog();
   if (IsDead(proc)) {
-    log.Write("[%s] DB-Connection status : DEAD!\n", SybLog::Stamp().c_str());
+    log.Write("DB-Connection status : DEAD!");
     return kSybIntCancel;
   }
-  std::string text = "[" + SybLog::Stamp() + "] DB-Library error:\n\t" +
-                     (dberrstr != nullptr ? dberrstr : "") + "\n";
+  std::string text = "DB-Library error:\n\t" + std::string(dberrstr != nullptr ? dberrstr : "") +
+                     "\n";
   if (oserr != kSybOsNoError) {
     text += "Operating-system error:\n\t" + std::string(oserrstr != nullptr ? oserrstr : "") + "\n";
   }
-  log.Write("%s", text.c_str());
+  log.WriteAsIs(text, true);
   // Never INT_EXIT: a failed connection must not end the process.
   return kSybIntCancel;
 }
@@ -75,8 +78,8 @@ int ErrorHandler(SybProcess* proc, int, int, int oserr, char* dberrstr, char* os
 int MessageHandler(SybProcess*, int32_t msgno, int msgstate, int severity, char* msgtext,
                    char* srvname, char* procname, int line) {
   char head[128];
-  std::snprintf(head, sizeof head, "[%s] Msg %ld, Level %d, State %d : ", SybLog::Stamp().c_str(),
-                static_cast<long>(msgno), severity, msgstate);
+  std::snprintf(head, sizeof head, "Msg %ld, Level %d, State %d : ", static_cast<long>(msgno),
+                severity, msgstate);
   std::string text = head;
   if (srvname != nullptr && *srvname != '\0') text += "Server '" + std::string(srvname) + "', ";
   if (procname != nullptr && *procname != '\0') {
@@ -84,11 +87,16 @@ int MessageHandler(SybProcess*, int32_t msgno, int msgstate, int severity, char*
   }
   if (line != 0) text += "Line " + std::to_string(line);
   if (msgtext != nullptr && *msgtext != '\0') text += "\n\t" + std::string(msgtext) + "\n\n";
-  SybLog::Shared().Write("%s", text.c_str());
+  SharedSybLog().WriteAsIs(text, true);
   return 0;
 }
 
 }  // namespace
+
+DbBackEndLog& SharedSybLog() {
+  static DbBackEndLog* log = new DbBackEndLog(DbBackEndLog::OpenRule::kWhileClosed);
+  return *log;
+}
 
 void SybResult::Empty() {
   cols = 0;
@@ -129,15 +137,14 @@ int32_t SybColumnWidth(int type, int32_t length, int32_t precision) {
 TagSyb::TagSyb(std::string_view server, std::string_view user, std::string_view password,
                std::string_view application)
     : api_(GetSybApi()), server_(server.substr(0, kSybServerChars)) {
-  SybLog& log = SybLog::Shared();
-  const int count = log.Enter(application);
+  DbBackEndLog& log = SharedSybLog();
+  const int count = log.Enter(DbLogPath(application), "VtAppServer Started.");
   if (api_ == nullptr) {
-    log.Write("[%s] Load ntwdblib.dll fail, Must install SQL Server client-tools first.\n",
-              SybLog::Stamp().c_str());
+    log.Write("Load ntwdblib.dll fail, Must install SQL Server client-tools first.");
     status_ = kSybNoLibrary;
     return;
   }
-  log.Write("Start SqlServer[%d] ...\n", count);
+  log.WriteAsIs("Start SqlServer[" + std::to_string(count) + "] ...\n", false);
   // FreeTDS's dbinit puts its own error handler back (one that may end the
   // process), so ours go in after it, whether or not the log is open.
   api_->dbinit();
@@ -158,7 +165,7 @@ TagSyb::~TagSyb() {
     if (connection_ != nullptr) api_->dbclose(connection_);
     if (login_ != nullptr && api_->dbloginfree != nullptr) api_->dbloginfree(login_);
   }
-  SybLog::Shared().Leave();
+  SharedSybLog().Leave("VtAppServer Closed.");
 }
 
 bool TagSyb::Open() {
@@ -171,7 +178,7 @@ int32_t TagSyb::Reconnect() {
   if (connection_ != nullptr && api_->dbdead(connection_) == 0) return kSybAlive;
   if (connection_ != nullptr) api_->dbclose(connection_);
   const bool ok = Open();
-  SybLog::Shared().Write("[%s] ReConnect %s\n", SybLog::Stamp().c_str(), ok ? "OK" : "Failed");
+  SharedSybLog().WriteF("ReConnect %s", ok ? "OK" : "Failed");
   if (!ok) return kSybReopenFailed;
   if (!use_.empty()) {
     api_->dbcmd(connection_, use_.c_str());
@@ -193,18 +200,17 @@ int32_t TagSyb::SendOnce(std::string_view sql) {
 }
 
 int32_t TagSyb::Send(std::string_view sql) {
-  SybLog& log = SybLog::Shared();
+  DbBackEndLog& log = SharedSybLog();
   for (int attempt = 0;; ++attempt) {
     if (Reconnect() == kSybReopenFailed) return kSybDead;
     if (SendOnce(sql) == kSybSent) {
       if (trace_ != 0) {
-        log.Write("[%s] --> [%.*s]\n", SybLog::Stamp().c_str(), static_cast<int>(sql.size()),
-                  sql.data());
+        log.Write("--> [" + LogSql(sql) + "]");
       }
       if (use_.empty() && IsUseStatement(sql)) use_ = std::string(sql);
       return kSybSent;
     }
-    log.Write("Err: [%.*s]\n", static_cast<int>(sql.size()), sql.data());
+    log.WriteAsIs("Err: [" + LogSql(sql) + "]\n", false);
     if (attempt > 0) return kSybSendFailedAgain;
     if (Reconnect() != kSybReopened) return kSybSendFailed;
   }
@@ -224,7 +230,7 @@ int32_t TagSyb::Fetch(SybResult& block) {
       ok = ReadResultSet(block);
       continue;
     }
-    if (trace_ != 0) SybLog::Shared().Write("[%s] _dbresults Err!\n", SybLog::Stamp().c_str());
+    if (trace_ != 0) SharedSybLog().Write("_dbresults Err!");
     ok = false;
   }
   // Results left pending would fail every later statement.
@@ -260,8 +266,8 @@ bool TagSyb::ReadResultSet(SybResult& block) {
     if (code > 0) continue;  // a compute row: not part of the result set
     if (code != kSybRegRow) break;
     if (static_cast<int64_t>(block.data.size()) + block.recordWidth > kSybMaxBlockBytes) {
-      SybLog::Shared().Write("[%s] result set above %lld bytes\n", SybLog::Stamp().c_str(),
-                             static_cast<long long>(kSybMaxBlockBytes));
+      SharedSybLog().WriteF("result set above %lld bytes",
+                            static_cast<long long>(kSybMaxBlockBytes));
       block.Empty();
       return false;
     }
@@ -284,8 +290,7 @@ int32_t TagSyb::Exec(std::string_view sql) {
   result_.returnStatus = kSybNoReturnStatus;
   if (Send(sql) <= 0) return kSybNotSent;
   if (Fetch(result_) == -1) {
-    SybLog::Shared().Write("[%s] '%.*s' Err!\n", SybLog::Stamp().c_str(),
-                           static_cast<int>(sql.size()), sql.data());
+    SharedSybLog().Write("'" + LogSql(sql) + "' Err!");
     return kSybResultsFailed;
   }
   return result_.rows;

@@ -3,7 +3,13 @@
 // it into a block of fixed-width text records and keeps the last one. A
 // connection found dead is opened again before the next statement, the
 // first "USE " statement sent is sent again, and one failed send is retried
-// after a reconnect. All SQL Server clients share one log (syb_log.h).
+// after a reconnect.
+//
+// All SQL Server clients share one log (SharedSybLog) and count as its
+// users: "<application name>.log", opened by a client made with a
+// non-empty application name while none is open (writing "VtAppServer
+// Started.") and closed after "VtAppServer Closed." when the last client
+// goes.
 //
 // Column widths in a record, by the library's type code (never above
 // kSybMaxWidth): binary kinds twice the column length, char kinds 256,
@@ -20,6 +26,7 @@
 #include <string_view>
 #include <vector>
 
+#include "services/db_back_end_log.h"
 #include "services/syb_api.h"
 
 namespace services {
@@ -34,6 +41,10 @@ inline constexpr size_t kSybServerChars = 64;
 inline constexpr size_t kSybColNameChars = 55;
 // The largest row block of one result set; a larger one fails the fetch.
 inline constexpr int64_t kSybMaxBlockBytes = int64_t{256} << 20;
+
+// The log of the SQL Server clients; never destroyed, so clients that
+// live until exit still write their last line.
+DbBackEndLog& SharedSybLog();
 
 // Status of a client.
 inline constexpr int32_t kSybConnected = 0;

@@ -205,13 +205,6 @@ class TagSleep : public TagOper {
 
 }  // namespace
 
-int FormatTimeStamp(char* buf) {
-  const platform::WallTime t = platform::GetClock().Now();
-  const int n = std::snprintf(buf, 22, "%d%02d%02d %02d:%02d:%02d.%03d", t.year, t.month, t.day,
-                              t.hour, t.minute, t.second, t.millis);
-  return n < 22 ? n : 21;
-}
-
 int32_t AfterDays(int32_t yyyymmdd, int32_t days) {
   const int64_t y = yyyymmdd / 10000;
   const int64_t m = yyyymmdd / 100 % 100;

@@ -1,12 +1,11 @@
 // The time statements: "Datetime(", "GetTick(", "AfterDaysDate(", "Time(",
-// "GetDateStr(", "MakeTime(" and "Sleep(", and the time stamp of the
-// database back ends' logs. Everything reads the time through
+// "GetDateStr(", "MakeTime(" and "Sleep(". Everything reads the time through
 // platform::GetClock() (tests install a FakeClock) and converts with the
 // C library's locale-free localtime_r, gmtime_r, mktime and strftime_l in
 // the C locale, in the time zone the process has (TZ).
 //
-// Thread rules: statements run on their line's thread; FormatTimeStamp and
-// the date routines are thread-safe.
+// Thread rules: statements run on their line's thread; the date routines
+// are thread-safe.
 #ifndef VTTEL_SERVICES_TIME_STATEMENTS_H_
 #define VTTEL_SERVICES_TIME_STATEMENTS_H_
 
@@ -23,10 +22,6 @@ namespace services {
 
 // Registers the seven time statements.
 void RegisterTimeStatements();
-
-// Writes the local time now as "%d%02d%02d %02d:%02d:%02d.%03d" into buf
-// (at least 22 bytes) and returns the number of characters written.
-int FormatTimeStamp(char* buf);
 
 // "AfterDaysDate(" on a date given as yyyymmdd: the date days after it
 // (before it for negative days) as yyyymmdd, the same date that stepping

@@ -12,7 +12,6 @@
 #include "services/ado_data.h"
 #include "services/db_connection_pool.h"
 #include "services/local_data.h"
-#include "services/sql_log.h"
 #include "tests/test_support.h"
 
 namespace services_test {
@@ -52,7 +51,7 @@ TEST(AdoDataThreads, LinesOpenRunAndCloseDirectAndPooledBackEnds) {
   }
   for (std::thread& t : lines) t.join();
   EXPECT_EQ(pool.Connection(0)->MemberCount(), 0u);
-  EXPECT_FALSE(services::SqlLog::Shared().IsOpen());
+  EXPECT_FALSE(services::SharedSqlLog().IsOpen());
   frame::GetSettings().db_max_conn = 0;
   const std::string log = testing_support::ReadFile("log/sqlapp.log").value_or("");
   EXPECT_NE(log.find("] Start.\n"), std::string::npos);

@@ -17,7 +17,6 @@
 #include "services/ado_connection_string.h"
 #include "services/ado_sql.h"
 #include "services/local_data.h"
-#include "services/sql_log.h"
 #include "tests/test_support.h"
 
 namespace services_test {
@@ -216,14 +215,14 @@ TEST_F(AdoSqliteTest, ExecToLocalCopiesTheResultWithWidthsByType) {
 TEST_F(AdoSqliteTest, TheSqlLogLivesWhileANamedBackEndDoes) {
   ASSERT_EQ(mkdir("log", 0755), 0);
   auto named = Open("app");
-  EXPECT_TRUE(services::SqlLog::Shared().IsOpen());
+  EXPECT_TRUE(services::SharedSqlLog().IsOpen());
   {
     auto unnamed = Open();
     unnamed->Exec("select * from missing");
   }
-  EXPECT_TRUE(services::SqlLog::Shared().IsOpen());
+  EXPECT_TRUE(services::SharedSqlLog().IsOpen());
   named.reset();
-  EXPECT_FALSE(services::SqlLog::Shared().IsOpen());
+  EXPECT_FALSE(services::SharedSqlLog().IsOpen());
   const std::string log = ReadFile("log/sqlapp.log").value_or("");
   EXPECT_NE(log.find("] Start.\n"), std::string::npos) << log;
   EXPECT_NE(log.find("] select * from missing\n"), std::string::npos) << log;

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "services/syb.h"
-#include "services/syb_log.h"
 #include "tests/test_support.h"
 
 namespace services_test {
@@ -69,8 +68,8 @@ TEST(SybConcurrencyTest, BackEndsOnManyThreadsShareOneLog) {
   }
   for (std::thread& t : threads) t.join();
   services::SetSybApi(nullptr);
-  EXPECT_EQ(services::SybLog::Shared().Count(), 0);
-  EXPECT_FALSE(services::SybLog::Shared().IsOpen());
+  EXPECT_EQ(services::SharedSybLog().Count(), 0);
+  EXPECT_FALSE(services::SharedSybLog().IsOpen());
   std::istringstream log(testing_support::ReadFile(dir.File("shared.log")).value_or(""));
   std::string line;
   int statements = 0;

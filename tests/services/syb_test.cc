@@ -12,7 +12,6 @@
 #include "services/db_connection_pool.h"
 #include "services/local_data.h"
 #include "services/syb_data.h"
-#include "services/syb_log.h"
 #include "tests/services/syb_fake.h"
 #include "tests/test_support.h"
 
@@ -211,7 +210,7 @@ TEST_F(SybTest, LogAndHandlerTexts) {
   {
     TagSyb first("srv", "", "", kApp);
     TagSyb second("srv", "", "", "other");
-    EXPECT_EQ(services::SybLog::Shared().Count(), 2);
+    EXPECT_EQ(services::SharedSybLog().Count(), 2);
     ASSERT_NE(Fake().errHandler, nullptr);
     ASSERT_NE(Fake().msgHandler, nullptr);
     char text[] = "General SQL Server error";
@@ -226,8 +225,8 @@ TEST_F(SybTest, LogAndHandlerTexts) {
     EXPECT_EQ(Fake().msgHandler(syb_fake::Handle(), 208, 1, 16, msg, server, proc, 3), 0);
     EXPECT_EQ(Fake().msgHandler(syb_fake::Handle(), 5701, 2, 0, none, none, none, 0), 0);
   }
-  EXPECT_EQ(services::SybLog::Shared().Count(), 0);
-  EXPECT_FALSE(services::SybLog::Shared().IsOpen());
+  EXPECT_EQ(services::SharedSybLog().Count(), 0);
+  EXPECT_FALSE(services::SharedSybLog().IsOpen());
   const std::string log = Log();
   const char* expected[] = {
       "] VtAppServer Started.\nStart SqlServer[1] ...\nStart SqlServer[2] ...\n",
