@@ -14,8 +14,8 @@
 #include "engine/line_call.h"
 #include "platform/clock.h"
 #include "services/acd_list.h"
+#include "services/line_share_mem.h"
 #include "services/share_mem.h"
-#include "services/share_mem_statements.h"
 
 namespace {
 

@@ -41,6 +41,10 @@ constexpr int32_t kEmptySlot = -2;
 constexpr int32_t kKeyByIndex = 0;
 constexpr int32_t kKeyUpper = 2;
 constexpr int32_t kKeyLower = 3;
+// The port of a type 7 database server named without one.
+constexpr int32_t kDbServerDefaultPort = 2013;
+// The longest host text of a type 7 open.
+constexpr size_t kDbServerHostChars = 511;
 
 // A value buffer of the statements' own.
 struct ValueBuffer {

@@ -7,18 +7,7 @@
 #ifndef VTTEL_SERVICES_DB_STATEMENTS_H_
 #define VTTEL_SERVICES_DB_STATEMENTS_H_
 
-#include <cstddef>
-#include <cstdint>
-
 namespace services {
-
-// "DbOpen(" results.
-inline constexpr int32_t kDbOpenTooMany = -1;
-inline constexpr int32_t kDbOpenFailed = -2;
-// The port of a type 7 database server named without one.
-inline constexpr int32_t kDbServerDefaultPort = 2013;
-// The longest host text of a type 7 open.
-inline constexpr size_t kDbServerHostChars = 511;
 
 // Registers the nine statements and the store factory of slot kDatabases.
 void RegisterDbStatements();

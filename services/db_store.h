@@ -26,6 +26,10 @@ namespace services {
 
 inline constexpr int32_t kDbSlots = 1024;
 inline constexpr int32_t kDbMaxOpen = kDbSlots - 1;
+// Results of "DbOpen(" besides a handle: every slot it may use is taken;
+// the back end failed to open.
+inline constexpr int32_t kDbOpenTooMany = -1;
+inline constexpr int32_t kDbOpenFailed = -2;
 
 class DatabaseStore : public engine::DatabaseErrorStore {
  public:

@@ -1,9 +1,7 @@
 #include "services/file_statements.h"
 
-#include <time.h>
-
-#include <cstdio>
-#include <string_view>
+#include <cstdint>
+#include <string>
 
 #include "engine/arguments.h"
 #include "engine/statement_args.h"
@@ -11,6 +9,7 @@
 #include "platform/file_ops.h"
 #include "platform/file_search.h"
 #include "platform/script_files.h"
+#include "services/file_report.h"
 
 namespace services {
 
@@ -22,9 +21,8 @@ using engine::TagVar;
 
 namespace {
 
-// The FAT file system's dates run from 1980 to 2107.
-constexpr int kFirstFatYear = 1980;
-constexpr int kLastFatYear = 2107;
+// "GetCurWorkDir(" gives at most this many characters.
+constexpr size_t kMaxWorkDirChars = 1023;
 constexpr uint64_t kBytesPerMiB = 1024 * 1024;
 // "FileMove(" with a target it does not know.
 constexpr int32_t kMoveUnknownTarget = -4;
@@ -34,15 +32,6 @@ constexpr int32_t kMoveEmpty = 1;
 constexpr int32_t kCopyFailed = -4;
 
 bool IsString(const TagVar& v) { return v.kind == engine::kVarString; }
-
-// A size as scripts see it: 2 GiB and more cannot be held, so the largest
-// 32-bit size stands for them (with a log line naming the file).
-int32_t ReportedSize(int64_t size, std::string_view name) {
-  if (size <= kMaxReportedSize) return static_cast<int32_t>(size);
-  frame::LogAlwaysF("File size of %.*s is %lld bytes, reported as %d", static_cast<int>(name.size()),
-                    name.data(), static_cast<long long>(size), kMaxReportedSize);
-  return kMaxReportedSize;
-}
 
 int32_t ReportedMiB(uint64_t bytes) {
   const uint64_t mib = bytes / kBytesPerMiB;
@@ -190,24 +179,6 @@ class TagGetDiskSpace : public ArgsStatement {
 };
 
 }  // namespace
-
-std::string FileTimeText(int64_t seconds) {
-  const time_t t = static_cast<time_t>(seconds);
-  struct tm local {};
-  char text[64];  // room for any int fields, though they are in range
-  if (localtime_r(&t, &local) == nullptr || local.tm_year + 1900 < kFirstFatYear) {
-    std::snprintf(text, sizeof text, "%4d0101 00:00:00", kFirstFatYear);
-    return text;
-  }
-  if (local.tm_year + 1900 > kLastFatYear) {
-    std::snprintf(text, sizeof text, "%4d1231 23:59:58", kLastFatYear);
-    return text;
-  }
-  std::snprintf(text, sizeof text, "%4d%02d%02d %02d:%02d:%02d", local.tm_year + 1900,
-                local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
-                local.tm_sec / 2 * 2);
-  return text;
-}
 
 void RegisterFileStatements() {
   engine::StatementRegistry& r = engine::Statements();

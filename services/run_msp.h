@@ -1,34 +1,15 @@
-// "MspToVts(": a server page (HTML with script code between "<%" and
-// "%>") becomes a script file of the system's language. The raw HTML
-// pieces go to the caller as a map (integer key n: piece n) and the script
-// prints each where it stood with "Print(_RawHtml[n]);"; the code blocks
-// stay in place. The script starts with a fixed head that reads "_RawHtml",
-// "_GET", "_POST" and "_COOKIE" from the line's shared memory and ends with
-// "return(0);".
+// "MspToVts(" (page file, script file, piece map variable): a server page
+// becomes a script file of the system's language (server_page.h). The
+// page is read in text mode (CR LF as LF) and the script written in text
+// mode (LF as CR LF). 0 done; -1 the page cannot be opened (or a name is
+// not a string), -2 it is empty or cannot be read, -3 the script file
+// cannot be opened; a failure is printed to the line's print output.
 //
-// Code blocks are scanned for line comments, block comments and strings so
-// that a "%>" inside them does not end the block. A code block that does
-// not end with a line end gets one, so the next print line (or the return
-// line) starts a line of its own.
-//
-// The page is read in text mode (CR LF as LF) and the script written in
-// text mode (LF as CR LF).
-//
-// Thread rules: runs on its line's thread; ConvertServerPage has no state.
+// Thread rules: runs on its line's thread.
 #ifndef VTTEL_SERVICES_RUN_MSP_H_
 #define VTTEL_SERVICES_RUN_MSP_H_
 
-#include <string>
-#include <string_view>
-#include <vector>
-
 namespace services {
-
-// Converts the page text: *script gets the whole script text (with LF line
-// ends), *pieces the raw pieces in page order (at least one unless the
-// page ends inside a code block).
-void ConvertServerPage(std::string_view page, std::string* script,
-                       std::vector<std::string>* pieces);
 
 // Registers "MspToVts(".
 void RegisterMspStatement();

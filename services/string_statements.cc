@@ -1,16 +1,17 @@
 #include "services/string_statements.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "engine/arguments.h"
 #include "engine/line_random.h"
-#include "platform/gbk.h"
-#include "platform/number_text.h"
-#include "platform/text_trim.h"
 #include "engine/statement_args.h"
+#include "platform/gbk.h"
+#include "platform/text_trim.h"
+#include "services/string_numbers.h"
 
 namespace services {
 
@@ -24,16 +25,6 @@ using engine::TagOper;
 using engine::TagVar;
 
 namespace {
-
-// "Float(" reads at most this many bytes of a text.
-constexpr size_t kFloatTextBytes = 80;
-
-int HexDigit(unsigned char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 bool IsBlank(unsigned char c) { return c == ' ' || c == '\t'; }
 
@@ -456,6 +447,39 @@ class TagRepeatstr : public TagOper {
 
 // --- maps -----------------------------------------------------------------
 
+// The pieces of "AnlyStr(": the text cut at each separator; a separator of
+// one blank cuts at every run of blanks and tabs; no separator gives the
+// whole text.
+void SplitPieces(std::string_view text, std::string_view separator,
+                 std::vector<std::string_view>* pieces) {
+  pieces->clear();
+  if (separator.empty()) {
+    pieces->push_back(text);
+    return;
+  }
+  if (separator == " ") {
+    size_t start = 0;
+    size_t i = 0;
+    while (i < text.size()) {
+      if (!IsBlank(static_cast<unsigned char>(text[i]))) {
+        ++i;
+        continue;
+      }
+      pieces->push_back(text.substr(start, i - start));
+      while (i < text.size() && IsBlank(static_cast<unsigned char>(text[i]))) ++i;
+      start = i;
+    }
+    pieces->push_back(text.substr(start));
+    return;
+  }
+  size_t start = 0;
+  for (size_t hit; (hit = text.find(separator, start)) != std::string_view::npos;) {
+    pieces->push_back(text.substr(start, hit - start));
+    start = hit + separator.size();
+  }
+  pieces->push_back(text.substr(start));
+}
+
 // "AnlyStr(" (text, separator, map variable): piece i goes under the
 // integer key i, counted from 0.
 class TagAnlyStr : public TagOper {
@@ -506,92 +530,6 @@ class TagGetMapItem : public TagOper {
 };
 
 }  // namespace
-
-int32_t IntOfText(std::string_view text) {
-  text = text.substr(0, std::min(text.size(), text.find('\0')));
-  if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-    uint64_t v = 0;
-    for (size_t i = 2; i < text.size(); ++i) {
-      const int d = HexDigit(static_cast<unsigned char>(text[i]));
-      if (d < 0) break;
-      v = std::min<uint64_t>(v * 16 + static_cast<uint64_t>(d), 0xFFFFFFFFu);
-    }
-    return static_cast<int32_t>(static_cast<uint32_t>(v));
-  }
-  return platform::AtoL(text);
-}
-
-double FloatOfText(std::string_view text) {
-  text = text.substr(0, std::min({text.size(), text.find('\0'), kFloatTextBytes}));
-  std::string kept;
-  for (char c : text) {
-    if (c != ',') kept.push_back(c);
-  }
-  return platform::StrToD(kept);
-}
-
-bool FormatFloatField(double v, int32_t width, int32_t precision, std::string* out) {
-  if (width > kMaxFormatWidth || width < -kMaxFormatWidth || precision > kMaxFormatWidth) {
-    return false;
-  }
-  if (precision < 0) precision = 6;  // printf: a negative precision is taken as omitted
-  // The longest fixed form: sign, 309 integer digits, point, the decimals.
-  char buf[2 * kMaxFormatWidth + 400];
-  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed,
-                                       precision);
-  if (ec != std::errc()) return false;
-  std::string number(buf, end);
-  const size_t field = static_cast<size_t>(width < 0 ? -width : width);
-  out->clear();
-  if (number.size() < field && width > 0) out->append(field - number.size(), ' ');
-  out->append(number);
-  if (out->size() < field) out->append(field - out->size(), ' ');
-  return true;
-}
-
-bool FormatHexField(uint32_t v, int32_t width, std::string* out) {
-  if (width > kMaxFormatWidth || width < -kMaxFormatWidth) return false;
-  char buf[16];
-  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v, 16);
-  if (ec != std::errc()) return false;
-  const std::string digits(buf, end);
-  const size_t field = static_cast<size_t>(width < 0 ? -width : width);
-  out->clear();
-  if (width > 0 && digits.size() < field) out->append(field - digits.size(), '0');
-  out->append(digits);
-  if (out->size() < field) out->append(field - out->size(), ' ');
-  return true;
-}
-
-void SplitPieces(std::string_view text, std::string_view separator,
-                 std::vector<std::string_view>* pieces) {
-  pieces->clear();
-  if (separator.empty()) {
-    pieces->push_back(text);
-    return;
-  }
-  if (separator == " ") {
-    size_t start = 0;
-    size_t i = 0;
-    while (i < text.size()) {
-      if (!IsBlank(static_cast<unsigned char>(text[i]))) {
-        ++i;
-        continue;
-      }
-      pieces->push_back(text.substr(start, i - start));
-      while (i < text.size() && IsBlank(static_cast<unsigned char>(text[i]))) ++i;
-      start = i;
-    }
-    pieces->push_back(text.substr(start));
-    return;
-  }
-  size_t start = 0;
-  for (size_t hit; (hit = text.find(separator, start)) != std::string_view::npos;) {
-    pieces->push_back(text.substr(start, hit - start));
-    start = hit + separator.size();
-  }
-  pieces->push_back(text.substr(start));
-}
 
 void RegisterStringStatements() {
   engine::StatementRegistry& r = engine::Statements();

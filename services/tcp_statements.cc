@@ -11,6 +11,7 @@
 #include "frame/tcp_socket.h"
 #include "platform/socket.h"
 #include "services/connect.h"
+#include "services/socket_results.h"
 #include "services/tcp_socket_set.h"
 
 namespace services {
@@ -29,6 +30,8 @@ namespace {
 constexpr int32_t kNotOwned = -1;
 // "TcpOpen(" keeps this in the handle variable until a connection is made.
 constexpr int32_t kOpenNoHandle = -2;
+// "TcpRead(" reads at most this many bytes into a value without a string.
+constexpr int kTcpReadScratch = 5119;
 
 unsigned Hex(int32_t handle) { return static_cast<unsigned>(handle); }
 

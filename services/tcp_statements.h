@@ -7,14 +7,7 @@
 #ifndef VTTEL_SERVICES_TCP_STATEMENTS_H_
 #define VTTEL_SERVICES_TCP_STATEMENTS_H_
 
-#include <cstdint>
-
 namespace services {
-
-// "TcpWrite(" and "TcpRead(" refuse bad arguments with this result.
-inline constexpr int32_t kTcpBadArgument = -100;
-// "TcpRead(" reads at most this many bytes into a value without a string.
-inline constexpr int kTcpReadScratch = 5119;
 
 // Registers the eight statements and the socket-set store factory.
 void RegisterTcpStatements();

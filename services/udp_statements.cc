@@ -8,6 +8,7 @@
 #include "engine/tel_basic.h"
 #include "frame/log.h"
 #include "frame/tcp_socket.h"
+#include "services/socket_results.h"
 #include "services/tcp_socket_set.h"
 #include "services/udp_socket.h"
 

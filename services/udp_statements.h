@@ -7,14 +7,7 @@
 #ifndef VTTEL_SERVICES_UDP_STATEMENTS_H_
 #define VTTEL_SERVICES_UDP_STATEMENTS_H_
 
-#include <cstdint>
-
 namespace services {
-
-// "UdpSend(" refuses data that is not a non-empty string, then a host that
-// is not a string, with these results.
-inline constexpr int32_t kUdpBadData = -100;
-inline constexpr int32_t kUdpBadHost = -200;
 
 // Registers the five statements (the socket set is the TCP statements').
 void RegisterUdpStatements();

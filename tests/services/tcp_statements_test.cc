@@ -18,9 +18,9 @@
 
 #include "platform/clock.h"
 #include "platform/message_service.h"
+#include "services/socket_results.h"
 #include "services/tcp_handles.h"
 #include "services/tcp_socket_set.h"
-#include "services/tcp_statements.h"
 #include "tests/frame/tcp_peer.h"
 #include "tests/services/tcp_script_fixture.h"
 

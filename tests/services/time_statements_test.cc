@@ -12,7 +12,8 @@
 
 #include "engine/line_call.h"
 #include "platform/clock.h"
-#include "services/time_statements.h"
+#include "services/calendar.h"
+#include "services/line_sleep.h"
 #include "tests/services/statement_harness.h"
 #include "tests/test_support.h"
 

@@ -17,10 +17,10 @@
 #include <gtest/gtest.h>
 
 #include "platform/message_service.h"
+#include "services/socket_results.h"
 #include "services/tcp_handles.h"
 #include "services/tcp_socket_set.h"
 #include "services/udp_socket.h"
-#include "services/udp_statements.h"
 #include "tests/frame/tcp_peer.h"
 #include "tests/platform/spawned_program.h"
 #include "tests/services/tcp_script_fixture.h"
