@@ -12,7 +12,7 @@
 
 #include <cstdint>
 
-#include "tools/wrndbapi/wrndbapi.h"
+#include "include/wrndbapi.h"
 
 namespace services {
 

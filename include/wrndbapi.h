@@ -17,8 +17,8 @@
  * Thread rules: calls on different handles may run at once; one handle is
  * used by one thread at a time. Every network wait is bounded.
  */
-#ifndef VTTEL_TOOLS_WRNDBAPI_WRNDBAPI_H_
-#define VTTEL_TOOLS_WRNDBAPI_WRNDBAPI_H_
+#ifndef VTTEL_WRNDBAPI_H_
+#define VTTEL_WRNDBAPI_H_
 
 #ifdef __cplusplus
 extern "C" {
@@ -67,4 +67,4 @@ int WrnDbGetValByIndex(int handle, int index, char* value);
 }
 #endif
 
-#endif /* VTTEL_TOOLS_WRNDBAPI_WRNDBAPI_H_ */
+#endif /* VTTEL_WRNDBAPI_H_ */
