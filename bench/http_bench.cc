@@ -29,7 +29,7 @@
 #include "engine/tel_basic.h"
 #include "services/http_client.h"
 #include "services/service_statements.h"
-#include "services/tcp_socket_set.h"
+#include "services/socket_set.h"
 
 namespace {
 

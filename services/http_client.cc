@@ -10,7 +10,7 @@
 #include "services/http_limits.h"
 #include "services/http_message.h"
 #include "services/http_transfer.h"
-#include "services/tcp_socket_set.h"
+#include "services/socket_set.h"
 
 namespace services {
 namespace {

@@ -4,7 +4,7 @@
 #include <mutex>
 
 #include "frame/tcp_socket.h"
-#include "services/tcp_socket_set.h"
+#include "services/socket_set.h"
 
 namespace services {
 namespace {

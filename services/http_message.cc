@@ -35,7 +35,7 @@ void LogHeadNotEnded(const char* who) {
   frame::LogAlwaysF("%s: head not ended within %d bytes", who, static_cast<int>(kHttpHeadLimit));
 }
 
-ExchangeSocket::ExchangeSocket(TcpSocketSet* set, int socket, SocketKind kind)
+ExchangeSocket::ExchangeSocket(SocketSet* set, int socket, SocketKind kind)
     : set_(set), socket_(socket), kind_(kind) {
   if (set_ == nullptr) return;
   handle_ = set_->Add(socket, kind);
@@ -43,7 +43,7 @@ ExchangeSocket::ExchangeSocket(TcpSocketSet* set, int socket, SocketKind kind)
   if (handle_ < 0) socket_ = -1;
 }
 
-ExchangeSocket::ExchangeSocket(TcpSocketSet* set, int socket, SocketKind kind, int32_t handle)
+ExchangeSocket::ExchangeSocket(SocketSet* set, int socket, SocketKind kind, int32_t handle)
     : set_(set), socket_(socket), kind_(kind), handle_(handle) {}
 
 ExchangeSocket::~ExchangeSocket() { Close(); }

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "services/http_transfer.h"
-#include "services/tcp_socket_set.h"
+#include "services/socket_set.h"
 
 namespace services {
 
@@ -40,9 +40,9 @@ void LogHeadNotEnded(const char* who);
 // when the exchange ends (unless Release hands it on).
 class ExchangeSocket {
  public:
-  ExchangeSocket(TcpSocketSet* set, int socket, SocketKind kind);
+  ExchangeSocket(SocketSet* set, int socket, SocketKind kind);
   // A socket the set already holds under handle.
-  ExchangeSocket(TcpSocketSet* set, int socket, SocketKind kind, int32_t handle);
+  ExchangeSocket(SocketSet* set, int socket, SocketKind kind, int32_t handle);
   ~ExchangeSocket();
   ExchangeSocket(const ExchangeSocket&) = delete;
   ExchangeSocket& operator=(const ExchangeSocket&) = delete;
@@ -55,7 +55,7 @@ class ExchangeSocket {
   void Close();
 
  private:
-  TcpSocketSet* set_;
+  SocketSet* set_;
   int socket_;
   SocketKind kind_;
   int32_t handle_ = -1;

@@ -11,7 +11,7 @@
 #include "services/http_message.h"
 #include "services/http_pending.h"
 #include "services/http_transfer.h"
-#include "services/tcp_socket_set.h"
+#include "services/socket_set.h"
 
 namespace services {
 namespace {
@@ -54,7 +54,7 @@ bool FinishRequest(int socket, const std::string& text, const TickDeadline& dead
 }
 
 // A request on a connection of set kept open after an earlier one.
-int32_t ServeConnection(TcpSocketSet* set, int socket, int32_t handle, HttpRequest* request) {
+int32_t ServeConnection(SocketSet* set, int socket, int32_t handle, HttpRequest* request) {
   const int ready = frame::TcpCanRead(socket);
   if (ready <= 0) return ready == 0 ? -1 : -2;
   ExchangeSocket exchange(set, socket, SocketKind::kHttpConnection, handle);
@@ -67,7 +67,7 @@ int32_t ServeConnection(TcpSocketSet* set, int socket, int32_t handle, HttpReque
 // while the line holds connections of the listener. -1 when none came
 // whole before they were given up, the line stops, the handle names no
 // listener or nothing waits; -2 when the listener's poll failed.
-int32_t ServeListener(engine::TagTelBasic* script, TcpSocketSet* set,
+int32_t ServeListener(engine::TagTelBasic* script, SocketSet* set,
                       HttpPendingRequests* pending, int32_t listener, HttpRequest* request) {
   HttpPendingRequests::Ready ready;
   while (!pending->TakeReady(listener, &ready)) {
@@ -111,7 +111,7 @@ bool ReadHttpRequest(int socket, HttpRequest* request) {
   return FinishRequest(socket, text, deadline, request);
 }
 
-int32_t HttpServerListen(TcpSocketSet* set, int port) {
+int32_t HttpServerListen(SocketSet* set, int port) {
   int socket = -1;
   if (set == nullptr || frame::InitTcp(port, &socket, kListenBacklog) != 0) return -1;
   const int32_t handle = set->Add(socket, SocketKind::kHttpListener);
@@ -124,7 +124,7 @@ int32_t HttpServerRecvRequest(engine::TagTelBasic* script, int32_t handle, HttpR
   request->head.clear();
   request->body.clear();
   request->address.clear();
-  TcpSocketSet* set = SocketSetOf(script);
+  SocketSet* set = SocketSetOf(script);
   HttpPendingRequests* pending = HttpPendingOf(script);
   if (set == nullptr || pending == nullptr) return -1;
   const int socket = set->Find(handle, SocketKind::kHttpConnection);
@@ -152,7 +152,7 @@ std::string ResponseHead(std::string_view head, size_t body_length, std::time_t 
   return text + length;
 }
 
-int32_t HttpServerSendResponse(TcpSocketSet* set, int32_t handle, std::string_view head,
+int32_t HttpServerSendResponse(SocketSet* set, int32_t handle, std::string_view head,
                                std::string_view body) {
   const int socket = set != nullptr ? set->Find(handle, SocketKind::kHttpConnection) : -1;
   if (socket < 0) return -1;
@@ -174,7 +174,7 @@ int32_t HttpServerSendResponse(TcpSocketSet* set, int32_t handle, std::string_vi
   return static_cast<int32_t>(body.empty() ? head_size : body.size());
 }
 
-bool HttpServerClose(TcpSocketSet* set, int32_t handle) {
+bool HttpServerClose(SocketSet* set, int32_t handle) {
   if (set == nullptr) return false;
   return set->Close(handle, SocketKind::kHttpListener) ||
          set->Close(handle, SocketKind::kHttpConnection);

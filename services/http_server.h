@@ -23,11 +23,11 @@ class TagTelBasic;
 
 namespace services {
 
-class TcpSocketSet;
+class SocketSet;
 
 // Listens on port (backlog 10, a message box on failure) with the socket
 // in set: its handle, or -1.
-int32_t HttpServerListen(TcpSocketSet* set, int port);
+int32_t HttpServerListen(SocketSet* set, int port);
 
 // A request as the server hands it to the script.
 struct HttpRequest {
@@ -65,11 +65,11 @@ std::string ResponseHead(std::string_view head, size_t body_length, std::time_t 
 // connection is closed then), -1 when the handle is no connection of set
 // or the sending failed (closed). A head saying "close" closes the
 // connection after the answer.
-int32_t HttpServerSendResponse(TcpSocketSet* set, int32_t handle, std::string_view head,
+int32_t HttpServerSendResponse(SocketSet* set, int32_t handle, std::string_view head,
                                std::string_view body);
 
 // Closes a listener or a connection of set: true when there was one.
-bool HttpServerClose(TcpSocketSet* set, int32_t handle);
+bool HttpServerClose(SocketSet* set, int32_t handle);
 
 }  // namespace services
 

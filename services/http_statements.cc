@@ -4,13 +4,13 @@
 #include <string_view>
 
 #include "engine/arguments.h"
+#include "engine/script_store.h"
 #include "engine/statement_args.h"
 #include "engine/tel_basic.h"
-#include "engine/script_store.h"
 #include "services/http_client.h"
 #include "services/http_pending.h"
 #include "services/http_server.h"
-#include "services/tcp_socket_set.h"
+#include "services/socket_set.h"
 
 namespace services {
 
@@ -44,7 +44,7 @@ class HttpStatement : public engine::ArgsStatement {
   explicit HttpStatement(const StatementBuild& b) : ArgsStatement(b) {}
 
  protected:
-  TcpSocketSet* Set() const { return SocketSetOf(script_); }
+  SocketSet* Set() const { return SocketSetOf(script_); }
   TagTelBasic* const script_ = Compiling();
 };
 

@@ -5,7 +5,7 @@
 // byte now and then cannot hold a line; a send gives up when it makes no
 // progress for its time-out.
 //
-// A line's stop shuts its sockets down (tcp_socket_set.h): the wait then
+// A line's stop shuts its sockets down (socket_set.h): the wait then
 // ends at once as a peer's close would.
 //
 // Thread rules: none kept; the caller owns the socket.

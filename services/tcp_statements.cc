@@ -12,7 +12,7 @@
 #include "platform/socket.h"
 #include "services/connect.h"
 #include "services/socket_results.h"
-#include "services/tcp_socket_set.h"
+#include "services/socket_set.h"
 
 namespace services {
 
@@ -42,10 +42,10 @@ class TcpStatement : public engine::ArgsStatement {
   explicit TcpStatement(const StatementBuild& b) : ArgsStatement(b) {}
 
  protected:
-  TcpSocketSet* Set() const { return SocketSetOf(script_); }
+  SocketSet* Set() const { return SocketSetOf(script_); }
   // The descriptor of a handle of the line's set, or -1.
   int SocketOf(int32_t handle) const {
-    TcpSocketSet* set = Set();
+    SocketSet* set = Set();
     return set != nullptr ? set->Find(handle) : -1;
   }
 
@@ -58,7 +58,7 @@ class TagTcpOpen : public TcpStatement {
   using TcpStatement::TcpStatement;
   int32_t Execute() override {
     handle_->AssignInt(kOpenNoHandle);
-    TcpSocketSet* set = Set();
+    SocketSet* set = Set();
     int socket = -1;
     int32_t result = set != nullptr ? TcpConnect(script_, &socket, ArgText(*host_),
                                                  ArgInt(*port_), ArgInt(*seconds_))
@@ -83,7 +83,7 @@ class TagTcpServer : public TcpStatement {
  public:
   using TcpStatement::TcpStatement;
   int32_t Execute() override {
-    TcpSocketSet* set = Set();
+    SocketSet* set = Set();
     const int32_t backlog = ArgInt(*backlog_);
     int socket = -1;
     int32_t result = -1;
@@ -133,7 +133,7 @@ class TagTcpClose : public TcpStatement {
   int32_t Execute() override {
     const int32_t handle = ArgStoredInt(*handle_);
     frame::LogMsgF("TcpClose(0x%x)", Hex(handle));
-    TcpSocketSet* set = Set();
+    SocketSet* set = Set();
     const bool closed = set != nullptr && set->Close(handle);
     handle_->AssignInt(-1);
     return closed ? 0 : kNotOwned;
@@ -148,7 +148,7 @@ class TagTcpCloseAll : public TcpStatement {
  public:
   using TcpStatement::TcpStatement;
   int32_t Execute() override {
-    if (TcpSocketSet* set = Set()) set->CloseAllOf(SocketKind::kTcp);
+    if (SocketSet* set = Set()) set->CloseAllOf(SocketKind::kTcp);
     return 0;
   }
 };
@@ -240,7 +240,7 @@ class TagTcpTest : public TcpStatement {
 }  // namespace
 
 void RegisterTcpStatements() {
-  engine::RegisterStoreFactory(engine::StoreSlot::kSockets, &NewTcpSocketSet);
+  engine::RegisterStoreFactory(engine::StoreSlot::kSockets, &NewSocketSet);
   engine::StatementRegistry& r = engine::Statements();
   r.Register("TcpOpen(", &BuildStatement<TagTcpOpen>);
   r.Register("TcpServer(", &BuildStatement<TagTcpServer>);

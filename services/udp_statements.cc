@@ -9,7 +9,7 @@
 #include "frame/log.h"
 #include "frame/tcp_socket.h"
 #include "services/socket_results.h"
-#include "services/tcp_socket_set.h"
+#include "services/socket_set.h"
 #include "services/udp_socket.h"
 
 namespace services {
@@ -32,10 +32,10 @@ class UdpStatement : public engine::ArgsStatement {
   explicit UdpStatement(const StatementBuild& b) : ArgsStatement(b) {}
 
  protected:
-  TcpSocketSet* Set() const { return SocketSetOf(Compiling()); }
+  SocketSet* Set() const { return SocketSetOf(Compiling()); }
   // The descriptor of a UDP handle of the line's set, or -1.
   int SocketOf(const TagVar& handle) const {
-    TcpSocketSet* set = Set();
+    SocketSet* set = Set();
     return set != nullptr ? set->Find(ArgStoredInt(handle), SocketKind::kUdp) : -1;
   }
 };
@@ -46,7 +46,7 @@ class TagUdpOpen : public UdpStatement {
   using UdpStatement::UdpStatement;
   int32_t Execute() override {
     UdpStartup();
-    TcpSocketSet* set = Set();
+    SocketSet* set = Set();
     if (set == nullptr) return frame::kTcpNoSocket;
     const int port = ArgInt(*port_);
     int socket = -1;
@@ -66,7 +66,7 @@ class TagUdpClose : public UdpStatement {
  public:
   using UdpStatement::UdpStatement;
   int32_t Execute() override {
-    TcpSocketSet* set = Set();
+    SocketSet* set = Set();
     return set != nullptr && set->Close(ArgStoredInt(*handle_), SocketKind::kUdp) ? 0
                                                                                    : kNotOwned;
   }

@@ -1,6 +1,6 @@
 // The UDP statements of the script language: "UdpOpen(", "UdpClose(",
 // "UdpSend(", "UdpRecv(" and "UdpTest(". A socket from "UdpOpen(" joins
-// its line's socket set (tcp_socket_set.h) as a UDP socket: scripts name it
+// its line's socket set (socket_set.h) as a UDP socket: scripts name it
 // by its handle, only the UDP statements reach it (a handle the line does
 // not hold as UDP gives -1 and touches no socket), it closes with the main
 // script, and the line's stop ends a "UdpRecv(" waiting on it.

@@ -9,8 +9,8 @@
 #include <future>
 #include <string>
 
-#include "services/tcp_handles.h"
-#include "services/tcp_socket_set.h"
+#include "services/socket_handles.h"
+#include "services/socket_set.h"
 #include "tests/services/tcp_script_fixture.h"
 #include "tests/test_servers.h"
 
@@ -75,7 +75,7 @@ TEST_F(NginxTest, BodiesByLengthAndInChunks) {
 
 TEST_F(NginxTest, ProxiesToAScript) {
   const int32_t listener = Exec("HttpServerOpen(", {Val(0)});
-  ASSERT_GE(listener, services::kFirstTcpHandle);
+  ASSERT_GE(listener, services::kFirstSocketHandle);
   const int s =
       services::SocketSetOf(script_.get())->Find(listener, services::SocketKind::kHttpListener);
   sockaddr_in a{};

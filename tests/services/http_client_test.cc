@@ -17,7 +17,7 @@
 #include "services/chunk_proc.h"
 #include "services/http_head.h"
 #include "services/http_limits.h"
-#include "services/tcp_handles.h"
+#include "services/socket_handles.h"
 #include "tests/frame/tcp_peer.h"
 #include "tests/services/http_peer.h"
 #include "tests/services/tcp_script_fixture.h"
@@ -386,7 +386,7 @@ TEST_F(HttpClientTest, UnsafeRequestsAreNotSent) {
 }
 
 TEST_F(HttpClientTest, LineStopEndsAChunkRead) {
-  const size_t handles = services::TcpHandlesInUse();
+  const size_t handles = services::SocketHandlesInUse();
   RawHttpServer server;
   ASSERT_TRUE(server.Start({std::string(kChunkedHead) + "5\r\nhe", "sleep:15000"}));
   std::string body, head;
@@ -398,7 +398,7 @@ TEST_F(HttpClientTest, LineStopEndsAChunkRead) {
   EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(1));
   EXPECT_EQ(get.get(), 0);
   EXPECT_EQ(body, "");
-  EXPECT_EQ(services::TcpHandlesInUse(), handles);
+  EXPECT_EQ(services::SocketHandlesInUse(), handles);
 }
 
 }  // namespace

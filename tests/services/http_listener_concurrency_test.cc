@@ -15,7 +15,7 @@
 
 #include "services/http_listeners.h"
 #include "services/http_pending.h"
-#include "services/tcp_socket_set.h"
+#include "services/socket_set.h"
 #include "tests/frame/tcp_peer.h"
 #include "tests/platform/spawned_program.h"
 #include "tests/services/tcp_script_fixture.h"

@@ -22,8 +22,8 @@
 #include "services/http_limits.h"
 #include "services/http_listeners.h"
 #include "services/http_pending.h"
-#include "services/tcp_handles.h"
-#include "services/tcp_socket_set.h"
+#include "services/socket_handles.h"
+#include "services/socket_set.h"
 #include "tests/frame/tcp_peer.h"
 #include "tests/services/http_peer.h"
 #include "tests/services/tcp_script_fixture.h"
@@ -66,7 +66,7 @@ class HttpServerTest : public services_test::TcpScriptTest {
   int32_t Open(int* port, engine::TagTelBasic* script = nullptr) {
     script = script != nullptr ? script : script_.get();
     const int32_t h = Exec(script, "HttpServerOpen(", {Val(0)});
-    EXPECT_GE(h, services::kFirstTcpHandle);
+    EXPECT_GE(h, services::kFirstSocketHandle);
     const int s = services::SocketSetOf(script)->Find(h, SocketKind::kHttpListener);
     sockaddr_in a{};
     socklen_t len = sizeof a;
@@ -121,7 +121,7 @@ TEST_F(HttpServerTest, CurlGetAndPost) {
     ASSERT_TRUE(curl.Start("/usr/bin/curl", {"-s", "-D", files.File("h"), url}));
     std::string head, body;
     const int32_t c = Recv(listener, &head, &body);
-    ASSERT_GE(c, services::kFirstTcpHandle);
+    ASSERT_GE(c, services::kFirstSocketHandle);
     EXPECT_EQ(head.rfind("GET /form?x=1 HTTP/1.1\r\n", 0), 0u);
     EXPECT_EQ(body, "");
     EXPECT_EQ(address_, "127.0.0.1");
@@ -140,7 +140,7 @@ TEST_F(HttpServerTest, CurlGetAndPost) {
                          {"-s", "-H", "Expect:", "--data-binary", "@" + files.File("post"), url}));
   std::string head, body;
   const int32_t c = Recv(listener, &head, &body);
-  ASSERT_GE(c, services::kFirstTcpHandle);
+  ASSERT_GE(c, services::kFirstSocketHandle);
   EXPECT_EQ(head.rfind("POST /form?x=1 HTTP/1.1\r\n", 0), 0u);
   EXPECT_TRUE(body == posted) << body.size();
   EXPECT_EQ(Send(c, "HTTP/1.1 201 Created\r\nConnection: close", "made"), 4);
@@ -170,7 +170,7 @@ TEST_F(HttpServerTest, HttpClientKeepsTheConnectionAndParsesTheDefaultHead) {
   });
   std::string head, body;
   const int32_t c = Recv(listener, &head, &body);
-  ASSERT_GE(c, services::kFirstTcpHandle);
+  ASSERT_GE(c, services::kFirstSocketHandle);
   EXPECT_EQ(head.rfind("GET /one ", 0), 0u);
   // Without "close" in the head the connection stays for the next request.
   EXPECT_EQ(Send(c, "HTTP/1.1 200 OK\r\n", "first"), 5);
@@ -273,7 +273,7 @@ TEST_F(HttpServerTest, ReloadedScriptOpensItsPortAgain) {
   script_.reset();  // the script's end closes its listener
   EXPECT_EQ(services::HttpListenerCount(), listeners - 1);
   script_ = NewScript("empty.vts", call_);
-  EXPECT_GE(Exec("HttpServerOpen(", {Val(port)}), services::kFirstTcpHandle);
+  EXPECT_GE(Exec("HttpServerOpen(", {Val(port)}), services::kFirstSocketHandle);
 }
 
 TEST_F(HttpServerTest, AbRequestsLeaveNoDescriptor) {
@@ -365,7 +365,7 @@ TEST_F(HttpServerTest, AKeptConnectionTricklingItsNextHeadIsGivenUp) {
   ASSERT_TRUE(peer.Connect(port, actions));
   std::string head, body;
   const int32_t c = Recv(listener, &head, &body);
-  ASSERT_GE(c, services::kFirstTcpHandle);
+  ASSERT_GE(c, services::kFirstSocketHandle);
   EXPECT_EQ(Send(c, "HTTP/1.1 200 OK\r\nContent-Length: 2", "ok"), 2);
   // The next head's first byte makes the connection readable; from then
   // on the call waits for the whole head until the deadline.
@@ -416,7 +416,7 @@ TEST_F(HttpServerTest, IdleConnectionsDoNotHoldAClient) {
       FAIL() << path << ": the client was not served within 1 s";
     }
     const int32_t c = recv.get();
-    ASSERT_GE(c, services::kFirstTcpHandle) << path;
+    ASSERT_GE(c, services::kFirstSocketHandle) << path;
     EXPECT_EQ(head->Bytes(), "GET " + path + " HTTP/1.1\r\n\r\n");
     const std::string answer = "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 2\r\n\r\n";
     EXPECT_EQ(Send(c, answer, "hi"), 2);

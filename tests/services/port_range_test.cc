@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "services/tcp_handles.h"
-#include "services/tcp_socket_set.h"
+#include "services/socket_handles.h"
+#include "services/socket_set.h"
 #include "tests/services/tcp_script_fixture.h"
 
 namespace {
@@ -24,10 +24,10 @@ TEST_F(PortRangeTest, PortsOutsideTheRangeAreRefused) {
   services_test::CapturedLog log;
   // The sockets a wrapped port would reach.
   TagVar* tcp = Val(0);
-  ASSERT_GE(Exec("TcpServer(", {Val(0), Val(0), tcp}), services::kFirstTcpHandle);
+  ASSERT_GE(Exec("TcpServer(", {Val(0), Val(0), tcp}), services::kFirstSocketHandle);
   const int tcp_port = PortOf(tcp->intValue, SocketKind::kTcp);
   TagVar* udp = Val(Exec("UdpOpen(", {Val(0)}));
-  ASSERT_GE(udp->intValue, services::kFirstTcpHandle);
+  ASSERT_GE(udp->intValue, services::kFirstSocketHandle);
   const int udp_port = PortOf(udp->intValue, SocketKind::kUdp);
   const auto host = [this] { return Val("127.0.0.1"); };
   struct Case {

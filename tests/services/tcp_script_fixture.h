@@ -27,7 +27,7 @@
 #include "frame/log_writer.h"
 #include "frame/settings.h"
 #include "services/service_statements.h"
-#include "services/tcp_socket_set.h"
+#include "services/socket_set.h"
 #include "tests/test_support.h"
 
 namespace services_test {

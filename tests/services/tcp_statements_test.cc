@@ -19,15 +19,15 @@
 #include "platform/clock.h"
 #include "platform/message_service.h"
 #include "services/socket_results.h"
-#include "services/tcp_handles.h"
-#include "services/tcp_socket_set.h"
+#include "services/socket_handles.h"
+#include "services/socket_set.h"
 #include "tests/frame/tcp_peer.h"
 #include "tests/services/tcp_script_fixture.h"
 
 namespace {
 
 using engine::TagVar;
-using services::kFirstTcpHandle;
+using services::kFirstSocketHandle;
 using services::kTcpBadArgument;
 using testing_support::OpenDescriptorCount;
 using testing_support::PeerHex;
@@ -45,7 +45,7 @@ class TcpStatementsTest : public services_test::TcpScriptTest {
   TagVar* Open(int port) {
     TagVar* h = Val(0);
     const int32_t r = Exec("TcpOpen(", {Val("127.0.0.1"), Val(port), Val(5), h});
-    EXPECT_GE(r, kFirstTcpHandle);
+    EXPECT_GE(r, kFirstSocketHandle);
     EXPECT_EQ(h->intValue, r);
     return h;
   }
@@ -61,7 +61,7 @@ class TcpStatementsTest : public services_test::TcpScriptTest {
   // A listener on a free port: its handle variable and the port.
   TagVar* Listen(int* port) {
     TagVar* h = Val(0);
-    EXPECT_GE(Exec("TcpServer(", {Val(0), Val(0), h}), kFirstTcpHandle);
+    EXPECT_GE(Exec("TcpServer(", {Val(0), Val(0), h}), kFirstSocketHandle);
     const int socket = services::SocketSetOf(script_.get())->Find(h->intValue);
     sockaddr_in a{};
     socklen_t len = sizeof a;
@@ -218,8 +218,8 @@ TEST_F(TcpStatementsTest, HandlesTheLineDoesNotHoldTouchNoSocket) {
   other_call.lineNo = 2;
   auto other = NewScript("empty.vts", other_call);
   TagVar* theirs = Val(0);
-  ASSERT_GE(Exec(other.get(), "TcpServer(", {Val(0), Val(1), theirs}), kFirstTcpHandle);
-  const int32_t handles[] = {0, 1, 2, kFirstTcpHandle - 1, theirs->intValue, 0x7ffffff0};
+  ASSERT_GE(Exec(other.get(), "TcpServer(", {Val(0), Val(1), theirs}), kFirstSocketHandle);
+  const int32_t handles[] = {0, 1, 2, kFirstSocketHandle - 1, theirs->intValue, 0x7ffffff0};
   for (const int32_t handle : handles) {
     TagVar* result = Val(5);
     EXPECT_EQ(Exec("TcpTest(", {Val(handle), result}), -1) << handle;
@@ -253,7 +253,7 @@ TEST_F(TcpStatementsTest, AcceptNeverWaitsAndReadsTheAcceptedSocket) {
   TcpPeer peer;
   ASSERT_TRUE(peer.Connect(port, {"send:6869", "say:sent", "recv_all"}));
   a = Accept(listening, address);
-  EXPECT_GE(a->intValue, kFirstTcpHandle);
+  EXPECT_GE(a->intValue, kFirstSocketHandle);
   EXPECT_EQ(address->Bytes(), "127.0.0.1");
   ASSERT_TRUE(peer.Says("sent"));
   TagVar* b = Val(0);
@@ -271,7 +271,7 @@ TEST_F(TcpStatementsTest, AcceptNeverWaitsAndReadsTheAcceptedSocket) {
 }
 
 TEST_F(TcpStatementsTest, CloseAllClosesOnlyWhatIsLeft) {
-  const size_t handles_before = services::TcpHandlesInUse();
+  const size_t handles_before = services::SocketHandlesInUse();
   int port = 0;
   TagVar* listening = Listen(&port);
   TcpPeer first, second;
@@ -289,7 +289,7 @@ TEST_F(TcpStatementsTest, CloseAllClosesOnlyWhatIsLeft) {
   EXPECT_EQ(Exec("TcpCloseAll(", {}), 0);
   EXPECT_TRUE(second.Says("got "));
   EXPECT_EQ(SetSize(), 0u);
-  EXPECT_EQ(services::TcpHandlesInUse(), handles_before);
+  EXPECT_EQ(services::SocketHandlesInUse(), handles_before);
   EXPECT_EQ(Exec("TcpTest(", {Val(h2), Val(0)}), -1);
   EXPECT_EQ(Exec("TcpCloseAll(", {}), 0);
   EXPECT_NE(fcntl(unrelated, F_GETFD), -1);
@@ -298,11 +298,11 @@ TEST_F(TcpStatementsTest, CloseAllClosesOnlyWhatIsLeft) {
 
 TEST_F(TcpStatementsTest, SocketsOfOtherKindsAreOutOfTheTcpStatementsReach) {
   using services::SocketKind;
-  services::TcpSocketSet& set = *services::SocketSetOf(script_.get());
+  services::SocketSet& set = *services::SocketSetOf(script_.get());
   int pair[2];
   ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
   const int32_t udp = set.Add(pair[0], SocketKind::kUdp);
-  ASSERT_GE(udp, kFirstTcpHandle);
+  ASSERT_GE(udp, kFirstSocketHandle);
   EXPECT_EQ(set.Find(udp), -1);
   EXPECT_EQ(set.Find(udp, SocketKind::kHttpListener), -1);
   EXPECT_EQ(set.Find(udp, SocketKind::kUdp), pair[0]);
@@ -356,16 +356,16 @@ TEST_F(TcpStatementsTest, LineStopEndsAPendingOpenWithoutALeak) {
 }
 
 TEST_F(TcpStatementsTest, DeletingTheScriptClosesItsSockets) {
-  const size_t handles_before = services::TcpHandlesInUse();
+  const size_t handles_before = services::SocketHandlesInUse();
   TcpPeer peer;
   ASSERT_TRUE(peer.Listen({"recv_all"}));
   Open(peer.port());
   int port = 0;
   Listen(&port);
-  EXPECT_EQ(services::TcpHandlesInUse(), handles_before + 2);
+  EXPECT_EQ(services::SocketHandlesInUse(), handles_before + 2);
   script_.reset();
   EXPECT_TRUE(peer.Says("got "));
-  EXPECT_EQ(services::TcpHandlesInUse(), handles_before);
+  EXPECT_EQ(services::SocketHandlesInUse(), handles_before);
 }
 
 TEST_F(TcpStatementsTest, ScriptTextCompilesAndRunsTheStatements) {
@@ -388,7 +388,7 @@ TEST_F(TcpStatementsTest, ScriptTextCompilesAndRunsTheStatements) {
     script->FindVariable(name, &v);
     return v != nullptr ? v->intValue : INT32_MIN;
   };
-  EXPECT_GE(value("r"), kFirstTcpHandle);
+  EXPECT_GE(value("r"), kFirstSocketHandle);
   EXPECT_EQ(value("w"), 4);
   EXPECT_EQ(value("n"), 4);
   EXPECT_EQ(value("e"), 0);

@@ -18,8 +18,8 @@
 
 #include "platform/message_service.h"
 #include "services/socket_results.h"
-#include "services/tcp_handles.h"
-#include "services/tcp_socket_set.h"
+#include "services/socket_handles.h"
+#include "services/socket_set.h"
 #include "services/udp_socket.h"
 #include "tests/frame/tcp_peer.h"
 #include "tests/platform/spawned_program.h"
@@ -29,7 +29,7 @@
 namespace {
 
 using engine::TagVar;
-using services::kFirstTcpHandle;
+using services::kFirstSocketHandle;
 using services::SocketKind;
 using testing_support::OpenDescriptorCount;
 using testing_support::PeerHex;
@@ -111,7 +111,7 @@ class UdpStatementsTest : public services_test::TcpScriptTest {
   // "UdpOpen(" of a port (0: any): the handle variable and the bound port.
   TagVar* Open(int* port, int asked = 0) {
     TagVar* h = Val(Exec("UdpOpen(", {Val(asked)}));
-    EXPECT_GE(h->intValue, kFirstTcpHandle);
+    EXPECT_GE(h->intValue, kFirstSocketHandle);
     const int socket = services::SocketSetOf(script_.get())->Find(h->intValue, SocketKind::kUdp);
     sockaddr_in a{};
     socklen_t len = sizeof a;
@@ -250,7 +250,7 @@ TEST_F(UdpStatementsTest, SendChecksItsArgumentsBeforeTheSocket) {
   int port = 0;
   TagVar* h = Open(&port);
   TagVar* tcp = Val(0);
-  ASSERT_GE(Exec("TcpServer(", {Val(0), Val(1), tcp}), kFirstTcpHandle);
+  ASSERT_GE(Exec("TcpServer(", {Val(0), Val(1), tcp}), kFirstSocketHandle);
   TagVar* none = Val(0x7ffffff0);
   struct Case {
     const char* label;
@@ -295,11 +295,11 @@ TEST_F(UdpStatementsTest, ASecondOpenOfAPortGivesMinusFourAndItsMessage) {
   int port = 0;
   TagVar* first = Open(&port);
   const int before = OpenDescriptorCount();
-  const size_t handles = services::TcpHandlesInUse();
+  const size_t handles = services::SocketHandlesInUse();
   EXPECT_EQ(Exec("UdpOpen(", {Val(port)}), -4);
   // The socket that could not be bound is closed.
   EXPECT_EQ(OpenDescriptorCount(), before);
-  EXPECT_EQ(services::TcpHandlesInUse(), handles);
+  EXPECT_EQ(services::SocketHandlesInUse(), handles);
   const std::string text = "Error #98 occurred while bind socket! port=[" + std::to_string(port) + "]";
   const auto shown = messages.messages();
   ASSERT_EQ(shown.size(), 1u);
@@ -319,13 +319,13 @@ TEST_F(UdpStatementsTest, ASecondOpenOfAPortGivesMinusFourAndItsMessage) {
 TEST_F(UdpStatementsTest, TheScriptsEndFreesItsPortsForTheNextScript) {
   platform::RecordingMessageService messages;
   platform::ScopedMessageService scoped(&messages);
-  const size_t handles = services::TcpHandlesInUse();
+  const size_t handles = services::SocketHandlesInUse();
   int first_port = 0, second_port = 0;
   Open(&first_port);
   Open(&second_port);
   // A reload: the old main script goes, the new one opens the same port.
   script_ = NewScript("empty.vts", call_);
-  EXPECT_EQ(services::TcpHandlesInUse(), handles);
+  EXPECT_EQ(services::SocketHandlesInUse(), handles);
   int again = 0;
   Open(&again, first_port);
   EXPECT_EQ(again, first_port);

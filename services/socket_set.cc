@@ -1,4 +1,4 @@
-#include "services/tcp_socket_set.h"
+#include "services/socket_set.h"
 
 #include <array>
 #include <atomic>
@@ -7,7 +7,7 @@
 #include "engine/tel_basic.h"
 #include "frame/tcp_socket.h"
 #include "platform/socket.h"
-#include "services/tcp_handles.h"
+#include "services/socket_handles.h"
 
 namespace services {
 namespace {
@@ -30,13 +30,13 @@ void SetSocketCloseHook(SocketKind kind, SocketCloseHook hook) {
   g_close_hooks[static_cast<size_t>(kind)].store(hook);
 }
 
-TcpSocketSet::TcpSocketSet(const engine::TagTelBasic& script) : script_(script) {}
+SocketSet::SocketSet(const engine::TagTelBasic& script) : script_(script) {}
 
-TcpSocketSet::~TcpSocketSet() { CloseAll(); }
+SocketSet::~SocketSet() { CloseAll(); }
 
-int32_t TcpSocketSet::Add(int socket, SocketKind kind) {
-  const int32_t handle = AllocateTcpHandle();
-  if (handle == kNoTcpHandle) {
+int32_t SocketSet::Add(int socket, SocketKind kind) {
+  const int32_t handle = AllocateSocketHandle();
+  if (handle == kNoSocketHandle) {
     platform::CloseSocket(socket);
     return -1;
   }
@@ -47,13 +47,13 @@ int32_t TcpSocketSet::Add(int socket, SocketKind kind) {
   return handle;
 }
 
-int TcpSocketSet::Find(int32_t handle, SocketKind kind) const {
+int SocketSet::Find(int32_t handle, SocketKind kind) const {
   std::lock_guard<std::mutex> lock(mu_);
   const auto it = sockets_.find(handle);
   return it != sockets_.end() && it->second.kind == kind ? it->second.socket : -1;
 }
 
-bool TcpSocketSet::Close(int32_t handle, SocketKind kind) {
+bool SocketSet::Close(int32_t handle, SocketKind kind) {
   {
     std::lock_guard<std::mutex> lock(mu_);
     const auto it = sockets_.find(handle);
@@ -61,15 +61,15 @@ bool TcpSocketSet::Close(int32_t handle, SocketKind kind) {
     CloseEntry(handle, it->second.socket, kind);
     sockets_.erase(it);
   }
-  ReleaseTcpHandle(handle);
+  ReleaseSocketHandle(handle);
   return true;
 }
 
-void TcpSocketSet::CloseAll() { CloseWhere(nullptr); }
+void SocketSet::CloseAll() { CloseWhere(nullptr); }
 
-void TcpSocketSet::CloseAllOf(SocketKind kind) { CloseWhere(&kind); }
+void SocketSet::CloseAllOf(SocketKind kind) { CloseWhere(&kind); }
 
-void TcpSocketSet::CloseWhere(const SocketKind* kind) {
+void SocketSet::CloseWhere(const SocketKind* kind) {
   std::vector<int32_t> closed;
   {
     std::lock_guard<std::mutex> lock(mu_);
@@ -83,28 +83,28 @@ void TcpSocketSet::CloseWhere(const SocketKind* kind) {
       it = sockets_.erase(it);
     }
   }
-  for (const int32_t handle : closed) ReleaseTcpHandle(handle);
+  for (const int32_t handle : closed) ReleaseSocketHandle(handle);
 }
 
-size_t TcpSocketSet::size() const {
+size_t SocketSet::size() const {
   std::lock_guard<std::mutex> lock(mu_);
   return sockets_.size();
 }
 
-void TcpSocketSet::OnStop() {
+void SocketSet::OnStop() {
   std::lock_guard<std::mutex> lock(mu_);
   for (const auto& [handle, entry] : sockets_) platform::ShutdownSocket(entry.socket);
 }
 
-TcpSocketSet* SocketSetOf(engine::TagTelBasic* script) {
+SocketSet* SocketSetOf(engine::TagTelBasic* script) {
   if (script == nullptr) return nullptr;
-  return dynamic_cast<TcpSocketSet*>(
+  return dynamic_cast<SocketSet*>(
       script->GetRunContext()->store(engine::StoreSlot::kSockets));
 }
 
-std::unique_ptr<engine::ScriptStore> NewTcpSocketSet(engine::TagTelBasic& script) {
+std::unique_ptr<engine::ScriptStore> NewSocketSet(engine::TagTelBasic& script) {
   frame::TcpStartup();
-  return std::make_unique<TcpSocketSet>(script);
+  return std::make_unique<SocketSet>(script);
 }
 
 }  // namespace services

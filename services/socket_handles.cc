@@ -1,4 +1,4 @@
-#include "services/tcp_handles.h"
+#include "services/socket_handles.h"
 
 #include <cstdint>
 #include <mutex>
@@ -12,7 +12,7 @@ constexpr int32_t kLastTcpHandle = INT32_MAX - 1;
 
 struct HandleRegistry {
   std::mutex mu;
-  int32_t next = kFirstTcpHandle;      // guarded by mu
+  int32_t next = kFirstSocketHandle;      // guarded by mu
   std::unordered_set<int32_t> in_use;  // guarded by mu
 };
 
@@ -21,28 +21,28 @@ HandleRegistry& Registry() {
   return *registry;
 }
 
-constexpr size_t kHandleRange = static_cast<size_t>(kLastTcpHandle - kFirstTcpHandle) + 1;
+constexpr size_t kHandleRange = static_cast<size_t>(kLastTcpHandle - kFirstSocketHandle) + 1;
 
 }  // namespace
 
-int32_t AllocateTcpHandle() {
+int32_t AllocateSocketHandle() {
   HandleRegistry& r = Registry();
   std::lock_guard<std::mutex> lock(r.mu);
-  if (r.in_use.size() >= kHandleRange) return kNoTcpHandle;
+  if (r.in_use.size() >= kHandleRange) return kNoSocketHandle;
   for (;;) {
     const int32_t h = r.next;
-    r.next = h >= kLastTcpHandle ? kFirstTcpHandle : h + 1;
+    r.next = h >= kLastTcpHandle ? kFirstSocketHandle : h + 1;
     if (r.in_use.insert(h).second) return h;
   }
 }
 
-void ReleaseTcpHandle(int32_t handle) {
+void ReleaseSocketHandle(int32_t handle) {
   HandleRegistry& r = Registry();
   std::lock_guard<std::mutex> lock(r.mu);
   r.in_use.erase(handle);
 }
 
-size_t TcpHandlesInUse() {
+size_t SocketHandlesInUse() {
   HandleRegistry& r = Registry();
   std::lock_guard<std::mutex> lock(r.mu);
   return r.in_use.size();

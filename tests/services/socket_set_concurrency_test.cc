@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "services/tcp_socket_set.h"
+#include "services/socket_set.h"
 #include "tests/frame/tcp_peer.h"
 #include "tests/services/tcp_script_fixture.h"
 
@@ -18,12 +18,12 @@ namespace {
 
 using testing_support::OpenDescriptorCount;
 
-class TcpSocketSetConcurrencyTest : public services_test::TcpScriptTest {
+class SocketSetConcurrencyTest : public services_test::TcpScriptTest {
  protected:
-  services::TcpSocketSet& Set() { return *services::SocketSetOf(script_.get()); }
+  services::SocketSet& Set() { return *services::SocketSetOf(script_.get()); }
 };
 
-TEST_F(TcpSocketSetConcurrencyTest, StopsFromAnotherThreadWhileTheLineOpensAndCloses) {
+TEST_F(SocketSetConcurrencyTest, StopsFromAnotherThreadWhileTheLineOpensAndCloses) {
   constexpr int kRounds = 300;
   const int before = OpenDescriptorCount();
   std::atomic<bool> done{false};
@@ -49,7 +49,7 @@ TEST_F(TcpSocketSetConcurrencyTest, StopsFromAnotherThreadWhileTheLineOpensAndCl
   EXPECT_EQ(OpenDescriptorCount(), before);
 }
 
-TEST_F(TcpSocketSetConcurrencyTest, SocketJoiningAfterTheStopIsShutDown) {
+TEST_F(SocketSetConcurrencyTest, SocketJoiningAfterTheStopIsShutDown) {
   int pair[2];
   ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
   std::thread stopper([&] { script_->SetQuit(1); });

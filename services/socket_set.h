@@ -1,6 +1,6 @@
 // The socket set of a line: the sockets that its statements opened, each
-// under a handle of the process-wide registry (tcp_handles.h) and with its
-// kind, in ascending handle order: TCP ("TcpOpen(", "TcpServer(",
+// under a handle of the process-wide registry (socket_handles.h) and with
+// its kind, in ascending handle order: TCP ("TcpOpen(", "TcpServer(",
 // "TcpAccept("), UDP, and the HTTP client's, listeners and connections. A
 // statement finds and closes only sockets of its own kind, so the TCP
 // statements never reach a UDP or HTTP socket by its handle. It is
@@ -17,8 +17,8 @@
 // it joins. A small lock guards the set; descriptors are closed only on
 // the line's thread and under the lock, so OnStop never reaches a closed
 // or reused descriptor. No call blocks while holding the lock.
-#ifndef VTTEL_SERVICES_TCP_SOCKET_SET_H_
-#define VTTEL_SERVICES_TCP_SOCKET_SET_H_
+#ifndef VTTEL_SERVICES_SOCKET_SET_H_
+#define VTTEL_SERVICES_SOCKET_SET_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -43,13 +43,13 @@ enum class SocketKind : uint8_t {
   kHttpConnection,  // a connection a listener accepted
 };
 
-class TcpSocketSet : public engine::ScriptStore {
+class SocketSet : public engine::ScriptStore {
  public:
   // script: the main script holding the set (outlives it).
-  explicit TcpSocketSet(const engine::TagTelBasic& script);
-  ~TcpSocketSet() override;
-  TcpSocketSet(const TcpSocketSet&) = delete;
-  TcpSocketSet& operator=(const TcpSocketSet&) = delete;
+  explicit SocketSet(const engine::TagTelBasic& script);
+  ~SocketSet() override;
+  SocketSet(const SocketSet&) = delete;
+  SocketSet& operator=(const SocketSet&) = delete;
 
   // Takes the descriptor into the set under a new handle and returns the
   // handle; with no handle free the descriptor is closed and -1 returned.
@@ -89,11 +89,11 @@ void SetSocketCloseHook(SocketKind kind, SocketCloseHook hook);
 
 // The socket set a statement compiled in script acts on (the run
 // context's), or null when the script has none.
-TcpSocketSet* SocketSetOf(engine::TagTelBasic* script);
+SocketSet* SocketSetOf(engine::TagTelBasic* script);
 
 // The store factory of slot kSockets; it also starts the socket library.
-std::unique_ptr<engine::ScriptStore> NewTcpSocketSet(engine::TagTelBasic& script);
+std::unique_ptr<engine::ScriptStore> NewSocketSet(engine::TagTelBasic& script);
 
 }  // namespace services
 
-#endif  // VTTEL_SERVICES_TCP_SOCKET_SET_H_
+#endif  // VTTEL_SERVICES_SOCKET_SET_H_
