@@ -17,11 +17,11 @@
 #include "engine/keyword_table.h"
 #include "engine/statement_registry.h"
 #include "engine/tel_basic.h"
-#include "engine/voc_cache.h"
 #include "frame/log.h"
 #include "frame/settings.h"
 #include "platform/host_path.h"
 #include "telephony/line_settings.h"
+#include "telephony/voice/voc_cache.h"
 #include "telephony/voice/voice_play.h"
 #include "telephony/vt_call.h"
 #include "tests/platform/spawned_program.h"
@@ -120,7 +120,7 @@ class NumberStatementsTest : public ::testing::Test {
     std::filesystem::create_directory("en");
   }
   ~NumberStatementsTest() override {
-    engine::GlobalVocCache().Clear();
+    telephony::GlobalVocCache().Clear();
     script_.reset();
     frame::CloseProcessLog();
     frame::GetSettings().log_level = saved_level_;
@@ -227,7 +227,7 @@ TEST_F(NumberStatementsTest, EveryPieceCachedPlaysFromMemory) {
   for (const char* name : {"voc\\1.WAV", "voc\\bai.WAV", "voc\\0.WAV"}) {
     ASSERT_GT(LineSettingsOf(*script_).voiceCache.LoadVocFile(name), 0);
   }
-  ASSERT_GT(engine::GlobalVocCache().LoadVocFile("voc\\5.WAV"), 0);
+  ASSERT_GT(telephony::GlobalVocCache().LoadVocFile("voc\\5.WAV"), 0);
   LineSettingsOf(*script_).voice.breakOnKey = 0;
   EXPECT_EQ(Run("PlayNumber(", "105", 0), kNumberPlayed);
   ASSERT_EQ(call_.memoryPlays.size(), 1u);

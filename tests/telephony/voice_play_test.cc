@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "engine/tel_basic.h"
-#include "engine/voc_cache.h"
 #include "telephony/line_settings.h"
+#include "telephony/voice/voc_cache.h"
 #include "telephony/vt_call.h"
 #include "tests/test_support.h"
 
@@ -70,14 +70,14 @@ class VoicePlayTest : public ::testing::Test {
     voice().voiceDirIndex = 0;
     voice().voiceExt = ".vox";
   }
-  void TearDown() override { engine::GlobalVocCache().Clear(); }
+  void TearDown() override { telephony::GlobalVocCache().Clear(); }
 
   void Prepare(const PlayCase& c) {
     call_.ops.clear();
-    engine::GlobalVocCache().Clear();
+    telephony::GlobalVocCache().Clear();
     LineSettingsOf(script_).voiceCache.Clear();
     if (c.cache == Cache::kScript) LineSettingsOf(script_).voiceCache.LoadVocFile("a.vox");
-    if (c.cache == Cache::kProcess) engine::GlobalVocCache().LoadVocFile("a.vox");
+    if (c.cache == Cache::kProcess) telephony::GlobalVocCache().LoadVocFile("a.vox");
     voice().breakOnKey = c.break_on_key;
     voice().playToFile = c.to_file ? 1 : 0;
     WriteFile(PlayFilePath(script_), "");
@@ -136,7 +136,7 @@ TEST_F(VoicePlayTest, SoundCardPlaysAreDivertedButNeverCached) {
 
 TEST_F(VoicePlayTest, WithoutACallObjectNothingPlays) {
   engine::TagTelBasic alone("none.vts", kLine, nullptr, 1, nullptr);
-  engine::GlobalVocCache().LoadVocFile("a.vox");  // a script without a call has no cache
+  telephony::GlobalVocCache().LoadVocFile("a.vox");  // a script without a call has no cache
   EXPECT_EQ(PlayVoice(alone, "a.vox"), kNoCallObject);
   EXPECT_EQ(PlayVoice(alone, "b.vox"), kNoCallObject);
   EXPECT_EQ(PcPlayVoice(alone, "a.vox", false, false), kNoCallObject);

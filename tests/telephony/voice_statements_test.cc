@@ -133,7 +133,7 @@ class ScriptRunner {
     engine::SetLineCompiler(nullptr);
     engine::SetExpressionCompiler(nullptr);
     engine::ScriptCache().Clear();
-    engine::GlobalVocCache().Clear();
+    telephony::GlobalVocCache().Clear();
   }
 
   // Compiles the lines (a "return(0)" is added) for the call and runs them.
@@ -342,18 +342,18 @@ TEST_F(VoiceStatementsTest, ALoadedVoicePlaysFromTheScriptsCache) {
       "missing = LoadVocFile(\"nothere\", 0)\nu = UnloadVocFile(\"a\", 0)\nr2 = Play(\"a\")",
       call_);
   EXPECT_EQ(ScriptRunner::Int(*script, "n"), static_cast<int32_t>(a.size()));
-  EXPECT_EQ(ScriptRunner::Int(*script, "again"), engine::kVocNotLoaded);  // kept as it was
+  EXPECT_EQ(ScriptRunner::Int(*script, "again"), telephony::kVocNotLoaded);  // kept as it was
   EXPECT_EQ(ScriptRunner::Int(*script, "r"), kCallResult);
   EXPECT_EQ(ScriptRunner::Int(*script, "badUnload"), -1);
   EXPECT_EQ(ScriptRunner::Int(*script, "badLoad"), -1);
-  EXPECT_EQ(ScriptRunner::Int(*script, "missing"), engine::kVocNotLoaded);
+  EXPECT_EQ(ScriptRunner::Int(*script, "missing"), telephony::kVocNotLoaded);
   EXPECT_EQ(ScriptRunner::Int(*script, "u"), 0);
   const std::vector<std::string> expected = {
       "PlayMemVoc(0," + std::to_string(a.size()) + ",0,1)", "Play(voc\\a.WAV,1,0)"};
   EXPECT_EQ(call_.log, expected);
   EXPECT_EQ(call_.memoryVoice, a);  // the whole file, header included
   EXPECT_EQ(LineSettingsOf(*script).voiceCache.Count(), 0u);
-  EXPECT_EQ(engine::GlobalVocCache().Count(), 0u);
+  EXPECT_EQ(telephony::GlobalVocCache().Count(), 0u);
 }
 
 TEST_F(VoiceStatementsTest, TheProcessWideCacheServesEveryLine) {
@@ -378,7 +378,7 @@ TEST_F(VoiceStatementsTest, TheProcessWideCacheServesEveryLine) {
       "Play(voc\\a.WAV,1,0)"};
   EXPECT_EQ(other.log, expected);
   EXPECT_EQ(other.memoryVoice, a);
-  EXPECT_EQ(engine::GlobalVocCache().Count(), 0u);
+  EXPECT_EQ(telephony::GlobalVocCache().Count(), 0u);
 }
 
 // --- a real E1 line -------------------------------------------------------------

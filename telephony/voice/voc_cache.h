@@ -13,8 +13,8 @@
 //
 // Thread-safe. The lock is never held while a file is read, so Find (called
 // at every play) never waits for the disk.
-#ifndef VTTEL_ENGINE_VOC_CACHE_H_
-#define VTTEL_ENGINE_VOC_CACHE_H_
+#ifndef VTTEL_TELEPHONY_VOICE_VOC_CACHE_H_
+#define VTTEL_TELEPHONY_VOICE_VOC_CACHE_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -24,7 +24,7 @@
 #include <string>
 #include <string_view>
 
-namespace engine {
+namespace telephony {
 
 // LoadVocFile's results besides the size loaded.
 inline constexpr int32_t kVocNoPath = -1;
@@ -82,6 +82,6 @@ class TagMemVocs {
 // The process-wide voice cache.
 TagMemVocs& GlobalVocCache();
 
-}  // namespace engine
+}  // namespace telephony
 
-#endif  // VTTEL_ENGINE_VOC_CACHE_H_
+#endif  // VTTEL_TELEPHONY_VOICE_VOC_CACHE_H_

@@ -1,4 +1,4 @@
-#include "engine/voc_cache.h"
+#include "telephony/voice/voc_cache.h"
 
 #include <algorithm>
 #include <optional>
@@ -6,7 +6,7 @@
 #include "frame/log.h"
 #include "platform/file_ops.h"
 
-namespace engine {
+namespace telephony {
 
 int32_t TagMemVocs::LoadVocFile(std::string_view path, int32_t /*flag*/) {
   if (path.empty()) return kVocNoPath;
@@ -71,4 +71,4 @@ TagMemVocs& GlobalVocCache() {
   return cache;
 }
 
-}  // namespace engine
+}  // namespace telephony
