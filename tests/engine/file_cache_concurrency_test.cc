@@ -51,7 +51,7 @@ TEST(FileCacheConcurrencyTest, ThirtyTwoLinesLoadingOneScriptReadTheDiskOnce) {
 TEST(FileCacheConcurrencyTest, ScriptsStayWholeWhileTheCacheIsCleared) {
   TempDir dir;
   constexpr int kFiles = 4;
-  for (int i = 0; i < kFiles; ++i) WriteFile(dir.File(std::to_string(i)), FileText(i));
+  for (int i = 0; i < kFiles; ++i) dir.Write(std::to_string(i), FileText(i));
   TagMemVts cache;
   std::latch start(kThreads + 1);
   std::vector<std::thread> threads;

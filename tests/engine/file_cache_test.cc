@@ -47,18 +47,12 @@ void SetMtime(const std::string& path, time_t when) {
 
 class ScriptCacheTest : public ::testing::Test {
  protected:
-  std::string Write(const std::string& name, const std::string& bytes) {
-    std::string path = dir_.File(name);
-    WriteFile(path, bytes);
-    return path;
-  }
-
   TempDir dir_;
   TagMemVts cache_;
 };
 
 TEST_F(ScriptCacheTest, DeletedFileIsServedFromTheCacheWithoutTimeCheck) {
-  std::string path = Write("main.vts", kScriptText);
+  std::string path = dir_.Write("main.vts", kScriptText);
   auto first = cache_.Get(path, false, false);
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(first->data, kScriptText);
@@ -74,7 +68,7 @@ TEST_F(ScriptCacheTest, DeletedFileIsServedFromTheCacheWithoutTimeCheck) {
 }
 
 TEST_F(ScriptCacheTest, NodeHandedOutSurvivesClearAndTheNextPassReadsAnew) {
-  std::string path = Write("main.vts", "old text");
+  std::string path = dir_.Write("main.vts", "old text");
   auto old_node = cache_.Get(path, false, false);
   ASSERT_NE(old_node, nullptr);
   WriteFile(path, "new text");
@@ -90,7 +84,7 @@ TEST_F(ScriptCacheTest, NodeHandedOutSurvivesClearAndTheNextPassReadsAnew) {
 }
 
 TEST_F(ScriptCacheTest, ChildScriptIsReadAgainWhenTheFileChanges) {
-  std::string path = Write("child.vts", "version 1");
+  std::string path = dir_.Write("child.vts", "version 1");
   time_t t0 = SetLocalMtime(path, 2014, 3, 5, 8, 15, 40);
   auto v1 = cache_.Get(path, false, true);
   ASSERT_NE(v1, nullptr);
@@ -115,7 +109,7 @@ TEST_F(ScriptCacheTest, ChildScriptIsReadAgainWhenTheFileChanges) {
 }
 
 TEST_F(ScriptCacheTest, NodeReadWithoutTimeCheckIsReadAgainForAChild) {
-  std::string path = Write("child.vts", "text");
+  std::string path = dir_.Write("child.vts", "text");
   auto unchecked = cache_.Get(path, false, false);
   auto checked = cache_.Get(path, false, true);
   ASSERT_NE(checked, nullptr);
@@ -125,7 +119,7 @@ TEST_F(ScriptCacheTest, NodeReadWithoutTimeCheckIsReadAgainForAChild) {
 }
 
 TEST_F(ScriptCacheTest, TimeStampIsDosDateAndTime) {
-  std::string path = Write("a.vts", "x");
+  std::string path = dir_.Write("a.vts", "x");
   SetLocalMtime(path, 2014, 3, 5, 8, 15, 43);
   uint32_t date = ((2014 - 1980) << 9) | (3 << 5) | 5;
   uint32_t time = (8 << 11) | (15 << 5) | (43 / 2);
@@ -154,7 +148,7 @@ TEST_F(ScriptCacheTest, ScrambledFileComesBackAsTextAndRawFormIsItsOwnEntry) {
     SCOPED_TRACE(i);
     std::string file = ScrambleScript(c.text, c.value);
     ASSERT_EQ(file.size(), c.text.size() + kScrambleHeaderBytes);
-    std::string path = Write("s" + std::to_string(i) + ".vts", file);
+    std::string path = dir_.Write("s" + std::to_string(i) + ".vts", file);
 
     for (int pass = 0; pass < 2; ++pass) {  // the cached node keeps its flag
       auto text = cache_.Get(path, false, false);
@@ -181,7 +175,7 @@ TEST_F(ScriptCacheTest, FileTooShortForTheScrambleHeaderIsRefused) {
                                std::string("\x01\xFF\xFF", 3), std::string("\x01\x02\x03\x04", 4)};
   for (const std::string& bytes : cases) {
     SCOPED_TRACE(bytes.size());
-    std::string path = Write("short" + std::to_string(bytes.size()) + ".vts", bytes);
+    std::string path = dir_.Write("short" + std::to_string(bytes.size()) + ".vts", bytes);
     EXPECT_EQ(cache_.Get(path, false, false), nullptr);
     EXPECT_EQ(cache_.Get(path, false, true), nullptr);
     auto raw = cache_.Get(path, true, false);  // the raw bytes are readable as they are
@@ -192,7 +186,7 @@ TEST_F(ScriptCacheTest, FileTooShortForTheScrambleHeaderIsRefused) {
 
 TEST_F(ScriptCacheTest, UnreadablePathsGiveNull) {
   ASSERT_EQ(mkdir(dir_.File("folder.vts").c_str(), 0755), 0);
-  Write("empty.vts", "");
+  dir_.Write("empty.vts", "");
   const std::string cases[] = {
       "",
       dir_.File("missing.vts"),
@@ -214,7 +208,7 @@ TEST_F(ScriptCacheTest, UnreadablePathsGiveNull) {
 
 TEST_F(ScriptCacheTest, WindowsPathsAreMappedAndKeyedByTheirText) {
   ASSERT_EQ(mkdir(dir_.File("Scripts").c_str(), 0755), 0);
-  Write("Scripts/Main.vts", kScriptText);
+  dir_.Write("Scripts/Main.vts", kScriptText);
   ScopedEnv drives("VTTEL_DRIVES", "D=" + dir_.path());
   auto a = cache_.Get("D:\\SCRIPTS\\main.VTS", false, true);
   ASSERT_NE(a, nullptr);

@@ -14,7 +14,6 @@ namespace telephony {
 namespace {
 
 using testing_support::TempDir;
-using testing_support::WriteFile;
 
 constexpr int kThreads = 32;
 
@@ -23,7 +22,7 @@ std::string FileText(int i) { return "prompt " + std::to_string(i) + std::string
 TEST(VocCacheConcurrencyTest, PromptsStayWholeWhileOtherLinesUnloadThem) {
   TempDir dir;
   constexpr int kFiles = 4;
-  for (int i = 0; i < kFiles; ++i) WriteFile(dir.File(std::to_string(i)), FileText(i));
+  for (int i = 0; i < kFiles; ++i) dir.Write(std::to_string(i), FileText(i));
   TagMemVocs vocs;
   std::latch start(kThreads);
   std::vector<std::thread> threads;

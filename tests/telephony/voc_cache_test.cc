@@ -39,12 +39,6 @@ TEST(VocCacheGlobalTest, OneProcessWideInstance) {
 
 class VocCacheTest : public ::testing::Test {
  protected:
-  std::string Write(const std::string& name, const std::string& bytes) {
-    std::string path = dir_.File(name);
-    WriteFile(path, bytes);
-    return path;
-  }
-
   TempDir dir_;
   TagMemVocs vocs_;
 };
@@ -55,7 +49,7 @@ TEST_F(VocCacheTest, LoadsTheWholeFileByteForByte) {
   for (size_t n : sizes) {
     SCOPED_TRACE(n);
     std::string bytes = VoiceBytes(n);
-    std::string path = Write("v" + std::to_string(n) + ".wav", bytes);
+    std::string path = dir_.Write("v" + std::to_string(n) + ".wav", bytes);
     EXPECT_EQ(vocs_.LoadVocFile(path, 0), static_cast<int32_t>(n));
     auto file = vocs_.Find(path);
     ASSERT_NE(file, nullptr);
@@ -64,11 +58,11 @@ TEST_F(VocCacheTest, LoadsTheWholeFileByteForByte) {
     EXPECT_EQ(file->flag, 0);
   }
   EXPECT_EQ(vocs_.Count(), std::size(sizes));
-  EXPECT_EQ(GlobalVocCache().Find(Write("v1.wav", "x")), nullptr);  // caches are separate
+  EXPECT_EQ(GlobalVocCache().Find(dir_.Write("v1.wav", "x")), nullptr);  // caches are separate
 }
 
 TEST_F(VocCacheTest, SecondLoadOfAPathKeepsTheFirstCopy) {
-  std::string path = Write("hello.wav", VoiceBytes(5000));
+  std::string path = dir_.Write("hello.wav", VoiceBytes(5000));
   ASSERT_EQ(vocs_.LoadVocFile(path), 5000);
   auto first = vocs_.Find(path);
   WriteFile(path, "changed");
@@ -78,9 +72,9 @@ TEST_F(VocCacheTest, SecondLoadOfAPathKeepsTheFirstCopy) {
 }
 
 TEST_F(VocCacheTest, UnloadAndClearFreeFilesButNotTheirHolders) {
-  std::string a = Write("a.wav", "aaaa");
-  std::string b = Write("b.wav", "bbbbbb");
-  std::string c = Write("c.wav", "cc");
+  std::string a = dir_.Write("a.wav", "aaaa");
+  std::string b = dir_.Write("b.wav", "bbbbbb");
+  std::string c = dir_.Write("c.wav", "cc");
   for (const std::string& p : {a, b, c}) ASSERT_GT(vocs_.LoadVocFile(p), 0);
   auto playing_a = vocs_.Find(a);
   auto playing_b = vocs_.Find(b);
@@ -103,7 +97,7 @@ TEST_F(VocCacheTest, UnloadAndClearFreeFilesButNotTheirHolders) {
 
 TEST_F(VocCacheTest, PathsThatCannotBeLoaded) {
   ASSERT_EQ(mkdir(dir_.File("folder.wav").c_str(), 0755), 0);
-  Write("empty.wav", "");
+  dir_.Write("empty.wav", "");
   struct Case {
     std::string_view path;
     int32_t result;
@@ -128,7 +122,7 @@ TEST_F(VocCacheTest, PathsThatCannotBeLoaded) {
 
 TEST_F(VocCacheTest, FileThatCannotBeOpenedIsLogged) {
   ScopedChdir here(dir_.path());
-  Write("empty.wav", "");
+  dir_.Write("empty.wav", "");
   frame::OpenProcessLog(std::make_unique<frame::TagWriteLog>("msg_log.txt", 0, true, true));
   EXPECT_EQ(vocs_.LoadVocFile("voc\\nosuch.wav"), kVocNotLoaded);
   EXPECT_EQ(vocs_.LoadVocFile("empty.wav"), kVocNotLoaded);  // opened: no error line
