@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "platform/codepage.h"
-#include "services/percent_base64.h"
+#include "services/text/percent_base64.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "services/process_stores.h"
 
-#include "services/db_connection_pool.h"
+#include "services/db/db_connection_pool.h"
 
 namespace services {
 

@@ -9,8 +9,8 @@
 #include <future>
 #include <string>
 
-#include "services/socket_handles.h"
-#include "services/socket_set.h"
+#include "services/net/socket_handles.h"
+#include "services/net/socket_set.h"
 #include "tests/services/tcp_script_fixture.h"
 #include "tests/test_servers.h"
 
@@ -65,7 +65,9 @@ TEST_F(NginxTest, BodiesByLengthAndInChunks) {
     EXPECT_EQ(Get(script_.get(), Url("/chunked" + name), &body, &head), static_cast<int32_t>(n));
     EXPECT_TRUE(body == bytes) << n;
     // nginx gives an empty file its length even there.
-    if (n > 0) EXPECT_NE(head.find("Transfer-Encoding: chunked"), std::string::npos) << head;
+    if (n > 0) {
+      EXPECT_NE(head.find("Transfer-Encoding: chunked"), std::string::npos) << head;
+    }
   }
   std::string body, head;
   const int32_t missing = Get(script_.get(), Url("/missing"), &body, &head);

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "frame/settings.h"
-#include "services/acd_list.h"
+#include "services/interline/acd_list.h"
 #include "tests/engine/values.h"
 
 namespace services {

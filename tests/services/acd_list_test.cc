@@ -1,6 +1,6 @@
 // The ACD list on its own: name order, which group a read picks across the
 // tick's wrap, and a send that comes while a read takes its tick.
-#include "services/acd_list.h"
+#include "services/interline/acd_list.h"
 
 #include <gtest/gtest.h>
 

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "frame/settings.h"
-#include "services/ado_data.h"
-#include "services/db_connection_pool.h"
-#include "services/local_data.h"
+#include "services/db/ado_data.h"
+#include "services/db/db_connection_pool.h"
+#include "services/db/local_data.h"
 #include "tests/test_support.h"
 
 namespace services_test {

@@ -2,7 +2,7 @@
 // texts are read, values and widths as every driver gives them, moves,
 // failures and the shared SQL log. The sqlite3 program checks what was
 // stored.
-#include "services/ado_data.h"
+#include "services/db/ado_data.h"
 
 #include <gtest/gtest.h>
 
@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "frame/settings.h"
-#include "services/ado_connection_string.h"
-#include "services/ado_sql.h"
-#include "services/local_data.h"
+#include "services/db/ado_connection_string.h"
+#include "services/db/ado_sql.h"
+#include "services/db/local_data.h"
 #include "tests/test_support.h"
 
 namespace services_test {

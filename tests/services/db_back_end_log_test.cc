@@ -2,7 +2,7 @@
 // each rule (after a failed open, after users without a path), and the
 // bytes of its stamped and unstamped lines, a text ending at its first
 // zero byte.
-#include "services/db_back_end_log.h"
+#include "services/db/db_back_end_log.h"
 
 #include <gtest/gtest.h>
 

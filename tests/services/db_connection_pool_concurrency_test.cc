@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "platform/clock.h"
-#include "services/db_connection_pool.h"
-#include "services/local_data.h"
+#include "services/db/db_connection_pool.h"
+#include "services/db/local_data.h"
 #include "tests/services/db_pool_fixture.h"
 
 namespace services_test {

@@ -1,6 +1,6 @@
 // The connection pool with fake members: sharing, members per user,
 // database selection, failed members, time-outs on the fake clock.
-#include "services/db_connection_pool.h"
+#include "services/db/db_connection_pool.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "services/local_data.h"
+#include "services/db/local_data.h"
 #include "tests/services/db_pool_fixture.h"
 
 namespace services_test {

@@ -1,7 +1,7 @@
 // The database statements on a line's main script, in-process: handle
 // checks, the "DbOpen(" dispatch with and without the connection pool, the
 // error boxes, and what "DbGetField(" hands over from a back end.
-#include "services/db_statements.h"
+#include "services/db/db_statements.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +12,9 @@
 
 #include "frame/settings.h"
 #include "platform/message_service.h"
-#include "services/db_pool.h"
-#include "services/db_store.h"
-#include "services/local_data.h"
+#include "services/db/db_pool.h"
+#include "services/db/db_store.h"
+#include "services/db/local_data.h"
 #include "tests/services/dbf_fixture.h"
 #include "tests/services/tcp_script_fixture.h"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/text_trim.h"
-#include "services/dbf_data.h"
+#include "services/db/dbf_data.h"
 #include "tests/services/dbf_fixture.h"
 #include "tests/test_support.h"
 

@@ -1,7 +1,7 @@
 // dBASE III tables through the type 0 back end, against independent
 // readers and writers: python3-dbf, python3-dbfread and shapelib's
 // dbfcreate / dbfadd / dbfdump. Every table is made at test time.
-#include "services/dbf_data.h"
+#include "services/db/dbf_data.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "services/encoding_statements.h"
+#include "services/text/encoding_statements.h"
 #include "tests/services/statement_harness.h"
 
 namespace {

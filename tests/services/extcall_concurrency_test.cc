@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "services/dll_libraries.h"
+#include "services/extcall/dll_libraries.h"
 #include "tests/services/extcall_lines.h"
 
 namespace services_test {

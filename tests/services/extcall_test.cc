@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "platform/shared_library.h"
-#include "services/dll_libraries.h"
-#include "services/dll_store.h"
+#include "services/extcall/dll_libraries.h"
+#include "services/extcall/dll_store.h"
 #include "tests/services/child_processes.h"
 #include "tests/services/extcall_lines.h"
 #include "tests/test_support.h"

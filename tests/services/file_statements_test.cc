@@ -18,7 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/windows_error.h"
-#include "services/file_report.h"
+#include "services/files/file_report.h"
 #include "tests/services/tcp_script_fixture.h"
 #include "tests/vtsrun_runner.h"
 

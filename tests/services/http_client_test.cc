@@ -5,7 +5,7 @@
 // control bytes or ports out of range never sent to a recording peer,
 // against python3's http.server beside http.client, and a line stop
 // ending a chunk read.
-#include "services/http_client.h"
+#include "services/net/http_client.h"
 
 #include <gtest/gtest.h>
 
@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "services/chunk_proc.h"
-#include "services/http_head.h"
-#include "services/http_limits.h"
-#include "services/socket_handles.h"
+#include "services/net/chunk_proc.h"
+#include "services/net/http_head.h"
+#include "services/net/http_limits.h"
+#include "services/net/socket_handles.h"
 #include "tests/frame/tcp_peer.h"
 #include "tests/services/http_peer.h"
 #include "tests/services/tcp_script_fixture.h"

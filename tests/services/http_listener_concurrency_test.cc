@@ -13,9 +13,9 @@
 #include <thread>
 #include <vector>
 
-#include "services/http_listeners.h"
-#include "services/http_pending.h"
-#include "services/socket_set.h"
+#include "services/net/http_listeners.h"
+#include "services/net/http_pending.h"
+#include "services/net/socket_set.h"
 #include "tests/frame/tcp_peer.h"
 #include "tests/platform/spawned_program.h"
 #include "tests/services/tcp_script_fixture.h"

@@ -6,7 +6,7 @@
 // opening its port again, 1,000 ab requests leaving no descriptor, clients
 // that send nothing, trickle or cut their body short given up at the
 // request's deadline, and idle connections not holding up a client.
-#include "services/http_server.h"
+#include "services/net/http_server.h"
 
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -19,11 +19,11 @@
 #include <vector>
 
 #include "platform/message_service.h"
-#include "services/http_limits.h"
-#include "services/http_listeners.h"
-#include "services/http_pending.h"
-#include "services/socket_handles.h"
-#include "services/socket_set.h"
+#include "services/net/http_limits.h"
+#include "services/net/http_listeners.h"
+#include "services/net/http_pending.h"
+#include "services/net/socket_handles.h"
+#include "services/net/socket_set.h"
 #include "tests/frame/tcp_peer.h"
 #include "tests/services/http_peer.h"
 #include "tests/services/tcp_script_fixture.h"

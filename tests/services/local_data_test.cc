@@ -1,6 +1,6 @@
 // The in-memory result set behind a pooled handle: filled by a pooled back
 // end through the pool, read locally.
-#include "services/local_data.h"
+#include "services/db/local_data.h"
 
 #include <gtest/gtest.h>
 

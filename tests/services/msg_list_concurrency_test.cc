@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "frame/settings.h"
-#include "services/msg_list.h"
+#include "services/interline/msg_list.h"
 #include "tests/engine/values.h"
 
 namespace services {

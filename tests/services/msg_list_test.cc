@@ -1,7 +1,7 @@
 // Message queues: admission, the receive and read operations, counting,
 // and the order a queue with keys keeps, checked against a reference that
 // stable-sorts the whole list after every send and rewrite.
-#include "services/msg_list.h"
+#include "services/interline/msg_list.h"
 
 #include <gtest/gtest.h>
 

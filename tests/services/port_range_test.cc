@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "services/socket_handles.h"
-#include "services/socket_set.h"
+#include "services/net/socket_handles.h"
+#include "services/net/socket_set.h"
 #include "tests/services/tcp_script_fixture.h"
 
 namespace {

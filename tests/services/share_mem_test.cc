@@ -1,6 +1,6 @@
 // Shared-memory stores: the map a key's kind chooses, the results of each
 // operation, NaN as a key, and the map references the values hold.
-#include "services/share_mem.h"
+#include "services/interline/share_mem.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "services/socket_set.h"
+#include "services/net/socket_set.h"
 #include "tests/frame/tcp_peer.h"
 #include "tests/services/tcp_script_fixture.h"
 

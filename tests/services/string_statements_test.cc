@@ -8,7 +8,7 @@
 
 #include "engine/line_random.h"
 #include "engine/tag_var.h"
-#include "services/string_statements.h"
+#include "services/text/string_statements.h"
 #include "tests/services/statement_harness.h"
 
 namespace {

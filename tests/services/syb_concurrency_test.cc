@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "services/syb.h"
+#include "services/db/syb.h"
 #include "tests/test_support.h"
 
 namespace services_test {

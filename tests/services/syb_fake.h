@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "services/syb_api.h"
+#include "services/db/syb_api.h"
 
 namespace syb_fake {
 

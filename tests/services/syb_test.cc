@@ -1,7 +1,7 @@
 // The SQL Server back end over a fake DB-Library table: sending with its
 // reconnects, reading result sets into fixed-width records, the shared log
 // and the library's handlers, and the loader's failures.
-#include "services/syb.h"
+#include "services/db/syb.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "services/db_connection_pool.h"
-#include "services/local_data.h"
-#include "services/syb_data.h"
+#include "services/db/db_connection_pool.h"
+#include "services/db/local_data.h"
+#include "services/db/syb_data.h"
 #include "tests/services/syb_fake.h"
 #include "tests/test_support.h"
 

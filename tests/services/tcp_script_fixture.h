@@ -26,8 +26,8 @@
 #include "frame/log.h"
 #include "frame/log_writer.h"
 #include "frame/settings.h"
+#include "services/net/socket_set.h"
 #include "services/service_statements.h"
-#include "services/socket_set.h"
 #include "tests/test_support.h"
 
 namespace services_test {

@@ -18,9 +18,9 @@
 
 #include "platform/clock.h"
 #include "platform/message_service.h"
-#include "services/socket_results.h"
-#include "services/socket_handles.h"
-#include "services/socket_set.h"
+#include "services/net/socket_handles.h"
+#include "services/net/socket_results.h"
+#include "services/net/socket_set.h"
 #include "tests/frame/tcp_peer.h"
 #include "tests/services/tcp_script_fixture.h"
 

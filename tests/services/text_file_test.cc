@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "services/text_file.h"
+#include "services/files/text_file.h"
 #include "tests/services/tcp_script_fixture.h"
 #include "tests/vtsrun_runner.h"
 

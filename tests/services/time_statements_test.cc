@@ -12,8 +12,8 @@
 
 #include "engine/line_call.h"
 #include "platform/clock.h"
-#include "services/calendar.h"
-#include "services/line_sleep.h"
+#include "services/text/calendar.h"
+#include "services/text/line_sleep.h"
 #include "tests/services/statement_harness.h"
 #include "tests/test_support.h"
 

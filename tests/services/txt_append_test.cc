@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/clock.h"
-#include "services/txt_append.h"
+#include "services/files/txt_append.h"
 #include "tests/services/tcp_script_fixture.h"
 #include "tests/vtsrun_runner.h"
 

@@ -17,10 +17,10 @@
 #include <gtest/gtest.h>
 
 #include "platform/message_service.h"
-#include "services/socket_results.h"
-#include "services/socket_handles.h"
-#include "services/socket_set.h"
-#include "services/udp_socket.h"
+#include "services/net/socket_handles.h"
+#include "services/net/socket_results.h"
+#include "services/net/socket_set.h"
+#include "services/net/udp_socket.h"
 #include "tests/frame/tcp_peer.h"
 #include "tests/platform/spawned_program.h"
 #include "tests/services/tcp_script_fixture.h"

@@ -24,7 +24,7 @@
 #include "platform/fault_guard.h"
 #include "platform/process.h"
 #include "platform/shared_library.h"
-#include "services/dll_store.h"
+#include "services/extcall/dll_store.h"
 #include "tests/services/child_processes.h"
 #include "tests/services/extcall_lines.h"
 #include "tests/test_support.h"
