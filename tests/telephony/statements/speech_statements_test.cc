@@ -11,14 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "engine/keyword_table.h"
 #include "engine/line_call.h"
+#include "engine/statement_registry.h"
 #include "platform/host_path.h"
 #include "platform/pipe_process.h"
 #include "telephony/line_settings.h"
-#include "telephony/voice/speech_store.h"
 #include "telephony/voice/espeak_speech.h"
-#include "engine/keyword_table.h"
-#include "engine/statement_registry.h"
+#include "telephony/voice/speech_store.h"
 #include "tests/telephony/script_on_line.h"
 #include "tests/telephony/tup_call_fixture.h"
 #include "tests/telephony/voc_lib_fixture.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "services/db/local_data.h"
-#include "tests/services/db_pool_fixture.h"
+#include "tests/services/db/db_pool_fixture.h"
 
 namespace services_test {
 namespace {

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/telephony/e1_lines_fixture.h"
+#include "tests/telephony/board/e1_lines_fixture.h"
 
 namespace telephony {
 namespace {

@@ -25,7 +25,7 @@
 #include "services/net/socket_handles.h"
 #include "services/net/socket_set.h"
 #include "tests/frame/tcp_peer.h"
-#include "tests/services/http_peer.h"
+#include "tests/services/net/http_peer.h"
 #include "tests/services/tcp_script_fixture.h"
 
 namespace {

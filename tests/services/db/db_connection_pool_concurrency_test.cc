@@ -13,7 +13,7 @@
 #include "platform/clock.h"
 #include "services/db/db_connection_pool.h"
 #include "services/db/local_data.h"
-#include "tests/services/db_pool_fixture.h"
+#include "tests/services/db/db_pool_fixture.h"
 
 namespace services_test {
 namespace {

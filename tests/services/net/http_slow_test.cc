@@ -8,7 +8,7 @@
 #include <string>
 
 #include "tests/frame/tcp_peer.h"
-#include "tests/services/http_peer.h"
+#include "tests/services/net/http_peer.h"
 #include "tests/services/tcp_script_fixture.h"
 
 namespace {

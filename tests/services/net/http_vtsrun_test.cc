@@ -8,7 +8,7 @@
 #include <future>
 #include <string>
 
-#include "tests/services/http_peer.h"
+#include "tests/services/net/http_peer.h"
 #include "tests/services/vtsrun_script.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <chrono>
 #include <thread>
 
-#include "tests/telephony/e1_lines_fixture.h"
+#include "tests/telephony/board/e1_lines_fixture.h"
 
 namespace telephony {
 namespace {

@@ -8,7 +8,7 @@
 #include <random>
 #include <string>
 
-#include "tests/services/dbf_fixture.h"
+#include "tests/services/db/dbf_fixture.h"
 #include "tests/test_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);

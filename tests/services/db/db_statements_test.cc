@@ -15,7 +15,7 @@
 #include "services/db/db_pool.h"
 #include "services/db/db_store.h"
 #include "services/db/local_data.h"
-#include "tests/services/dbf_fixture.h"
+#include "tests/services/db/dbf_fixture.h"
 #include "tests/services/tcp_script_fixture.h"
 
 namespace services_test {

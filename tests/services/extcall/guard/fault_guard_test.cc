@@ -26,7 +26,7 @@
 #include "platform/shared_library.h"
 #include "services/extcall/dll_store.h"
 #include "tests/services/child_processes.h"
-#include "tests/services/extcall_lines.h"
+#include "tests/services/extcall/extcall_lines.h"
 #include "tests/test_support.h"
 
 namespace services_test {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/services/dbf_fixture.h"
+#include "tests/services/db/dbf_fixture.h"
 #include "tests/test_support.h"
 
 namespace services_test {

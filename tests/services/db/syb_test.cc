@@ -12,7 +12,7 @@
 #include "services/db/db_connection_pool.h"
 #include "services/db/local_data.h"
 #include "services/db/syb_data.h"
-#include "tests/services/syb_fake.h"
+#include "tests/services/db/syb_fake.h"
 #include "tests/test_support.h"
 
 namespace services_test {

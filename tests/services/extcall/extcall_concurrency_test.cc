@@ -4,7 +4,7 @@
 #include <string>
 
 #include "services/extcall/dll_libraries.h"
-#include "tests/services/extcall_lines.h"
+#include "tests/services/extcall/extcall_lines.h"
 
 namespace services_test {
 namespace {

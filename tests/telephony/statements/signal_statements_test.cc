@@ -16,8 +16,8 @@
 #include "engine/statement_registry.h"
 #include "frame/log.h"
 #include "frame/settings.h"
-#include "tests/telephony/signal_recording_call.h"
-#include "tests/telephony/statement_on_call.h"
+#include "tests/telephony/statements/signal_recording_call.h"
+#include "tests/telephony/statements/statement_on_call.h"
 #include "tests/test_support.h"
 
 namespace telephony {

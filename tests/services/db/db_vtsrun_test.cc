@@ -11,7 +11,7 @@
 
 #include "platform/codepage.h"
 #include "tests/platform/spawned_program.h"
-#include "tests/services/dbf_fixture.h"
+#include "tests/services/db/dbf_fixture.h"
 #include "tests/test_support.h"
 #include "tests/vtsrun_runner.h"
 

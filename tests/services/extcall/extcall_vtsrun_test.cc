@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/services/extcall_lines.h"
+#include "tests/services/extcall/extcall_lines.h"
 #include "tests/test_support.h"
 #include "tests/vtsrun_runner.h"
 

@@ -16,10 +16,10 @@
 
 #include "platform/pipe_process.h"
 #include "platform/wave_device.h"
+#include "telephony/line_settings.h"
 #include "telephony/statements/speech_statements.h"
 #include "tests/telephony/script_on_line.h"
 #include "tests/telephony/voice_scratch_fixture.h"
-#include "telephony/line_settings.h"
 
 namespace telephony {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "telephony/statements/telephony_statements.h"
 #include "tests/telephony/analog_lines_fixture.h"
-#include "tests/telephony/e1_lines_fixture.h"
+#include "tests/telephony/board/e1_lines_fixture.h"
 #include "tests/telephony/script_on_line.h"
 #include "tests/test_support.h"
 

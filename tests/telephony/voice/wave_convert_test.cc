@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "telephony/voice/voice_file.h"
 #include "tests/platform/spawned_program.h"
 #include "tests/telephony/wave_fixture.h"
 #include "tests/test_support.h"
-#include "telephony/voice/voice_file.h"
 
 namespace telephony {
 namespace {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/text_trim.h"
-#include "tests/services/dbf_fixture.h"
+#include "tests/services/db/dbf_fixture.h"
 #include "tests/services/statement_harness.h"
 #include "tests/test_support.h"
 

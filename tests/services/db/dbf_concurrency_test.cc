@@ -9,7 +9,7 @@
 
 #include "platform/text_trim.h"
 #include "services/db/dbf_data.h"
-#include "tests/services/dbf_fixture.h"
+#include "tests/services/db/dbf_fixture.h"
 #include "tests/test_support.h"
 
 namespace services_test {
