@@ -22,7 +22,8 @@ int32_t TagVtCall::PlayMemVoc(const char* buffer, int32_t start, int32_t length,
   if (buffer == nullptr || start < 0 || length <= 0) return kMemVocFailed;
   const ScratchVoice voice(lineNo, std::string_view(buffer + start, static_cast<size_t>(length)));
   if (!voice.written()) {
-    ErrorLog("PlayMemVoc: cannot write '" + voice.host() + "'");
+    ErrorLog(voice.host().empty() ? std::string("PlayMemVoc: no private runtime folder")
+                                  : "PlayMemVoc: cannot write '" + voice.host() + "'");
     return kMemVocFailed;
   }
   return PlayScratchVoice(voice, break_on_key);
