@@ -196,9 +196,9 @@ int32_t TagTelBasic::ExtractNote(std::string& line, std::string* note, int32_t l
     }
   }
   // A "/*" inside a "//" comment opens a block comment that swallows the
-  // next lines; the author is told why they vanish.
+  // next lines; the log tells the author why they vanish.
   if (depth_before_trap != npos && compileState.commentStack.size() > depth_before_trap) {
-    Warning(line_no, kMsgCommentInNote, line);
+    Hint(line_no, kMsgCommentInNote, line);
   }
   if (note_begin != npos) {
     note->assign(text.substr(note_begin, note_end - note_begin));

@@ -296,7 +296,7 @@ struct Shape {
 };
 
 // The variable of an index target "[...]": its first operand; an operator
-// and a second operand are not used, and the author is told.
+// and a second operand are not used, and the log gets a hint.
 int32_t TargetIndex(TagTelBasic& s, const Line& line, const std::string& index, TagVar** out) {
   *out = nullptr;
   if (index.empty()) return 0;
@@ -315,7 +315,7 @@ int32_t TargetIndex(TagTelBasic& s, const Line& line, const std::string& index, 
     return -1;
   }
   if (op != 0 || split == kSplitManyOperators) {
-    s.Warning(line.lineNo, std::string("下标") + kMsgUnusedOperator, line.source);
+    s.Hint(line.lineNo, std::string("下标") + kMsgUnusedOperator, line.source);
   }
   return 0;
 }
@@ -377,7 +377,7 @@ int32_t CompileExpressionAssign(TagTelBasic& s, const Line& line, std::string_vi
 int32_t CompileAssignLine(TagTelBasic& s, const Line& line, const Shape& shape) {
   if (shape.kind == -2 && shape.row == kRowConst) return CompileConstant(s, line, shape);
   if (shape.kind == -2) {
-    s.Warning(line.lineNo, kMsgJoinedName + shape.name, line.source);
+    s.Hint(line.lineNo, kMsgJoinedName + shape.name, line.source);
   }
   TagVar* index = nullptr;
   if (!shape.increment && TargetIndex(s, line, shape.index, &index) != 0) return -1;
@@ -430,7 +430,7 @@ int32_t CompileStatementLine(TagTelBasic& s, const Line& line) {
   }
   if (assign_shape) {
     // An operation whose result goes nowhere: nothing is compiled.
-    s.Warning(line.lineNo, kMsgNoEffect, line.source);
+    s.Hint(line.lineNo, kMsgNoEffect, line.source);
     return 0;
   }
   return CompileKeywordLine(s, line, line.work);

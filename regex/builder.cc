@@ -525,11 +525,12 @@ const ElxInterface* CBuilderT::ParsePosix(int flags) {
     Advance();
   }
   if (current().IsControl(']')) Advance();
-  // bracket is ":name:" or ":^name:" (the tokenizer checked the name).
+  // bracket is ":name:" or ":^name:" (the tokenizer checked the form).
   const bool positive = !(bracket.size() > 1 && bracket[1] == '^');
   std::string_view name(bracket);
   name.remove_prefix(positive ? 1 : 2);
   if (!name.empty() && name.back() == ':') name.remove_suffix(1);
+  if (!IsPosixClassName(name)) return Never();  // whichever way it is turned
   return New<CPosixElxT>(name, (flags & kRightToLeft) != 0, positive);
 }
 

@@ -61,15 +61,13 @@ Token Tokenizer::Read() {
 }
 
 bool Tokenizer::OpensPosixClass(int at) const {
-  // at: the "[". Needs ":" [^] name ":]".
+  // at: the "[". Needs ":" [^] name ":]"; any name (one the engine does not
+  // know gives an element that never matches).
   int p = at + 1;
   if (p >= length_ || pattern_[p] != ':') return false;
   ++p;
-  if (p < length_ && pattern_[p] == '^') ++p;
-  int name_start = p;
   while (p < length_ && pattern_[p] != ':') ++p;
-  if (p + 1 >= length_ || pattern_[p + 1] != ']') return false;
-  return IsPosixClassName(pattern_.substr(name_start, p - name_start));
+  return p + 1 < length_ && pattern_[p + 1] == ']';
 }
 
 uint32_t Tokenizer::ReadHex(int max_digits, bool* any) {
@@ -130,11 +128,12 @@ bool Tokenizer::ReadOne(Token* token) {
     case '-':
       return InClass() ? control() : literal();
     case ':':
-      // Only a "[" that opens a known POSIX class makes ":" syntax.
+      // Only a "[" that opens a POSIX class "[:name:]" makes ":" syntax.
       return last_.IsControl('[') && OpensPosixClass(last_.position) ? control() : literal();
     case '[':
-      // Inside a class only "[:name:]" of a known name is syntax; any other
-      // "[" is a member and leaves the depth alone.
+      // Inside a class only "[:name:]" is syntax; any other "[" is a member
+      // and leaves the depth alone, so the depth always counts the classes
+      // the parser has open.
       if (InClass() && !OpensPosixClass(start)) return literal();
       ++class_depth_;
       return control();
