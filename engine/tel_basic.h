@@ -295,6 +295,11 @@ class TagTelBasic : public ScriptFunction {
     }
     return QuitConditionSlow();
   }
+  // The line of this script (a function's or a child's included) is being
+  // stopped: its run context's stopped flag, the stop flag of the run
+  // context's call object or the quit condition. Every wait of a statement
+  // ends on it. Any thread holding the script.
+  bool LineStopping() const;
 
   // --- setters used by statements, the line drive and the run loop --------
   void SetPruneFunctions(int32_t v) { pruneFunctions = v; }

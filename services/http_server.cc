@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "engine/tel_basic.h"
 #include "frame/log.h"
 #include "frame/tcp_socket.h"
 #include "services/http_head.h"
@@ -11,7 +12,6 @@
 #include "services/http_pending.h"
 #include "services/http_transfer.h"
 #include "services/tcp_socket_set.h"
-#include "services/tcp_statements.h"
 
 namespace services {
 namespace {
@@ -82,7 +82,7 @@ int32_t ServeListener(engine::TagTelBasic* script, TcpSocketSet* set,
       return -1;
     }
     if (!pending->Holds(listener)) return accepted;
-    if (LineStopping(script)) return -1;
+    if (script->LineStopping()) return -1;
     pending->Wait(listener, kAcceptCheckMs);
   }
   const int32_t connection = set->Add(ready.socket, SocketKind::kHttpConnection);

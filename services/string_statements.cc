@@ -28,15 +28,6 @@ namespace {
 // "Float(" reads at most this many bytes of a text.
 constexpr size_t kFloatTextBytes = 80;
 
-int HexDigit(unsigned char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-bool IsBlank(unsigned char c) { return c == ' ' || c == '\t'; }
-
 // Result codes of the statements that change a string in place.
 constexpr int32_t kReadOnly = -1;
 constexpr int32_t kNotString = -2;
@@ -512,7 +503,7 @@ int32_t IntOfText(std::string_view text) {
   if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
     uint64_t v = 0;
     for (size_t i = 2; i < text.size(); ++i) {
-      const int d = HexDigit(static_cast<unsigned char>(text[i]));
+      const int d = platform::AsciiHexValue(text[i]);
       if (d < 0) break;
       v = std::min<uint64_t>(v * 16 + static_cast<uint64_t>(d), 0xFFFFFFFFu);
     }
@@ -574,12 +565,12 @@ void SplitPieces(std::string_view text, std::string_view separator,
     size_t start = 0;
     size_t i = 0;
     while (i < text.size()) {
-      if (!IsBlank(static_cast<unsigned char>(text[i]))) {
+      if (!platform::IsAsciiBlank(text[i])) {
         ++i;
         continue;
       }
       pieces->push_back(text.substr(start, i - start));
-      while (i < text.size() && IsBlank(static_cast<unsigned char>(text[i]))) ++i;
+      while (i < text.size() && platform::IsAsciiBlank(text[i])) ++i;
       start = i;
     }
     pieces->push_back(text.substr(start));
