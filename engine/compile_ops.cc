@@ -341,9 +341,6 @@ int32_t TagTelBasic::SplitArgs(std::string_view text, std::vector<std::string>* 
 
 int32_t TagTelBasic::ParseArgs(int32_t line_no, std::string_view line, int32_t n,
                                const std::vector<std::string>& slots, std::vector<TagVar*>* args) {
-  // Expressions still here were never handed to a statement (their line
-  // failed): nobody else owns them.
-  for (TagOper* e : compileState.pendingExpressions) delete e;
   compileState.pendingExpressions.clear();
   args->clear();
   const size_t count = n <= 0 ? 0 : std::min(static_cast<size_t>(n), slots.size());
@@ -369,22 +366,18 @@ int32_t TagTelBasic::ParseArgs(int32_t line_no, std::string_view line, int32_t n
       ReportError(line_no, kMsgSyntax, line, false);
       return -1;
     }
-    const std::string_view slot_text(slot);
-    const size_t first = slot_text.find_first_not_of(" \t");
     const std::string temp = NewTempName();
     TagVar* result = nullptr;
     std::string error, warning;
-    TagOper* code =
-        compile(*this, line_no, first == npos ? std::string_view() : slot_text.substr(first), temp,
-                &result, &error, &warning);
+    std::unique_ptr<TagOper> code(
+        compile(*this, line_no, platform::TrimmedViewLeft(slot), temp, &result, &error, &warning));
     if (code == nullptr || result == nullptr || !error.empty()) {
-      delete code;
       ReportError(line_no, error.empty() ? std::string_view(kMsgSyntax) : std::string_view(error),
                   line, false);
       return -1;
     }
     if (!warning.empty()) Warning(line_no, warning, line);
-    compileState.pendingExpressions.push_back(code);
+    compileState.pendingExpressions.push_back(std::move(code));
     args->push_back(result);
   }
   return 0;

@@ -216,14 +216,10 @@ class TagRunLine : public TagOper {
     std::lock_guard<std::mutex> shape(s.MainScript()->shapeMutex);
     std::vector<TagOper*>& list = s.statements.items();
     while (static_cast<int32_t>(list.size()) > n) {
-      TagOper* added = list.back();
+      delete list.back();
       list.pop_back();
-      if (added == nullptr) continue;
-      added->DeleteArgs();
-      delete added;
     }
     s.statementCount = s.statements.count();
-    for (TagOper* e : s.compileState.pendingExpressions) delete e;
     s.compileState.pendingExpressions.clear();
     s.compileState.pendingTarget = TagVarRef();
     if (last != nullptr) last->next = last_next;

@@ -441,7 +441,6 @@ int32_t CompileLine(TagTelBasic& script, int32_t line_no, std::string& text) {
 
 int32_t TagTelBasic::ParseLine(int32_t line_no, std::string& text) {
   // Expressions and a target left by a failed line belong to no statement.
-  for (TagOper* e : compileState.pendingExpressions) delete e;
   compileState.pendingExpressions.clear();
   compileState.pendingTarget = TagVarRef();
   const size_t start = StatementStart(*this, line_no, text);
