@@ -1,5 +1,7 @@
 #include "regex/tokenizer.h"
 
+#include "platform/gbk.h"
+
 namespace regex {
 
 namespace {
@@ -7,13 +9,6 @@ namespace {
 constexpr const char* kPosixNames[] = {"alnum", "alpha", "ascii", "blank", "cntrl",
                                        "digit", "graph", "lower", "print", "punct",
                                        "space", "upper", "xdigit"};
-
-int HexValue(uint8_t c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 bool IsBlankByte(uint8_t c) { return c == ' ' || (c >= 9 && c <= 13); }
 
@@ -74,7 +69,7 @@ uint32_t Tokenizer::ReadHex(int max_digits, bool* any) {
   uint32_t value = 0;
   *any = false;
   for (int i = 0; i < max_digits && pos_ < length_; ++i) {
-    int h = HexValue(static_cast<uint8_t>(pattern_[pos_]));
+    int h = platform::AsciiHexValue(pattern_[pos_]);
     if (h < 0) break;
     value = value * 16 + static_cast<uint32_t>(h);
     *any = true;
