@@ -6,6 +6,7 @@
 #   ./vttel.sh bench   build and run the benchmarks
 #   ./vttel.sh fuzz    build the fuzz targets with clang and run them
 #   ./vttel.sh soak    build and run the 240-line soak (tools/soak.py)
+#   ./vttel.sh packages COMMAND   print the Debian packages COMMAND installs
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -14,24 +15,47 @@ JOBS="${JOBS:-$(nproc 2>/dev/null || echo 2)}"  # build and test jobs; JOBS=N ov
 # clone elsewhere reuses what an earlier build compiled.
 export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$ROOT}" CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
 
-# Debian packages the build, the tests and the program use.
-PACKAGES=(
-  libasound2-dev  # the sound card (ALSA)
+# Debian packages that building and running the program need: no servers,
+# nothing that starts a daemon.
+PROGRAM_PACKAGES=(
   g++ cmake ninja-build pkg-config ccache python3
-  libgtest-dev libgmock-dev libbenchmark-dev
-  libpcre2-dev locales sox qt6-base-dev xvfb fonts-wqy-microhei
-  python3-dbf python3-dbfread shapelib
-  unixodbc unixodbc-dev libsqliteodbc odbc-postgresql odbc-mariadb tdsodbc
-  postgresql mariadb-server mariadb-client sqlite3
-  libsybdb5 freetds-dev freetds-bin  # SQL Server back end, its tools for the tests
-  nginx-light apache2-utils curl  # the HTTP tests' peers
-  espeak-ng libsamplerate0-dev libopencc-dev unicode-data  # speech and Big5 text
-  socat  # a UDP peer of the tests
+  libasound2-dev  # the sound card (ALSA)
+  qt6-base-dev fonts-wqy-microhei  # the window and its Chinese texts
+  espeak-ng sox libsamplerate0-dev  # speech; the demo's voices
+  libopencc-dev  # Big5 text
+  unixodbc unixodbc-dev libsqliteodbc odbc-postgresql odbc-mariadb tdsodbc  # ADO and its drivers
   libmariadb3 libmariadb-dev  # the MySQL back end's client library
+  libsybdb5  # the SQL Server back end's client library
+)
+# What the tests, the benchmarks and the fuzz targets add: test libraries,
+# the database and web servers and the other peers they talk to, the tools
+# that check their files, and the Debian data their fixtures are made from.
+TEST_PACKAGES=(
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libpcre2-dev locales xvfb
+  python3-dbf python3-dbfread shapelib
+  postgresql mariadb-server mariadb-client sqlite3
+  freetds-dev freetds-bin  # the SQL Server tests' tools
+  nginx-light apache2-utils curl  # the HTTP tests' peers
+  unicode-data  # the voice library's pinyin table
+  socat  # a UDP peer of the tests
   unifont libtiff-tools libtiff-dev poppler-utils  # fax fonts; fax files checked by libtiff
 )
-# What only the demo needs: its voices are spoken by espeak-ng.
-RUN_PACKAGES=(espeak-ng)
+BENCH_PACKAGES=(lua5.4 time)  # Lua beside the engine; time measures peak memory
+FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+
+# packages_for COMMAND: the packages COMMAND installs, one a line.
+packages_for() {
+  local list=("${PROGRAM_PACKAGES[@]}")
+  case "$1" in
+    run|build|soak) ;;
+    test) list+=("${TEST_PACKAGES[@]}") ;;
+    bench) list+=("${TEST_PACKAGES[@]}" "${BENCH_PACKAGES[@]}") ;;
+    fuzz) list+=("${TEST_PACKAGES[@]}" "${FUZZ_PACKAGES[@]}") ;;
+    *) echo "no such command: $1" >&2; return 2 ;;
+  esac
+  printf '%s\n' "${list[@]}"
+}
 
 # Test data that other Debian packages ship; each tests/<sub>/fetch_data.sh
 # unpacks what its tests need into build/data/<sub> (idempotent).
@@ -45,9 +69,11 @@ fetch_test_data() {
 
 log() { printf '== %s\n' "$*" >&2; }
 
+# install_packages COMMAND: installs what COMMAND needs and is missing.
 install_packages() {
-  local missing=()
-  for p in "${PACKAGES[@]}" "$@"; do
+  local missing=() wanted
+  mapfile -t wanted < <(packages_for "$1")
+  for p in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' ||
       missing+=("$p")
   done
@@ -82,7 +108,7 @@ build_release() {
 }
 
 cmd_run() {
-  install_packages "${RUN_PACKAGES[@]}"
+  install_packages run
   build_release
   log "making the demo's voices"
   "$ROOT/demo/make_voices.sh"
@@ -98,7 +124,7 @@ cmd_run() {
 SANITIZER_FLAGS=(-DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-g1 -O1" "-DCMAKE_C_FLAGS_DEBUG=-g1 -O1")
 
 cmd_test() {
-  install_packages
+  install_packages test
   generate_test_locale
   fetch_test_data
   # Concurrency tests first, under ThreadSanitizer (their binaries and what
@@ -132,7 +158,6 @@ cmd_test() {
 # (the layers and fuzz/*_fuzz.cc only, not the program or the window), at
 # -O1, which compiles a quarter faster than -O2 and fuzzes about as fast.
 # The test suite replays their seeds without them (tests/fuzz/).
-FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 build_fuzz() {
   configure build/fuzz -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
     -DVTTEL_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
@@ -169,7 +194,7 @@ run_fuzz() {
 # ./vttel.sh fuzz [SECONDS]: builds the fuzz targets and runs each for
 # SECONDS (default 60), keeping what they find under build/fuzz-corpus.
 cmd_fuzz() {
-  install_packages "${FUZZ_PACKAGES[@]}"
+  install_packages fuzz
   build_fuzz
   run_fuzz "${1:-60}" "$ROOT/build/fuzz-corpus"
 }
@@ -178,7 +203,7 @@ cmd_fuzz() {
 # kept busy for MINUTES (default 60) by tools/soak.py; its figures go to
 # build/soak.md.
 cmd_soak() {
-  install_packages
+  install_packages soak
   build_release --target vttel vttelctl
   python3 "$ROOT/tools/soak.py" --program "$ROOT/build/release/vttel/vttel" \
     --vttelctl "$ROOT/build/release/tools/vttelctl" --minutes "${1:-60}" \
@@ -186,8 +211,7 @@ cmd_soak() {
 }
 
 cmd_bench() {
-  PACKAGES+=(lua5.4 time)  # Lua beside the engine; time measures peak memory
-  install_packages
+  install_packages bench
   configure build/bench -DCMAKE_BUILD_TYPE=Release -DVTTEL_TESTS=OFF -DVTTEL_BENCH=ON
   cmake --build "$ROOT/build/bench" -j "$JOBS"
   for b in "$ROOT"/build/bench/bench/*_bench; do "$b"; done
@@ -198,9 +222,11 @@ cmd_bench() {
 case "${1:-}" in
   run) cmd_run ;;
   test) cmd_test ;;
-  build) install_packages; build_release ;;
+  build) install_packages build; build_release ;;
   bench) cmd_bench ;;
   fuzz) shift; cmd_fuzz "$@" ;;
   soak) shift; cmd_soak "$@" ;;
-  *) echo "usage: $0 run|test|build|bench|fuzz [seconds]|soak [minutes]" >&2; exit 2 ;;
+  packages) packages_for "${2:-}" ;;
+  *) echo "usage: $0 run|test|build|bench|fuzz [seconds]|soak [minutes]|packages COMMAND" >&2
+     exit 2 ;;
 esac

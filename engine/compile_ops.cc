@@ -9,6 +9,7 @@
 #include "engine/expression_hook.h"
 #include "engine/keyword_table.h"
 #include "engine/tel_basic.h"
+#include "platform/gbk.h"
 #include "platform/number_text.h"
 #include "platform/text_trim.h"
 
@@ -29,8 +30,6 @@ static_assert(int32_t{kOperandString} == int32_t{kVarString} &&
                   int32_t{kOperandDecimal} == int32_t{kVarFloat},
               "a literal's operand kind is its value kind");
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsOneOf(char c, const char* set) { return c != '\0' && std::strchr(set, c) != nullptr; }
 
 // The system's texts end at their first NUL byte.
@@ -44,7 +43,7 @@ bool IsBlankText(std::string_view s) { return s.find_first_not_of(" \t") == npos
 // Appends s without its blanks and tabs.
 void AppendWithoutBlanks(std::string_view s, std::string* out) {
   for (char c : s) {
-    if (!IsBlank(c)) out->push_back(c);
+    if (!platform::IsAsciiBlank(c)) out->push_back(c);
   }
 }
 
@@ -196,9 +195,9 @@ int32_t TagTelBasic::ExtractNote(std::string& line, std::string* note, int32_t l
     }
   }
   // A "/*" inside a "//" comment opens a block comment that swallows the
-  // next lines; the author is told why they vanish.
+  // next lines; the log tells the author why they vanish.
   if (depth_before_trap != npos && compileState.commentStack.size() > depth_before_trap) {
-    Warning(line_no, kMsgCommentInNote, line);
+    Hint(line_no, kMsgCommentInNote, line);
   }
   if (note_begin != npos) {
     note->assign(text.substr(note_begin, note_end - note_begin));
@@ -222,7 +221,7 @@ int32_t TagTelBasic::ClassifyLine(std::string_view line, size_t* call_offset, st
   const std::string_view text = UpToNul(line);
   for (size_t i = 0; count < kMaxTokens && i < text.size();) {
     const char c = text[i];
-    if (IsBlank(c)) {
+    if (platform::IsAsciiBlank(c)) {
       ++i;
       continue;
     }
@@ -236,8 +235,8 @@ int32_t TagTelBasic::ClassifyLine(std::string_view line, size_t* call_offset, st
     if (c == '"') {
       i = std::min(SkipString(text, i), text.size());
     } else {
-      while (i < text.size() && !IsBlank(text[i]) && !IsShapeChar(text[i]) && text[i] != '"' &&
-             text[i] != '\r' && text[i] != '\n') {
+      while (i < text.size() && !platform::IsAsciiBlank(text[i]) && !IsShapeChar(text[i]) &&
+             text[i] != '"' && text[i] != '\r' && text[i] != '\n') {
         ++i;
       }
     }
@@ -291,7 +290,7 @@ int32_t TagTelBasic::SplitArgs(std::string_view text, std::vector<std::string>* 
   const bool to_end = terminator == ')' || terminator == '\0';
   const bool blank_separator = separator == ' ';
   auto skip_blanks = [&](size_t i) {
-    while (blank_separator && i < text.size() && IsBlank(text[i])) ++i;
+    while (blank_separator && i < text.size() && platform::IsAsciiBlank(text[i])) ++i;
     return i;
   };
   auto add = [&](std::string_view piece) {
@@ -342,9 +341,6 @@ int32_t TagTelBasic::SplitArgs(std::string_view text, std::vector<std::string>* 
 
 int32_t TagTelBasic::ParseArgs(int32_t line_no, std::string_view line, int32_t n,
                                const std::vector<std::string>& slots, std::vector<TagVar*>* args) {
-  // Expressions still here were never handed to a statement (their line
-  // failed): nobody else owns them.
-  for (TagOper* e : compileState.pendingExpressions) delete e;
   compileState.pendingExpressions.clear();
   args->clear();
   const size_t count = n <= 0 ? 0 : std::min(static_cast<size_t>(n), slots.size());
@@ -370,22 +366,18 @@ int32_t TagTelBasic::ParseArgs(int32_t line_no, std::string_view line, int32_t n
       ReportError(line_no, kMsgSyntax, line, false);
       return -1;
     }
-    const std::string_view slot_text(slot);
-    const size_t first = slot_text.find_first_not_of(" \t");
     const std::string temp = NewTempName();
     TagVar* result = nullptr;
     std::string error, warning;
-    TagOper* code =
-        compile(*this, line_no, first == npos ? std::string_view() : slot_text.substr(first), temp,
-                &result, &error, &warning);
+    std::unique_ptr<TagOper> code(
+        compile(*this, line_no, platform::TrimmedViewLeft(slot), temp, &result, &error, &warning));
     if (code == nullptr || result == nullptr || !error.empty()) {
-      delete code;
       ReportError(line_no, error.empty() ? std::string_view(kMsgSyntax) : std::string_view(error),
                   line, false);
       return -1;
     }
     if (!warning.empty()) Warning(line_no, warning, line);
-    compileState.pendingExpressions.push_back(code);
+    compileState.pendingExpressions.push_back(std::move(code));
     args->push_back(result);
   }
   return 0;
@@ -453,12 +445,12 @@ bool TagTelBasic::IsIncDec(int32_t line_no, std::string_view text, std::string* 
   *op = 0;
   text = UpToNul(text);
   const size_t first = text.find_first_not_of(" \t");
-  if (first == npos || text[first] == '"' || IsDigit(text[first])) return false;
+  if (first == npos || text[first] == '"' || platform::IsAsciiDigit(text[first])) return false;
   std::string compact;
   for (size_t i = first; i < text.size(); ++i) {
     const char c = text[i];
     if (c == ')' || c == ';' || c == '\r' || c == '\n') break;
-    if (IsBlank(c)) continue;
+    if (platform::IsAsciiBlank(c)) continue;
     // An "=" makes it an assignment ("x = y++" assigns x), the others an
     // expression or a call.
     if (IsOneOf(c, "(*/{}\"=")) return false;
@@ -497,13 +489,13 @@ int32_t TagTelBasic::SplitAssign(std::string_view text, std::string* name_out, s
   AppendWithoutBlanks(before.substr(0, bracket), name_out);
   if (bracket != npos) index->assign(platform::TrimmedViewRight(before.substr(bracket + 1)));
   if (name_out->empty()) return 0;
-  if ((*name_out)[0] == '"' || IsDigit((*name_out)[0])) return -1;
+  if ((*name_out)[0] == '"' || platform::IsAsciiDigit((*name_out)[0])) return -1;
   if (!IsValidName(*name_out)) return -2;
   return static_cast<int32_t>(name_out->size());
 }
 
 bool TagTelBasic::IsValidName(std::string_view text) {
-  if (text.empty() || text[0] == '"' || IsDigit(text[0])) return false;
+  if (text.empty() || text[0] == '"' || platform::IsAsciiDigit(text[0])) return false;
   for (char c : text) {
     if (c == '\0' || IsOneOf(c, "!\"'();[]{}")) return false;
   }

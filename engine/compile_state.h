@@ -2,8 +2,8 @@
 // compiles: the open constructs, the pieces of the line being built, the
 // temporary counter and the counts of what was reported.
 //
-// Ownership: a member of its script; the pending expressions are owned
-// until the next appended statement takes them (the script frees any left).
+// Ownership: a member of its script; the pending expressions are held here
+// until the next appended statement takes them.
 //
 // Thread rules: written only by the thread compiling the script: its
 // constructor, then the one-line compiles of "RunLine(" and "Eval(" on the
@@ -14,6 +14,7 @@
 #define VTTEL_ENGINE_COMPILE_STATE_H_
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "engine/statement.h"
@@ -27,7 +28,7 @@ struct CompileState {
   std::vector<int32_t> ifStack, switchStack, loopStack, braceStack, functionStack, commentStack;
   // The instruction lists compiled for the arguments of the line being
   // built, and its assignment target; the appended statement takes both.
-  std::vector<TagOper*> pendingExpressions;
+  std::vector<std::unique_ptr<TagOper>> pendingExpressions;
   TagVarRef pendingTarget;
   // The nesting depth in "{" blocks of the next statement.
   int32_t blockDepth = 0;

@@ -5,6 +5,7 @@
 
 #include "engine/split_expression.h"
 #include "engine/tel_basic.h"
+#include "platform/gbk.h"
 
 namespace engine {
 namespace {
@@ -20,8 +21,6 @@ constexpr char kMsgIllegalChar[] = "非法字符";
 constexpr char kMsgNotAssigned[] = "表达式中的变量没有预先赋值:";
 constexpr char kMsgSyntax[] = "语法错误:";
 constexpr char kMsgNoOperand[] = "没有可操作的变量.";
-
-bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 
 // The characters that end an operand and form operator tokens.
 bool IsOperatorChar(unsigned char c) {
@@ -132,8 +131,9 @@ int32_t TagComplexExpre::Tokenize(std::string_view text) {
     if (after_string) return -1;  // operand characters behind a closing quote
     if (!operand.empty()) {
       const unsigned char first = static_cast<unsigned char>(operand[0]);
-      const bool number = IsDigit(first) || first == '.';
-      if (number && !IsDigit(c) && c != '.') return -1;  // no exponent, no hexadecimal
+      const bool number = platform::IsAsciiDigit(first) || first == '.';
+      // No exponent, no hexadecimal.
+      if (number && !platform::IsAsciiDigit(c) && c != '.') return -1;
     }
     operand += static_cast<char>(c);
   }

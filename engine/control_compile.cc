@@ -60,7 +60,7 @@ std::unique_ptr<TagExpre> CompileCondition(TagTelBasic& s, const ControlLine& li
 
 // The value of "switch(" or "case(": the first operand of a simple
 // expression. An operator and a second operand are accepted and not used;
-// the author is warned.
+// the log gets a hint.
 TagVar* SwitchValue(TagTelBasic& s, const ControlLine& line, std::string_view text) {
   ExprOperand left, right;
   char op = 0;
@@ -79,7 +79,7 @@ TagVar* SwitchValue(TagTelBasic& s, const ControlLine& line, std::string_view te
     s.ReportError(line.lineNo, "表达式中的变量没有预先赋值", left.text, false);
     return nullptr;
   }
-  if (op != 0) s.Warning(line.lineNo, kMsgUnusedOperator, line.source);
+  if (op != 0) s.Hint(line.lineNo, kMsgUnusedOperator, line.source);
   return value;
 }
 
@@ -389,7 +389,7 @@ int32_t CompileFunction(TagTelBasic& s, const ControlLine& line) {
   const std::string note(line.note);
   variable->InitFunction(name, note.c_str(), f, 1);
   s.AddVariable(variable);
-  if (ShadowedByControlWord(name)) s.Warning(line.lineNo, kMsgKeywordFunction, line.source);
+  if (ShadowedByControlWord(name)) s.Hint(line.lineNo, kMsgKeywordFunction, line.source);
   if (!valid) return Fail(s, line, "函数定义错误: 参数名不合法");
   if (existed) return Fail(s, line, "函数定义错误: 函数名已经被定义为变量或常量");
   return kControlDefined;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "engine/tel_basic.h"
+#include "frame/log.h"
 #include "platform/host_path.h"
 #include "platform/message_service.h"
 
@@ -58,6 +59,13 @@ void TagTelBasic::Error(int32_t line, std::string_view text, std::string_view de
 void TagTelBasic::Warning(int32_t line, std::string_view text, std::string_view detail) {
   ++MainScript()->compileState.warningCount;
   ReportError(line, text, detail, true);
+}
+
+void TagTelBasic::Hint(int32_t line, std::string_view text, std::string_view detail) {
+  std::string entry("[Hint]");
+  entry.append(sourcePath).append("(").append(std::to_string(line)).append("): ").append(text);
+  if (!detail.empty()) entry.append(", ").append(detail);
+  frame::LogMsg(entry);
 }
 
 }  // namespace engine

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/gbk.h"
+
 namespace engine {
 namespace {
 
@@ -69,13 +71,12 @@ constexpr std::string_view kFamilyNames[] = {
 };
 static_assert(std::size(kFamilyNames) == static_cast<size_t>(StatementFamily::kCount));
 
-bool IsAsciiLetter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+bool IsAsciiLetter(unsigned char c) { return platform::IsAsciiLower(c) || platform::IsAsciiUpper(c); }
 
 // Name material: '_', '#' or a letter first; '_', a letter or a digit later.
 bool IsNameChar(unsigned char c, bool first) {
   if (c == '_' || IsAsciiLetter(c)) return true;
-  return first ? c == '#' : IsDigit(c);
+  return first ? c == '#' : platform::IsAsciiDigit(c);
 }
 
 int FindRow(std::string_view candidate, int first_row) {

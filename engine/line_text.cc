@@ -1,30 +1,26 @@
 #include "engine/line_text.h"
 
-#include <algorithm>
+#include "platform/gbk.h"
+#include "platform/text_trim.h"
 
 namespace engine {
-namespace {
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-}  // namespace
 
 size_t SkipLeadingBlanks(std::string_view text) {
   size_t i = 0;
-  while (i < text.size() && (IsBlank(text[i]) || text[i] == '=')) ++i;
+  while (i < text.size() && (platform::IsAsciiBlank(text[i]) || text[i] == '=')) ++i;
   return i;
 }
 
 void TrimRight(std::string& text) {
   size_t n = text.size();
-  while (n > 0 && (IsBlank(text[n - 1]) || text[n - 1] == '\n')) --n;
+  while (n > 0 && (platform::IsAsciiBlank(text[n - 1]) || text[n - 1] == '\n')) --n;
   text.resize(n);
 }
 
 void RemoveBlanks(std::string& text) {
   size_t lf = text.find('\n');
   if (lf != std::string::npos) text.resize(lf);
-  text.erase(std::remove_if(text.begin(), text.end(), IsBlank), text.end());
+  platform::RemoveAllBlanks(text);
 }
 
 bool IsLineRestEmpty(std::string_view text) {
@@ -33,7 +29,7 @@ bool IsLineRestEmpty(std::string_view text) {
   for (size_t i = 0;; ++i) {
     if (i >= text.size() || text[i] == '/' || text[i] == '\r') return true;
     if (i + 2 < text.size() && (text[i + 2] == '/' || text[i + 2] == '\n')) return true;
-    if (!IsBlank(text[i])) return false;
+    if (!platform::IsAsciiBlank(text[i])) return false;
   }
 }
 

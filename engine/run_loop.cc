@@ -110,6 +110,15 @@ bool TagTelBasic::QuitConditionSlow() const {
   return env != nullptr && (env->IsQuit() || env->IsReloadPending());
 }
 
+bool TagTelBasic::LineStopping() const {
+  const TagTelBasic* context = GetRunContext();
+  if (context->stopped.load(std::memory_order_relaxed) != 0) return true;
+  if (context->call != nullptr && context->call->stopFlag.load(std::memory_order_relaxed) != 0) {
+    return true;
+  }
+  return QuitCondition();
+}
+
 bool TagTelBasic::KeepsAttention() const {
   if (quitRequest.load(std::memory_order_relaxed) != 0 ||
       reloadRequest.load(std::memory_order_relaxed) != 0 ||

@@ -3,17 +3,12 @@
 #include <ctime>
 #include <optional>
 
+#include "platform/byte_order.h"
 #include "platform/file_ops.h"
 
 namespace engine {
 
 namespace {
-
-uint32_t ReadLe32(const char* p) {
-  const auto* u = reinterpret_cast<const unsigned char*>(p);
-  return uint32_t{u[0]} | (uint32_t{u[1]} << 8) | (uint32_t{u[2]} << 16) |
-         (uint32_t{u[3]} << 24);
-}
 
 bool StartsScrambled(const std::string& bytes) {
   return !bytes.empty() && static_cast<unsigned char>(bytes[0]) == kScrambledMark;
@@ -23,7 +18,7 @@ bool StartsScrambled(const std::string& bytes) {
 // too short to hold the header.
 bool Unscramble(std::string& bytes) {
   if (bytes.size() < kScrambleHeaderBytes) return false;
-  uint8_t key = ScrambleKey(ReadLe32(bytes.data() + 1));
+  uint8_t key = ScrambleKey(platform::LoadLe32(bytes.data() + 1));
   XorBytes(bytes.data() + kScrambleHeaderBytes, bytes.size() - kScrambleHeaderBytes, key);
   bytes.erase(0, kScrambleHeaderBytes);
   return true;

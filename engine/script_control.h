@@ -58,7 +58,9 @@ inline constexpr uint32_t kAutoRunQuitWaitMs = 200;
 // holds them for the script's life and allocates nothing when it runs.
 //
 // Execute: checks the target (-1 not a function, -2 wrong argument count;
-// both logged and left in the calling script's "_retVal"); copies each
+// both logged and left in the calling script's "_retVal", so that the
+// call's target gets the failure, never a value that an earlier statement
+// left in "_retVal"); copies each
 // argument into the parameter at its place; runs the function (RunSub);
 // copies each parameter back into its argument unless the argument is
 // read-only (constants are not written); a parameter that holds a map then

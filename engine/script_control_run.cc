@@ -12,6 +12,7 @@
 #include "engine/statement_registry.h"
 #include "engine/tel_basic.h"
 #include "frame/log.h"
+#include "platform/text_trim.h"
 
 namespace engine {
 namespace {
@@ -99,18 +100,13 @@ bool IsCompilerOrHandlerRow(int row) {
   return IsCompilerRow(row) || row == kRowClose || row == kRowOnDisconn || row == kRowOnSysQuit;
 }
 
-std::string_view SkipBlanks(std::string_view text) {
-  const size_t first = text.find_first_not_of(" \t");
-  return first == std::string_view::npos ? std::string_view() : text.substr(first);
-}
-
 // False for a text that would compile into control flow, a handler or a
 // compile-time action (a function definition, an include, a constant):
 // checked at the start of the line and behind the "=" of a call
 // assignment, before anything is compiled.
 bool IsPlainStatementText(std::string_view text) {
   size_t offset = 0;
-  text = SkipBlanks(text);
+  text = platform::TrimmedViewLeft(text);
   if (IsCompilerOrHandlerRow(Keywords().MatchKeyword(text, &offset))) return false;
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '"') {
@@ -119,7 +115,7 @@ bool IsPlainStatementText(std::string_view text) {
       }
     } else if (text[i] == '=') {
       if (i + 1 < text.size() && text[i + 1] == '=') return true;  // a comparison
-      const std::string_view behind = SkipBlanks(text.substr(i + 1));
+      const std::string_view behind = platform::TrimmedViewLeft(text.substr(i + 1));
       return !IsCompilerOrHandlerRow(Keywords().MatchKeyword(behind, &offset));
     }
   }
@@ -220,14 +216,10 @@ class TagRunLine : public TagOper {
     std::lock_guard<std::mutex> shape(s.MainScript()->shapeMutex);
     std::vector<TagOper*>& list = s.statements.items();
     while (static_cast<int32_t>(list.size()) > n) {
-      TagOper* added = list.back();
+      delete list.back();
       list.pop_back();
-      if (added == nullptr) continue;
-      added->DeleteArgs();
-      delete added;
     }
     s.statementCount = s.statements.count();
-    for (TagOper* e : s.compileState.pendingExpressions) delete e;
     s.compileState.pendingExpressions.clear();
     s.compileState.pendingTarget = TagVarRef();
     if (last != nullptr) last->next = last_next;

@@ -2,11 +2,10 @@
 
 #include <cstring>
 
+#include "platform/gbk.h"
+
 namespace engine {
 namespace {
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 bool IsOperatorChar(char c) { return c != '\0' && std::strchr("*/%=!><~^|&()[]", c) != nullptr; }
 
@@ -86,7 +85,7 @@ class Splitter {
   }
 
   int Plain(char c, char next, size_t* i) {
-    if (after_semicolon_) return IsBlank(c) ? 0 : Fail(kSplitSyntax, "语法错误");
+    if (after_semicolon_) return platform::IsAsciiBlank(c) ? 0 : Fail(kSplitSyntax, "语法错误");
     if (c == ';') {
       after_semicolon_ = true;
       return 0;
@@ -101,7 +100,7 @@ class Splitter {
     }
     if (c == '\'' || c == ',' || c == ':' || c == '?') return Fail(kSplitBadOperator, "不支持的操作符");
     if (IsOperator(c, next)) return Operator(c, next, i);
-    if (IsBlank(c)) {
+    if (platform::IsAsciiBlank(c)) {
       if (!current().text.empty()) EndOperand();
       return 0;
     }
@@ -113,7 +112,7 @@ class Splitter {
   bool IsOperator(char c, char next) {
     const bool left_start = side_ == 0 && sides_[0]->text.empty();
     if (c == '+') return !left_start;
-    if (c == '-') return !(left_start && IsDigit(next));
+    if (c == '-') return !(left_start && platform::IsAsciiDigit(next));
     return IsOperatorChar(c);
   }
 
@@ -139,8 +138,9 @@ class Splitter {
     const bool first = operand.text.empty();
     if (int r = Store(c); r != 0) return r;
     if (first) {
-      operand.kind = c == '.' ? kOperandDecimal
-                              : (c == '-' || IsDigit(c)) ? kOperandInteger : kOperandName;
+      operand.kind = c == '.'                                  ? kOperandDecimal
+                     : (c == '-' || platform::IsAsciiDigit(c)) ? kOperandInteger
+                                                               : kOperandName;
       return 0;
     }
     if (c == '.') {
@@ -148,7 +148,8 @@ class Splitter {
       operand.kind = kOperandDecimal;
       return 0;
     }
-    if ((operand.kind == kOperandInteger || operand.kind == kOperandDecimal) && !IsDigit(c)) {
+    if ((operand.kind == kOperandInteger || operand.kind == kOperandDecimal) &&
+        !platform::IsAsciiDigit(c)) {
       return Fail(kSplitSyntax, "语法错误");
     }
     return 0;
@@ -160,7 +161,7 @@ class Splitter {
     for (ExprOperand* operand : sides_) {
       if (operand->kind != kOperandNone || operand->text.empty()) continue;
       const char c = operand->text[0];
-      operand->kind = (IsDigit(c) || c == '-') ? kOperandInteger : kOperandName;
+      operand->kind = (platform::IsAsciiDigit(c) || c == '-') ? kOperandInteger : kOperandName;
     }
     return 0;
   }

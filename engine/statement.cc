@@ -40,12 +40,7 @@ void TagOper::SetBreakpoint(uint8_t on) {
 }
 
 void TagOper::RunArgs() {
-  for (TagOper* expression : argExpressions) expression->Execute();
-}
-
-void TagOper::DeleteArgs() {
-  for (TagOper* expression : argExpressions) delete expression;
-  argExpressions.clear();
+  for (const auto& expression : argExpressions) expression->Execute();
 }
 
 namespace {

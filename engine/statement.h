@@ -9,9 +9,8 @@
 // target and its compiled argument expressions.
 //
 // Ownership: a statement belongs to the script whose list holds it. It owns
-// its source text and its argument list; the expressions in that list are
-// deleted by the script (DeleteArgs) before the statement. Variables named
-// by the target and the arguments belong to the script's variable lists.
+// its source text and its compiled argument expressions. Variables named by
+// the target and the arguments belong to the script's variable lists.
 //
 // Thread rules: used by its line's thread only, except the breakpoint byte,
 // which the debugger sets from the window thread (SetBreakpoint also raises
@@ -21,6 +20,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
@@ -98,9 +98,6 @@ class TagOper {
   // Executes every argument expression in order.
   void RunArgs();
 
-  // Deletes the argument expressions (the owning script calls it).
-  void DeleteArgs();
-
   // Sets or clears the breakpoint byte; the run loops' attention (when the
   // statement was appended to a script) counts it and is raised.
   void SetBreakpoint(uint8_t on);
@@ -126,7 +123,7 @@ class TagOper {
   TagVarRef resultTarget;
   // The compiled expressions of the arguments that are expressions (each
   // an expression statement that leaves its value in its result variable).
-  std::vector<TagOper*> argExpressions;
+  std::vector<std::unique_ptr<TagOper>> argExpressions;
   // The attention word of the run loops of the script's line (null before
   // the statement is appended).
   RunAttention* attention = nullptr;
@@ -160,7 +157,7 @@ inline TagOper* FollowingStatement(TagOper& s, TagVar& ret_val) {
 // What the compiler hands to the statement being appended.
 struct AppendContext {
   std::vector<TagOper*>* statements = nullptr;  // the script's list
-  std::vector<TagOper*> pendingArgs;            // moved into the statement
+  std::vector<std::unique_ptr<TagOper>> pendingArgs;  // moved into the statement
   TagVarRef pendingTarget;                      // the line's assignment target
   TagVar* retVal = nullptr;                     // the script's "_retVal"
   RunAttention* attention = nullptr;            // the line's run attention

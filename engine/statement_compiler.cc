@@ -23,6 +23,7 @@
 #include "engine/split_expression.h"
 #include "engine/statement_registry.h"
 #include "engine/tel_basic.h"
+#include "platform/text_trim.h"
 
 namespace engine {
 namespace {
@@ -101,11 +102,6 @@ std::string_view BehindAssignMark(std::string_view text) {
     }
   }
   return std::string_view();
-}
-
-std::string_view SkipBlanks(std::string_view text) {
-  const size_t first = text.find_first_not_of(" \t");
-  return first == npos ? std::string_view() : text.substr(first);
 }
 
 bool IsVirtualLine(TagTelBasic& s) {
@@ -296,7 +292,7 @@ struct Shape {
 };
 
 // The variable of an index target "[...]": its first operand; an operator
-// and a second operand are not used, and the author is told.
+// and a second operand are not used, and the log gets a hint.
 int32_t TargetIndex(TagTelBasic& s, const Line& line, const std::string& index, TagVar** out) {
   *out = nullptr;
   if (index.empty()) return 0;
@@ -315,7 +311,7 @@ int32_t TargetIndex(TagTelBasic& s, const Line& line, const std::string& index, 
     return -1;
   }
   if (op != 0 || split == kSplitManyOperators) {
-    s.Warning(line.lineNo, std::string("下标") + kMsgUnusedOperator, line.source);
+    s.Hint(line.lineNo, std::string("下标") + kMsgUnusedOperator, line.source);
   }
   return 0;
 }
@@ -377,7 +373,7 @@ int32_t CompileExpressionAssign(TagTelBasic& s, const Line& line, std::string_vi
 int32_t CompileAssignLine(TagTelBasic& s, const Line& line, const Shape& shape) {
   if (shape.kind == -2 && shape.row == kRowConst) return CompileConstant(s, line, shape);
   if (shape.kind == -2) {
-    s.Warning(line.lineNo, kMsgJoinedName + shape.name, line.source);
+    s.Hint(line.lineNo, kMsgJoinedName + shape.name, line.source);
   }
   TagVar* index = nullptr;
   if (!shape.increment && TargetIndex(s, line, shape.index, &index) != 0) return -1;
@@ -391,7 +387,8 @@ int32_t CompileAssignLine(TagTelBasic& s, const Line& line, const Shape& shape) 
   if (own >= 0 && dest != nullptr && dest->readOnly) return Fail(s, line, "常量不可以赋值");
   if (shape.kind == 2) {
     s.compileState.pendingTarget.Set(dest, index);
-    return CompileKeywordLine(s, line, SkipBlanks(std::string_view(line.work).substr(shape.callOffset)));
+    return CompileKeywordLine(
+        s, line, platform::TrimmedViewLeft(std::string_view(line.work).substr(shape.callOffset)));
   }
   if (r == -2) {
     const std::string name = shape.increment || shape.name.empty() ? dest->name() : shape.name;
@@ -430,7 +427,7 @@ int32_t CompileStatementLine(TagTelBasic& s, const Line& line) {
   }
   if (assign_shape) {
     // An operation whose result goes nowhere: nothing is compiled.
-    s.Warning(line.lineNo, kMsgNoEffect, line.source);
+    s.Hint(line.lineNo, kMsgNoEffect, line.source);
     return 0;
   }
   return CompileKeywordLine(s, line, line.work);
@@ -444,7 +441,6 @@ int32_t CompileLine(TagTelBasic& script, int32_t line_no, std::string& text) {
 
 int32_t TagTelBasic::ParseLine(int32_t line_no, std::string& text) {
   // Expressions and a target left by a failed line belong to no statement.
-  for (TagOper* e : compileState.pendingExpressions) delete e;
   compileState.pendingExpressions.clear();
   compileState.pendingTarget = TagVarRef();
   const size_t start = StatementStart(*this, line_no, text);

@@ -98,12 +98,8 @@ TagTelBasic::~TagTelBasic() {
   DeleteStore(StoreSlot::kDatabases);
   DeleteStore(StoreSlot::kSockets);
   DeleteStore(StoreSlot::kHttpRequests);
-  for (TagOper* s : statements) {
-    if (s == nullptr) continue;
-    s->DeleteArgs();
-    delete s;
-  }
-  for (TagOper* e : compileState.pendingExpressions) delete e;
+  for (TagOper* s : statements) delete s;
+  compileState.pendingExpressions.clear();
   for (TagTelBasic* f : functions) delete f;
   for (TagVar* v : allVariables) delete v;
   for (TagFInclude* inc : includes) delete inc;

@@ -102,13 +102,17 @@ class TagTelBasic : public ScriptFunction {
   // Counts and reports an error / a warning.
   void Error(int32_t line, std::string_view text, std::string_view detail);
   void Warning(int32_t line, std::string_view text, std::string_view detail);
+  // A hint about a line that compiles but may not do what its author meant:
+  // a log line ("[Hint]file(line): text, detail", when logging is on),
+  // neither counted nor written to the error file.
+  void Hint(int32_t line, std::string_view text, std::string_view detail);
 
   // --- compile operations (compile_ops.cc) ----------------------------------
   // The pieces of text work the statement compiler delegates. All work on
   // bytes: GBK bytes (0x80 and above) are never name material. Errors are
   // written with ReportError(line, text, detail, false) and NOT counted: the
   // caller counts a failed line from the negative result. Warnings go
-  // through Warning() and count.
+  // through Warning() and count; hints through Hint().
 
   // Result codes of SplitArgs.
   static constexpr int32_t kArgsEmpty = -1;         // an empty (blank) argument
@@ -291,6 +295,11 @@ class TagTelBasic : public ScriptFunction {
     }
     return QuitConditionSlow();
   }
+  // The line of this script (a function's or a child's included) is being
+  // stopped: its run context's stopped flag, the stop flag of the run
+  // context's call object or the quit condition. Every wait of a statement
+  // ends on it. Any thread holding the script.
+  bool LineStopping() const;
 
   // --- setters used by statements, the line drive and the run loop --------
   void SetPruneFunctions(int32_t v) { pruneFunctions = v; }

@@ -424,7 +424,10 @@ int SetLineScript(int line, std::string_view text) {
 int SetLineUserInfo(int line, int n, std::string_view text) {
   if (line < 0) return -1;
   TagMonitor* m = ProcessMonitor();
-  if (m != nullptr && n >= 0 && n < kMonitorCells - kCellUser) m->SetCell(text, line, kCellUser + n);
+  // n -5 to 2 reach every cell of the line's row; nothing lies beyond it.
+  if (m != nullptr && n >= -kCellUser && n < kMonitorCells - kCellUser) {
+    m->SetCell(text, line, kCellUser + n);
+  }
   return 0;
 }
 

@@ -207,7 +207,9 @@ TagMonitor* ProcessMonitor();
 int SetLineStatus(int line, std::string_view word);
 // Script File cell; returns 0.
 int SetLineScript(int line, std::string_view text);
-// User cell n + 5 ("DispInfo(", n 0-2; other n change nothing); returns 0.
+// Cell n + 5 of the line's row: "DispInfo(" gives n 0-2 for the user cells,
+// and n -5 to -1 write the line's other cells; n outside -5 to 2 changes
+// nothing. Returns 0.
 int SetLineUserInfo(int line, int n, std::string_view text);
 // User colours ("SetDispColor("); returns 0.
 int SetLineUserColor(int line, int32_t font, int32_t background);

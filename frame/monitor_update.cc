@@ -2,25 +2,17 @@
 
 #include <algorithm>
 
+#include "platform/byte_order.h"
 #include "platform/gbk.h"
 
 namespace frame {
 
 namespace {
 
-void PutU16(std::string* out, uint32_t v) {
-  out->push_back(static_cast<char>(v & 0xFF));
-  out->push_back(static_cast<char>((v >> 8) & 0xFF));
-}
-
-void PutU32At(std::string* out, size_t at, uint32_t v) {
-  for (size_t i = 0; i < 4; ++i) (*out)[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-
 // One record: line, cell, colours, the text and its NUL.
 void PutRecord(std::string* out, uint16_t line, uint8_t cell, uint8_t font, uint8_t background,
                std::string_view text) {
-  PutU16(out, line);
+  platform::AppendLe16(out, line);
   out->push_back(static_cast<char>(cell));
   out->push_back(static_cast<char>(font));
   out->push_back(static_cast<char>(background));
@@ -72,9 +64,8 @@ std::string MonitorUpdateBuilder::Next(std::string_view summary) {
   next_cell_ = cell;
 
   PutRecord(&out, kUpdateEndLine, kUpdateEndCell, 0, 0, GbkPrefix(summary, kSummaryMax));
-  PutU32At(&out, 0, static_cast<uint32_t>(out.size() - kUpdateLengthBytes));
-  out[4] = static_cast<char>(line_count_ & 0xFF);
-  out[5] = static_cast<char>((line_count_ >> 8) & 0xFF);
+  platform::StoreLe32(out.data(), static_cast<uint32_t>(out.size() - kUpdateLengthBytes));
+  platform::StoreLe16(out.data() + kUpdateLengthBytes, static_cast<uint16_t>(line_count_));
   return out;
 }
 

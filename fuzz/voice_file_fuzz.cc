@@ -71,8 +71,8 @@ void AppendTo(const std::string& start, const std::string& voice) {
 // A short A-law WAV voice of the system's own form.
 const std::string& SmallWav() {
   static const std::string wav = [] {
-    std::string bytes = telephony::WavHeaderBytes(telephony::VoiceWavFormat(telephony::kWavTagAlaw),
-                                                  8, telephony::WavHeaderForm::k46);
+    std::string bytes = platform::WavHeaderBytes(platform::VoiceFormat(platform::kWaveTagAlaw), 8,
+                                                 platform::WavHeaderForm::k46);
     bytes.append(8, '\x55');
     return bytes;
   }();

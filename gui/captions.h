@@ -1,6 +1,6 @@
 // The main window's captions in the two languages (LANGUAGE_TYPE 0 Chinese,
-// 1 English): menu and pop-up entries, the status-area toggle and the
-// window title. All texts are GBK.
+// 1 English): menu and pop-up entries, the debugger panel's buttons, the
+// status-area toggle and the window title. All texts are GBK.
 //
 // Thread rules: none (constant tables).
 #ifndef VTTEL_GUI_CAPTIONS_H_
@@ -33,6 +33,11 @@ enum class Entry {
   kBreakpoint,     // keeps its Chinese caption in English mode
   kOpenDebug,      // pop-up, same caption in both languages
   kHangup,         // pop-up, same caption in both languages
+  kClosePageButton,  // the debugger panel's buttons and check box
+  kStepButton,
+  kRunButton,
+  kFlushButton,
+  kAutoFlush,
 };
 
 // The caption of an entry as the window is created.

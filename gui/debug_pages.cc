@@ -264,19 +264,20 @@ DebugPages::DebugPages(engine::DebugRunObserver* observer, ScriptSource source, 
       observer_(observer),
       source_(std::move(source)),
       tabs_(new QTabWidget(this)),
-      auto_refresh_(new QCheckBox(FromGbk("动态刷新&A"), this)),
+      auto_refresh_(new QCheckBox(this)),
       call_stack_(new CallStackWindow(this)),
       statement_vars_(new StatementVarsWindow(this)),
       var_view_(new VarViewWindow(this)) {
   auto* buttons = new QHBoxLayout;
-  const std::pair<const char*, void (DebugPages::*)()> commands[] = {
-      {"关闭当前页(F2)", nullptr},
-      {"单步(F8)", &DebugPages::Step},
-      {"运行(F9)", &DebugPages::Run},
-      {"刷新(F5)", &DebugPages::RefreshVars},
+  const std::pair<Entry, void (DebugPages::*)()> commands[] = {
+      {Entry::kClosePageButton, nullptr},
+      {Entry::kStepButton, &DebugPages::Step},
+      {Entry::kRunButton, &DebugPages::Run},
+      {Entry::kFlushButton, &DebugPages::RefreshVars},
   };
-  for (const auto& [caption, command] : commands) {
-    auto* button = new QPushButton(FromGbk(caption), this);
+  for (const auto& [entry, command] : commands) {
+    auto* button = new QPushButton(this);
+    buttons_.emplace_back(entry, button);
     buttons->addWidget(button);
     if (command != nullptr) {
       connect(button, &QPushButton::clicked, this, command);
@@ -293,6 +294,12 @@ DebugPages::DebugPages(engine::DebugRunObserver* observer, ScriptSource source, 
   connect(auto_refresh_, &QCheckBox::toggled, this, [this](bool on) { SetAutoRefresh(on); });
   connect(&timer_, &QTimer::timeout, this, [this] { TakeUpdates(); });
   timer_.start(kDebugTakeMs);
+  ApplyCaptions(false);
+}
+
+void DebugPages::ApplyCaptions(bool english) {
+  for (const auto& [entry, button] : buttons_) button->setText(FromGbk(Caption(entry, english)));
+  auto_refresh_->setText(FromGbk(Caption(Entry::kAutoFlush, english)));
 }
 
 DebugPages::~DebugPages() {

@@ -1,6 +1,7 @@
 // The script debugger's panel: one page per debugged line (a tab captioned
 // with the line number) with the main-flow tree, the function tree and
-// their variable grids; the panel's buttons and "动态刷新&A".
+// their variable grids; the panel's buttons and "动态刷新&A", captioned in
+// the window's language.
 //
 // No line thread touches these widgets. The lines' observer
 // (engine::DebugRunObserver) keeps each debugged line's latest statement
@@ -27,11 +28,13 @@
 #include <QTreeWidget>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "engine/debug_observer.h"
 #include "engine/script_debug.h"
 #include "frame/debugger.h"
+#include "gui/captions.h"
 #include "gui/debug_node_colours.h"
 
 namespace engine {
@@ -139,6 +142,9 @@ class DebugPages : public QWidget, public frame::Debugger {
   // Takes the lines' updates (the timer's work; tests call it).
   void TakeUpdates();
 
+  // The buttons' and the check box's captions (Chinese until called).
+  void ApplyCaptions(bool english);
+
   QTabWidget* tabs() const { return tabs_; }
   QCheckBox* auto_refresh() const { return auto_refresh_; }
   CallStackWindow* call_stack_window() const { return call_stack_; }
@@ -160,6 +166,7 @@ class DebugPages : public QWidget, public frame::Debugger {
   ScriptSource source_;
   QTabWidget* tabs_;
   QCheckBox* auto_refresh_;
+  std::vector<std::pair<Entry, QPushButton*>> buttons_;  // children of this panel
   QTimer timer_;
   std::vector<DebugPage*> pages_;  // in opening order; children of tabs_
   CallStackWindow* call_stack_;

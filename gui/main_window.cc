@@ -214,6 +214,7 @@ void MainWindow::SetDebugger(engine::DebugRunObserver* observer, ScriptSource so
   script_source_ = source;
   pages_ = new DebugPages(observer, std::move(source), splitter_);
   splitter_->addWidget(pages_);
+  pages_->ApplyCaptions(cfg_->language == 1);
   pages_->hide();
   connect(pages_, &DebugPages::Emptied, this, [this] { ShowPanel(false); });
 }
@@ -271,6 +272,7 @@ void MainWindow::ApplyCaptions() {
   file_menu_->setTitle(FromGbk(Caption(Entry::kFileMenu, english)));
   operation_menu_->setTitle(FromGbk(Caption(Entry::kOperationMenu, english)));
   debug_menu_->setTitle(FromGbk(Caption(Entry::kDebugMenu, english)));
+  if (pages_ != nullptr) pages_->ApplyCaptions(english);
   const bool debugging = cfg_->sentence_mode == 1;
   debug_menu_->setEnabled(debugging);
   debug_menu_->menuAction()->setEnabled(debugging);

@@ -11,6 +11,7 @@
 #include "gui/captions.h"
 #include "gui/frame_loop.h"
 #include "gui/main_window.h"
+#include "gui/qt_log_messages.h"
 #include "gui/qt_message_service.h"
 #include "gui/qt_text.h"
 
@@ -33,6 +34,7 @@ bool IsHeadless() {
 int RunQtProgram(int& argc, char** argv, const QtProgram& program) {
   const bool headless = IsHeadless();
   if (headless) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  RouteQtMessagesToLog();
   QApplication app(argc, argv);
   app.setQuitOnLastWindowClosed(false);
   app.setApplicationName(FromGbk(WindowTitle("", false)));

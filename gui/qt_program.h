@@ -1,6 +1,6 @@
 // Runs the program with its Qt main window: makes the application (on the
 // "offscreen" platform when VTTEL_HEADLESS=1 or when there is no display),
-// installs the message service (the Qt one with a display, the console one
+// routes Qt's own messages to the log, installs the message service (the Qt one with a display, the console one
 // without), builds the window and the frame controller over the caller's
 // parts, starts the frame, ticks it from the Qt loop and returns the exit
 // status once the frame has ended (quit request, shutdown, close box).

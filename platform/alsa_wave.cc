@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/byte_order.h"
 #include "platform/g711.h"
 #include "platform/wave_buffer_thread.h"
 #include "platform/wave_device.h"
@@ -124,8 +125,7 @@ class AlsaOut : public BufferedWaveOut<AlsaWave> {
       samples_.resize(size_t{n} * 2);
       for (uint32_t i = 0; i < n; ++i) {
         const int16_t s = f.tag == kWaveTagAlaw ? AlawToLinear(data[i]) : UlawToLinear(data[i]);
-        samples_[2 * i] = static_cast<uint8_t>(static_cast<uint16_t>(s) & 0xFF);
-        samples_[2 * i + 1] = static_cast<uint8_t>(static_cast<uint16_t>(s) >> 8);
+        StoreLe16(&samples_[2 * i], static_cast<uint16_t>(s));
       }
     } else {
       samples_.assign(data, data + n);
@@ -167,8 +167,7 @@ class AlsaIn : public BufferedWaveIn<AlsaWave> {
       return;
     }
     for (uint32_t i = 0; i < n; ++i) {
-      const auto s = static_cast<int16_t>(
-          static_cast<uint16_t>(samples_[2 * i] | (samples_[2 * i + 1] << 8)));
+      const auto s = static_cast<int16_t>(LoadLe16(&samples_[2 * i]));
       out[i] = f.tag == kWaveTagAlaw ? LinearToAlaw(s) : LinearToUlaw(s);
     }
   }

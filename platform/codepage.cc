@@ -30,6 +30,8 @@
 #include <cstdint>
 #include <mutex>
 
+#include "platform/byte_order.h"
+
 namespace platform {
 namespace {
 
@@ -342,8 +344,7 @@ std::string AsciiOnlyToAscii(std::string_view bytes) {
 std::u16string Utf16LeToUnits(std::string_view bytes) {
   std::u16string out(bytes.size() / 2, u'\0');
   for (size_t i = 0; i < out.size(); ++i) {
-    out[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                   static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+    out[i] = static_cast<char16_t>(LoadLe16(bytes.data() + 2 * i));
   }
   return out;
 }
@@ -351,8 +352,7 @@ std::u16string Utf16LeToUnits(std::string_view bytes) {
 std::string UnitsToUtf16Le(std::u16string_view units) {
   std::string out(units.size() * 2, '\0');
   for (size_t i = 0; i < units.size(); ++i) {
-    out[2 * i] = static_cast<char>(units[i] & 0xFF);
-    out[2 * i + 1] = static_cast<char>(units[i] >> 8);
+    StoreLe16(out.data() + 2 * i, units[i]);
   }
   return out;
 }

@@ -43,4 +43,9 @@ bool EqualsIgnoreCaseGbk(std::string_view a, std::string_view b) {
   return true;
 }
 
+bool EndsWithIgnoreCaseGbk(std::string_view text, std::string_view suffix) {
+  return text.size() >= suffix.size() &&
+         EqualsIgnoreCaseGbk(text.substr(text.size() - suffix.size()), suffix);
+}
+
 }  // namespace platform

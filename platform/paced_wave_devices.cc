@@ -10,39 +10,18 @@
 #include <string>
 #include <vector>
 
-#include "platform/g711.h"
 #include "platform/clock.h"
+#include "platform/g711.h"
+#include "platform/wav_file.h"
 #include "platform/wave_buffer_thread.h"
 #include "platform/wave_device.h"
 
 namespace platform {
 namespace {
 
-// The capture file's header: RIFF, a format chunk of 18 bytes, data.
-constexpr uint32_t kFmtChunkBytes = 18;
-constexpr uint32_t kCaptureHeaderBytes = 46;
-constexpr long kRiffSizeOffset = 4;
-constexpr long kDataSizeOffset = 42;
-
-void PutLe(std::string& out, uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
-
+// The capture file's header: a fmt chunk of 18 bytes.
 std::string CaptureHeader(const WaveFormat& f, uint32_t data_size) {
-  std::string h = "RIFF";
-  PutLe(h, kCaptureHeaderBytes - 8 + data_size, 4);
-  h += "WAVEfmt ";
-  PutLe(h, kFmtChunkBytes, 4);
-  PutLe(h, f.tag, 2);
-  PutLe(h, f.channels, 2);
-  PutLe(h, f.samples_per_sec, 4);
-  PutLe(h, f.bytes_per_sec, 4);
-  PutLe(h, f.block_align, 2);
-  PutLe(h, f.bits_per_sample, 2);
-  PutLe(h, 0, 2);
-  h += "data";
-  PutLe(h, data_size, 4);
-  return h;
+  return WavHeaderBytes(f, data_size, WavHeaderForm::k46);
 }
 
 constexpr uint64_t kMillisPerSecond = 1000;

@@ -9,15 +9,16 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
 
 #include "platform/clock.h"
+#include "platform/gbk.h"
 #include "platform/host_path.h"
 #include "platform/shared_library.h"
+#include "platform/text_trim.h"
 
 extern char** environ;
 
@@ -29,30 +30,31 @@ constexpr std::string_view kExeEnding = ".exe";
 // The exit code reported when the wait for the child itself failed.
 constexpr int kWaitFailedExitCode = -1;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-// The program word at the start of line; *pos is left after it.
-std::string ProgramWord(std::string_view line, size_t* pos) {
+// The program word at the start of *rest, which is left after it.
+std::string ProgramWord(std::string_view* rest) {
+  const std::string_view line = *rest;
   std::string word;
   bool quoted = false;
-  size_t i = *pos;
-  for (; i < line.size() && (quoted || !IsBlank(line[i])); ++i) {
+  size_t i = 0;
+  for (; i < line.size() && (quoted || !IsAsciiBlank(line[i])); ++i) {
     if (line[i] == '"') {
       quoted = !quoted;
     } else {
       word.push_back(line[i]);
     }
   }
-  *pos = i;
+  *rest = line.substr(i);
   return word;
 }
 
-// One argument word starting at *pos (not a blank); *pos is left after it.
-std::string ArgumentWord(std::string_view line, size_t* pos) {
+// One argument word at the start of *rest (not a blank), which is left
+// after it.
+std::string ArgumentWord(std::string_view* rest) {
+  const std::string_view line = *rest;
   std::string word;
   bool quoted = false;
-  size_t i = *pos;
-  while (i < line.size() && (quoted || !IsBlank(line[i]))) {
+  size_t i = 0;
+  while (i < line.size() && (quoted || !IsAsciiBlank(line[i]))) {
     if (line[i] == '\\') {
       size_t n = 0;
       while (i < line.size() && line[i] == '\\') ++n, ++i;
@@ -79,12 +81,8 @@ std::string ArgumentWord(std::string_view line, size_t* pos) {
     }
     word.push_back(line[i++]);
   }
-  *pos = i;
+  *rest = line.substr(i);
   return word;
-}
-
-void SkipBlanks(std::string_view line, size_t* pos) {
-  while (*pos < line.size() && IsBlank(line[*pos])) ++*pos;
 }
 
 bool IsExecutableFile(const std::string& path) {
@@ -93,12 +91,7 @@ bool IsExecutableFile(const std::string& path) {
 }
 
 bool EndsWithExe(std::string_view name) {
-  if (name.size() <= kExeEnding.size()) return false;
-  const std::string_view tail = name.substr(name.size() - kExeEnding.size());
-  for (size_t i = 0; i < tail.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(tail[i])) != kExeEnding[i]) return false;
-  }
-  return true;
+  return name.size() > kExeEnding.size() && EndsWithIgnoreCaseGbk(name, kExeEnding);
 }
 
 std::vector<std::string> SearchFolders() {
@@ -146,13 +139,11 @@ void ReapLater(pid_t pid, int pidfd) {
 
 std::vector<std::string> SplitCommandLine(std::string_view command_line) {
   std::vector<std::string> words;
-  size_t pos = 0;
-  SkipBlanks(command_line, &pos);
-  if (pos >= command_line.size()) return words;
-  words.push_back(ProgramWord(command_line, &pos));
-  for (SkipBlanks(command_line, &pos); pos < command_line.size();
-       SkipBlanks(command_line, &pos)) {
-    words.push_back(ArgumentWord(command_line, &pos));
+  std::string_view rest = TrimmedViewLeft(command_line);
+  if (rest.empty()) return words;
+  words.push_back(ProgramWord(&rest));
+  for (rest = TrimmedViewLeft(rest); !rest.empty(); rest = TrimmedViewLeft(rest)) {
+    words.push_back(ArgumentWord(&rest));
   }
   return words;
 }

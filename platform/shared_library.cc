@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/gbk.h"
 #include "platform/host_path.h"
 #include "platform/library_trial.h"
 
@@ -23,14 +24,7 @@ bool IsBareName(std::string_view name) {
 }
 
 bool EndsWithDll(std::string_view name) {
-  if (name.size() <= kDllSuffix.size()) return false;
-  const std::string_view tail = name.substr(name.size() - kDllSuffix.size());
-  for (size_t i = 0; i < tail.size(); ++i) {
-    const char c = tail[i];
-    const char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    if (lower != kDllSuffix[i]) return false;
-  }
-  return true;
+  return name.size() > kDllSuffix.size() && EndsWithIgnoreCaseGbk(name, kDllSuffix);
 }
 
 // The names tried in order: the name, then for "x.dll" "x.so" and "libx.so"

@@ -3,19 +3,16 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/gbk.h"
+
 namespace platform {
-namespace {
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-}  // namespace
 
 int TrimBlanks(char* buf, int len) {
   if (len <= 0) return len + 1;
   int first = 0;
-  while (first < len && IsBlank(buf[first])) ++first;
+  while (first < len && IsAsciiBlank(buf[first])) ++first;
   int end = len;  // one past the last kept byte
-  while (end > first && (IsBlank(buf[end - 1]) || buf[end - 1] == '\0')) --end;
+  while (end > first && (IsAsciiBlank(buf[end - 1]) || buf[end - 1] == '\0')) --end;
   int kept = end - first;
   if (first > 0) std::memmove(buf, buf + first, static_cast<size_t>(kept));
   buf[kept] = '\0';
@@ -29,22 +26,25 @@ std::string_view TrimmedViewRight(std::string_view s, std::string_view trimmed) 
   return last == std::string_view::npos ? std::string_view() : s.substr(0, last + 1);
 }
 
-std::string_view TrimmedView(std::string_view s, std::string_view trimmed) {
+std::string_view TrimmedViewLeft(std::string_view s, std::string_view trimmed) {
   const size_t first = s.find_first_not_of(trimmed);
-  return first == std::string_view::npos ? std::string_view()
-                                         : TrimmedViewRight(s.substr(first), trimmed);
+  return first == std::string_view::npos ? std::string_view() : s.substr(first);
+}
+
+std::string_view TrimmedView(std::string_view s, std::string_view trimmed) {
+  return TrimmedViewRight(TrimmedViewLeft(s, trimmed), trimmed);
 }
 
 void RemoveAllBlanks(char* text) {
   char* out = text;
   for (const char* in = text; *in != '\0'; ++in) {
-    if (!IsBlank(*in)) *out++ = *in;
+    if (!IsAsciiBlank(*in)) *out++ = *in;
   }
   *out = '\0';
 }
 
 void RemoveAllBlanks(std::string& text) {
-  text.erase(std::remove_if(text.begin(), text.end(), IsBlank), text.end());
+  text.erase(std::remove_if(text.begin(), text.end(), IsAsciiBlank), text.end());
 }
 
 }  // namespace platform

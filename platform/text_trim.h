@@ -26,9 +26,10 @@ inline constexpr std::string_view kBlanks = " \t";
 inline constexpr std::string_view kBlanksAndLineEnds = " \t\r\n";
 
 // The view without its leading and trailing characters of trimmed; the
-// right-hand form keeps the leading ones. A view of trimmed characters only
-// becomes empty.
+// left-hand form keeps the trailing ones, the right-hand form the leading
+// ones. A view of trimmed characters only becomes empty.
 std::string_view TrimmedView(std::string_view s, std::string_view trimmed = kBlanks);
+std::string_view TrimmedViewLeft(std::string_view s, std::string_view trimmed = kBlanks);
 std::string_view TrimmedViewRight(std::string_view s, std::string_view trimmed = kBlanks);
 
 // Removes every blank and tab anywhere in a NUL-terminated text.

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/byte_order.h"
+
 namespace platform {
 namespace {
 
@@ -30,17 +32,6 @@ WaveDevices* DevicesOfEnvironment() {
 }
 
 }  // namespace
-
-WaveFormat AlawVoiceFormat() { return WaveFormat{}; }
-
-WaveFormat Pcm16VoiceFormat() {
-  WaveFormat format;
-  format.tag = kWaveTagPcm;
-  format.bytes_per_sec = 16000;
-  format.block_align = 2;
-  format.bits_per_sample = 16;
-  return format;
-}
 
 void WaveNoticeQueue::Post(const WaveNotice& notice) {
   {
@@ -95,12 +86,10 @@ ScopedWaveDevices::~ScopedWaveDevices() { installed.store(previous_, std::memory
 void ScalePcm16(uint8_t* data, uint32_t size, uint32_t volume) {
   if (volume >= kWaveFullVolume) return;
   for (uint32_t i = 0; i + 1 < size; i += 2) {
-    const auto sample = static_cast<int16_t>(static_cast<uint16_t>(data[i] | (data[i + 1] << 8)));
+    const auto sample = static_cast<int16_t>(LoadLe16(data + i));
     const auto scaled = static_cast<int32_t>(sample) * static_cast<int32_t>(volume) /
                         static_cast<int32_t>(kWaveFullVolume);
-    const auto bits = static_cast<uint16_t>(static_cast<int16_t>(scaled));
-    data[i] = static_cast<uint8_t>(bits & 0xFF);
-    data[i + 1] = static_cast<uint8_t>(bits >> 8);
+    StoreLe16(data + i, static_cast<uint16_t>(static_cast<int16_t>(scaled)));
   }
 }
 

@@ -33,12 +33,10 @@
 #include <string>
 #include <string_view>
 
+#include "platform/wave_format.h"
+
 namespace platform {
 
-// Format tags of the devices.
-inline constexpr uint16_t kWaveTagPcm = 1;
-inline constexpr uint16_t kWaveTagAlaw = 6;
-inline constexpr uint16_t kWaveTagUlaw = 7;
 // The default device of either direction.
 inline constexpr int32_t kWaveDefaultDevice = -1;
 // Full volume of a channel; the low 16 bits are the left channel, the high
@@ -51,19 +49,6 @@ inline constexpr int32_t kWaveBadDevice = 2;     // no such device, or it does n
 inline constexpr int32_t kWaveNoDriver = 6;      // the thread of the device cannot start
 inline constexpr int32_t kWaveBadFormat = 32;    // the device refuses the format
 inline constexpr int32_t kWaveStillPlaying = 33; // a buffer is already in flight
-
-struct WaveFormat {
-  uint16_t tag = kWaveTagAlaw;
-  uint16_t channels = 1;
-  uint32_t samples_per_sec = 8000;
-  uint32_t bytes_per_sec = 8000;
-  uint16_t block_align = 1;
-  uint16_t bits_per_sample = 8;
-};
-
-// 8 kHz mono A-law (8,000 bytes a second) and 16-bit PCM (16,000).
-WaveFormat AlawVoiceFormat();
-WaveFormat Pcm16VoiceFormat();
 
 enum class WaveNoticeKind { kOpened, kDone, kClosed, kQuit };
 

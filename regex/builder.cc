@@ -4,6 +4,7 @@
 #include <typeinfo>
 #include <utility>
 
+#include "platform/gbk.h"
 #include "regex/group_elements.h"
 #include "regex/leaf_elements.h"
 #include "regex/limits.h"
@@ -14,8 +15,6 @@ namespace regex {
 namespace {
 
 constexpr int kInfinite = INT_MAX;
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 bool IsQuantifier(const Token& t) {
   return t.IsControl('*') || t.IsControl('+') || t.IsControl('?') || t.IsControl('{');
@@ -65,7 +64,7 @@ ByteSet DigitSet() {
 
 int ReadSyntaxNumber(std::string_view text, std::string_view* rest) {
   size_t i = 0;
-  while (i < text.size() && IsBlank(text[i])) ++i;
+  while (i < text.size() && platform::IsAsciiBlank(text[i])) ++i;
   if (i >= text.size() || text[i] < '0' || text[i] > '9') {
     if (rest != nullptr) *rest = text;
     return -1;
@@ -75,7 +74,7 @@ int ReadSyntaxNumber(std::string_view text, std::string_view* rest) {
        ++digits, ++i) {
     n = n * 10 + (text[i] - '0');
   }
-  while (i < text.size() && IsBlank(text[i])) ++i;
+  while (i < text.size() && platform::IsAsciiBlank(text[i])) ++i;
   if (rest != nullptr) *rest = text.substr(i);
   return n;
 }
@@ -364,7 +363,7 @@ std::string CBuilderT::ReadName(uint8_t closer) {
 
 const ElxInterface* CBuilderT::ParseSpecialGroup(int& flags) {
   // After "(?": skip blanks, then the byte decides.
-  while (current().IsLiteral() && IsBlank(static_cast<char>(current().byte))) Advance();
+  while (current().IsLiteral() && platform::IsAsciiBlank(current().byte)) Advance();
   const Token t = current();
   const Token& next = tokens_->next();
   const ElxInterface* result = nullptr;
@@ -452,7 +451,7 @@ const ElxInterface* CBuilderT::ParseCondition(int flags) {
 const ElxInterface* CBuilderT::ParseRecursion() {
   if (current().byte == 'R') {
     Advance();
-    while (current().IsLiteral() && IsBlank(static_cast<char>(current().byte))) Advance();
+    while (current().IsLiteral() && platform::IsAsciiBlank(current().byte)) Advance();
     if (current().IsLiteral() && (current().byte == '<' || current().byte == '\'')) {
       const uint8_t closer = current().byte == '<' ? '>' : '\'';
       Advance();
@@ -525,11 +524,12 @@ const ElxInterface* CBuilderT::ParsePosix(int flags) {
     Advance();
   }
   if (current().IsControl(']')) Advance();
-  // bracket is ":name:" or ":^name:" (the tokenizer checked the name).
+  // bracket is ":name:" or ":^name:" (the tokenizer checked the form).
   const bool positive = !(bracket.size() > 1 && bracket[1] == '^');
   std::string_view name(bracket);
   name.remove_prefix(positive ? 1 : 2);
   if (!name.empty() && name.back() == ':') name.remove_suffix(1);
+  if (!IsPosixClassName(name)) return Never();  // whichever way it is turned
   return New<CPosixElxT>(name, (flags & kRightToLeft) != 0, positive);
 }
 

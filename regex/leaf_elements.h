@@ -66,8 +66,9 @@ class CRangeElxT : public ElxInterface {
   bool reverse_;
 };
 
-// [:name:] and [:^name:]; bytes 0x80-0xFF belong to no class. The name must
-// be one of IsPosixClassName's (the tokenizer only makes "[:" syntax then).
+// [:name:] and [:^name:] of a known name (IsPosixClassName); bytes 0x80-0xFF
+// belong to no class. The builder makes an unknown name an element that
+// never matches, negated or not.
 class CPosixElxT : public CRangeElxT {
  public:
   CPosixElxT(std::string_view name, bool reverse, bool positive);

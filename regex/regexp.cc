@@ -74,7 +74,7 @@ MatchResultT CRegexpT::Match(std::string_view text, int start, CContext* ctx) co
 }
 
 void CRegexpT::PrepareMatch(CContext* ctx, std::string_view text, int start) const {
-  ctx->text = reinterpret_cast<const uint8_t*>(text.data());
+  ctx->text = reinterpret_cast<const uint8_t*>(text.empty() ? "" : text.data());
   ctx->length = static_cast<int>(text.size());
   ctx->last_begin_position = -1;
   ctx->empty_at = -1;

@@ -37,8 +37,10 @@ class CRegexpT {
 
   // Compiles; never fails. A null pattern leaves nothing to match.
   void Compile(const char* pattern, int length, int flags = 0);
+  // The bytes of the view; an empty view is the empty pattern (never the
+  // null one, whatever its data pointer).
   void Compile(std::string_view pattern, int flags = 0) {
-    Compile(pattern.data(), static_cast<int>(pattern.size()), flags);
+    Compile(pattern.empty() ? "" : pattern.data(), static_cast<int>(pattern.size()), flags);
   }
 
   // Searches text (NUL-terminated; its length counts up to the first NUL)

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/gbk.h"
 #include "regex/builder.h"
 #include "regex/limits.h"
 
@@ -22,8 +23,6 @@ const CRegexpT& ReferencePattern() {
   return pattern;
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 // Builds the pairs of one replacement: literal runs between references,
 // merged, so that a reference that stays literal joins the text around it.
 class TemplateScanner {
@@ -42,7 +41,7 @@ class TemplateScanner {
       const int number = re_.GetNamedGroupNumber(
           replacement_.substr(static_cast<size_t>(p) + 2, static_cast<size_t>(end - p - 3)));
       if (number >= 1 && number <= re_.highest_group()) Emit(p, end, kGroupReference, number);
-    } else if (IsDigit(c)) {
+    } else if (platform::IsAsciiDigit(c)) {
       Digits(p);
     } else {
       Emit(p, end, kByteReference, static_cast<unsigned char>(c));
@@ -58,7 +57,8 @@ class TemplateScanner {
     int digits = 0;
     int number = 0;
     for (size_t i = static_cast<size_t>(p) + 1;
-         digits < kMaxReferenceDigits && i < replacement_.size() && IsDigit(replacement_[i]);
+         digits < kMaxReferenceDigits && i < replacement_.size() &&
+         platform::IsAsciiDigit(replacement_[i]);
          ++i, ++digits) {
       number = number * 10 + (replacement_[i] - '0');
     }

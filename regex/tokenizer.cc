@@ -1,5 +1,7 @@
 #include "regex/tokenizer.h"
 
+#include "platform/gbk.h"
+
 namespace regex {
 
 namespace {
@@ -7,13 +9,6 @@ namespace {
 constexpr const char* kPosixNames[] = {"alnum", "alpha", "ascii", "blank", "cntrl",
                                        "digit", "graph", "lower", "print", "punct",
                                        "space", "upper", "xdigit"};
-
-int HexValue(uint8_t c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 bool IsBlankByte(uint8_t c) { return c == ' ' || (c >= 9 && c <= 13); }
 
@@ -61,22 +56,20 @@ Token Tokenizer::Read() {
 }
 
 bool Tokenizer::OpensPosixClass(int at) const {
-  // at: the "[". Needs ":" [^] name ":]".
+  // at: the "[". Needs ":" [^] name ":]"; any name (one the engine does not
+  // know gives an element that never matches).
   int p = at + 1;
   if (p >= length_ || pattern_[p] != ':') return false;
   ++p;
-  if (p < length_ && pattern_[p] == '^') ++p;
-  int name_start = p;
   while (p < length_ && pattern_[p] != ':') ++p;
-  if (p + 1 >= length_ || pattern_[p + 1] != ']') return false;
-  return IsPosixClassName(pattern_.substr(name_start, p - name_start));
+  return p + 1 < length_ && pattern_[p + 1] == ']';
 }
 
 uint32_t Tokenizer::ReadHex(int max_digits, bool* any) {
   uint32_t value = 0;
   *any = false;
   for (int i = 0; i < max_digits && pos_ < length_; ++i) {
-    int h = HexValue(static_cast<uint8_t>(pattern_[pos_]));
+    int h = platform::AsciiHexValue(pattern_[pos_]);
     if (h < 0) break;
     value = value * 16 + static_cast<uint32_t>(h);
     *any = true;
@@ -130,11 +123,12 @@ bool Tokenizer::ReadOne(Token* token) {
     case '-':
       return InClass() ? control() : literal();
     case ':':
-      // Only a "[" that opens a known POSIX class makes ":" syntax.
+      // Only a "[" that opens a POSIX class "[:name:]" makes ":" syntax.
       return last_.IsControl('[') && OpensPosixClass(last_.position) ? control() : literal();
     case '[':
-      // Inside a class only "[:name:]" of a known name is syntax; any other
-      // "[" is a member and leaves the depth alone.
+      // Inside a class only "[:name:]" is syntax; any other "[" is a member
+      // and leaves the depth alone, so the depth always counts the classes
+      // the parser has open.
       if (InClass() && !OpensPosixClass(start)) return literal();
       ++class_depth_;
       return control();

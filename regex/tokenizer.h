@@ -60,8 +60,8 @@ class Tokenizer {
   // At pos_ (just past "\x{" or "\u{"): the value of up to max_digits hex
   // digits, and whether any were present.
   uint32_t ReadHex(int max_digits, bool* any);
-  // True when the pattern at pos_ (at a "[") opens a known POSIX class
-  // "[:name:]" or "[:^name:]".
+  // True when the pattern at `at` (a "[") opens a POSIX class "[:name:]"
+  // or "[:^name:]", known name or not.
   bool OpensPosixClass(int at) const;
   bool InClass() const { return class_depth_ > 0; }
 

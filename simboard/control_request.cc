@@ -5,6 +5,8 @@
 #include <charconv>
 #include <vector>
 
+#include "platform/gbk.h"
+
 namespace simboard {
 namespace {
 
@@ -36,17 +38,13 @@ constexpr std::array<VerbRow, 16> kVerbs{{
     {"QUIT", ControlVerb::kQuit, 0, 0},
 }};
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
 std::vector<std::string_view> SplitWords(std::string_view line) {
   std::vector<std::string_view> words;
   size_t i = 0;
   while (i < line.size()) {
-    while (i < line.size() && IsBlank(line[i])) ++i;
+    while (i < line.size() && platform::IsAsciiBlank(line[i])) ++i;
     size_t start = i;
-    while (i < line.size() && !IsBlank(line[i])) ++i;
+    while (i < line.size() && !platform::IsAsciiBlank(line[i])) ++i;
     if (i > start) words.push_back(line.substr(start, i - start));
   }
   return words;
@@ -55,7 +53,7 @@ std::vector<std::string_view> SplitWords(std::string_view line) {
 std::optional<Address> ParseAddress(std::string_view word) {
   if (word.empty()) return std::nullopt;
   std::string upper(word);
-  upper[0] = AsciiUpper(upper[0]);
+  upper[0] = platform::AsciiUpper(upper[0]);
   return Address::Parse(upper);
 }
 
@@ -78,7 +76,7 @@ std::optional<int64_t> ParseNumber(std::string_view word) {
 std::optional<std::string> ParseDigits(std::string_view word) {
   std::string digits;
   for (char c : word) {
-    char up = AsciiUpper(c);
+    char up = platform::AsciiUpper(c);
     bool key = (up >= '0' && up <= '9') || up == '*' || up == '#' || (up >= 'A' && up <= 'D');
     if (!key) return std::nullopt;
     digits += up;
@@ -162,9 +160,9 @@ bool FillWait(ControlRequest& r, const std::vector<std::string_view>& args, std:
 }  // namespace
 
 bool ControlWordEquals(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [](char x, char y) { return AsciiUpper(x) == AsciiUpper(y); });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return platform::AsciiUpper(x) == platform::AsciiUpper(y);
+         });
 }
 
 std::optional<ControlRequest> ParseControlRequest(std::string_view line, std::string& error) {

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/gbk.h"
 #include "platform/text_trim.h"
 
 namespace simboard {
@@ -16,9 +17,7 @@ std::string_view Trim(std::string_view s) {
 
 std::string Lower(std::string_view s) {
   std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
+  for (char& c : out) c = platform::AsciiLower(c);
   return out;
 }
 

@@ -90,7 +90,7 @@ inline constexpr uint32_t kCloseWaitMs = 35000;   // for every run to end
 inline constexpr uint32_t kCloseCheckMs = 50;     // how often the wait looks
 inline constexpr uint32_t kEndRunSettleMs = 350;  // after endRun is set
 inline constexpr uint32_t kLoadJoinMs = 10000;    // for a load thread
-inline constexpr uint32_t kRunJoinMs = 1000;      // for a run thread, after all that
+inline constexpr uint32_t kRunJoinMs = 1000;      // for all run threads, after all that
 // The file the Reload menu restarts from.
 inline constexpr std::string_view kRunCfgFile = "VtTelRun.cfg";
 // Pause after each load and each reload request: LOAD_DELAY/4 + this.
@@ -189,7 +189,8 @@ class TagTelDrive : public engine::LineTableFacts, public frame::LineDriveFacts 
   void RaiseStop(bool end_run);
   bool AllNotRunning() const;
   void JoinRunThreads();
-  void WaitRunsEnded();
+  // Until every run has ended or kCloseWaitMs have passed since start.
+  void WaitRunsEnded(uint32_t start);
   bool NeedsRestart() const;
   void RequestReloads();
   static void RequestReload(engine::TagTelBasic& script);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "engine/script_cache.h"
 #include "frame/cpu_load.h"
@@ -225,13 +226,17 @@ void TagTelDrive::CloseAllTelLine() {
   CloseAllLinesLocked();
 }
 
+// The whole pass is bounded: the loads and the runs share the wait of
+// kCloseWaitMs, then endRun and kEndRunSettleMs, then the lines still
+// running share kRunJoinMs, however many they are.
 void TagTelDrive::CloseAllLinesLocked() {
+  const uint32_t start = platform::GetClock().TickCount();
   flags_->halt.store(true);
   platform::WakeStopSleepers();
   JoinLoadThreads();
   RaiseStop(false);
   frame::WriteRawLog("CloseAllTelLine(): 1");
-  WaitRunsEnded();
+  WaitRunsEnded(start);
   frame::WriteRawLog("CloseAllTelLine(): 2");
   RaiseStop(true);
   frame::SleepTicks(kEndRunSettleMs);
@@ -282,9 +287,8 @@ bool TagTelDrive::AllNotRunning() const {
   return true;
 }
 
-void TagTelDrive::WaitRunsEnded() {
+void TagTelDrive::WaitRunsEnded(uint32_t start) {
   platform::Clock& clock = platform::GetClock();
-  const uint32_t start = clock.TickCount();
   while (!AllNotRunning() && clock.TickCount() - start < kCloseWaitMs) {
     clock.Sleep(kCloseCheckMs);
     RaiseStop(false);
@@ -292,19 +296,29 @@ void TagTelDrive::WaitRunsEnded() {
 }
 
 void TagTelDrive::JoinRunThreads() {
+  std::vector<TagTelLine*> running;  // in line order
   for (int32_t i = 0; i < line_count_; ++i) {
     TagTelLine& line = *lines_[static_cast<size_t>(i)];
     if (line.abandoned() && line.loadThread().joinable()) continue;  // its load still runs
-    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(kRunJoinMs);
-    bool ended = !line.runThread().joinable();
-    while (!ended && MsLeft(deadline) > 0) {
-      RaiseStop(true);
-      ended = line.runThread().JoinFor(std::min(kRunJoinPollMs, MsLeft(deadline)));
-    }
-    if (!ended) {
-      frame::LogAlwaysF("%d: the line's run did not end; its script is left to its thread.", i);
-    }
-    line.SetAbandoned(!ended);
+    line.SetAbandoned(false);
+    if (line.runThread().joinable()) running.push_back(&line);
+  }
+  // All of them together: each round waits a poll on the first and joins
+  // whichever have ended.
+  const auto deadline = SteadyClock::now() + std::chrono::milliseconds(kRunJoinMs);
+  while (!running.empty() && MsLeft(deadline) > 0) {
+    RaiseStop(true);
+    uint32_t wait = std::min(kRunJoinPollMs, MsLeft(deadline));
+    std::erase_if(running, [&wait](TagTelLine* line) {
+      const bool ended = line->runThread().JoinFor(wait);
+      wait = 0;
+      return ended;
+    });
+  }
+  for (TagTelLine* line : running) {
+    frame::LogAlwaysF("%d: the line's run did not end; its script is left to its thread.",
+                      line->lineNo());
+    line->SetAbandoned(true);
   }
 }
 

@@ -1,6 +1,5 @@
 #include "telephony/tel_line_threads.h"
 
-#include <cstdio>
 #include <exception>
 #include <string>
 #include <utility>
@@ -14,7 +13,6 @@
 namespace telephony {
 namespace {
 
-constexpr int32_t kLoadedReportEvery = 10;
 constexpr int32_t kRunModeLine = 1;
 
 std::atomic<int32_t> g_loaded_lines{0};
@@ -74,10 +72,9 @@ void RunLoop(TagTelLine& line, std::shared_ptr<LineRunFlags> flags,
   }
 }
 
-void CountLoaded() {
-  const int32_t loaded = ++g_loaded_lines;
-  if (loaded % kLoadedReportEvery == 0) std::printf("  loadLinesCount=%d\n", loaded);
-}
+// The count of loaded lines; no progress print (the standard streams are
+// the operator's).
+void CountLoaded() { ++g_loaded_lines; }
 
 // Compiles and attaches the script; false when the thread must end at once.
 bool LoadScript(TagTelLine& line, const std::shared_ptr<LineRunFlags>& flags) {

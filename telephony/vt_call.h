@@ -36,6 +36,7 @@ class TagTelBasic;
 
 namespace telephony {
 
+class ScratchVoice;
 class TagVtCard;  // the card that created a board line
 
 // Limits of the call object's buffers.
@@ -98,8 +99,10 @@ class TagVtCall : public engine::LineCallBase {
   virtual int32_t Spare14();                                               // 14
   // 15: 1 ended, 0 cut by a key, negative error. The base plays on the PC.
   virtual int32_t Play(std::string_view file, int32_t break_on_key, int32_t on_pc);
-  // 16: plays a voice held in memory as a file of the line (mem_voice_play.cc);
-  // -1 when there are no bytes or they cannot be written.
+  // 16: plays a voice held in memory (a whole voice file, header included)
+  // from a scratch file of the line's own (scratch_voice.h) through
+  // PlayScratchVoice: Play's result; -1 when there are no bytes or they
+  // cannot be written.
   virtual int32_t PlayMemVoc(const char* buffer, int32_t start, int32_t length,
                              int32_t reserved, int32_t break_on_key);      // 16
   virtual int32_t StartLoopPlay(std::string_view file, int32_t reserved);  // 17
@@ -336,6 +339,9 @@ class TagVtCall : public engine::LineCallBase {
   // Opens file at offset on the sound-card player (reopening the current
   // one); false, with the player deleted, when that failed.
   bool OpenPcPlayer(std::string_view file, int32_t offset);
+  // The play of PlayMemVoc: the scratch file played as Play plays a file
+  // named in "Play(" (the base: its script path through Play).
+  virtual int32_t PlayScratchVoice(const ScratchVoice& voice, int32_t break_on_key);
 
  private:
   bool watchdogHangup_ = false;  // the watchdog's Hangup is running

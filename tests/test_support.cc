@@ -81,6 +81,15 @@ bool FileExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
+std::vector<std::string> FolderNames(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& e : std::filesystem::directory_iterator(folder, error)) {
+    names.push_back(e.path().filename().string());
+  }
+  return names;
+}
+
 int FreeLoopbackPort() {
   int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return 0;

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -55,6 +56,8 @@ class ScopedChdir {
 std::optional<std::string> ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
+// The names in a folder, in no particular order (none when it is missing).
+std::vector<std::string> FolderNames(const std::string& folder);
 
 // A loopback TCP port nobody listens on at the moment of the call.
 int FreeLoopbackPort();

@@ -3,6 +3,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/gbk.h"
 #include "platform/text_trim.h"
 
 namespace services {
@@ -20,11 +21,9 @@ constexpr std::string_view kUtf8Charset = "CHARSET=utf8mb4;";
 
 using Pair = std::pair<std::string, std::string>;
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 std::string Lowered(std::string_view s) {
   std::string out(s);
-  for (char& c : out) c = Lower(c);
+  for (char& c : out) c = platform::AsciiLower(c);
   return out;
 }
 

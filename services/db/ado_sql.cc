@@ -1,5 +1,6 @@
 #include "services/db/ado_sql.h"
 
+#include "platform/gbk.h"
 #include "platform/text_trim.h"
 
 namespace services {
@@ -7,15 +8,11 @@ namespace {
 
 constexpr size_t kClassifyChars = 7;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
 }  // namespace
 
 AdoSqlKind ClassifyAdoSql(std::string_view sql) {
   std::string head(sql.substr(0, kClassifyChars));
-  for (char& c : head) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
+  for (char& c : head) c = platform::AsciiUpper(c);
   if (head == "SELECT ") return AdoSqlKind::kQuery;
   for (std::string_view word : {"UPDATE ", "DELETE ", "INSERT ", "CREATE "}) {
     if (head == word) return AdoSqlKind::kStatement;
@@ -33,7 +30,7 @@ std::vector<std::string> SplitQuoted(std::string_view text, char separator) {
   for (size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (c == '\'') quoted = !quoted;
-    const bool ends = !quoted && (separator == ' ' ? IsBlank(c) : c == separator);
+    const bool ends = !quoted && (separator == ' ' ? platform::IsAsciiBlank(c) : c == separator);
     if (!ends) {
       piece += c;
       continue;
@@ -41,7 +38,7 @@ std::vector<std::string> SplitQuoted(std::string_view text, char separator) {
     pieces.push_back(std::move(piece));
     piece.clear();
     if (separator == ' ') {
-      while (i + 1 < text.size() && IsBlank(text[i + 1])) ++i;
+      while (i + 1 < text.size() && platform::IsAsciiBlank(text[i + 1])) ++i;
     }
   }
   pieces.push_back(std::move(piece));

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "frame/log.h"
+#include "platform/byte_order.h"
 #include "platform/clock.h"
 #include "platform/gbk.h"
 
@@ -22,17 +23,6 @@ constexpr size_t kFieldLengthOffset = 16;
 // The smallest header length: the header and its terminator.
 constexpr uint16_t kMinHeaderLength = kDbfHeaderBytes + 1;
 constexpr int kYearBase = 1900;
-
-uint32_t Le32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-uint16_t Le16(const unsigned char* p) {
-  return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-void PutLe32(unsigned char* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
 
 // The descriptor's name: up to its first NUL byte, at most 11 bytes.
 std::string DescriptorName(const unsigned char* d) {
@@ -81,9 +71,13 @@ int32_t TagDbf::Open() {
   return 0;
 }
 
-uint32_t TagDbf::HeaderCount() const { return Le32(header_.data() + kCountOffset); }
-uint16_t TagDbf::HeaderLength() const { return Le16(header_.data() + kHeaderLengthOffset); }
-uint16_t TagDbf::RecordLength() const { return Le16(header_.data() + kRecordLengthOffset); }
+uint32_t TagDbf::HeaderCount() const { return platform::LoadLe32(header_.data() + kCountOffset); }
+uint16_t TagDbf::HeaderLength() const {
+  return platform::LoadLe16(header_.data() + kHeaderLengthOffset);
+}
+uint16_t TagDbf::RecordLength() const {
+  return platform::LoadLe16(header_.data() + kRecordLengthOffset);
+}
 
 int32_t TagDbf::RefreshHeader() {
   const int64_t got = file_.ReadAt(0, header_.data(), header_.size());
@@ -151,7 +145,7 @@ int32_t TagDbf::WriteLocked(int32_t n) {
     if (count >= static_cast<uint32_t>(INT32_MAX)) return kDbfNoSuchRecord;
     at = header_length_ + static_cast<int64_t>(record_length_) * count;
     result = static_cast<int32_t>(count + 1);
-    PutLe32(header_.data() + kCountOffset, count + 1);
+    platform::StoreLe32(header_.data() + kCountOffset, count + 1);
     // A record read before (deleted or not) may be the model of the new
     // one, but the new record is born live.
     record_[0] = kDbfLiveFlag;

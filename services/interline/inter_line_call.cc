@@ -44,16 +44,6 @@ bool InServerRange(int32_t queue) { return queue >= 0 && queue < kMsgQueues; }
 // The parameters of a function that travel in a request.
 int32_t TravellingParams(int32_t params) { return std::min(params, kInterLineParams); }
 
-// The line of the script is told to stop or to reload.
-bool LineStopping(TagTelBasic& script) {
-  const TagTelBasic* context = script.GetRunContext();
-  if (context->stopped.load(std::memory_order_relaxed) != 0) return true;
-  if (context->call != nullptr && context->call->stopFlag.load(std::memory_order_relaxed) != 0) {
-    return true;
-  }
-  return script.QuitCondition();
-}
-
 // "InterLineCall(" (server queue, seconds, copy-back flag, out result).
 class TagInterLineCall : public engine::ArgsStatement {
  public:
@@ -105,7 +95,7 @@ class TagInterLineCall : public engine::ArgsStatement {
     const uint32_t start = clock.TickCount();
     const uint32_t limit = seconds * 1000u;
     for (;;) {
-      if (LineStopping(function)) return false;
+      if (function.LineStopping()) return false;
       if (replies.Recv(m)) return true;
       if (clock.TickCount() - start > limit) return false;
       clock.Sleep(kInterLinePollMs);

@@ -3,19 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/gbk.h"
 #include "services/net/http_limits.h"
 
 namespace services {
-namespace {
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-}  // namespace
 
 int64_t TagChunkProc::StartChunk(const char* bytes, size_t count) {
   const void* crlf = memmem(bytes, count, "\r\n", 2);
@@ -24,12 +15,12 @@ int64_t TagChunkProc::StartChunk(const char* bytes, size_t count) {
   if (line + 2 > kHttpChunkLineLimit) return kBadSizeLine;
   size_t i = 0;
   int64_t size = 0;
-  for (; i < line && HexValue(bytes[i]) >= 0; ++i) {
-    size = size * 16 + HexValue(bytes[i]);
+  for (; i < line && platform::AsciiHexValue(bytes[i]) >= 0; ++i) {
+    size = size * 16 + platform::AsciiHexValue(bytes[i]);
     if (size > kHttpBodyLimit) return kTooLarge;
   }
   if (i == 0) return kBadSizeLine;
-  while (i < line && (bytes[i] == ' ' || bytes[i] == '\t')) ++i;
+  while (i < line && platform::IsAsciiBlank(bytes[i])) ++i;
   // Anything after the size is a chunk extension, which is ignored.
   if (i < line && bytes[i] != ';') return kBadSizeLine;
   if (size == 0) return kLastChunk;

@@ -12,12 +12,6 @@ namespace services {
 
 using engine::TagTelBasic;
 
-bool LineStopping(TagTelBasic* script) {
-  if (script == nullptr) return false;
-  const TagTelBasic* context = script->GetRunContext();
-  return context->stopped.load(std::memory_order_relaxed) != 0 || script->QuitCondition();
-}
-
 int ConnectWithin(TagTelBasic* script, int* connected, std::string_view host, int port,
                   int seconds, const ConnectPace& pace, bool* timed_out) {
   platform::Clock& clock = platform::GetClock();
@@ -25,7 +19,7 @@ int ConnectWithin(TagTelBasic* script, int* connected, std::string_view host, in
   // Unsigned: a negative time-out is a very long one.
   const uint64_t wait_ms = static_cast<uint64_t>(static_cast<uint32_t>(seconds)) * 1000u;
   frame::TcpConnectState state;
-  while (!LineStopping(script)) {
+  while (script == nullptr || !script->LineStopping()) {
     const int step = frame::TcpConnectStep(host, port, &state, connected);
     if (step == 1) return 0;
     if (step < 0) return step;

@@ -19,11 +19,6 @@ namespace services {
 // The pause between two connect steps of "TcpOpen(".
 inline constexpr uint32_t kTcpConnectStepMs = 80;
 
-// True when the line of script (a function's or a child's included) is
-// being stopped: the run context's stopped flag or the quit condition.
-// A null script is never stopped.
-bool LineStopping(engine::TagTelBasic* script);
-
 // How a connect loop waits between its steps: at most step_ms, and with
 // wake_on_progress only until the pending connect makes progress.
 struct ConnectPace {
@@ -32,7 +27,8 @@ struct ConnectPace {
 };
 
 // Steps until connected (0, *connected set), a step's error, the time-out
-// or the line's stop (-9; *timed_out set for the time-out when not null).
+// or the stop of script's line (-9; *timed_out set for the time-out when
+// not null); a null script has no line to stop.
 int ConnectWithin(engine::TagTelBasic* script, int* connected, std::string_view host, int port,
                   int seconds, const ConnectPace& pace, bool* timed_out);
 
@@ -40,7 +36,7 @@ int ConnectWithin(engine::TagTelBasic* script, int* connected, std::string_view 
 // child's statement included), giving up after seconds (compared unsigned:
 // 0 gives up after the first step, a negative value never). 0 connected
 // (*connected set); -2, -3, -5 from the step; -9 time-out. When the line is
-// stopped (the run context's stopped flag or the quit condition) the wait
+// stopping (TagTelBasic::LineStopping: also the call's stop flag) the wait
 // ends with -9 as well: no connection was made in the time the line gave.
 int TcpConnect(engine::TagTelBasic* script, int* connected, std::string_view host, int port,
                int seconds);

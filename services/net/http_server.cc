@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
+#include "engine/tel_basic.h"
 #include "frame/log.h"
 #include "frame/tcp_socket.h"
-#include "services/net/connect.h"
 #include "services/net/http_head.h"
 #include "services/net/http_limits.h"
 #include "services/net/http_listeners.h"
@@ -82,7 +82,7 @@ int32_t ServeListener(engine::TagTelBasic* script, SocketSet* set,
       return -1;
     }
     if (!pending->Holds(listener)) return accepted;
-    if (LineStopping(script)) return -1;
+    if (script->LineStopping()) return -1;
     pending->Wait(listener, kAcceptCheckMs);
   }
   const int32_t connection = set->Add(ready.socket, SocketKind::kHttpConnection);

@@ -2,18 +2,13 @@
 
 #include <cstdint>
 
+#include "platform/gbk.h"
+
 namespace services {
 namespace {
 
 constexpr char kBase64Alphabet[] =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-int HexDigit(unsigned char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 int Base64Value(unsigned char c) {
   if (c >= 'A' && c <= 'Z') return c - 'A';
@@ -50,8 +45,8 @@ std::string PercentUnescape(std::string_view text) {
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '%' && i + 2 < text.size()) {
-      const int hi = HexDigit(static_cast<unsigned char>(text[i + 1]));
-      const int lo = HexDigit(static_cast<unsigned char>(text[i + 2]));
+      const int hi = platform::AsciiHexValue(text[i + 1]);
+      const int lo = platform::AsciiHexValue(text[i + 2]);
       if (hi >= 0 && lo >= 0) {
         out.push_back(static_cast<char>(hi * 16 + lo));
         i += 2;

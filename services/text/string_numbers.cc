@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "platform/gbk.h"
 #include "platform/number_text.h"
 
 namespace services {
@@ -11,13 +12,6 @@ namespace {
 // "Float(" reads at most this many bytes of a text.
 constexpr size_t kFloatTextBytes = 80;
 
-int HexDigit(unsigned char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 }  // namespace
 
 int32_t IntOfText(std::string_view text) {
@@ -25,7 +19,7 @@ int32_t IntOfText(std::string_view text) {
   if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
     uint64_t v = 0;
     for (size_t i = 2; i < text.size(); ++i) {
-      const int d = HexDigit(static_cast<unsigned char>(text[i]));
+      const int d = platform::AsciiHexValue(text[i]);
       if (d < 0) break;
       v = std::min<uint64_t>(v * 16 + static_cast<uint64_t>(d), 0xFFFFFFFFu);
     }

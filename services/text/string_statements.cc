@@ -26,8 +26,6 @@ using engine::TagVar;
 
 namespace {
 
-bool IsBlank(unsigned char c) { return c == ' ' || c == '\t'; }
-
 // Result codes of the statements that change a string in place.
 constexpr int32_t kReadOnly = -1;
 constexpr int32_t kNotString = -2;
@@ -461,12 +459,12 @@ void SplitPieces(std::string_view text, std::string_view separator,
     size_t start = 0;
     size_t i = 0;
     while (i < text.size()) {
-      if (!IsBlank(static_cast<unsigned char>(text[i]))) {
+      if (!platform::IsAsciiBlank(text[i])) {
         ++i;
         continue;
       }
       pieces->push_back(text.substr(start, i - start));
-      while (i < text.size() && IsBlank(static_cast<unsigned char>(text[i]))) ++i;
+      while (i < text.size() && platform::IsAsciiBlank(text[i])) ++i;
       start = i;
     }
     pieces->push_back(text.substr(start));

@@ -135,7 +135,8 @@ class TagDjBaseCall : public TagVtCall {
   // The line is in a conference group: its plays and recordings go there.
   bool InConfGroup() const;
   // Starts the play of file (upper-cased for the board) at position, or
-  // in the line's conference group: 0, or the failure (traced).
+  // in the line's conference group: 0, or the failure (traced). During a
+  // PlayScratchVoice the board takes the scratch file as it is.
   int32_t StartPlayFile(std::string_view file, int32_t position);
   bool IsPlayEnded();
   bool IsRecordEnded();
@@ -162,12 +163,19 @@ class TagDjBaseCall : public TagVtCall {
   void StopLinkedLineMedia(int32_t line, uint32_t pause_ms, bool only_when_busy);
   // "[%d] : <what>(%d, %d)" with LinkTraceId, line and mode.
   void LinkTrace(const char* what, int32_t line, int32_t mode);
+  // A voice from memory: the line kind's Play of the scratch file, whose
+  // host path the board gets unchanged (an upper-cased copy of it would
+  // name no file).
+  int32_t PlayScratchVoice(const ScratchVoice& voice, int32_t break_on_key) override;
 
  private:
   bool RecordRefused(int32_t result) const;
   int32_t RunFax(std::string_view file, bool send);
   int32_t WaitFax();
 
+  // The host path of the scratch file that PlayScratchVoice is playing;
+  // empty otherwise. Line thread.
+  std::string scratchHost_;
   std::unique_ptr<TagConfLine> confLine_;
   const BoardLinePacing& pacing_;
   std::recursive_mutex mediaLock_;

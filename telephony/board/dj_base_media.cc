@@ -14,6 +14,7 @@
 #include "telephony/board/key_scan.h"
 #include "telephony/voice/pc_sound.h"
 #include "telephony/voice/recorded_file.h"
+#include "telephony/voice/scratch_voice.h"
 #include "telephony/voice/voice_path.h"
 
 namespace telephony {
@@ -131,7 +132,7 @@ int32_t TagDjBaseCall::StartPlayFile(std::string_view file, int32_t position) {
   const std::string name = platform::UpperGbk(file);
   if (!InConfGroup()) {
     const int32_t offset = position + (HoldsUpperWav(file) ? pacing_.wavPlayOffset : 0);
-    const std::string host = HostPathOrEmpty(name);
+    const std::string host = scratchHost_.empty() ? HostPathOrEmpty(name) : scratchHost_;
     int32_t r = -1;
     if (!host.empty()) {
       BoardHold hold(boardLock());
@@ -143,7 +144,8 @@ int32_t TagDjBaseCall::StartPlayFile(std::string_view file, int32_t position) {
     }
   } else {
     const int32_t group = confLine().groupId;
-    confPlayId = digitDrive->ConfPlay(group, HostPathOrEmpty(file));
+    confPlayId =
+        digitDrive->ConfPlay(group, scratchHost_.empty() ? HostPathOrEmpty(file) : scratchHost_);
     if (confPlayId < 0) {
       TraceLog("ConfPlay(" + std::to_string(group) + ", " + std::string(file) +
                ") Error : " + std::to_string(confPlayId));
@@ -183,6 +185,13 @@ bool TagDjBaseCall::IsRecordEnded() {
 bool TagDjBaseCall::PlayOrConfPlayEnded() {
   MediaHold media(mediaLock());
   return confPlayId >= 0 ? digitDrive->IsVoiceEnded(confPlayId) != 0 : IsPlayEnded();
+}
+
+int32_t TagDjBaseCall::PlayScratchVoice(const ScratchVoice& voice, int32_t break_on_key) {
+  scratchHost_ = voice.host();
+  const int32_t r = Play(voice.scriptPath(), break_on_key, 0);
+  scratchHost_.clear();
+  return r;
 }
 
 int32_t TagDjBaseCall::PlayOnPc(std::string_view file) {

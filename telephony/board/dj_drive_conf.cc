@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "frame/log.h"
+#include "platform/byte_order.h"
 #include "telephony/board/dj_base_call.h"
 #include "telephony/board/dj_digit_drive.h"
 
@@ -21,8 +22,7 @@ constexpr int32_t kJoinListen = 1;
 constexpr int32_t kJoinTalk = 2;
 
 int32_t GroupCountOf(const board::ConfInfoRecord& record) {
-  size_t at = board::kConfInfoGroupCountOffset;
-  return record[at] | (record[at + 1] << 8);
+  return platform::LoadLe16(record.data() + board::kConfInfoGroupCountOffset);
 }
 
 // A negative board result is always logged, any other only with tracing on.

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "frame/log.h"
+#include "platform/byte_order.h"
 #include "platform/file_ops.h"
 #include "platform/gbk.h"
 #include "platform/host_path.h"
@@ -96,18 +97,18 @@ uint64_t FillBits(uint64_t bits) {
 }
 
 uint8_t* PutEntry(uint8_t* at, uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
-  PutU16(at, tag);
-  PutU16(at + 2, type);
-  PutU32(at + 4, count);
-  PutU32(at + 8, value);
+  platform::StoreLe16(at, tag);
+  platform::StoreLe16(at + 2, type);
+  platform::StoreLe32(at + 4, count);
+  platform::StoreLe32(at + 8, value);
   return at + 12;
 }
 
 void PutResolutions(uint8_t* at) {
-  PutU32(at, kXDpi);
-  PutU32(at + 4, 1);
-  PutU32(at + 8, kYDpi);
-  PutU32(at + 12, 1);
+  platform::StoreLe32(at, kXDpi);
+  platform::StoreLe32(at + 4, 1);
+  platform::StoreLe32(at + 8, kYDpi);
+  platform::StoreLe32(at + 12, 1);
 }
 
 // The first 238 bytes of a TIFF Class F page of `lines` scan lines and
@@ -116,11 +117,11 @@ void BuildTiffHeader(uint8_t* h, uint32_t lines, uint32_t data) {
   std::memset(h, 0, kFaxTiffDataOffset);
   h[0] = 'I';
   h[1] = 'I';
-  PutU16(h + 2, 42);
-  PutU32(h + 4, kTiffDirectoryAt);
+  platform::StoreLe16(h + 2, 42);
+  platform::StoreLe32(h + 4, kTiffDirectoryAt);
   PutResolutions(h + kXResolutionAt);
   uint8_t* at = h + kTiffDirectoryAt;
-  PutU16(at, kTiffEntries);
+  platform::StoreLe16(at, kTiffEntries);
   at += 2;
   at = PutEntry(at, 254, kLong, 1, 2);                       // NewSubfileType: a page
   at = PutEntry(at, 256, kLong, 1, kFaxLinePixels);          // ImageWidth
@@ -138,7 +139,7 @@ void BuildTiffHeader(uint8_t* h, uint32_t lines, uint32_t data) {
   at = PutEntry(at, 292, kLong, 1, 4);                       // T4Options: fill bits
   at = PutEntry(at, 296, kShort, 1, 2);                      // ResolutionUnit: inch
   at = PutEntry(at, 297, kShort, 2, 1);                      // PageNumber 1 of 0
-  PutU32(at, 0);                                             // no further directory
+  platform::StoreLe32(at, 0);                                // no further directory
   PutResolutions(at + 4);
 }
 
@@ -147,8 +148,8 @@ void BuildRawHeader(uint8_t* h, uint32_t data) {
   std::memcpy(h, "BIT  FAX", 8);
   h[8] = 0x30;
   h[9] = 0x01;
-  PutU32(h + 20, data);
-  PutU32(h + 24, kFaxRawDataOffset);
+  platform::StoreLe32(h + 20, data);
+  platform::StoreLe32(h + 24, kFaxRawDataOffset);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/byte_order.h"
 #include "telephony/fax/fax_files.h"
 
 namespace telephony {
@@ -16,7 +17,7 @@ constexpr size_t kBlackBitsAt = kWhiteBitsAt + kFaxCodeMaxBits;
 // One code of a record: length field at length_at, bits at bits_at. False
 // when the length is not 1..16 or a bit byte is neither 0 nor 1.
 bool ReadCode(const uint8_t* record, size_t length_at, size_t bits_at, FaxCode* code) {
-  const uint32_t length = GetU16(record + length_at);
+  const uint32_t length = platform::LoadLe16(record + length_at);
   if (length == 0 || length > kFaxCodeMaxBits) return false;
   uint32_t bits = 0;
   for (uint32_t i = 0; i < length; ++i) {
@@ -41,7 +42,7 @@ bool ParseFaxCodeTable(std::string_view bytes, FaxCodeTable* table, std::string*
     *fault = "no record count";
     return false;
   }
-  const size_t count = GetU16(data);
+  const size_t count = platform::LoadLe16(data);
   if (count < kFaxCodeRecords) {
     *fault = std::to_string(count) + " records, " + std::to_string(kFaxCodeRecords) + " needed";
     return false;

@@ -82,16 +82,6 @@ int32_t CheckDial(Call& call, const Line& s) {
   return r;
 }
 
-// "TransferTo(" (number: text). No line kind of this system carries out a
-// transfer: the operation gives its base result, and the log says so, so
-// that a script relying on it is noticed.
-int32_t TransferTo(Call& call, const Line& s) {
-  const char* number = ArgText(s.Argument(0));
-  const int32_t r = call.TransferTo(number);
-  call.ErrorLog("TransferTo(" + std::string(number) + ") is not supported on this line");
-  return r;
-}
-
 // The reading of one number of the call into a variable ("GetCallerId(",
 // "GetCalleeId(", "GetFirstCalleeId("): the buffer starts empty, a
 // non-empty number is traced, and the buffer goes into the variable.
@@ -153,7 +143,11 @@ void RegisterCallStatements() {
   r.Register("SetMaxTalkTime(", &CallOperation<[](Call& c, const Line& s) {
     return SetMaxTalkTime(c, ArgInt(s.Argument(0)));
   }>::Build);
-  r.Register("TransferTo(", &CallOperation<TransferTo>::Build);
+  // "TransferTo(" (number: text): no line kind of this system transfers,
+  // so the operation does nothing and gives 0.
+  r.Register("TransferTo(", &CallOperation<[](Call& c, const Line& s) {
+    return c.TransferTo(ArgText(s.Argument(0)));
+  }>::Build);
   // "MakeRing(" (caller number: text): rings a phone port.
   r.Register("MakeRing(", &CallOperation<[](Call& c, const Line& s) {
     return c.MakeRing(ArgText(s.Argument(0)));

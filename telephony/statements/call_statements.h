@@ -10,7 +10,7 @@
 //   "CheckDial("             CheckDial; rule (Dial form)
 //   "SetDialFailedTo(" f     dialFailedTo = f               "Hangup("         Hangup, 0
 //   "SetMaxTalkTime(" s      the talk-time limit (SetMaxTalkTime below)
-//   "TransferTo(" num        TransferTo (no line kind here transfers: logged)
+//   "TransferTo(" num        TransferTo (no line kind here transfers: 0)
 //   "MakeRing(" num          MakeRing                       "GetHookState("   GetHookState
 //   "SetCallerId(" num       "SetFirstCalleeId(" num, v     "SetSubAddr(" t1, t2
 //   "GetCallerId(" v         "GetCalleeId(" v               "GetFirstCalleeId(" v

@@ -69,8 +69,9 @@ class VoiceJoiner {
   // The joined voice: a 46-byte header when the first piece was WAV.
   std::string Voice() const {
     if (!has_header_) return samples_;
-    const auto size = static_cast<uint32_t>(std::min<size_t>(samples_.size(), kWavMaxDataBytes));
-    return WavHeaderBytes(format_, size, WavHeaderForm::k46) + samples_;
+    const auto size =
+        static_cast<uint32_t>(std::min<size_t>(samples_.size(), platform::kWavMaxDataBytes));
+    return platform::WavHeaderBytes(format_, size, platform::WavHeaderForm::k46) + samples_;
   }
 
  private:
@@ -82,7 +83,7 @@ class VoiceJoiner {
   }
 
   bool has_header_ = false;
-  WavFormat format_;
+  platform::WaveFormat format_;
   std::string samples_;
 };
 

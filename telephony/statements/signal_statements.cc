@@ -6,6 +6,7 @@
 #include "engine/arguments.h"
 #include "engine/tag_var.h"
 #include "frame/log.h"
+#include "platform/gbk.h"
 #include "telephony/statements/line_statement.h"
 #include "telephony/vt_call.h"
 
@@ -19,20 +20,11 @@ using engine::ArgText;
 using Call = TagVtCall;
 using Line = LineStatement;
 
-// The value of an ASCII hexadecimal digit, or -1.
-int HexValue(unsigned char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-bool IsBlank(unsigned char c) { return c == ' ' || c == '\t'; }
-
 // Whether text is read as hexadecimal: long enough and its first two
 // characters hexadecimal digits.
 bool LooksHexadecimal(std::string_view text) {
-  return text.size() >= kSigRawHexMinChars && HexValue(text[0]) >= 0 && HexValue(text[1]) >= 0;
+  return text.size() >= kSigRawHexMinChars && platform::AsciiHexValue(text[0]) >= 0 &&
+         platform::AsciiHexValue(text[1]) >= 0;
 }
 
 // Decodes hexadecimal digits separated by any blanks; false at the first
@@ -41,8 +33,8 @@ bool DecodeHex(std::string_view text, std::string* bytes) {
   int pending = -1;  // the first digit of a byte, while its second is awaited
   for (const char ch : text) {
     const auto c = static_cast<unsigned char>(ch);
-    if (IsBlank(c)) continue;
-    const int v = HexValue(c);
+    if (platform::IsAsciiBlank(c)) continue;
+    const int v = platform::AsciiHexValue(c);
     if (v < 0) return false;
     if (pending < 0) {
       pending = v;

@@ -1,7 +1,5 @@
 #include "telephony/statements/sys_info_statements.h"
 
-#include <strings.h>
-
 #include <cstdint>
 #include <string>
 
@@ -9,6 +7,7 @@
 #include "engine/run_stores.h"
 #include "frame/line_facts.h"
 #include "frame/version_text.h"
+#include "platform/gbk.h"
 #include "telephony/board/dj_digit_drive.h"
 #include "telephony/statements/line_statement.h"
 
@@ -36,7 +35,7 @@ bool IsTextKey(SysKey k) {
 // The index of a key name (any letter case), or -1.
 int FindKey(const char* name) {
   for (size_t i = 0; i < kSysInfoKeys; ++i) {
-    if (strcasecmp(name, kKeyNames[i]) == 0) return static_cast<int>(i);
+    if (platform::EqualsIgnoreCaseGbk(name, kKeyNames[i])) return static_cast<int>(i);
   }
   return -1;
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "frame/log.h"
+#include "platform/gbk.h"
 #include "platform/host_path.h"
 #include "telephony/voice/voice_wav.h"
 
@@ -16,18 +17,12 @@ constexpr uint16_t kEditChannels = 1;
 int PathLength(std::string_view path) { return static_cast<int>(path.size()); }
 
 bool NamesVoxFile(std::string_view path) {
-  if (path.size() < kVoxSuffix.size()) return false;
-  const std::string_view tail = path.substr(path.size() - kVoxSuffix.size());
-  for (size_t i = 0; i < tail.size(); ++i) {
-    const auto c = static_cast<unsigned char>(tail[i]);
-    const unsigned char upper = (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 32) : c;
-    if (upper != static_cast<unsigned char>(kVoxSuffix[i])) return false;
-  }
-  return true;
+  return platform::EndsWithIgnoreCaseGbk(path, kVoxSuffix);
 }
 
 bool IsEditableTag(uint16_t tag) {
-  return tag == kWavTagPcm || tag == kWavTagAlaw || tag == kWavTagUlaw;
+  return tag == platform::kWaveTagPcm || tag == platform::kWaveTagAlaw ||
+         tag == platform::kWaveTagUlaw;
 }
 
 // Whether the header of an open file allows editing (logged when not). A
@@ -36,11 +31,11 @@ bool IsEditableTag(uint16_t tag) {
 bool HasEditableHeader(FILE* file, std::string_view path) {
   WavHeader header;
   if (ReadWavHeader(file, &header) != WavReadResult::kOk) return true;
-  if (IsEditableTag(header.format.format_tag) && header.format.channels == kEditChannels) {
+  if (IsEditableTag(header.format.tag) && header.format.channels == kEditChannels) {
     return true;
   }
   frame::LogMsgF("'%.*s' not edited: format tag %u, %u channels", PathLength(path), path.data(),
-                 header.format.format_tag, header.format.channels);
+                 header.format.tag, header.format.channels);
   return false;
 }
 

@@ -9,11 +9,13 @@
 
 #include "frame/log.h"
 #include "frame/settings.h"
+#include "platform/byte_order.h"
 #include "platform/codepage.h"
 #include "platform/file_ops.h"
 #include "platform/g711.h"
 #include "platform/host_path.h"
 #include "platform/pipe_process.h"
+#include "platform/wav_file.h"
 #include "telephony/voice/voice_wav.h"
 
 namespace telephony {
@@ -23,33 +25,27 @@ namespace {
 constexpr int64_t kMaxSpeechFileBytes = 1 << 20;
 constexpr size_t kWaitThreadStack = 64 * 1024;
 constexpr uint32_t kSpeechBufferId = 1;
-
-uint32_t Le32(const std::string& s, size_t at) {
-  uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<uint8_t>(s[at + static_cast<size_t>(i)]);
-  return v;
-}
+// The sample rate in a fmt body: the four bytes after the tag and channels.
+constexpr size_t kWavRateOffset = 4;
+constexpr size_t kWavRateEnd = 8;
 
 // The samples and rate of the WAV that espeak-ng writes on its output (its
 // sizes are not final there: the data run to the end).
 bool ParseEspeakWav(const std::string& wav, std::vector<int16_t>* samples, uint32_t* rate) {
-  if (wav.size() < 12 || wav.compare(0, 4, "RIFF") != 0) return false;
-  size_t at = 12;
+  if (wav.size() < platform::kWavRiffHeaderBytes || wav.compare(0, 4, "RIFF") != 0) return false;
   *rate = 0;
-  while (at + 8 <= wav.size()) {
-    const std::string id = wav.substr(at, 4);
-    const uint32_t size = Le32(wav, at + 4);
-    at += 8;
-    if (id == "fmt " && at + 8 <= wav.size()) {
-      *rate = Le32(wav, at + 4);
-    } else if (id == "data") {
-      const size_t count = (wav.size() - at) / 2;
+  platform::WavChunkWalker walk(wav);
+  platform::WavChunk chunk;
+  while (walk.Next(&chunk)) {
+    const size_t body = chunk.body();
+    if (chunk.Is("fmt ") && body + kWavRateEnd <= wav.size()) {
+      *rate = platform::LoadLe32(wav.data() + body + kWavRateOffset);
+    } else if (chunk.Is("data")) {
+      const size_t count = (wav.size() - body) / 2;
       samples->resize(count);
-      std::memcpy(samples->data(), wav.data() + at, count * 2);
+      std::memcpy(samples->data(), wav.data() + body, count * 2);
       return *rate != 0;
     }
-    if (size > wav.size() - at) return false;
-    at += size;
   }
   return false;
 }
@@ -64,7 +60,7 @@ constexpr double kCutoffShare = 0.9;
 
 std::vector<float> LowPassForRate(const std::vector<int16_t>& samples, uint32_t rate) {
   constexpr double kPi = 3.14159265358979323846;
-  const double cutoff = kCutoffShare * kVoiceSampleRate / 2 / rate;  // cycles per sample
+  const double cutoff = kCutoffShare * platform::kVoiceSampleRate / 2 / rate;  // cycles per sample
   float taps[2 * kLowPassHalfTaps + 1];
   double sum = 0;
   for (int k = -kLowPassHalfTaps; k <= kLowPassHalfTaps; ++k) {
@@ -121,8 +117,8 @@ int32_t SynthesizeSpeech(const std::string& program, std::string_view text, bool
 }
 
 std::vector<int16_t> ResampleTo8k(const std::vector<int16_t>& samples, uint32_t rate) {
-  if (rate == kVoiceSampleRate || samples.empty()) return samples;
-  const double ratio = static_cast<double>(kVoiceSampleRate) / rate;
+  if (rate == platform::kVoiceSampleRate || samples.empty()) return samples;
+  const double ratio = static_cast<double>(platform::kVoiceSampleRate) / rate;
   const std::vector<float> in = LowPassForRate(samples, rate);
   std::vector<float> out(static_cast<size_t>(static_cast<double>(samples.size()) * ratio) + 16);
   SRC_DATA data{};
@@ -138,16 +134,17 @@ std::vector<int16_t> ResampleTo8k(const std::vector<int16_t>& samples, uint32_t 
 }
 
 std::string SpeechWavBytes(const std::vector<int16_t>& samples, int32_t type) {
-  WavFormat format;
+  platform::WaveFormat format;
   std::string data;
   switch (type) {
     case kSpeechPcm16:
-      format = VoiceWavFormat(kWavTagPcm);
+      format = platform::VoiceFormat(platform::kWaveTagPcm);
       data.assign(reinterpret_cast<const char*>(samples.data()), samples.size() * 2);
       break;
     case kSpeechAlaw:
     case kSpeechUlaw:
-      format = VoiceWavFormat(type == kSpeechAlaw ? kWavTagAlaw : kWavTagUlaw);
+      format = platform::VoiceFormat(type == kSpeechAlaw ? platform::kWaveTagAlaw
+                                                         : platform::kWaveTagUlaw);
       data.resize(samples.size());
       for (size_t i = 0; i < samples.size(); ++i) {
         data[i] = static_cast<char>(type == kSpeechAlaw ? platform::LinearToAlaw(samples[i])
@@ -155,15 +152,17 @@ std::string SpeechWavBytes(const std::vector<int16_t>& samples, int32_t type) {
       }
       break;
     default:  // 8-bit PCM: unsigned, 128 the silence
-      format = VoiceWavFormat(kWavTagPcm);
+      format = platform::VoiceFormat(platform::kWaveTagPcm);
       format.bits_per_sample = 8;
       format.block_align = 1;
-      format.byte_rate = kVoiceSampleRate;
+      format.bytes_per_sec = platform::kVoiceSampleRate;
       data.resize(samples.size());
       for (size_t i = 0; i < samples.size(); ++i) data[i] = static_cast<char>((samples[i] >> 8) + 128);
       break;
   }
-  return WavHeaderBytes(format, static_cast<uint32_t>(data.size()), WavHeaderForm::k46) + data;
+  return platform::WavHeaderBytes(format, static_cast<uint32_t>(data.size()),
+                                  platform::WavHeaderForm::k46) +
+         data;
 }
 
 TagMsTTS::TagMsTTS() : program_(SpeechProgramPath()) {

@@ -3,6 +3,8 @@
 #include <array>
 #include <limits>
 
+#include "platform/gbk.h"
+
 namespace telephony {
 namespace {
 
@@ -39,7 +41,6 @@ constexpr int64_t kThousand = 1000;
 constexpr int64_t kMillion = 1000 * kThousand;
 constexpr int64_t kBillion = 1000 * kMillion;
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsBigUnit(char c) { return c == kWan || c == kYyi || c == kNoUnit; }
 
 std::string DigitVoice(char c) { return std::string(1, c); }
@@ -134,7 +135,7 @@ std::string_view SkipLeading(std::string_view text, std::string_view chars) {
 // The decimals of a number are said only when the digits right after the
 // point are not all zeros.
 bool DecimalsAboveZero(std::string_view text, size_t dot) {
-  for (size_t i = dot + 1; i < text.size() && IsDigit(text[i]); ++i) {
+  for (size_t i = dot + 1; i < text.size() && platform::IsAsciiDigit(text[i]); ++i) {
     if (text[i] != '0') return true;
   }
   return false;
@@ -153,7 +154,7 @@ NumberReading ChineseNumber(std::string_view text) {
   const size_t dot = text.find('.');
   if (dot != std::string_view::npos && DecimalsAboveZero(text, dot)) {
     reading.voices.push_back("dian");
-    for (size_t i = dot + 1; i < text.size() && IsDigit(text[i]); ++i) {
+    for (size_t i = dot + 1; i < text.size() && platform::IsAsciiDigit(text[i]); ++i) {
       reading.voices.push_back(DigitVoice(text[i]));
     }
   }
@@ -185,13 +186,13 @@ DigitRuns ScanDigitRuns(std::string_view text) {
   DigitRuns runs;
   size_t i = 0;
   while (i < text.size() && runs.count < kMaxDigitRuns) {
-    if (!IsDigit(text[i])) {
+    if (!platform::IsAsciiDigit(text[i])) {
       ++i;
       continue;
     }
     int64_t v = 0;
     size_t kept = 0;
-    for (; i < text.size() && IsDigit(text[i]); ++i) {
+    for (; i < text.size() && platform::IsAsciiDigit(text[i]); ++i) {
       if (kept == kMaxRunDigits) continue;
       ++kept;
       const int d = text[i] - '0';
@@ -296,7 +297,7 @@ bool LeadingInteger(std::string_view text, int64_t* value) {
   if (!rest.empty() && rest[0] == '+') rest.remove_prefix(1);
   rest = SkipLeading(rest, "0");
   int64_t v = 0;
-  for (size_t i = 0; i < rest.size() && IsDigit(rest[i]); ++i) {
+  for (size_t i = 0; i < rest.size() && platform::IsAsciiDigit(rest[i]); ++i) {
     if (i == kMaxIntegerDigits) return false;
     v = v * 10 + (rest[i] - '0');
   }
@@ -385,7 +386,7 @@ std::vector<std::string> EnglishNumberWords(int64_t n) {
 std::vector<std::string> EnglishDigitWords(std::string_view text) {
   std::vector<std::string> words;
   for (char c : text) {
-    if (IsDigit(c)) words.push_back(DigitVoice(c));
+    if (platform::IsAsciiDigit(c)) words.push_back(DigitVoice(c));
   }
   return words;
 }
@@ -406,7 +407,7 @@ NumberReading ReadNumber(std::string_view text, int32_t mode, int32_t language) 
     case NumberMode::kDigits: {
       NumberReading reading;
       for (char c : text) {
-        if (IsDigit(c)) reading.voices.push_back(DigitVoice(c));
+        if (platform::IsAsciiDigit(c)) reading.voices.push_back(DigitVoice(c));
         if (c == '.') reading.voices.push_back("dian");
       }
       return reading;

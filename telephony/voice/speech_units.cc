@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "frame/log.h"
+#include "platform/byte_order.h"
 #include "telephony/voice/edit_source.h"
 #include "telephony/voice/voice_wav.h"
 
@@ -16,7 +17,7 @@ int PathLength(std::string_view path) { return static_cast<int>(path.size()); }
 int32_t SampleAt(const uint8_t* samples, size_t i, VoiceSampleType type) {
   switch (type) {
     case VoiceSampleType::kPcm16:
-      return static_cast<int16_t>(static_cast<uint16_t>(samples[2 * i] | samples[2 * i + 1] << 8));
+      return static_cast<int16_t>(platform::LoadLe16(samples + 2 * i));
     case VoiceSampleType::kUlaw:
       return ExpandG711(samples[i], false);
     case VoiceSampleType::kAlaw:

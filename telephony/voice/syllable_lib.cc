@@ -4,6 +4,8 @@
 #include <memory>
 
 #include "frame/log.h"
+#include "platform/byte_order.h"
+#include "platform/gbk.h"
 #include "platform/host_path.h"
 #include "telephony/voice/voc_lib_key.h"
 #include "telephony/voice/voice_wav.h"
@@ -15,13 +17,6 @@ struct FileCloser {
   void operator()(FILE* f) const { std::fclose(f); }
 };
 using File = std::unique_ptr<FILE, FileCloser>;
-
-uint32_t U32At(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
 
 // Row 0xB0 on of GB2312: the characters the pinyin table covers.
 constexpr uint8_t kFirstHanziLead = 0xB0;
@@ -47,7 +42,7 @@ std::string OneChar(char c) { return std::string(1, c); }
 
 // The syllables of a byte of 0xA0 or less with the bytes around it.
 void SingleSyllables(uint8_t prev, uint8_t c, uint8_t next, std::vector<std::string>* list) {
-  const bool signed_number = !IsDigit(prev) && IsDigit(next);
+  const bool signed_number = !platform::IsAsciiDigit(prev) && platform::IsAsciiDigit(next);
   switch (c) {
     case '!':
     case '?':
@@ -66,7 +61,7 @@ void SingleSyllables(uint8_t prev, uint8_t c, uint8_t next, std::vector<std::str
       list->push_back(signed_number ? "FU4" : "JIAN3");
       return;
     case '.':
-      if (IsDigit(prev) && IsDigit(next)) {
+      if (platform::IsAsciiDigit(prev) && platform::IsAsciiDigit(next)) {
         list->push_back("DIAN3");
       } else if (next != '.') {
         list->push_back(kMute);
@@ -75,9 +70,9 @@ void SingleSyllables(uint8_t prev, uint8_t c, uint8_t next, std::vector<std::str
     default:
       break;
   }
-  if (c >= 'a' && c <= 'z') {
-    list->push_back(OneChar(static_cast<char>(c - 'a' + 'A')));
-  } else if (IsDigit(c) || (c >= 'A' && c <= 'Z')) {
+  if (platform::IsAsciiLower(c)) {
+    list->push_back(OneChar(platform::AsciiUpper(static_cast<char>(c))));
+  } else if (platform::IsAsciiDigit(c) || platform::IsAsciiUpper(c)) {
     list->push_back(OneChar(static_cast<char>(c)));
   }
 }
@@ -127,9 +122,9 @@ int32_t CGetHypy::LoadLocked(std::string_view directory) {
     frame::LogMsgF("'%s' is too short for a voice library", path_.c_str());
     return kVocLibNotLoaded;
   }
-  const uint64_t count = U32At(header);
-  const uint64_t clip_base = U32At(header + 4);
-  const uint64_t table_start = clip_base + U32At(header + 8);
+  const uint64_t count = platform::LoadLe32(header);
+  const uint64_t clip_base = platform::LoadLe32(header + 4);
+  const uint64_t table_start = clip_base + platform::LoadLe32(header + 8);
   const uint64_t file_size = static_cast<uint64_t>(size);
   if (kVocLibHeaderBytes + count * kVocLibEntryBytes > file_size || clip_base > file_size ||
       table_start > file_size) {
@@ -149,7 +144,8 @@ int32_t CGetHypy::LoadLocked(std::string_view directory) {
       if (c == '\0') break;
       name += c;
     }
-    index_[name] = TagWord{U32At(e + kVocLibNameBytes), U32At(e + kVocLibNameBytes + 4)};
+    index_[name] = TagWord{platform::LoadLe32(e + kVocLibNameBytes),
+                           platform::LoadLe32(e + kVocLibNameBytes + 4)};
   }
   table_.resize(file_size - table_start);
   if (std::fseek(file.get(), static_cast<long>(table_start), SEEK_SET) != 0 ||
@@ -263,8 +259,9 @@ int32_t CGetHypy::TextToVocFile(std::string_view text, std::string_view output_p
     std::printf("Create '%s' failed!\n", out_name.c_str());
     return kVocNoSpeech;
   }
-  const WavFormat format = VoiceWavFormat(kWavTagAlaw);
-  bool written = !wav || WriteBytes(out.get(), WavHeaderBytes(format, 0, WavHeaderForm::k46));
+  const platform::WaveFormat format = platform::VoiceFormat(platform::kWaveTagAlaw);
+  bool written = !wav || WriteBytes(out.get(), platform::WavHeaderBytes(
+                                                   format, 0, platform::WavHeaderForm::k46));
   File lib(platform::OpenHostFile(path_, "rb"));
   if (!lib) {
     std::printf("Open '%s' Error.\n", path_.c_str());
@@ -284,7 +281,9 @@ int32_t CGetHypy::TextToVocFile(std::string_view text, std::string_view output_p
   }
   if (wav) {
     written = std::fseek(out.get(), 0, SEEK_SET) == 0 &&
-              WriteBytes(out.get(), WavHeaderBytes(format, total, WavHeaderForm::k46)) && written;
+              WriteBytes(out.get(),
+                         platform::WavHeaderBytes(format, total, platform::WavHeaderForm::k46)) &&
+              written;
   }
   // What was not written (a full disk) is no voice file.
   if (std::fclose(out.release()) != 0 || !written) {

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "frame/log.h"
+#include "platform/byte_order.h"
 #include "telephony/voice/edit_source.h"
 #include "telephony/voice/voice_wav.h"
 
@@ -117,7 +118,7 @@ int32_t TagVocFile::Decode(std::vector<int16_t>* buffer, size_t bytes, bool auto
   if (type_ == VoiceSampleType::kPcm16) {
     // Each sample is rewritten over its own two bytes.
     for (size_t i = 0; i < bytes / 2; ++i) {
-      (*buffer)[i] = static_cast<int16_t>(static_cast<uint16_t>(raw[2 * i] | raw[2 * i + 1] << 8));
+      (*buffer)[i] = static_cast<int16_t>(platform::LoadLe16(raw + 2 * i));
     }
     buffer->resize(bytes / 2);
     samples_.swap(*buffer);

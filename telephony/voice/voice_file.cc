@@ -68,20 +68,20 @@ int PathLength(std::string_view path) { return static_cast<int>(path.size()); }
 
 // The sample type of a WAV format, or nullopt (logged) when the system
 // cannot use it.
-std::optional<VoiceSampleType> UsableSampleType(const WavFormat& format) {
-  if (format.sample_rate != kVoiceSampleRate) {
+std::optional<VoiceSampleType> UsableSampleType(const platform::WaveFormat& format) {
+  if (format.samples_per_sec != platform::kVoiceSampleRate) {
     frame::LogMsg("采样率不是8000");
     return std::nullopt;
   }
-  switch (format.format_tag) {
-    case kWavTagAlaw:
-    case kWavTagUlaw:
+  switch (format.tag) {
+    case platform::kWaveTagAlaw:
+    case platform::kWaveTagUlaw:
       if (format.bits_per_sample != 8) {
         frame::LogMsg("数据位不是8Bit");
         return std::nullopt;
       }
-      return format.format_tag == kWavTagUlaw ? VoiceSampleType::kUlaw : VoiceSampleType::kAlaw;
-    case kWavTagPcm:
+      return format.tag == platform::kWaveTagUlaw ? VoiceSampleType::kUlaw : VoiceSampleType::kAlaw;
+    case platform::kWaveTagPcm:
       if (format.bits_per_sample != 16) {
         frame::LogMsg("PCM数据位不是16Bit");
         return std::nullopt;
@@ -102,12 +102,13 @@ struct PlayFileTarget {
 // Prepares the play file for the samples of a WAV voice of the given
 // format: writes the header of an empty file, checks the format of one
 // with a header. Returns kAppendDone or the refusal (logged, file unchanged).
-int PreparePlayFile(FILE* play_file, const WavFormat& voice_format, std::string_view voice_path,
-                    PlayFileTarget* target) {
+int PreparePlayFile(FILE* play_file, const platform::WaveFormat& voice_format,
+                    std::string_view voice_path, PlayFileTarget* target) {
   const int64_t length = VoiceFileLength(play_file);
   if (length < 0) return kAppendWriteFailed;
   if (length == 0) {
-    const std::string header = WavHeaderBytes(voice_format, 0, WavHeaderForm::k46);
+    const std::string header =
+        platform::WavHeaderBytes(voice_format, 0, platform::WavHeaderForm::k46);
     if (!WriteAll(play_file, header)) return kAppendWriteFailed;
     *target = {true, header.size(), 0};
     return kAppendDone;
@@ -128,9 +129,9 @@ int PreparePlayFile(FILE* play_file, const WavFormat& voice_format, std::string_
     frame::LogAlwaysF(
         "Voice format differs from play file: %.*s tag %u %u-bit %u Hz, play file "
         "tag %u %u-bit %u Hz",
-        PathLength(voice_path), voice_path.data(), voice_format.format_tag,
-        voice_format.bits_per_sample, voice_format.sample_rate, play.format.format_tag,
-        play.format.bits_per_sample, play.format.sample_rate);
+        PathLength(voice_path), voice_path.data(), voice_format.tag, voice_format.bits_per_sample,
+        voice_format.samples_per_sec, play.format.tag, play.format.bits_per_sample,
+        play.format.samples_per_sec);
     return kAppendFormatDiffers;
   }
   *target = {true, play.data_offset, play.data_size};
@@ -144,11 +145,12 @@ int RawAlawToWav(std::string_view raw_path, std::string_view wav_path) {
   if (!source) return kRawToWavNoSource;
   const int64_t length = VoiceFileLength(source.get());
   if (length < 0 || fseeko(source.get(), 0, SEEK_SET) != 0) return kRawToWavNoSource;
-  const auto count = static_cast<uint32_t>(std::min<int64_t>(length, kWavMaxDataBytes));
+  const auto count = static_cast<uint32_t>(std::min<int64_t>(length, platform::kWavMaxDataBytes));
 
   UniqueFile target(platform::OpenHostFile(wav_path, "wb"));
   if (!target) return kRawToWavNoTarget;
-  const std::string header = WavHeaderBytes(VoiceWavFormat(kWavTagAlaw), count, WavHeaderForm::k46);
+  const std::string header = platform::WavHeaderBytes(platform::VoiceFormat(platform::kWaveTagAlaw),
+                                                      count, platform::WavHeaderForm::k46);
   if (!WriteAll(target.get(), header)) return kRawToWavNoTarget;
   const CopyResult copy = CopyBytes(source.get(), target.get(), count, kRawCopyBlock);
   if (copy.write_failed) return kRawToWavNoTarget;
@@ -190,7 +192,8 @@ int AppendVoiceFile(FILE* play_file, std::string_view voice_path) {
   const CopyResult copy = CopyBytes(voice.get(), play_file, count, kAppendCopyBlock);
   if (copy.write_failed) return kAppendWriteFailed;
   if (target.has_header) {
-    const uint64_t data_size = std::min<uint64_t>(target.data_size + copy.copied, kWavMaxDataBytes);
+    const uint64_t data_size =
+        std::min<uint64_t>(target.data_size + copy.copied, platform::kWavMaxDataBytes);
     if (!WriteWavSizes(play_file, target.data_offset, static_cast<uint32_t>(data_size))) {
       return kAppendWriteFailed;
     }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "frame/log.h"
+#include "platform/byte_order.h"
 #include "platform/file_ops.h"
 #include "platform/host_path.h"
 #include "telephony/voice/edit_source.h"
@@ -29,9 +30,7 @@ void EncodeBlock(const int16_t* samples, size_t n, bool pcm, std::string* out) {
   out->clear();
   for (size_t i = 0; i < n; ++i) {
     if (pcm) {
-      const auto v = static_cast<uint16_t>(samples[i]);
-      out->push_back(static_cast<char>(v & 0xFF));
-      out->push_back(static_cast<char>(v >> 8));
+      platform::AppendLe16(out, static_cast<uint16_t>(samples[i]));
     } else {
       out->push_back(static_cast<char>(CompressAlaw(samples[i])));
     }
@@ -39,11 +38,11 @@ void EncodeBlock(const int16_t* samples, size_t n, bool pcm, std::string* out) {
 }
 
 bool WriteSamples(FILE* file, const TagVocFile& voice, bool pcm) {
-  const uint16_t tag = pcm ? kWavTagPcm : kWavTagAlaw;
+  const uint16_t tag = pcm ? platform::kWaveTagPcm : platform::kWaveTagAlaw;
   const uint64_t data_bytes = uint64_t{voice.count()} * (pcm ? 2 : 1);
-  if (data_bytes > kWavMaxDataBytes) return false;
-  const std::string header =
-      WavHeaderBytes(VoiceWavFormat(tag), static_cast<uint32_t>(data_bytes), WavHeaderForm::k44);
+  if (data_bytes > platform::kWavMaxDataBytes) return false;
+  const std::string header = platform::WavHeaderBytes(
+      platform::VoiceFormat(tag), static_cast<uint32_t>(data_bytes), platform::WavHeaderForm::k44);
   if (fwrite(header.data(), 1, header.size(), file) != header.size()) return false;
   std::string block;
   for (size_t from = 0; from < voice.count(); from += kWriteBlockSamples) {

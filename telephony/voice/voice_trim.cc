@@ -17,13 +17,13 @@ int PathLength(std::string_view path) { return static_cast<int>(path.size()); }
 uint16_t WavTagOf(VoiceSampleType type) {
   switch (type) {
     case VoiceSampleType::kPcm16:
-      return kWavTagPcm;
+      return platform::kWaveTagPcm;
     case VoiceSampleType::kUlaw:
-      return kWavTagUlaw;
+      return platform::kWaveTagUlaw;
     case VoiceSampleType::kAlaw:
       break;
   }
-  return kWavTagAlaw;
+  return platform::kWaveTagAlaw;
 }
 
 // The kept bytes: from the first unit's start to the last unit's end.
@@ -43,8 +43,9 @@ KeptBytes KeptPart(const qvector<TagVocUnit>& units, VoiceSampleType type) {
 bool WriteKept(std::string_view output, VoiceSampleType type, const uint8_t* kept, size_t length) {
   FILE* file = platform::OpenHostFile(output, "wb");
   if (file == nullptr) return false;
-  const std::string header = WavHeaderBytes(VoiceWavFormat(WavTagOf(type)),
-                                            static_cast<uint32_t>(length), WavHeaderForm::k46);
+  const std::string header =
+      platform::WavHeaderBytes(platform::VoiceFormat(WavTagOf(type)), static_cast<uint32_t>(length),
+                               platform::WavHeaderForm::k46);
   bool ok = fwrite(header.data(), 1, header.size(), file) == header.size() &&
             fwrite(kept, 1, length, file) == length;
   ok = fclose(file) == 0 && ok;

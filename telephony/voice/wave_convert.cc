@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/byte_order.h"
 #include "platform/host_path.h"
 #include "telephony/voice/voice_file.h"
 #include "telephony/voice/voice_wav.h"
@@ -37,9 +38,7 @@ struct FileCloser {
 using FileHandle = std::unique_ptr<FILE, FileCloser>;
 
 void PutSample(std::string& out, int16_t sample) {
-  const auto bits = static_cast<uint16_t>(sample);
-  out.push_back(static_cast<char>(bits & 0xFF));
-  out.push_back(static_cast<char>(bits >> 8));
+  platform::AppendLe16(&out, static_cast<uint16_t>(sample));
 }
 
 }  // namespace
@@ -72,8 +71,8 @@ int32_t ConvertVoxToWav(std::string_view vox_file, std::string_view wav_file) {
   if (!source) return kConvertNoSource;
   FileHandle target(platform::OpenHostFile(wav_file, "wb"));
   if (!target) return kConvertBadTarget;
-  const WavFormat pcm = VoiceWavFormat(kWavTagPcm);
-  if (!WriteBytes(target.get(), WavHeaderBytes(pcm, 0, WavHeaderForm::k46))) {
+  const platform::WaveFormat pcm = platform::VoiceFormat(platform::kWaveTagPcm);
+  if (!WriteBytes(target.get(), platform::WavHeaderBytes(pcm, 0, platform::WavHeaderForm::k46))) {
     return kConvertBadTarget;
   }
   VoxDecoder decoder;
@@ -91,8 +90,9 @@ int32_t ConvertVoxToWav(std::string_view vox_file, std::string_view wav_file) {
     data_size += samples.size();
   }
   if (std::ferror(source.get()) != 0) return kConvertNoSource;
-  const auto size = static_cast<uint32_t>(std::min<uint64_t>(data_size, kWavMaxDataBytes));
-  if (!WriteWavSizes(target.get(), WavHeaderLength(WavHeaderForm::k46), size) ||
+  const auto size =
+      static_cast<uint32_t>(std::min<uint64_t>(data_size, platform::kWavMaxDataBytes));
+  if (!WriteWavSizes(target.get(), platform::WavHeaderLength(platform::WavHeaderForm::k46), size) ||
       std::fclose(target.release()) != 0) {
     return kConvertBadTarget;
   }
@@ -110,17 +110,17 @@ int32_t ConvertPcmWavToAlaw(std::string_view source_file, std::string_view targe
       std::memcmp(wave_id, "WAVE", sizeof wave_id) != 0) {
     return kConvertBadTarget;
   }
-  if (header.format.format_tag != kWavTagPcm || header.format.bits_per_sample != 16) {
+  if (header.format.tag != platform::kWaveTagPcm || header.format.bits_per_sample != 16) {
     return kConvertNotPcm16;
   }
   FileHandle target(platform::OpenHostFile(target_file, "wb"));
   if (!target) return kConvertBadTarget;
-  WavFormat alaw = header.format;
-  alaw.format_tag = kWavTagAlaw;
+  platform::WaveFormat alaw = header.format;
+  alaw.tag = platform::kWaveTagAlaw;
   alaw.bits_per_sample = 8;
   alaw.block_align = std::max<uint16_t>(alaw.channels, 1);
-  alaw.byte_rate = alaw.sample_rate * alaw.block_align;
-  if (!WriteBytes(target.get(), WavHeaderBytes(alaw, 0, WavHeaderForm::k46)) ||
+  alaw.bytes_per_sec = alaw.samples_per_sec * alaw.block_align;
+  if (!WriteBytes(target.get(), platform::WavHeaderBytes(alaw, 0, platform::WavHeaderForm::k46)) ||
       std::fseek(source.get(), static_cast<long>(header.data_offset), SEEK_SET) != 0) {
     return kConvertBadTarget;
   }
@@ -134,14 +134,15 @@ int32_t ConvertPcmWavToAlaw(std::string_view source_file, std::string_view targe
     if (got == 0) break;
     codes.clear();
     for (size_t i = 0; i < got; ++i) {
-      const auto sample = static_cast<int16_t>(static_cast<uint16_t>(pcm[2 * i] | (pcm[2 * i + 1] << 8)));
+      const auto sample = static_cast<int16_t>(platform::LoadLe16(pcm + 2 * i));
       codes.push_back(static_cast<char>(CompressAlaw(sample)));
     }
     if (!WriteBytes(target.get(), codes)) return kConvertBadTarget;
     converted += static_cast<uint32_t>(got);
     left -= static_cast<uint32_t>(got);
   }
-  if (!WriteWavSizes(target.get(), WavHeaderLength(WavHeaderForm::k46), converted) ||
+  if (!WriteWavSizes(target.get(), platform::WavHeaderLength(platform::WavHeaderForm::k46),
+                     converted) ||
       std::fclose(target.release()) != 0) {
     return kConvertBadTarget;
   }

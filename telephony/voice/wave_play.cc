@@ -7,6 +7,7 @@
 
 #include "frame/log.h"
 #include "platform/file_ops.h"
+#include "platform/gbk.h"
 #include "platform/host_path.h"
 #include "platform/message_service.h"
 #include "platform/thread_id.h"
@@ -30,14 +31,7 @@ constexpr int32_t kVolumeMax = 100;
 constexpr char kPlayCaption[] = "出错了Play()";
 
 bool EndsWithVox(std::string_view name) {
-  if (name.size() < kVoxExtension.size()) return false;
-  const std::string_view end = name.substr(name.size() - kVoxExtension.size());
-  for (size_t i = 0; i < end.size(); ++i) {
-    const char c = end[i];
-    const char upper = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-    if (upper != kVoxExtension[i]) return false;
-  }
-  return true;
+  return platform::EndsWithIgnoreCaseGbk(name, kVoxExtension);
 }
 
 // One lock per ".VOX" path, so that one conversion of a path runs at once.
@@ -182,12 +176,7 @@ int32_t TagWavePlay::ReadLayout(FILE* stream, platform::WaveFormat* format) {
   }
   WavHeader header;
   if (ReadWavHeader(stream, &header) != WavReadResult::kOk) return kWavePlayTooShort;
-  format->tag = header.format.format_tag;
-  format->channels = header.format.channels;
-  format->samples_per_sec = header.format.sample_rate;
-  format->bytes_per_sec = header.format.byte_rate;
-  format->block_align = header.format.block_align;
-  format->bits_per_sample = header.format.bits_per_sample;
+  *format = header.format;
   data_start_ = static_cast<int64_t>(header.data_offset);
   data_end_ = data_start_ + header.data_size;
   return kWavePlayOk;

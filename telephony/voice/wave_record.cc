@@ -17,8 +17,9 @@ constexpr uint32_t kRiffSizeBytes = 4;
 
 // The header with both sizes 0, as it stands while recording.
 std::string RecordingHeader() {
-  std::string header = WavHeaderBytes(VoiceWavFormat(kWavTagPcm), 0, WavHeaderForm::k48);
-  header.replace(kRiffSizeOffset, kRiffSizeBytes, kRiffSizeBytes, '\0');
+  std::string header = platform::WavHeaderBytes(platform::VoiceFormat(platform::kWaveTagPcm), 0,
+                                                platform::WavHeaderForm::k48);
+  header.replace(platform::kRiffSizeOffset, kRiffSizeBytes, kRiffSizeBytes, '\0');
   return header;
 }
 

@@ -15,6 +15,7 @@
 #include "engine/tel_basic.h"
 #include "tests/engine/map_check.h"
 #include "tests/engine/values.h"
+#include "tests/frame/captured_log.h"
 #include "tests/test_support.h"
 
 namespace engine {
@@ -104,22 +105,25 @@ TEST_F(CompileOpsTest, CloseWithoutOpenIsReportedNotCounted) {
 }
 
 // A "/*" inside a "//" comment opens a block comment: the next lines are
-// comment until "*/". The line that opened it carries a warning.
-TEST_F(CompileOpsTest, BlockCommentOpenedInsideLineCommentWarns) {
+// comment until "*/". The line that opened it gets a hint in the log; the
+// counts and the error file are as without it.
+TEST_F(CompileOpsTest, BlockCommentOpenedInsideLineCommentHintsInTheLog) {
+  frame_test::CapturedLog log;
   std::string line = "x = 1 // see /* here", note;
   main_->ExtractNote(line, &note, 3, true);
   EXPECT_EQ(line, "x = 1 ");
   EXPECT_EQ(note, " here");
   ASSERT_EQ(main_->compileState.commentStack, std::vector<int32_t>{3});
-  EXPECT_EQ(main_->compileState.warningCount, 1);
+  EXPECT_EQ(main_->compileState.warningCount, 0);
   EXPECT_EQ(main_->compileState.errorCount, 0);
-  EXPECT_NE(
-      ErrorFile().find("[Warning]main.vts(3): //注释中的/*开始了块注释, x = 1 // see /* here"),
-      std::string::npos);
+  EXPECT_EQ(ErrorFile(), "");
+  EXPECT_NE(log.Text().find("[Hint]main.vts(3): //注释中的/*开始了块注释, x = 1 // see /* here"),
+            std::string::npos)
+      << log.Text();
   std::string next = "still comment */ y = 2";
   main_->ExtractNote(next, &note, 4, true);
   EXPECT_TRUE(main_->compileState.commentStack.empty());
-  EXPECT_EQ(main_->compileState.warningCount, 1);
+  EXPECT_EQ(main_->compileState.warningCount, 0);
 }
 
 // --- line shapes ------------------------------------------------------------

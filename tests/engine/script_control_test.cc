@@ -297,6 +297,10 @@ TEST_F(ScriptControlTest, CallsPassArgumentsByValueResult) {
        "function f(a)\n{\nreturn(a)\n}\nh = f\nf(1)\nSendMsg(\"a\", 0, 5, 0)\nh(1, 2)\n"
        "SendMsg(_retVal, 0, 0, 0)\nr = h(4)\nSendMsg(r, 0, 0, 0)\nreturn(0)\n",
        {"a", "-2", "4"}},
+      {"a failed call hands its target the failure, not what \"_retVal\" held before",
+       "function s(a)\n{\nreturn(77)\n}\nh = s\nx = 1\ns(1)\nq = x(2)\nSendMsg(q, 0, 0, 0)\n"
+       "s(1)\nq = h(1, 2)\nSendMsg(q, 0, 0, 0)\nreturn(0)\n",
+       {"-1", "-2"}},
   };
   for (const CallCase& c : cases) {
     SCOPED_TRACE(c.label);

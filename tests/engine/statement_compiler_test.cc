@@ -23,6 +23,7 @@
 #include "platform/message_service.h"
 #include "tests/engine/link_dump.h"
 #include "tests/engine/map_check.h"
+#include "tests/frame/captured_log.h"
 #include "tests/test_support.h"
 
 namespace engine {
@@ -448,20 +449,35 @@ TEST_F(StatementCompilerTest, CompileMessages) {
       {"function f()\n{\nOnDisconn()\n}\nf()\n", "[Error]s.vts(3): 在函数里不可以使用OnDisconn()语句"},
       {"function f()\n{\nClose()\n}\nf()\n", "[Error]s.vts(3): 在函数里不可以使用Close()语句"},
       {"function f()\n{\nfunction g()\n", "[Error]s.vts(3): 在函数里不可以定义函数"},
-      // warnings where a line does something else than it says
-      {"a = 1\nswitch(a + 1)\n{\n}\n",
-       "[Warning]s.vts(2): 值中的运算符和第二个操作数不起作用, 只用了第一个操作数"},
-      {"a = 1\nswitch(a)\n{\ncase(a | 2)\n{\n}\n}\n",
-       "[Warning]s.vts(4): 值中的运算符和第二个操作数不起作用"},
-      {"a = 1\nm[a&a] = 1\n", "[Warning]s.vts(2): 下标值中的运算符和第二个操作数不起作用"},
-      {"else x = 1\n", "[Warning]s.vts(1): 等号前面的两个词被连成了一个变量名: elsex"},
-      {"x = 1\nx + 1;\n", "[Warning]s.vts(2): 该行语句没有任何作用"},
-      {"function Exit(a)\n{\n}\n", "[Warning]s.vts(1): 函数名和系统关键字重名"},
   };
   for (const MessageCase& c : cases) {
     SCOPED_TRACE(c.script);
     auto script = Compile(c.script);
     EXPECT_NE(ErrorFile().find(c.entry), std::string::npos) << ErrorFile();
+  }
+}
+
+// Lines that compile but do something else than they seem to say: a hint
+// in the log, no warning counted and, when only compiling, no error file.
+TEST_F(StatementCompilerTest, HintsGoToTheLogUncounted) {
+  const MessageCase cases[] = {
+      {"a = 1\nswitch(a + 1)\n{\n}\n",
+       "[Hint]s.vts(2): 值中的运算符和第二个操作数不起作用, 只用了第一个操作数"},
+      {"a = 1\nswitch(a)\n{\ncase(a | 2)\n{\n}\n}\n",
+       "[Hint]s.vts(4): 值中的运算符和第二个操作数不起作用"},
+      {"a = 1\nm[a&a] = 1\n", "[Hint]s.vts(2): 下标值中的运算符和第二个操作数不起作用"},
+      {"else x = 1\n", "[Hint]s.vts(1): 等号前面的两个词被连成了一个变量名: elsex"},
+      {"x = 1\nx + 1;\n", "[Hint]s.vts(2): 该行语句没有任何作用"},
+      {"function Exit(a)\n{\n}\ng = Exit\n", "[Hint]s.vts(1): 函数名和系统关键字重名"},
+  };
+  for (const MessageCase& c : cases) {
+    SCOPED_TRACE(c.script);
+    frame_test::CapturedLog log;
+    auto script = Compile(c.script, /*run_mode=*/0);
+    EXPECT_EQ(script->initResult, 0);
+    EXPECT_EQ(script->compileState.warningCount, 0);
+    EXPECT_EQ(ErrorFile(), "");
+    EXPECT_NE(log.Text().find(c.entry), std::string::npos) << log.Text();
   }
 }
 

@@ -33,10 +33,7 @@ class StatementTest : public MapCheckTest {
  protected:
   void TearDown() override {
     frame::RunCfg().sentence_mode = 1;
-    for (TagOper* s : list_) {
-      s->DeleteArgs();
-      delete s;
-    }
+    for (TagOper* s : list_) delete s;
     MapCheckTest::TearDown();
   }
 
@@ -59,7 +56,7 @@ TEST_F(StatementTest, AppendLinksTheList) {
   auto* first = new CountingStatement;
   AppendStatement(first, kKindGeneral, c);
   auto* arg = new CountingStatement;
-  c.pendingArgs.push_back(arg);
+  c.pendingArgs.emplace_back(arg);
   TagVar target;
   c.pendingTarget.Set(&target, nullptr);
   c.depth = 1;
@@ -72,7 +69,8 @@ TEST_F(StatementTest, AppendLinksTheList) {
   EXPECT_EQ(second->statementIndex, 1);
   EXPECT_EQ(second->blockDepth, 1);
   EXPECT_EQ(second->blockOpener, first);
-  EXPECT_EQ(second->argExpressions, std::vector<TagOper*>{arg});
+  ASSERT_EQ(second->argExpressions.size(), 1u);
+  EXPECT_EQ(second->argExpressions[0].get(), arg);
   EXPECT_TRUE(c.pendingArgs.empty());
   EXPECT_EQ(second->resultTarget.variable(), &target);
   EXPECT_TRUE(c.pendingTarget.empty());

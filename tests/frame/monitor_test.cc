@@ -189,7 +189,9 @@ TEST_F(MonitorTest, SetCellRecomputesColoursOfARunningLine) {
 TEST_F(MonitorTest, UserColoursAndCells) {
   TagMonitorCursor client(monitor_);
   MonitorCell cell;
-  for (int c = 0; c < kMonitorCells; ++c) client.Take(1, c, &cell);
+  for (int line = 0; line < 3; ++line) {
+    for (int c = 0; c < kMonitorCells; ++c) client.Take(line, c, &cell);
+  }
   EXPECT_EQ(SetLineUserColor(1, 4, 16), 0);  // 16 is no colour: kept
   EXPECT_EQ(monitor_.GetUserColors(1), (ColorPair{4, 15}));
   SetLineUserColor(1, -1, 14);
@@ -199,9 +201,10 @@ TEST_F(MonitorTest, UserColoursAndCells) {
   ASSERT_TRUE(client.Take(1, 7, &cell));
   EXPECT_EQ(cell.text, "客户");
   EXPECT_EQ(cell.colors, (ColorPair{4, 14}));
-  SetLineUserInfo(1, 3, "no");
-  SetLineUserInfo(1, -1, "no");
-  for (int c = 0; c < kMonitorCells; ++c) EXPECT_FALSE(client.Changed(1, c)) << c;
+  for (int n : {3, -6, 1000, -1000}) SetLineUserInfo(1, n, "no");  // beyond the row
+  for (int line = 0; line < 3; ++line) {
+    for (int c = 0; c < kMonitorCells; ++c) EXPECT_FALSE(client.Changed(line, c)) << c;
+  }
   EXPECT_EQ(SetLineScript(1, "a.vts"), 0);
   EXPECT_EQ(monitor_.CellText(1, kCellScript), "a.vts");
   // Bad lines and cells are ignored.
@@ -209,6 +212,29 @@ TEST_F(MonitorTest, UserColoursAndCells) {
   monitor_.SetCell("x", 1, 8);
   monitor_.SetCell("x", 1, -1);
   EXPECT_EQ(monitor_.CellText(1, kCellLine), "");
+}
+
+// "DispInfo(" writes cell n + 5 of its line's row: n -5 to -1 reach the
+// row's other cells, with their colours.
+TEST_F(MonitorTest, UserInfoReachesEveryCellOfTheRow) {
+  const struct {
+    int n;
+    int cell;
+  } cases[] = {{-5, kCellLine}, {-4, kCellScript}, {-3, kCellStatus}, {-2, 3},
+               {-1, 4},         {0, kCellUser},     {2, 7}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.n);
+    TagMonitorCursor client(monitor_);
+    MonitorCell cell;
+    for (int k = 0; k < kMonitorCells; ++k) client.Take(2, k, &cell);
+    const std::string text = "n" + std::to_string(c.n);
+    EXPECT_EQ(SetLineUserInfo(2, c.n, text), 0);
+    EXPECT_EQ(monitor_.CellText(2, c.cell), text);
+    for (int k = 0; k < kMonitorCells; ++k) EXPECT_EQ(client.Changed(2, k), k == c.cell) << k;
+    ASSERT_TRUE(client.Take(2, c.cell, &cell));
+    EXPECT_EQ(cell.colors, c.cell >= kCellUser ? monitor_.GetUserColors(2)
+                                               : monitor_.GetStatusColors(2));
+  }
 }
 
 TEST_F(MonitorTest, SettersWithoutTableOrWithNegativeLine) {

@@ -36,6 +36,11 @@ TEST(CaptionsTest, EveryEntryInBothLanguages) {
       {Entry::kBreakpoint, "设置(取消)断点", "设置(取消)断点"},
       {Entry::kOpenDebug, "Open Debug ...", "Open Debug ..."},
       {Entry::kHangup, "Hangup", "Hangup"},
+      {Entry::kClosePageButton, "关闭当前页(F2)", "ClosePage(F2)"},
+      {Entry::kStepButton, "单步(F8)", "Step(F8)"},
+      {Entry::kRunButton, "运行(F9)", "Run(F9)"},
+      {Entry::kFlushButton, "刷新(F5)", "Flush(F5)"},
+      {Entry::kAutoFlush, "动态刷新&A", "&Auto Flush"},
   };
   for (const CaptionCase& c : cases) {
     EXPECT_EQ(std::string(Caption(c.entry, false)), c.chinese);

@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QSignalSpy>
@@ -272,16 +273,17 @@ struct CaptionCase {
   const char* file_menu;
   const char* toggle_hidden;
   const char* toggle_shown;
+  std::vector<const char*> panel;  // the debugger panel's buttons, its check box
 };
 
 TEST_F(MainWindowTest, CaptionsAndTitleFollowTheLanguage) {
   const CaptionCase cases[] = {
       {"LANGUAGE_TYPE=CN\n", "Vantorel语音系统 运行平台", "重新加载(&L)", "文件(&F)", "显示状态区(&A)",
-       "隐藏状态区(&A)"},
+       "隐藏状态区(&A)", {"关闭当前页(F2)", "单步(F8)", "运行(F9)", "刷新(F5)", "动态刷新&A"}},
       {"LANGUAGE_TYPE=EN\n", "Vantorel CTI Server", "Re&load", "&File", "DispStatus&Area",
-       "HideStatus&Area"},
+       "HideStatus&Area", {"ClosePage(F2)", "Step(F8)", "Run(F9)", "Flush(F5)", "&Auto Flush"}},
       {"LANGUAGE_TYPE=EN\nFORM_TITLE=呼叫中心\n", "呼叫中心", "Re&load", "&File", "DispStatus&Area",
-       "HideStatus&Area"},
+       "HideStatus&Area", {"ClosePage(F2)", "Step(F8)", "Run(F9)", "Flush(F5)", "&Auto Flush"}},
   };
   for (const CaptionCase& c : cases) {
     SCOPED_TRACE(c.cfg);
@@ -295,6 +297,14 @@ TEST_F(MainWindowTest, CaptionsAndTitleFollowTheLanguage) {
     EXPECT_EQ(window_->menuBar()->actions().at(0)->text(), FromGbk(c.file_menu));
     EXPECT_EQ(Caption(Entry::kBreakpoint), FromGbk("设置(取消)断点"));
     EXPECT_FALSE(window_->action(Entry::kReset)->isEnabled());
+    QStringList panel, expected_panel;
+    for (QPushButton* b :
+         window_->debug_pages()->findChildren<QPushButton*>(Qt::FindDirectChildrenOnly)) {
+      panel << b->text();
+    }
+    panel << window_->debug_pages()->auto_refresh()->text();
+    for (const char* caption : c.panel) expected_panel << FromGbk(caption);
+    EXPECT_EQ(panel, expected_panel);
 
     // The toggle hides the status area and the menu bar, and back.
     window_->action(Entry::kStatusToggle)->trigger();

@@ -131,12 +131,30 @@ TEST(RegexMatcher, CuttingCapturesRestoresTheIndex) {
   EXPECT_EQ(regex_test::Run("(?=(a)z)?a\\1", "aa"), "-");
 }
 
+// A "[" inside a class that opens no "[:name:]" is a member and leaves
+// the class depth alone: the syntax after the class stays syntax.
 TEST(RegexMatcher, BracketInsideAClassOnlyNestsForPosix) {
-  EXPECT_EQ(regex_test::Run("[[]x(y)", "[xy"), "0-3 2-3");
-  EXPECT_EQ(regex_test::Run("[:,]", ","), "0-1");
-  EXPECT_EQ(regex_test::Run("[:,]", ":"), "0-1");
-  EXPECT_EQ(regex_test::Run("[[:foo:]]", "f:]"), "1-3");  // unknown name: plain bytes
-  EXPECT_EQ(regex_test::Run("[[:alpha:][:digit:]]+", "a1!"), "0-2");
+  RunTable({
+      {"[[]x(y)", "[xy", "0-3 2-3"},
+      {"[a[]|b", "b", "0-1"},
+      {"[:,]", ",", "0-1"},
+      {"[:,]", ":", "0-1"},
+      {"[[:alpha:][:digit:]]+", "a1!", "0-2"},
+  });
+}
+
+// "[:name:]" with a name the engine does not know never matches, whichever
+// way it is turned; inside a class it adds no member.
+TEST(RegexMatcher, UnknownPosixNameNeverMatches) {
+  RunTable({
+      {"[[:foo:]]", "f:]o[", "-"},
+      {"[:foo:]", "foo:", "-"},
+      {"[:^foo:]", "foo:x", "-"},
+      {"a|[:foo:]", "xa", "1-2"},
+      {"[[:foo:]x]", "fox", "2-3"},
+      {"[^[:foo:]]", "f", "0-1"},
+      {"[[:ALPHA:]]", "A", "-"},  // names are written in lower case
+  });
 }
 
 TEST(RegexMatcher, RecursionKeepsTheOuterCapture) {

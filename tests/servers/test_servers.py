@@ -77,12 +77,33 @@ def spawn(prefix, argv, log):
                             stderr=subprocess.STDOUT, start_new_session=True)
 
 
+def run_setup(prefix, argv, folder):
+    """Runs a server's one-off set-up (initdb, install-db); its output goes to
+    FOLDER/setup.log, which stderr repeats when the set-up fails."""
+    log = os.path.join(folder, "setup.log")
+    with open(log, "wb") as out:
+        done = subprocess.run(prefix + argv, stdin=subprocess.DEVNULL, stdout=out,
+                              stderr=subprocess.STDOUT)
+    if done.returncode != 0:
+        with open(log, errors="replace") as f:
+            sys.stderr.write(f.read())
+        raise RuntimeError("%s failed (%d): see %s" % (argv[0], done.returncode, log))
+
+
+def private_subfolder(folder, name):
+    """FOLDER/NAME, owned as FOLDER is (the server's user)."""
+    path = os.path.join(folder, name)
+    os.mkdir(path, 0o700)
+    st = os.stat(folder)
+    os.chown(path, st.st_uid, st.st_gid)
+    return path
+
+
 def start_postgresql(folder, prefix, port):
     bindir = sorted(glob.glob("/usr/lib/postgresql/*/bin"))[-1]
     data = os.path.join(folder, "data")
-    subprocess.run(prefix + [os.path.join(bindir, "initdb"), "-D", data, "-U", "postgres",
-                             "--auth=trust", "-E", "UTF8", "--locale=C", "--no-sync"],
-                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    run_setup(prefix, [os.path.join(bindir, "initdb"), "-D", data, "-U", "postgres",
+                       "--auth=trust", "-E", "UTF8", "--locale=C", "--no-sync"], folder)
     proc = spawn(prefix, [os.path.join(bindir, "postgres"), "-D", data, "-k", folder,
                           "-p", str(port), "-h", "127.0.0.1", "-c", "fsync=off",
                           "-c", "synchronous_commit=off", "-c", "full_page_writes=off",
@@ -92,11 +113,14 @@ def start_postgresql(folder, prefix, port):
 
 def start_mariadb(folder, prefix, port):
     data = os.path.join(folder, "data")
-    subprocess.run(prefix + ["mariadb-install-db", "--no-defaults", "--datadir=" + data,
-                             "--auth-root-authentication-method=normal", "--skip-test-db"],
-                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    # A temporary folder of its own: a starting MariaDB removes every
+    # "#sql" file it finds in its temporary folder, those of another
+    # server being set up at the same time included.
+    tmp = "--tmpdir=" + private_subfolder(folder, "tmp")
+    run_setup(prefix, ["mariadb-install-db", "--no-defaults", "--datadir=" + data, tmp,
+                       "--auth-root-authentication-method=normal", "--skip-test-db"], folder)
     sock = os.path.join(folder, "mysqld.sock")
-    proc = spawn(prefix, ["mariadbd", "--no-defaults", "--datadir=" + data, "--socket=" + sock,
+    proc = spawn(prefix, ["mariadbd", "--no-defaults", "--datadir=" + data, tmp, "--socket=" + sock,
                           "--port=%d" % port, "--bind-address=127.0.0.1",
                           "--pid-file=" + os.path.join(folder, "mariadbd.pid"),
                           "--innodb-flush-log-at-trx-commit=0", "--skip-log-bin",

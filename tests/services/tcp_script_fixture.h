@@ -9,7 +9,6 @@
 #include <sys/socket.h>
 
 #include <chrono>
-#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -23,41 +22,15 @@
 #include "engine/script_control.h"
 #include "engine/statement_registry.h"
 #include "engine/tel_basic.h"
-#include "frame/log.h"
-#include "frame/log_writer.h"
-#include "frame/settings.h"
 #include "services/net/socket_set.h"
 #include "services/service_statements.h"
+#include "tests/frame/captured_log.h"
 #include "tests/test_support.h"
 
 namespace services_test {
 
-// The process log in a file of the working folder (log level 1, the file
-// new) for the life of this object, and what has been written to it.
-class CapturedLog {
- public:
-  explicit CapturedLog(std::string file = "captured_log.txt") : file_(std::move(file)) {
-    std::filesystem::remove(file_);
-    saved_level_ = frame::GetSettings().log_level.load();
-    frame::GetSettings().log_level = 1;
-    frame::OpenProcessLog(std::make_unique<frame::TagWriteLog>(file_, 1 << 20, true, true));
-  }
-  ~CapturedLog() {
-    frame::CloseProcessLog();
-    frame::GetSettings().log_level = saved_level_;
-  }
-  CapturedLog(const CapturedLog&) = delete;
-  CapturedLog& operator=(const CapturedLog&) = delete;
-
-  std::string Text() const {
-    frame::FlushProcessLog();
-    return testing_support::ReadFile(file_).value_or("");
-  }
-
- private:
-  std::string file_;
-  int saved_level_ = 0;
-};
+// The process log in a file of the working folder, and what it holds.
+using CapturedLog = frame_test::CapturedLog;
 
 class TcpScriptTest : public ::testing::Test {
  protected:

@@ -108,11 +108,25 @@ TEST(TelDriveConcurrencyTest, QuitWhileLinesAreHandedOutEndsCleanly) {
   }
 }
 
-// The release of a call that ignores the stop flag.
+// The release of calls that ignore the stop flag.
 struct Gate {
   std::mutex mu;
   std::condition_variable cv;
-  bool entered = false, open = false;
+  int entered = 0;
+  bool open = false;
+
+  bool WaitEntered(int lines) {
+    std::unique_lock<std::mutex> lock(mu);
+    return cv.wait_for(lock, std::chrono::milliseconds(kWaitMs),
+                       [this, lines] { return entered >= lines; });
+  }
+  void Open() {
+    {
+      std::lock_guard<std::mutex> lock(mu);
+      open = true;
+    }
+    cv.notify_all();
+  }
 };
 
 // A virtual line whose wait for a ring ignores the stop flag until the
@@ -122,7 +136,7 @@ class StuckCall : public TagVtCall {
   explicit StuckCall(Gate* gate) : gate_(gate) {}
   int32_t WaitRing(int32_t) override {
     std::unique_lock<std::mutex> lock(gate_->mu);
-    gate_->entered = true;
+    ++gate_->entered;
     gate_->cv.notify_all();
     gate_->cv.wait(lock, [this] { return gate_->open; });
     return 0;
@@ -132,29 +146,29 @@ class StuckCall : public TagVtCall {
   Gate* gate_;
 };
 
+// The cards of a drive whose lines are `lines` virtual lines stuck at gate.
+TelCardFactory StuckCards(Gate* gate, int32_t lines) {
+  return [gate, lines](const frame::TagRunCfg*) {
+    TelCards cards;
+    cards.vir = {std::make_unique<TagVirCard>(lines, 1), [gate](int32_t, int32_t line_no) {
+                   auto call = std::make_unique<StuckCall>(gate);
+                   call->lineNo = line_no;
+                   return std::unique_ptr<TagVtCall>(std::move(call));
+                 }};
+    return cards;
+  };
+}
+
 TEST(TelDriveConcurrencyTest, ARunThatDoesNotEndIsLeftToItsThread) {
   static Gate gate;  // the stuck thread may use it after the test
   DriveFolder f("Trunks=0\n", RunCfgText("0=stuck.vts\n"));
   f.WriteScript("stuck.vts", "WaitRing(1)\n");
   platform::FakeClock clock;  // the 35 s wait passes at once
   platform::ScopedClock use_clock(&clock);
-  TagTelDrive& drive = f.MakeDrive([](const frame::TagRunCfg*) {
-    TelCards cards;
-    auto card = std::make_unique<TagVirCard>(1, 1);
-    cards.vir = {std::move(card), [](int32_t, int32_t line_no) {
-                   auto call = std::make_unique<StuckCall>(&gate);
-                   call->lineNo = line_no;
-                   return std::unique_ptr<TagVtCall>(std::move(call));
-                 }};
-    return cards;
-  });
+  TagTelDrive& drive = f.MakeDrive(StuckCards(&gate, 1));
   ASSERT_EQ(drive.LineCount(), 1);
   ASSERT_EQ(drive.RunAllLines("VtTelRun.cfg"), kRunOk);
-  {
-    std::unique_lock<std::mutex> lock(gate.mu);
-    ASSERT_TRUE(gate.cv.wait_for(lock, std::chrono::milliseconds(kWaitMs),
-                                 [] { return gate.entered; }));
-  }
+  ASSERT_TRUE(gate.WaitEntered(1));
   drive.CloseAllTelLine();
   TagTelLine* line = drive.Line(0);
   EXPECT_TRUE(line->abandoned());
@@ -168,12 +182,37 @@ TEST(TelDriveConcurrencyTest, ARunThatDoesNotEndIsLeftToItsThread) {
   f.DeleteDrive();  // keeps the line, its call and the cards
   EXPECT_NE(f.Log().find("0: the line's thread is still running; the line is kept."),
             std::string::npos);
-  {
-    std::lock_guard<std::mutex> lock(gate.mu);
-    gate.open = true;
-  }
-  gate.cv.notify_all();
+  gate.Open();
   EXPECT_EQ(ReapAbandonedLines(kWaitMs), 0);  // its thread has ended: the line goes now
+}
+
+// Lines that do not stop are waited for together: stopping ends within one
+// bound however many of them there are, and each is left to its thread.
+TEST(TelDriveConcurrencyTest, LinesThatDoNotEndAreWaitedForTogether) {
+  constexpr int32_t kStuck = 6;
+  static Gate gate;  // the stuck threads may use it after the test
+  DriveFolder f("Trunks=0\n", "VIR_LINES_NUM=6\nLOAD_DELAY=8\n0-5=stuck.vts\n");
+  f.WriteScript("stuck.vts", "WaitRing(1)\n");
+  platform::FakeClock clock;  // the 35 s wait passes at once
+  platform::ScopedClock use_clock(&clock);
+  TagTelDrive& drive = f.MakeDrive(StuckCards(&gate, kStuck));
+  ASSERT_EQ(drive.LineCount(), kStuck);
+  ASSERT_EQ(drive.RunAllLines("VtTelRun.cfg"), kRunOk);
+  ASSERT_TRUE(gate.WaitEntered(kStuck));
+  const auto start = std::chrono::steady_clock::now();
+  drive.CloseAllTelLine();
+  const auto took = std::chrono::steady_clock::now() - start;
+  // One by one they took a second each, here six.
+  EXPECT_LT(took, std::chrono::milliseconds(kEndRunSettleMs + kRunJoinMs + 1500));
+  for (int32_t line = 0; line < kStuck; ++line) {
+    EXPECT_TRUE(drive.Line(line)->abandoned()) << line;
+    EXPECT_NE(f.Log().find(std::to_string(line) + ": the line's run did not end"),
+              std::string::npos)
+        << line;
+  }
+  f.DeleteDrive();
+  gate.Open();
+  EXPECT_EQ(ReapAbandonedLines(kWaitMs), 0);
 }
 
 }  // namespace

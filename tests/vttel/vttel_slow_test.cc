@@ -47,6 +47,27 @@ TEST_F(VttelTest, RunsRefusesASecondCopyAndQuits) {
   EXPECT_EQ(Ctl("quit"), 1);
 }
 
+// Headless, the standard streams stay the operator's: nothing from Qt and
+// no progress prints while a dozen lines load, the window is shown and the
+// lines stop.
+TEST_F(VttelTest, HeadlessRunLeavesTheStandardStreamsQuiet) {
+  WriteProgramFolder("0-11=answer.vts\n");
+  std::string cfg = ReadFile(home_.File("VtTelRun.cfg")).value_or("");
+  WriteFile(home_.File("VtTelRun.cfg"), "IS_SHOW_FORM=yes\n" + cfg.substr(cfg.find('\n') + 1));
+  ASSERT_TRUE(Start());
+  ASSERT_TRUE(WaitForRaw("Run End.")) << RawLog();
+  for (int line = 0; line < 12; ++line) {
+    ASSERT_TRUE(WaitForRaw(std::to_string(line) + " Loaded.")) << line;
+  }
+  EXPECT_EQ(Ctl("show"), 0);
+  EXPECT_TRUE(WaitForLog("show request"));
+  EXPECT_EQ(Ctl("quit"), 0);
+  EXPECT_EQ(vttel_.Wait(kQuitMs), 0);
+  EXPECT_EQ(vttel_.stdout_text(), "");
+  // The one line for the operator.
+  EXPECT_EQ(vttel_.stderr_text(), "vttel: running in " + home_.path() + " (vttelctl quit stops it)\n");
+}
+
 // The end of the user's session runs the same shutdown.
 TEST_F(VttelTest, SessionEndSignalsRunTheShutdown) {
   for (int sig : {SIGTERM, SIGINT, SIGHUP}) {

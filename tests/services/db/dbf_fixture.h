@@ -15,9 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "frame/log.h"
-#include "frame/log_writer.h"
-#include "frame/settings.h"
+#include "tests/frame/captured_log.h"
 #include "tests/platform/spawned_program.h"
 #include "tests/services/statement_harness.h"
 #include "tests/test_support.h"
@@ -71,28 +69,12 @@ inline std::string DbfBytes(const std::vector<DbfColumn>& columns,
   return b;
 }
 
-// The process log written to a file of the current folder at log level 1
-// for the life of the object; Text() flushes it and reads it.
-class LogFile {
+// The process log written to a new file of the current folder at log
+// level 1 for the life of the object; Text() flushes it and reads it.
+class LogFile : public frame_test::CapturedLog {
  public:
   static constexpr const char* kName = "db_test_log.txt";
-  LogFile() : saved_level_(frame::GetSettings().log_level.load()) {
-    frame::GetSettings().log_level = 1;
-    frame::OpenProcessLog(std::make_unique<frame::TagWriteLog>(kName, 1 << 20, true, true));
-  }
-  ~LogFile() {
-    frame::CloseProcessLog();
-    frame::GetSettings().log_level = saved_level_;
-  }
-  LogFile(const LogFile&) = delete;
-  LogFile& operator=(const LogFile&) = delete;
-  std::string Text() {
-    frame::FlushProcessLog();
-    return testing_support::ReadFile(kName).value_or("");
-  }
-
- private:
-  int32_t saved_level_;
+  LogFile() : CapturedLog(kName) {}
 };
 
 // Runs a program to its end; its stdout (a failure is reported).

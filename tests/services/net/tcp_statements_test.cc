@@ -335,24 +335,43 @@ TEST_F(TcpStatementsTest, LineStopWakesABlockedRead) {
 }
 
 TEST_F(TcpStatementsTest, LineStopEndsAPendingOpenWithoutALeak) {
+  // Each way a line is stopped: the quit request, and the call's stop flag
+  // alone (what the line drive raises when it takes the line down).
+  struct Stop {
+    const char* name;
+    void (*raise)(engine::TagTelBasic& script, engine::LineCallBase& call);
+    void (*clear)(engine::TagTelBasic& script, engine::LineCallBase& call);
+  };
+  const Stop kStops[] = {
+      {"quit request", [](engine::TagTelBasic& s, engine::LineCallBase&) { s.SetQuit(1); },
+       [](engine::TagTelBasic& s, engine::LineCallBase&) { s.SetQuit(0); }},
+      {"call's stop flag", [](engine::TagTelBasic&, engine::LineCallBase& c) { c.RaiseStop(); },
+       [](engine::TagTelBasic&, engine::LineCallBase& c) { c.stopFlag.store(0); }},
+  };
   RefusingPort refusing;
-  const int before = OpenDescriptorCount();
-  TagVar* h = Val(0);
-  // A negative time-out never runs out: only the stop ends the wait.
-  auto open = std::async(std::launch::async, [&] {
-    return Exec("TcpOpen(", {Val("127.0.0.1"), Val(refusing.port()), Val(-1), h});
-  });
-  EXPECT_EQ(open.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
-  script_->SetQuit(1);
-  ASSERT_EQ(open.wait_for(std::chrono::seconds(3)), std::future_status::ready);
-  EXPECT_EQ(open.get(), -9);
-  EXPECT_EQ(h->intValue, -2);
-  EXPECT_EQ(OpenDescriptorCount(), before);
-  // While the stop is raised an open does not start at all.
   TcpPeer peer;
   ASSERT_TRUE(peer.Listen({"recv_all"}));
-  EXPECT_EQ(Exec("TcpOpen(", {Val("127.0.0.1"), Val(peer.port()), Val(5), h}), -9);
-  EXPECT_EQ(SetSize(), 0u);
+  for (const Stop& stop : kStops) {
+    SCOPED_TRACE(stop.name);
+    const int before = OpenDescriptorCount();
+    TagVar* h = Val(0);
+    // A negative time-out never runs out: only the stop ends the wait.
+    auto open = std::async(std::launch::async, [&] {
+      return Exec("TcpOpen(", {Val("127.0.0.1"), Val(refusing.port()), Val(-1), h});
+    });
+    EXPECT_EQ(open.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+    stop.raise(*script_, call_);
+    const bool ended = open.wait_for(std::chrono::seconds(3)) == std::future_status::ready;
+    if (!ended) script_->SetQuit(1);  // lets the open go before the test fails
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(open.get(), -9);
+    EXPECT_EQ(h->intValue, -2);
+    EXPECT_EQ(OpenDescriptorCount(), before);
+    // While the stop is raised an open does not start at all.
+    EXPECT_EQ(Exec("TcpOpen(", {Val("127.0.0.1"), Val(peer.port()), Val(5), h}), -9);
+    EXPECT_EQ(SetSize(), 0u);
+    stop.clear(*script_, call_);
+  }
 }
 
 TEST_F(TcpStatementsTest, DeletingTheScriptClosesItsSockets) {

@@ -68,6 +68,39 @@ TEST(RegexStatements, NonStringsAndReadOnlyValuesChangeNothing) {
   }
 }
 
+// An empty script text is a pattern like any other: the empty element,
+// which matches the empty text wherever a search tries it.
+TEST(RegexStatements, EmptyPatternMatchesTheEmptyText) {
+  const struct {
+    const char* text;
+    int32_t start;
+    int32_t position;  // what "Ereg(" gives
+  } eregs[] = {{"abc", 0, 1}, {"abc", 2, 3}, {"abc", 3, 4}, {"", 0, 1}};
+  for (const auto& e : eregs) {
+    SCOPED_TRACE(std::string(e.text) + " from " + std::to_string(e.start));
+    Call c("Ereg(");
+    c.Text(0, e.text).Int(1, e.start).Text(2, "");
+    EXPECT_EQ(c.Run(), e.position);
+    EXPECT_EQ(ElementText(c.arg(3), 0), "");
+  }
+  const struct {
+    const char* text;
+    const char* replaced;
+  } repls[] = {{"abc", "-a-b-c-"}, {"", "-"}};
+  for (const auto& r : repls) {
+    Call c("EregRepl(");
+    c.Text(0, r.text).Text(1, "").Text(2, "-").Int(3, -1);
+    EXPECT_EQ(c.Run(), 1);
+    EXPECT_EQ(c.arg(0).Bytes(), r.replaced) << r.text;
+  }
+  Call split("EregSplit(");
+  split.Text(0, "ab").Text(1, "");
+  ASSERT_EQ(split.Run(), 4);
+  std::string joined;
+  for (int32_t i = 0; i < 4; ++i) joined += ElementText(split.arg(2), i) + "|";
+  EXPECT_EQ(joined, "|a|b||");
+}
+
 TEST(RegexStatements, BinaryStringsKeepEveryByte) {
   // 1 KB holding zero bytes comes back byte-identical from a replace that
   // matches nothing, and is replaced past its first zero byte.

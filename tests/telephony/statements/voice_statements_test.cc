@@ -397,7 +397,10 @@ class E1VoiceTest : public ::testing::Test {
     return ReadFile(line_.File("heard.raw")).value_or("");
   }
 
-  TupLine line_;  // first: the working directory is its folder
+  // The user's private runtime folder, where scratch files go.
+  testing_support::TempDir runtime_;
+  testing_support::ScopedEnv runtime_env_{"XDG_RUNTIME_DIR", runtime_.path()};
+  TupLine line_;  // before the runner: the working directory is its folder
   ScriptRunner runner_;
 };
 
@@ -427,6 +430,12 @@ TEST_F(E1VoiceTest, RecordHoldsWhatTheFarEndSends) {
 
 TEST_F(E1VoiceTest, ALoadedVoiceIsHeardFromMemory) {
   Connect();
+  // Files of the user's in the working folder under the names an earlier
+  // scratch file of the line had: a voice from memory leaves them alone.
+  const std::string own = "the user's own file";
+  const std::string earlier = line_.File("MEMVOC" + std::to_string(TupLine::kChannel));
+  WriteFile(earlier + ".WAV", own);
+  WriteFile(earlier + ".VOX", own);
   const std::string wav = AlawWav(1600, 3);
   WriteFile(line_.File("mem.WAV"), wav);
   auto loader = runner_.Run("n = LoadVocFile(\"mem.WAV\", 1)", line_.call());
@@ -441,10 +450,18 @@ TEST_F(E1VoiceTest, ALoadedVoiceIsHeardFromMemory) {
   WriteFile(line_.File("mem.vox"), raw);
   EXPECT_EQ(Heard("LoadVocFile(\"mem.vox\", 0)\nr = Play(\"mem.vox\")", &script), raw);
   EXPECT_EQ(ScriptRunner::Int(*script, "r"), 1);
-  // The scratch file of the line is removed after its play.
-  const std::string scratch = line_.File("MEMVOC" + std::to_string(TupLine::kChannel));
-  EXPECT_FALSE(testing_support::FileExists(scratch + ".WAV"));
-  EXPECT_FALSE(testing_support::FileExists(scratch + ".VOX"));
+  EXPECT_EQ(ReadFile(earlier + ".WAV"), own);
+  EXPECT_EQ(ReadFile(earlier + ".VOX"), own);
+  // The board played scratch files in the private runtime folder, which
+  // were removed after their plays.
+  int plays = 0;
+  for (const simboard::JournalEntry& e : line_.folder().board().Journal()) {
+    if (e.role != "ChannelPlay") continue;
+    ++plays;
+    EXPECT_NE(e.args.find(runtime_.path() + "/vttel/memvoc-L3-"), std::string::npos) << e.args;
+  }
+  EXPECT_EQ(plays, 2);
+  EXPECT_EQ(testing_support::FolderNames(runtime_.path() + "/vttel"), std::vector<std::string>{});
 }
 
 }  // namespace

@@ -85,21 +85,21 @@ TEST_F(WavReadTest, SoxFilesWithAndWithoutAFactChunk) {
     uint32_t data_size;
   };
   const SoxCase cases[] = {
-      {{"-e", "a-law"}, kWavTagAlaw, 8, 58, 800},
-      {{"-e", "u-law"}, kWavTagUlaw, 8, 58, 800},
-      {{"-e", "signed", "-b", "16"}, kWavTagPcm, 16, 44, 1600},
+      {{"-e", "a-law"}, platform::kWaveTagAlaw, 8, 58, 800},
+      {{"-e", "u-law"}, platform::kWaveTagUlaw, 8, 58, 800},
+      {{"-e", "signed", "-b", "16"}, platform::kWaveTagPcm, 16, 44, 1600},
   };
   for (const SoxCase& c : cases) {
     const std::string bytes = Sox("sox.wav", c.format);
-    if (c.tag != kWavTagPcm) {
+    if (c.tag != platform::kWaveTagPcm) {
       ASSERT_EQ(bytes.substr(38, 4), "fact") << "sox layout changed";
     }
     WavHeader h;
     long position = 0;
     ASSERT_EQ(Read(bytes, &h, &position), WavReadResult::kOk) << c.tag;
-    EXPECT_EQ(h.format.format_tag, c.tag);
+    EXPECT_EQ(h.format.tag, c.tag);
     EXPECT_EQ(h.format.bits_per_sample, c.bits);
-    EXPECT_EQ(h.format.sample_rate, 8000u);
+    EXPECT_EQ(h.format.samples_per_sec, 8000u);
     EXPECT_EQ(h.data_offset, c.data_offset);
     EXPECT_EQ(h.data_size, c.data_size);
     EXPECT_EQ(position, static_cast<long>(c.data_offset));
@@ -121,22 +121,25 @@ TEST_F(WavReadTest, TwoChunksBeforeTheDataAreNotFollowed) {
 
 TEST_F(WavReadTest, HeaderFormsAreReadBackAndAcceptedBySoxi) {
   struct FormCase {
-    WavHeaderForm form;
+    platform::WavHeaderForm form;
     size_t length;
   };
-  const FormCase forms[] = {
-      {WavHeaderForm::k44, 44}, {WavHeaderForm::k46, 46}, {WavHeaderForm::k48, 48}};
+  const FormCase forms[] = {{platform::WavHeaderForm::k44, 44},
+                            {platform::WavHeaderForm::k46, 46},
+                            {platform::WavHeaderForm::k48, 48}};
   const struct {
     uint16_t tag;
     const char* encoding;
-  } tags[] = {{kWavTagAlaw, "A-law"}, {kWavTagUlaw, "u-law"}, {kWavTagPcm, "Signed Integer PCM"}};
+  } tags[] = {{platform::kWaveTagAlaw, "A-law"},
+              {platform::kWaveTagUlaw, "u-law"},
+              {platform::kWaveTagPcm, "Signed Integer PCM"}};
   constexpr uint32_t kData = 320;
   for (const FormCase& f : forms) {
     for (const auto& t : tags) {
-      const WavFormat format = VoiceWavFormat(t.tag);
-      const std::string header = WavHeaderBytes(format, kData, f.form);
+      const platform::WaveFormat format = platform::VoiceFormat(t.tag);
+      const std::string header = platform::WavHeaderBytes(format, kData, f.form);
       ASSERT_EQ(header.size(), f.length);
-      ASSERT_EQ(WavHeaderLength(f.form), f.length);
+      ASSERT_EQ(platform::WavHeaderLength(f.form), f.length);
       const std::string bytes = header + std::string(kData, '\x55');
       EXPECT_EQ(Le32At(bytes, 4), bytes.size() - 8);
       WavHeader h;
@@ -144,7 +147,7 @@ TEST_F(WavReadTest, HeaderFormsAreReadBackAndAcceptedBySoxi) {
       EXPECT_EQ(h.data_offset, f.length);
       EXPECT_EQ(h.data_size, kData);
       EXPECT_TRUE(SameSampleFormat(h.format, format));
-      EXPECT_EQ(h.format.byte_rate, 8000u * format.block_align);
+      EXPECT_EQ(h.format.bytes_per_sec, 8000u * format.block_align);
       const std::string path = dir_.File("form.wav");
       WriteFile(path, bytes);
       const std::string samples = std::to_string(kData / format.block_align);
@@ -157,7 +160,8 @@ TEST_F(WavReadTest, HeaderFormsAreReadBackAndAcceptedBySoxi) {
 // Sizes are never trusted: what runs past the end is refused, a data size
 // past the end is cut to what is there.
 TEST_F(WavReadTest, MalformedHeadersAreRefusedOrClipped) {
-  const std::string good = WavHeaderBytes(VoiceWavFormat(kWavTagAlaw), 100, WavHeaderForm::k46) +
+  const std::string good = platform::WavHeaderBytes(platform::VoiceFormat(platform::kWaveTagAlaw),
+                                                    100, platform::WavHeaderForm::k46) +
                            std::string(100, '\xD5');
   auto with = [&](size_t at, const std::string& bytes) {
     std::string s = good;
@@ -198,14 +202,15 @@ TEST_F(WavReadTest, MalformedHeadersAreRefusedOrClipped) {
 // A longer fmt chunk (extensible formats) keeps its first fields and is
 // stepped over by its size.
 TEST_F(WavReadTest, LongFmtChunkIsSkippedBySize) {
-  const std::string h46 = WavHeaderBytes(VoiceWavFormat(kWavTagUlaw), 4, WavHeaderForm::k46);
+  const std::string h46 = platform::WavHeaderBytes(platform::VoiceFormat(platform::kWaveTagUlaw), 4,
+                                                   platform::WavHeaderForm::k46);
   std::string bytes = h46.substr(0, 16) + Le32(40) + h46.substr(20, 18) + std::string(22, '\x01') +
                       "data" + Le32(4) + "abcd";
   WavHeader h;
   long position = 0;
   ASSERT_EQ(Read(bytes, &h, &position), WavReadResult::kOk);
   EXPECT_EQ(h.fmt_size, 40u);
-  EXPECT_EQ(h.format.format_tag, kWavTagUlaw);
+  EXPECT_EQ(h.format.tag, platform::kWaveTagUlaw);
   EXPECT_EQ(h.data_offset, 68u);
   EXPECT_EQ(position, 68);
 }
@@ -213,7 +218,9 @@ TEST_F(WavReadTest, LongFmtChunkIsSkippedBySize) {
 TEST(WavWriteTest, SizesAreRewrittenInPlace) {
   TempDir dir;
   const std::string path = dir.File("s.wav");
-  WriteFile(path, WavHeaderBytes(VoiceWavFormat(kWavTagAlaw), 0, WavHeaderForm::k48) + "xyz");
+  WriteFile(path, platform::WavHeaderBytes(platform::VoiceFormat(platform::kWaveTagAlaw), 0,
+                                           platform::WavHeaderForm::k48) +
+                      "xyz");
   {
     std::unique_ptr<FILE, FileCloser> f(fopen(path.c_str(), "r+b"));
     ASSERT_TRUE(WriteWavSizes(f.get(), 48, 3));
