@@ -1,8 +1,8 @@
 // Fake pool members for the connection pool's tests: each records what it
 // runs in a shared journal, can be made to fail its open, and can hold a
 // request until the test lets it go.
-#ifndef VTTEL_TESTS_SERVICES_DB_POOL_FIXTURE_H_
-#define VTTEL_TESTS_SERVICES_DB_POOL_FIXTURE_H_
+#ifndef VTTEL_TESTS_SERVICES_DB_DB_POOL_FIXTURE_H_
+#define VTTEL_TESTS_SERVICES_DB_DB_POOL_FIXTURE_H_
 
 #include <condition_variable>
 #include <memory>
@@ -93,4 +93,4 @@ class PoolFixture {
 
 }  // namespace services_test
 
-#endif  // VTTEL_TESTS_SERVICES_DB_POOL_FIXTURE_H_
+#endif  // VTTEL_TESTS_SERVICES_DB_DB_POOL_FIXTURE_H_

@@ -4,8 +4,8 @@
 // dbfadd; and what the independent readers (python3-dbfread, python3-dbf,
 // dbfdump) see in a table. Texts cross to the python peers as hex of their
 // GBK bytes.
-#ifndef VTTEL_TESTS_SERVICES_DBF_FIXTURE_H_
-#define VTTEL_TESTS_SERVICES_DBF_FIXTURE_H_
+#ifndef VTTEL_TESTS_SERVICES_DB_DBF_FIXTURE_H_
+#define VTTEL_TESTS_SERVICES_DB_DBF_FIXTURE_H_
 
 #include <gtest/gtest.h>
 
@@ -136,4 +136,4 @@ inline std::string HexRecords(const std::vector<std::vector<std::string>>& recor
 
 }  // namespace services_test
 
-#endif  // VTTEL_TESTS_SERVICES_DBF_FIXTURE_H_
+#endif  // VTTEL_TESTS_SERVICES_DB_DBF_FIXTURE_H_

@@ -2,8 +2,8 @@
 // fake server whose answers a test sets up per batch text, which records
 // every batch sent, every open and every cancel, and whose connection a
 // test can kill or make unopenable.
-#ifndef VTTEL_TESTS_SERVICES_SYB_FAKE_H_
-#define VTTEL_TESTS_SERVICES_SYB_FAKE_H_
+#ifndef VTTEL_TESTS_SERVICES_DB_SYB_FAKE_H_
+#define VTTEL_TESTS_SERVICES_DB_SYB_FAKE_H_
 
 #include <cstring>
 #include <map>
@@ -231,4 +231,4 @@ inline services::SybApi Table() {
 
 }  // namespace syb_fake
 
-#endif  // VTTEL_TESTS_SERVICES_SYB_FAKE_H_
+#endif  // VTTEL_TESTS_SERVICES_DB_SYB_FAKE_H_

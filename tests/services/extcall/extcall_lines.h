@@ -1,8 +1,8 @@
 // Lines of one process running scripts that call the test's user library:
 // each script is compiled as the main script of a line of its own (as the
 // line threads compile it) and run on a thread of its own.
-#ifndef VTTEL_TESTS_SERVICES_EXTCALL_LINES_H_
-#define VTTEL_TESTS_SERVICES_EXTCALL_LINES_H_
+#ifndef VTTEL_TESTS_SERVICES_EXTCALL_EXTCALL_LINES_H_
+#define VTTEL_TESTS_SERVICES_EXTCALL_EXTCALL_LINES_H_
 
 #include <gtest/gtest.h>
 
@@ -88,4 +88,4 @@ class ExtcallLines : public ::testing::Test {
 
 }  // namespace services_test
 
-#endif  // VTTEL_TESTS_SERVICES_EXTCALL_LINES_H_
+#endif  // VTTEL_TESTS_SERVICES_EXTCALL_EXTCALL_LINES_H_

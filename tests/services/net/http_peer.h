@@ -3,8 +3,8 @@
 // trickled a byte at a time), a server that records every request it is
 // sent, a python3 -m http.server over a folder, and python3 snippets run
 // to the end (http.client and the like).
-#ifndef VTTEL_TESTS_SERVICES_HTTP_PEER_H_
-#define VTTEL_TESTS_SERVICES_HTTP_PEER_H_
+#ifndef VTTEL_TESTS_SERVICES_NET_HTTP_PEER_H_
+#define VTTEL_TESTS_SERVICES_NET_HTTP_PEER_H_
 
 #include <string>
 #include <vector>
@@ -188,4 +188,4 @@ inline std::string RunPython(const std::string& code, const std::vector<std::str
 
 }  // namespace services_test
 
-#endif  // VTTEL_TESTS_SERVICES_HTTP_PEER_H_
+#endif  // VTTEL_TESTS_SERVICES_NET_HTTP_PEER_H_

@@ -1,7 +1,7 @@
 // Several E1 lines of one drive on the simulated board, each with its call
 // object in the drive's table, for the tests of links between lines.
-#ifndef VTTEL_TESTS_TELEPHONY_E1_LINES_FIXTURE_H_
-#define VTTEL_TESTS_TELEPHONY_E1_LINES_FIXTURE_H_
+#ifndef VTTEL_TESTS_TELEPHONY_BOARD_E1_LINES_FIXTURE_H_
+#define VTTEL_TESTS_TELEPHONY_BOARD_E1_LINES_FIXTURE_H_
 
 #include <map>
 #include <memory>
@@ -46,4 +46,4 @@ class E1Lines {
 
 }  // namespace telephony
 
-#endif  // VTTEL_TESTS_TELEPHONY_E1_LINES_FIXTURE_H_
+#endif  // VTTEL_TESTS_TELEPHONY_BOARD_E1_LINES_FIXTURE_H_

@@ -4,8 +4,8 @@
 // "(absent)", a list its items joined by "|"), after which it fills each
 // out-value in call order: texts with "w1", "w2", ..., integers with 71,
 // 72, ... . Every recorded operation gives `result`.
-#ifndef VTTEL_TESTS_TELEPHONY_SIGNAL_RECORDING_CALL_H_
-#define VTTEL_TESTS_TELEPHONY_SIGNAL_RECORDING_CALL_H_
+#ifndef VTTEL_TESTS_TELEPHONY_STATEMENTS_SIGNAL_RECORDING_CALL_H_
+#define VTTEL_TESTS_TELEPHONY_STATEMENTS_SIGNAL_RECORDING_CALL_H_
 
 #include <array>
 #include <cstdint>
@@ -167,4 +167,4 @@ class SignalRecordingCall : public RecordingCall {
 
 }  // namespace telephony
 
-#endif  // VTTEL_TESTS_TELEPHONY_SIGNAL_RECORDING_CALL_H_
+#endif  // VTTEL_TESTS_TELEPHONY_STATEMENTS_SIGNAL_RECORDING_CALL_H_

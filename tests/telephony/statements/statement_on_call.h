@@ -2,8 +2,8 @@
 // a given call object and runs them with argument values made by the test
 // (strings of any length, integers, floats, NULL), as the compiler hands
 // them. The test's current folder receives the script file.
-#ifndef VTTEL_TESTS_TELEPHONY_STATEMENT_ON_CALL_H_
-#define VTTEL_TESTS_TELEPHONY_STATEMENT_ON_CALL_H_
+#ifndef VTTEL_TESTS_TELEPHONY_STATEMENTS_STATEMENT_ON_CALL_H_
+#define VTTEL_TESTS_TELEPHONY_STATEMENTS_STATEMENT_ON_CALL_H_
 
 #include <gtest/gtest.h>
 
@@ -68,4 +68,4 @@ class StatementOnCall {
 
 }  // namespace telephony
 
-#endif  // VTTEL_TESTS_TELEPHONY_STATEMENT_ON_CALL_H_
+#endif  // VTTEL_TESTS_TELEPHONY_STATEMENTS_STATEMENT_ON_CALL_H_
