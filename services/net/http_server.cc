@@ -174,10 +174,14 @@ int32_t HttpServerSendResponse(SocketSet* set, int32_t handle, std::string_view 
   return static_cast<int32_t>(body.empty() ? head_size : body.size());
 }
 
-bool HttpServerClose(SocketSet* set, int32_t handle) {
+bool HttpServerClose(engine::TagTelBasic* script, int32_t handle) {
+  SocketSet* set = SocketSetOf(script);
   if (set == nullptr) return false;
-  return set->Close(handle, SocketKind::kHttpListener) ||
-         set->Close(handle, SocketKind::kHttpConnection);
+  if (set->Close(handle, SocketKind::kHttpListener)) {
+    if (HttpPendingRequests* pending = HttpPendingOf(script)) pending->Drop(handle);
+    return true;
+  }
+  return set->Close(handle, SocketKind::kHttpConnection);
 }
 
 }  // namespace services

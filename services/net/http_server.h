@@ -68,8 +68,10 @@ std::string ResponseHead(std::string_view head, size_t body_length, std::time_t 
 int32_t HttpServerSendResponse(SocketSet* set, int32_t handle, std::string_view head,
                                std::string_view body);
 
-// Closes a listener or a connection of set: true when there was one.
-bool HttpServerClose(SocketSet* set, int32_t handle);
+// Closes a listener or a connection of the line of script: true when there
+// was one. Closing a listener also closes the connections the line took in
+// from it whose request had not come whole.
+bool HttpServerClose(engine::TagTelBasic* script, int32_t handle);
 
 }  // namespace services
 

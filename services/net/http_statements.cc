@@ -113,7 +113,7 @@ class TagHttpServerSend : public HttpStatement {
 class TagHttpServerClose : public HttpStatement {
  public:
   using HttpStatement::HttpStatement;
-  int32_t Execute() override { return HttpServerClose(Set(), ArgInt(*socket_)) ? 0 : -1; }
+  int32_t Execute() override { return HttpServerClose(script_, ArgInt(*socket_)) ? 0 : -1; }
 
  private:
   TagVar* socket_ = &Argument(0);

@@ -5,7 +5,8 @@
 // served from another line and forgotten when closed, a reloaded script
 // opening its port again, 1,000 ab requests leaving no descriptor, clients
 // that send nothing, trickle or cut their body short given up at the
-// request's deadline, and idle connections not holding up a client.
+// request's deadline, and idle connections not holding up a client and
+// closed with their listener.
 #include "services/net/http_server.h"
 
 #include <gtest/gtest.h>
@@ -422,6 +423,11 @@ TEST_F(HttpServerTest, IdleConnectionsDoNotHoldAClient) {
     EXPECT_EQ(Send(c, answer, "hi"), 2);
     EXPECT_TRUE(client.Says("got " + testing_support::PeerHex(answer + "hi"))) << path;
   }
+  // Closing the listener gives up the idle connections the line took in
+  // from it: none is left open until the script ends.
+  EXPECT_EQ(services::HttpPendingOf(script_.get())->size(), idle.size());
+  EXPECT_EQ(Exec("HttpServerClose(", {Val(listener)}), 0);
+  EXPECT_EQ(services::HttpPendingOf(script_.get())->size(), 0u);
 }
 
 TEST_F(HttpServerTest, LineStopEndsAHeadWait) {
