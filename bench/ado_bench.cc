@@ -16,9 +16,9 @@
 #include <string>
 
 #include "frame/settings.h"
-#include "services/ado_data.h"
-#include "services/db_connection_pool.h"
-#include "services/local_data.h"
+#include "services/db/ado_data.h"
+#include "services/db/db_connection_pool.h"
+#include "services/db/local_data.h"
 
 namespace {
 

@@ -28,7 +28,7 @@
 #include "frame/monitor.h"
 #include "frame/run_cfg.h"
 #include "frame/settings.h"
-#include "services/time_statements.h"
+#include "services/text/time_statements.h"
 #include "simboard/sim_board.h"
 #include "telephony/statements/telephony_statements.h"
 #include "telephony/tel_drive.h"

@@ -23,8 +23,8 @@
 #include "engine/line_call.h"
 #include "engine/statement_registry.h"
 #include "engine/tel_basic.h"
-#include "services/db_store.h"
-#include "services/local_data.h"
+#include "services/db/db_store.h"
+#include "services/db/local_data.h"
 #include "services/service_statements.h"
 
 namespace {

@@ -27,9 +27,9 @@
 #include "engine/script_control.h"
 #include "engine/statement_registry.h"
 #include "engine/tel_basic.h"
-#include "services/http_client.h"
+#include "services/net/http_client.h"
+#include "services/net/socket_set.h"
 #include "services/service_statements.h"
-#include "services/tcp_socket_set.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <random>
 #include <vector>
 
-#include "services/msg_list.h"
-#include "services/process_stores.h"
+#include "services/interline/msg_list.h"
+#include "services/interline/process_queues.h"
 
 namespace {
 

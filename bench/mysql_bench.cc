@@ -13,8 +13,8 @@
 #include <cstring>
 #include <string>
 
-#include "services/mysql_client.h"
-#include "services/mysql_data.h"
+#include "services/db/mysql_client.h"
+#include "services/db/mysql_data.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 
 #include "engine/line_call.h"
 #include "platform/clock.h"
-#include "services/acd_list.h"
-#include "services/share_mem.h"
-#include "services/share_mem_statements.h"
+#include "services/interline/acd_list.h"
+#include "services/interline/line_share_mem.h"
+#include "services/interline/share_mem.h"
 
 namespace {
 

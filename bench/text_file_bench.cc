@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "engine/tag_var.h"
-#include "services/text_file.h"
-#include "services/txt_append.h"
+#include "services/files/text_file.h"
+#include "services/files/txt_append.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "fuzz/fuzz_support.h"
-#include "services/data_set.h"
-#include "services/dbf_data.h"
+#include "services/db/data_set.h"
+#include "services/db/dbf_data.h"
 
 namespace {
 

@@ -14,10 +14,10 @@
 #include <cstdint>
 #include <string>
 
-#include "services/chunk_proc.h"
-#include "services/http_client.h"
-#include "services/http_limits.h"
-#include "services/http_server.h"
+#include "services/net/chunk_proc.h"
+#include "services/net/http_client.h"
+#include "services/net/http_limits.h"
+#include "services/net/http_server.h"
 
 namespace http_fuzz {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/text_mode.h"
-#include "services/run_msp.h"
+#include "services/files/server_page.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string page;

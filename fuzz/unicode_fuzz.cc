@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "platform/codepage.h"
-#include "services/encoding_statements.h"
+#include "services/text/percent_base64.h"
 
 namespace {
 

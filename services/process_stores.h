@@ -1,34 +1,13 @@
-// The process-wide stores of the script services: objects that every line
-// reaches and that live as long as the process (built at static
-// initialisation, before any line runs, and destroyed after the last),
-// among them the database connection pool, which InstallProcessStores
-// makes the pool GetDbPool gives (call it once at start-up, before any
-// line runs).
+// The start-up of the script services' process-wide stores: the database
+// connection pool of the process becomes the pool GetDbPool gives. The
+// queues and stores of the inter-line services need no start-up
+// (process_queues.h).
 //
-// Thread rules: each object locks itself; any thread may use them.
+// Thread rules: call it once at start-up, before any line runs.
 #ifndef VTTEL_SERVICES_PROCESS_STORES_H_
 #define VTTEL_SERVICES_PROCESS_STORES_H_
 
-#include <cstdint>
-#include <mutex>
-
-#include "services/acd_list.h"
-#include "services/msg_list.h"
-#include "services/share_mem.h"
-
 namespace services {
-
-// The process-wide message queue n (0..63), addressed by a negative line
-// number in the message statements.
-TagMsgList& ProcessQueue(int32_t n);
-// The inter-line server queue n (0..63).
-TagMsgList& ServerQueue(int32_t n);
-// The process-wide shared memory, addressed by a negative line number.
-TagShareMem& ProcessShareMem();
-// Held across a whole "FindShareMem(" scan, before any store's lock.
-std::mutex& ShareMemFindLock();
-// The ACD list.
-TagAcdList& AcdList();
 
 // Installs the process's database connection pool (SetDbPool).
 void InstallProcessStores();

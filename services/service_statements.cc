@@ -1,22 +1,23 @@
 #include "services/service_statements.h"
 
-#include "services/acd_statements.h"
-#include "services/db_statements.h"
-#include "services/dll_statements.h"
-#include "services/encoding_statements.h"
-#include "services/file_statements.h"
-#include "services/http_statements.h"
-#include "services/message_statements.h"
-#include "services/regex_statements.h"
-#include "services/share_mem_statements.h"
-#include "services/string_statements.h"
+#include "services/db/db_statements.h"
+#include "services/extcall/dll_statements.h"
+#include "services/files/file_statements.h"
+#include "services/files/run_msp.h"
+#include "services/files/text_file_set.h"
+#include "services/files/txt_append.h"
+#include "services/interline/acd_statements.h"
+#include "services/interline/inter_line_call.h"
+#include "services/interline/message_statements.h"
+#include "services/interline/share_mem_statements.h"
+#include "services/net/http_statements.h"
+#include "services/net/tcp_statements.h"
+#include "services/net/udp_statements.h"
 #include "services/system_statements.h"
-#include "services/run_msp.h"
-#include "services/tcp_statements.h"
-#include "services/text_file_set.h"
-#include "services/time_statements.h"
-#include "services/txt_append.h"
-#include "services/udp_statements.h"
+#include "services/text/encoding_statements.h"
+#include "services/text/regex_statements.h"
+#include "services/text/string_statements.h"
+#include "services/text/time_statements.h"
 
 namespace services {
 
@@ -33,6 +34,7 @@ void RegisterServiceStatements() {
   RegisterTextAppendStatements();
   RegisterFileStatements();
   RegisterMessageStatements();
+  RegisterInterLineStatements();
   RegisterDllStatements();
   RegisterShareMemStatements();
   RegisterAcdStatements();

@@ -5,10 +5,10 @@
 #include "engine/arguments.h"
 #include "engine/statement_args.h"
 #include "engine/tel_basic.h"
-#include "frame/log.h"
 #include "frame/monitor.h"
 #include "platform/memory_counters.h"
 #include "platform/process.h"
+#include "services/memory_report.h"
 
 namespace services {
 
@@ -106,13 +106,6 @@ class TagGetMemInfo : public ArgsStatement {
 };
 
 }  // namespace
-
-int32_t ClampMemoryCounter(int64_t kib, const char* name) {
-  if (kib <= kMaxMemoryCounterKib) return static_cast<int32_t>(kib);
-  frame::LogMsgF("GetMemInfo(): %s %lld KiB clamped to %lld", name, static_cast<long long>(kib),
-                 static_cast<long long>(kMaxMemoryCounterKib));
-  return static_cast<int32_t>(kMaxMemoryCounterKib);
-}
 
 void RegisterSystemStatements() {
   engine::StatementRegistry& r = engine::Statements();

@@ -1,8 +1,8 @@
 // The system statements of the script services: "DispInfo(" and
 // "SetDispColor(" (the line monitor's user cells and colours), "Exec("
 // (another program, through platform/process.h) and "GetMemInfo(" (the
-// process's memory counters, platform/memory_counters.h, in KiB, each
-// clamped to kMaxMemoryCounterKib with a log line).
+// process's memory counters, platform/memory_counters.h, in KiB, as
+// memory_report.h hands them over).
 //
 // "Exec(" (command line, wait in seconds, flag and exit-code variable)
 // blocks its line's thread for up to the wait: 0 the program ended (the
@@ -16,16 +16,7 @@
 #ifndef VTTEL_SERVICES_SYSTEM_STATEMENTS_H_
 #define VTTEL_SERVICES_SYSTEM_STATEMENTS_H_
 
-#include <cstdint>
-
 namespace services {
-
-// The largest memory counter "GetMemInfo(" hands to a script.
-inline constexpr int64_t kMaxMemoryCounterKib = 2147483647;
-
-// A memory counter as "GetMemInfo(" hands it over: kib, or
-// kMaxMemoryCounterKib with a log line naming the counter when above it.
-int32_t ClampMemoryCounter(int64_t kib, const char* name);
 
 void RegisterSystemStatements();
 

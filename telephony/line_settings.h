@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "engine/script_store.h"
-#include "engine/voc_cache.h"
+#include "telephony/voice/voc_cache.h"
 
 namespace engine {
 class TagTelBasic;
@@ -80,7 +80,7 @@ class LineSettings final : public engine::ScriptStore {
   KeySettings keys;
   // The script's own in-memory voices ("LoadVocFile(" without the global
   // flag); thread-safe itself.
-  engine::TagMemVocs voiceCache;
+  TagMemVocs voiceCache;
 
  private:
   // The settings a child's run gives back to its parent.

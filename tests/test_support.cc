@@ -28,6 +28,12 @@ TempDir::~TempDir() {
 
 std::string TempDir::File(const std::string& name) const { return path_ + "/" + name; }
 
+std::string TempDir::Write(const std::string& name, const std::string& bytes) const {
+  const std::string path = File(name);
+  WriteFile(path, bytes);
+  return path;
+}
+
 ScopedEnv::ScopedEnv(const std::string& name, std::optional<std::string> value)
     : name_(name) {
   if (const char* old = getenv(name.c_str())) old_ = old;

@@ -20,6 +20,8 @@ class TempDir {
   const std::string& path() const { return path_; }
   // path() + "/" + name
   std::string File(const std::string& name) const;
+  // Writes bytes into File(name) and returns that path.
+  std::string Write(const std::string& name, const std::string& bytes) const;
 
  private:
   std::string path_;

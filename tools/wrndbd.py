@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """The maker's database server, as our stand-in: speaks the protocol of
-libwrndbapi.so (tools/wrndbapi/wrndbapi.h) over TCP and runs the statements
+libwrndbapi.so (include/wrndbapi.h) over TCP and runs the statements
 on SQLite, one in-memory database per user name, kept while the server runs.
 
   wrndbd.py [--port N]                      serve (default port 2013)

@@ -10,11 +10,11 @@
 #include "engine/arguments.h"
 #include "engine/statement_args.h"
 #include "engine/tel_basic.h"
-#include "engine/voc_cache.h"
 #include "frame/log.h"
 #include "platform/file_ops.h"
 #include "telephony/line_settings.h"
 #include "telephony/voice/number_reading.h"
+#include "telephony/voice/voc_cache.h"
 #include "telephony/voice/voice_file.h"
 #include "telephony/voice/voice_path.h"
 #include "telephony/voice/voice_play.h"
@@ -23,7 +23,6 @@
 namespace telephony {
 namespace {
 
-using engine::MemStruct;
 using engine::TagTelBasic;
 
 struct FileCloser {

@@ -97,23 +97,22 @@ int32_t SetBreak(TagTelBasic& script, const LineStatement& s) {
 // "LoadVocFile(" and "UnloadVocFile(" (voice name, which must be a string;
 // global flag choosing the cache): kOnCache(cache, resolved path, name as
 // written).
-template <int32_t (*kOnCache)(engine::TagMemVocs&, const std::string&, std::string_view)>
+template <int32_t (*kOnCache)(TagMemVocs&, const std::string&, std::string_view)>
 int32_t OnVocCache(TagTelBasic& script, const LineStatement& s) {
   const bool global = ArgInt(s.Argument(1)) != 0;
   const TagVar& name = s.Argument(0);
   if (name.kind != engine::kVarString) return kNotAString;
-  engine::TagMemVocs& cache =
-      global ? engine::GlobalVocCache() : LineSettingsOf(script).voiceCache;
+  TagMemVocs& cache = global ? GlobalVocCache() : LineSettingsOf(script).voiceCache;
   return kOnCache(cache, Resolved(script, s, 0), ArgText(name));
 }
 
 // "LoadVocFile(": the file's size, or the cache's failure result.
-int32_t LoadVoc(engine::TagMemVocs& cache, const std::string& path, std::string_view) {
+int32_t LoadVoc(TagMemVocs& cache, const std::string& path, std::string_view) {
   return cache.LoadVocFile(path);
 }
 
 // "UnloadVocFile(": a name written with a leading '*' frees the whole cache.
-int32_t UnloadVoc(engine::TagMemVocs& cache, const std::string& path, std::string_view written) {
+int32_t UnloadVoc(TagMemVocs& cache, const std::string& path, std::string_view written) {
   if (!written.empty() && written.front() == kUnloadAllMark) {
     cache.Clear();
   } else {

@@ -69,7 +69,7 @@ int32_t AppendToPlayFile(const engine::TagTelBasic& script, std::string_view voi
 
 CachedVoice FindCachedVoice(engine::TagTelBasic& script, std::string_view voice_path) {
   if (auto own = LineSettingsOf(script).voiceCache.Find(voice_path)) return own;
-  return engine::GlobalVocCache().Find(voice_path);
+  return GlobalVocCache().Find(voice_path);
 }
 
 std::vector<CachedVoice> FindAllCached(engine::TagTelBasic& script,

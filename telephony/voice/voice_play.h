@@ -27,7 +27,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/voc_cache.h"
+#include "telephony/voice/voc_cache.h"
 
 namespace engine {
 class TagTelBasic;
@@ -41,7 +41,7 @@ inline constexpr size_t kMaxPlayPathBytes = 1023;
 // The result of a play into the play file that cannot be opened.
 inline constexpr int32_t kPlayFileNotOpen = -1;
 
-using CachedVoice = std::shared_ptr<const engine::MemStruct>;
+using CachedVoice = std::shared_ptr<const MemStruct>;
 
 // The line's play file: the voice directory of the selected language, "t",
 // the line number and the voice extension ("voc\t3.WAV"). A language

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "services/ado_data.h"
+#include "services/db/ado_data.h"
 #include "tests/test_support.h"
 
 namespace db_test {

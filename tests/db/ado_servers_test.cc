@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "frame/settings.h"
-#include "services/ado_data.h"
-#include "services/local_data.h"
+#include "services/db/ado_data.h"
+#include "services/db/local_data.h"
 #include "tests/db/db_server_fixture.h"
 #include "tests/test_support.h"
 

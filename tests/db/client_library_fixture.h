@@ -11,8 +11,8 @@
 #include <string>
 
 #include "engine/client_libraries.h"
-#include "services/data_set.h"
-#include "services/db_client_libraries.h"
+#include "services/db/data_set.h"
+#include "services/db/db_client_libraries.h"
 #include "tests/test_support.h"
 #include "tests/vtsrun_runner.h"
 

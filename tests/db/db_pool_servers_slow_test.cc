@@ -13,8 +13,8 @@
 
 #include "frame/settings.h"
 #include "platform/message_service.h"
-#include "services/db_connection_pool.h"
-#include "services/local_data.h"
+#include "services/db/db_connection_pool.h"
+#include "services/db/local_data.h"
 #include "tests/db/db_server_fixture.h"
 #include "tests/test_support.h"
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "frame/settings.h"
-#include "services/db_connection_pool.h"
-#include "services/local_data.h"
+#include "services/db/db_connection_pool.h"
+#include "services/db/local_data.h"
 #include "tests/db/db_server_fixture.h"
 
 namespace db_test {

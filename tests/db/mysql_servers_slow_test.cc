@@ -8,8 +8,8 @@
 #include <string>
 
 #include "platform/clock.h"
-#include "services/mysql_client.h"
-#include "services/mysql_data.h"
+#include "services/db/mysql_client.h"
+#include "services/db/mysql_data.h"
 #include "tests/db/client_library_fixture.h"
 #include "tests/db/db_server_fixture.h"
 #include "tests/test_support.h"

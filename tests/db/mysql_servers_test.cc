@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "frame/settings.h"
-#include "services/db_connection_pool.h"
-#include "services/local_data.h"
-#include "services/mysql_client.h"
-#include "services/mysql_data.h"
+#include "services/db/db_connection_pool.h"
+#include "services/db/local_data.h"
+#include "services/db/mysql_client.h"
+#include "services/db/mysql_data.h"
 #include "tests/db/client_library_fixture.h"
 #include "tests/db/db_server_fixture.h"
 #include "tests/test_support.h"

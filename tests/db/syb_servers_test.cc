@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "frame/settings.h"
-#include "services/ado_data.h"
-#include "services/db_connection_pool.h"
-#include "services/local_data.h"
-#include "services/syb_api.h"
-#include "services/syb_data.h"
+#include "services/db/ado_data.h"
+#include "services/db/db_connection_pool.h"
+#include "services/db/local_data.h"
+#include "services/db/syb_api.h"
+#include "services/db/syb_data.h"
 #include "tests/db/db_server_fixture.h"
 #include "tests/test_servers.h"
 #include "tests/test_support.h"

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "services/wrndb_client.h"
-#include "services/wrndb_data.h"
+#include "services/db/wrndb_client.h"
+#include "services/db/wrndb_data.h"
 #include "tests/db/client_library_fixture.h"
 #include "tests/db/wrndb_server_fixture.h"
 #include "tests/test_support.h"

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "services/local_data.h"
-#include "services/wrndb_client.h"
-#include "services/wrndb_data.h"
+#include "services/db/local_data.h"
+#include "services/db/wrndb_client.h"
+#include "services/db/wrndb_data.h"
 #include "tests/db/client_library_fixture.h"
 #include "tests/db/wrndb_server_fixture.h"
 #include "tests/test_support.h"

@@ -1,6 +1,5 @@
-// The script cache (TagMemVts) and the voice caches (TagMemVocs) on real
-// files: what is read from disk and when, the scrambled form, and buffers
-// that outlive a clear or an unload.
+// The script cache (TagMemVts) on real files: what is read from disk and
+// when, the scrambled form, and buffers that outlive a clear.
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -13,16 +12,11 @@
 #include <vector>
 
 #include "engine/script_cache.h"
-#include "engine/voc_cache.h"
-#include "frame/log.h"
-#include "frame/log_writer.h"
 #include "tests/test_support.h"
 
 namespace engine {
 namespace {
 
-using testing_support::ReadFile;
-using testing_support::ScopedChdir;
 using testing_support::ScopedEnv;
 using testing_support::TempDir;
 using testing_support::WriteFile;
@@ -51,31 +45,14 @@ void SetMtime(const std::string& path, time_t when) {
   ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
 }
 
-// Bytes of every value, zero and bytes >= 0x80 included.
-std::string VoiceBytes(size_t n) {
-  std::string bytes(n, '\0');
-  uint32_t x = 12345;
-  for (size_t i = 0; i < n; ++i) {
-    x = x * 1103515245u + 12345u;
-    bytes[i] = static_cast<char>(x >> 24);
-  }
-  return bytes;
-}
-
 class ScriptCacheTest : public ::testing::Test {
  protected:
-  std::string Write(const std::string& name, const std::string& bytes) {
-    std::string path = dir_.File(name);
-    WriteFile(path, bytes);
-    return path;
-  }
-
   TempDir dir_;
   TagMemVts cache_;
 };
 
 TEST_F(ScriptCacheTest, DeletedFileIsServedFromTheCacheWithoutTimeCheck) {
-  std::string path = Write("main.vts", kScriptText);
+  std::string path = dir_.Write("main.vts", kScriptText);
   auto first = cache_.Get(path, false, false);
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(first->data, kScriptText);
@@ -91,7 +68,7 @@ TEST_F(ScriptCacheTest, DeletedFileIsServedFromTheCacheWithoutTimeCheck) {
 }
 
 TEST_F(ScriptCacheTest, NodeHandedOutSurvivesClearAndTheNextPassReadsAnew) {
-  std::string path = Write("main.vts", "old text");
+  std::string path = dir_.Write("main.vts", "old text");
   auto old_node = cache_.Get(path, false, false);
   ASSERT_NE(old_node, nullptr);
   WriteFile(path, "new text");
@@ -107,7 +84,7 @@ TEST_F(ScriptCacheTest, NodeHandedOutSurvivesClearAndTheNextPassReadsAnew) {
 }
 
 TEST_F(ScriptCacheTest, ChildScriptIsReadAgainWhenTheFileChanges) {
-  std::string path = Write("child.vts", "version 1");
+  std::string path = dir_.Write("child.vts", "version 1");
   time_t t0 = SetLocalMtime(path, 2014, 3, 5, 8, 15, 40);
   auto v1 = cache_.Get(path, false, true);
   ASSERT_NE(v1, nullptr);
@@ -132,7 +109,7 @@ TEST_F(ScriptCacheTest, ChildScriptIsReadAgainWhenTheFileChanges) {
 }
 
 TEST_F(ScriptCacheTest, NodeReadWithoutTimeCheckIsReadAgainForAChild) {
-  std::string path = Write("child.vts", "text");
+  std::string path = dir_.Write("child.vts", "text");
   auto unchecked = cache_.Get(path, false, false);
   auto checked = cache_.Get(path, false, true);
   ASSERT_NE(checked, nullptr);
@@ -142,7 +119,7 @@ TEST_F(ScriptCacheTest, NodeReadWithoutTimeCheckIsReadAgainForAChild) {
 }
 
 TEST_F(ScriptCacheTest, TimeStampIsDosDateAndTime) {
-  std::string path = Write("a.vts", "x");
+  std::string path = dir_.Write("a.vts", "x");
   SetLocalMtime(path, 2014, 3, 5, 8, 15, 43);
   uint32_t date = ((2014 - 1980) << 9) | (3 << 5) | 5;
   uint32_t time = (8 << 11) | (15 << 5) | (43 / 2);
@@ -171,7 +148,7 @@ TEST_F(ScriptCacheTest, ScrambledFileComesBackAsTextAndRawFormIsItsOwnEntry) {
     SCOPED_TRACE(i);
     std::string file = ScrambleScript(c.text, c.value);
     ASSERT_EQ(file.size(), c.text.size() + kScrambleHeaderBytes);
-    std::string path = Write("s" + std::to_string(i) + ".vts", file);
+    std::string path = dir_.Write("s" + std::to_string(i) + ".vts", file);
 
     for (int pass = 0; pass < 2; ++pass) {  // the cached node keeps its flag
       auto text = cache_.Get(path, false, false);
@@ -198,7 +175,7 @@ TEST_F(ScriptCacheTest, FileTooShortForTheScrambleHeaderIsRefused) {
                                std::string("\x01\xFF\xFF", 3), std::string("\x01\x02\x03\x04", 4)};
   for (const std::string& bytes : cases) {
     SCOPED_TRACE(bytes.size());
-    std::string path = Write("short" + std::to_string(bytes.size()) + ".vts", bytes);
+    std::string path = dir_.Write("short" + std::to_string(bytes.size()) + ".vts", bytes);
     EXPECT_EQ(cache_.Get(path, false, false), nullptr);
     EXPECT_EQ(cache_.Get(path, false, true), nullptr);
     auto raw = cache_.Get(path, true, false);  // the raw bytes are readable as they are
@@ -209,7 +186,7 @@ TEST_F(ScriptCacheTest, FileTooShortForTheScrambleHeaderIsRefused) {
 
 TEST_F(ScriptCacheTest, UnreadablePathsGiveNull) {
   ASSERT_EQ(mkdir(dir_.File("folder.vts").c_str(), 0755), 0);
-  Write("empty.vts", "");
+  dir_.Write("empty.vts", "");
   const std::string cases[] = {
       "",
       dir_.File("missing.vts"),
@@ -231,7 +208,7 @@ TEST_F(ScriptCacheTest, UnreadablePathsGiveNull) {
 
 TEST_F(ScriptCacheTest, WindowsPathsAreMappedAndKeyedByTheirText) {
   ASSERT_EQ(mkdir(dir_.File("Scripts").c_str(), 0755), 0);
-  Write("Scripts/Main.vts", kScriptText);
+  dir_.Write("Scripts/Main.vts", kScriptText);
   ScopedEnv drives("VTTEL_DRIVES", "D=" + dir_.path());
   auto a = cache_.Get("D:\\SCRIPTS\\main.VTS", false, true);
   ASSERT_NE(a, nullptr);
@@ -246,108 +223,6 @@ TEST_F(ScriptCacheTest, WindowsPathsAreMappedAndKeyedByTheirText) {
 
 TEST(ScriptCacheGlobalTest, OneProcessWideInstance) {
   EXPECT_EQ(&ScriptCache(), &ScriptCache());
-  EXPECT_EQ(&GlobalVocCache(), &GlobalVocCache());
-}
-
-class VocCacheTest : public ::testing::Test {
- protected:
-  std::string Write(const std::string& name, const std::string& bytes) {
-    std::string path = dir_.File(name);
-    WriteFile(path, bytes);
-    return path;
-  }
-
-  TempDir dir_;
-  TagMemVocs vocs_;
-};
-
-TEST_F(VocCacheTest, LoadsTheWholeFileByteForByte) {
-  // Around the chunk size, and a last chunk shorter than the others.
-  const size_t sizes[] = {1, kVocReadChunk - 1, kVocReadChunk, kVocReadChunk + 1, 5000};
-  for (size_t n : sizes) {
-    SCOPED_TRACE(n);
-    std::string bytes = VoiceBytes(n);
-    std::string path = Write("v" + std::to_string(n) + ".wav", bytes);
-    EXPECT_EQ(vocs_.LoadVocFile(path, 0), static_cast<int32_t>(n));
-    auto file = vocs_.Find(path);
-    ASSERT_NE(file, nullptr);
-    EXPECT_EQ(file->size, static_cast<int32_t>(n));
-    EXPECT_EQ(file->data, bytes);
-    EXPECT_EQ(file->flag, 0);
-  }
-  EXPECT_EQ(vocs_.Count(), std::size(sizes));
-  EXPECT_EQ(GlobalVocCache().Find(Write("v1.wav", "x")), nullptr);  // caches are separate
-}
-
-TEST_F(VocCacheTest, SecondLoadOfAPathKeepsTheFirstCopy) {
-  std::string path = Write("hello.wav", VoiceBytes(5000));
-  ASSERT_EQ(vocs_.LoadVocFile(path), 5000);
-  auto first = vocs_.Find(path);
-  WriteFile(path, "changed");
-  EXPECT_EQ(vocs_.LoadVocFile(path), kVocNotLoaded);
-  EXPECT_EQ(vocs_.Find(path), first);
-  EXPECT_EQ(first->data, VoiceBytes(5000));
-}
-
-TEST_F(VocCacheTest, UnloadAndClearFreeFilesButNotTheirHolders) {
-  std::string a = Write("a.wav", "aaaa");
-  std::string b = Write("b.wav", "bbbbbb");
-  std::string c = Write("c.wav", "cc");
-  for (const std::string& p : {a, b, c}) ASSERT_GT(vocs_.LoadVocFile(p), 0);
-  auto playing_a = vocs_.Find(a);
-  auto playing_b = vocs_.Find(b);
-
-  EXPECT_TRUE(vocs_.UnloadVocFile(a));
-  EXPECT_EQ(vocs_.Find(a), nullptr);
-  EXPECT_FALSE(vocs_.UnloadVocFile(a));
-  EXPECT_EQ(vocs_.Count(), 2u);
-  EXPECT_EQ(playing_a->data, "aaaa");
-
-  EXPECT_TRUE(vocs_.UnloadVocFile(kUnloadAllPath));
-  EXPECT_EQ(vocs_.Count(), 0u);
-  EXPECT_EQ(playing_b->data, "bbbbbb");
-  EXPECT_EQ(vocs_.LoadVocFile(a), 4);  // unloaded paths load again
-
-  vocs_.Clear();
-  EXPECT_EQ(vocs_.Find(a), nullptr);
-  EXPECT_EQ(vocs_.Count(), 0u);
-}
-
-TEST_F(VocCacheTest, PathsThatCannotBeLoaded) {
-  ASSERT_EQ(mkdir(dir_.File("folder.wav").c_str(), 0755), 0);
-  Write("empty.wav", "");
-  struct Case {
-    std::string_view path;
-    int32_t result;
-  };
-  const std::string missing = dir_.File("missing.wav");
-  const std::string folder = dir_.File("folder.wav");
-  const std::string empty = dir_.File("empty.wav");
-  const Case cases[] = {
-      {std::string_view(), kVocNoPath},
-      {"", kVocNoPath},
-      {missing, kVocNotLoaded},
-      {folder, kVocNotLoaded},
-      {empty, kVocNotLoaded},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.path);
-    EXPECT_EQ(vocs_.LoadVocFile(c.path), c.result);
-    EXPECT_EQ(vocs_.Find(c.path), nullptr);
-  }
-  EXPECT_EQ(vocs_.Count(), 0u);
-}
-
-TEST_F(VocCacheTest, FileThatCannotBeOpenedIsLogged) {
-  ScopedChdir here(dir_.path());
-  Write("empty.wav", "");
-  frame::OpenProcessLog(std::make_unique<frame::TagWriteLog>("msg_log.txt", 0, true, true));
-  EXPECT_EQ(vocs_.LoadVocFile("voc\\nosuch.wav"), kVocNotLoaded);
-  EXPECT_EQ(vocs_.LoadVocFile("empty.wav"), kVocNotLoaded);  // opened: no error line
-  frame::CloseProcessLog();
-  std::string log = ReadFile("msg_log.txt").value_or("");
-  EXPECT_NE(log.find("[ LoadVocFile() error : voc\\nosuch.wav]"), std::string::npos) << log;
-  EXPECT_EQ(log.find("LoadVocFile() error : empty.wav"), std::string::npos) << log;
 }
 
 }  // namespace

@@ -9,8 +9,8 @@
 #include <future>
 #include <string>
 
-#include "services/tcp_handles.h"
-#include "services/tcp_socket_set.h"
+#include "services/net/socket_handles.h"
+#include "services/net/socket_set.h"
 #include "tests/services/tcp_script_fixture.h"
 #include "tests/test_servers.h"
 
@@ -65,7 +65,9 @@ TEST_F(NginxTest, BodiesByLengthAndInChunks) {
     EXPECT_EQ(Get(script_.get(), Url("/chunked" + name), &body, &head), static_cast<int32_t>(n));
     EXPECT_TRUE(body == bytes) << n;
     // nginx gives an empty file its length even there.
-    if (n > 0) EXPECT_NE(head.find("Transfer-Encoding: chunked"), std::string::npos) << head;
+    if (n > 0) {
+      EXPECT_NE(head.find("Transfer-Encoding: chunked"), std::string::npos) << head;
+    }
   }
   std::string body, head;
   const int32_t missing = Get(script_.get(), Url("/missing"), &body, &head);
@@ -75,7 +77,7 @@ TEST_F(NginxTest, BodiesByLengthAndInChunks) {
 
 TEST_F(NginxTest, ProxiesToAScript) {
   const int32_t listener = Exec("HttpServerOpen(", {Val(0)});
-  ASSERT_GE(listener, services::kFirstTcpHandle);
+  ASSERT_GE(listener, services::kFirstSocketHandle);
   const int s =
       services::SocketSetOf(script_.get())->Find(listener, services::SocketKind::kHttpListener);
   sockaddr_in a{};

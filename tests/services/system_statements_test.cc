@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "platform/memory_counters.h"
-#include "services/run_msp.h"
-#include "services/system_statements.h"
+#include "services/files/server_page.h"
+#include "services/memory_report.h"
 #include "tests/services/statement_harness.h"
 #include "tests/services/vtsrun_script.h"
 #include "tests/test_support.h"

@@ -22,8 +22,8 @@
 #include "engine/script_control.h"
 #include "engine/statement_registry.h"
 #include "engine/tel_basic.h"
+#include "services/net/socket_set.h"
 #include "services/service_statements.h"
-#include "services/tcp_socket_set.h"
 #include "tests/frame/captured_log.h"
 #include "tests/test_support.h"
 

@@ -17,9 +17,12 @@ foreach(way ${load_fault_ways})
   target_compile_definitions(vttel_load_${way} PRIVATE LOAD_FAULT=${number})
 endforeach()
 # The fault guard's test catches processor faults in that library: under
-# AddressSanitizer only with ASan's own fault handlers off.
+# AddressSanitizer only with ASan's own fault handlers off, so it is a
+# binary of its own (in extcall/guard/, outside the folders the services
+# tests are gathered from).
 if(TARGET services_tests)
-  add_executable(services_extcall_guard_tests ${CMAKE_CURRENT_LIST_DIR}/extcall/fault_guard_test.cc)
+  add_executable(services_extcall_guard_tests
+                 ${CMAKE_CURRENT_LIST_DIR}/extcall/guard/fault_guard_test.cc)
   target_link_libraries(services_extcall_guard_tests PRIVATE services engine frame platform)
   vttel_test_target(services_extcall_guard_tests)
   gtest_discover_tests(services_extcall_guard_tests DISCOVERY_TIMEOUT 120

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "services/process_stores.h"
+#include "services/interline/process_queues.h"
 #include "tests/engine/values.h"
 #include "tests/telephony/message_lines.h"
 

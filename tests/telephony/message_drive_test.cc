@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "services/msg_list.h"
-#include "services/process_stores.h"
+#include "services/interline/msg_list.h"
+#include "services/interline/process_queues.h"
 #include "services/service_statements.h"
 #include "tests/telephony/tel_drive_fixture.h"
 

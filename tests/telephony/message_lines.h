@@ -19,8 +19,8 @@
 
 #include "engine/line_call.h"
 #include "platform/clock.h"
-#include "services/line_messages.h"
-#include "services/process_stores.h"
+#include "services/interline/line_messages.h"
+#include "services/interline/process_queues.h"
 #include "services/service_statements.h"
 #include "tests/telephony/script_on_line.h"
 #include "tests/test_support.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "services/process_stores.h"
+#include "services/interline/process_queues.h"
 #include "services/service_statements.h"
 #include "tests/telephony/tel_drive_fixture.h"
 

@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "services/share_mem.h"
-#include "services/share_mem_statements.h"
+#include "services/interline/line_share_mem.h"
+#include "services/interline/share_mem.h"
 #include "tests/engine/values.h"
 #include "tests/telephony/message_lines.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "engine/map_table.h"
-#include "services/share_mem.h"
+#include "services/interline/share_mem.h"
 #include "tests/engine/values.h"
 #include "tests/telephony/message_lines.h"
 

@@ -6,7 +6,7 @@
 //   EXEC sql  ->  ret ret_code error cols rows (name width)*cols (cell)*rows*cols
 // A NULL cell travels as an empty field. The server closes a connection
 // it drops without answering.
-#include "tools/wrndbapi/wrndbapi.h"
+#include "include/wrndbapi.h"
 
 #include <arpa/inet.h>
 #include <netdb.h>
