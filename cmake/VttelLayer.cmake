@@ -9,7 +9,8 @@
 # The order (a layer links only layers below it):
 #   platform <- regex; platform <- frame <- engine <- telephony, services;
 #   board <- telephony, simboard (board: the board's entry points, header-only);
-#   frame <- gui (the window sees the system through frame's interfaces);
+#   frame, engine <- gui (the window sees the lines through frame's interfaces
+#   and the debugged script through the engine's debugger view);
 #   the program vttel links them all and hands the simulated board to telephony.
 # Only platform includes the OS's headers (tests/platform/os_headers_test.cc);
 # includes follow the order, and the folders of a layer whose folders are
