@@ -29,6 +29,7 @@ extern const char* const kHttpServersState;   // nginx's state file
 extern const char* const kOdbcDriverDir;      // the system's ODBC drivers
 extern const char* const kWrnDbLibrary;       // our database-server client library
 extern const char* const kExtcallTestLib;     // the external-library tests' library
+extern const char* const kClientEntriesLib;   // a client library with init entries only
 extern const char* const kExtcallDemoLib;     // the demo's external library
 extern const char* const kGuiTests;           // the window's test binary
 
@@ -48,6 +49,7 @@ extern const char* const kGuiTests;           // the window's test binary
 #define VTTEL_ODBC_DRIVER_DIR (::test_paths::kOdbcDriverDir)
 #define VTTEL_WRNDB_LIBRARY (::test_paths::kWrnDbLibrary)
 #define VTTEL_EXTCALL_TEST_LIB (::test_paths::kExtcallTestLib)
+#define VTTEL_CLIENT_ENTRIES_LIB (::test_paths::kClientEntriesLib)
 #define VTTEL_EXTCALL_DEMO_LIB (::test_paths::kExtcallDemoLib)
 #define VTTEL_GUI_TESTS (::test_paths::kGuiTests)
 

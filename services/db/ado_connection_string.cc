@@ -132,7 +132,12 @@ OdbcTarget MapAdoConnectionString(std::string_view ado) {
   if (StartsWith(provider, "MySQL")) {
     return {ServerString(kMariaDbDriver, pairs) + std::string(kUtf8Charset), "", true};
   }
-  return {"", "provider not supported: " + (provider.empty() ? std::string(ado) : provider)};
+  // The refusal never repeats the whole string: it may carry a password.
+  if (provider.empty()) {
+    return {"", "ADO connection string refused: it names no Provider, Driver or DSN"};
+  }
+  return {"", "ADO provider '" + provider + "' refused: no ODBC driver stands for it here "
+              "(SQLite, SQLOLEDB/SQLNCLI/MSOLEDBSQL, MySQL, or Driver=/DSN= are taken)"};
 }
 
 }  // namespace services

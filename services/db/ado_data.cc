@@ -15,9 +15,6 @@ namespace {
 constexpr int kAttempts = 2;
 constexpr int32_t kOpenRefused = -1;
 constexpr int32_t kOpenFailed = -2;
-// A GBK character takes at most two bytes: the cell of a text column
-// declared for n characters.
-constexpr int64_t kGbkBytesPerChar = 2;
 // A column of another type gets three times its data size.
 constexpr int64_t kOtherWidthFactor = 3;
 
@@ -35,7 +32,7 @@ int32_t LocalWidth(const OdbcColumn& column) {
   switch (column.typeCode) {
     case kFieldString:
     case kFieldWideString:
-      width = column.declaredSize > 0 ? column.declaredSize * kGbkBytesPerChar : column.dataSize;
+      width = column.declaredSize > 0 ? column.declaredSize : column.dataSize;
       break;
     case kFieldLargeBinary: width = column.dataSize; break;
     default: width = column.dataSize * kOtherWidthFactor; break;
@@ -73,8 +70,7 @@ TagAdoData::~TagAdoData() {
 void TagAdoData::Open() {
   const OdbcTarget target = MapAdoConnectionString(connectionString_);
   if (target.connection.empty()) {
-    Log(target.refusal);
-    state = kOpenRefused;
+    Refuse(target.refusal);
     return;
   }
   try {
@@ -89,10 +85,16 @@ void TagAdoData::Open() {
       state = kOpenFailed;
       return;
     }
-    Log(message);
-    platform::ShowMessage(message, "初始化ADO错误...", platform::MessageIcon::kError);
-    state = kOpenRefused;
+    Refuse(message);
   }
+}
+
+void TagAdoData::Refuse(const std::string& message) {
+  Log(message);
+  // The SQL log opens only after a successful open: the message service
+  // also puts the text in the system's log (and on stderr without a window).
+  platform::ShowMessage(message, "初始化ADO错误...", platform::MessageIcon::kError);
+  state = kOpenRefused;
 }
 
 void TagAdoData::Close() {

@@ -59,6 +59,8 @@ class TagAdoData : public TagDataSet {
 
  private:
   void Open();
+  // An open refused with a message: the SQL log, a message box; state -1.
+  void Refuse(const std::string& message);
   void Reconnect();
   // Runs one attempt; throws OdbcError.
   int32_t Attempt(AdoSqlKind kind, std::string_view sql);

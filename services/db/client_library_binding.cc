@@ -25,8 +25,16 @@ void* FindClientEntry(void* library, const char* name, bool decorated) {
   if (entry == nullptr && decorated) {
     entry = platform::FindLibrarySymbol(library, ("_" + std::string(name) + "@8").c_str());
   }
-  if (entry == nullptr) frame::WriteRawLogF("GetProcAddress('%s') : NULL.", name);
   return entry;
+}
+
+void TraceMissingEntry(const char* name) {
+  frame::WriteRawLogF("GetProcAddress('%s') : NULL.", name);
+}
+
+void NoteMissingEntry(const char* name) {
+  frame::LogAlwaysF("Client library: no entry point '%s'; the statements that need it fail",
+                    name);
 }
 
 }  // namespace services

@@ -16,23 +16,23 @@ ClientLibraryTable<MySqlApi>& Table() {
 }
 
 bool BindAll(void* library, MySqlApi* api) {
-  if (!BindClientEntry(library, "mysql_init", &api->init)) return false;
-  bool ok = BindClientEntry(library, "mysql_server_init", &api->server_init);
-  ok &= BindClientEntry(library, "mysql_options", &api->options);
-  ok &= BindClientEntry(library, "mysql_real_connect", &api->real_connect);
-  ok &= BindClientEntry(library, "mysql_query", &api->query);
-  ok &= BindClientEntry(library, "mysql_store_result", &api->store_result);
-  ok &= BindClientEntry(library, "mysql_free_result", &api->free_result);
-  ok &= BindClientEntry(library, "mysql_error", &api->error);
-  ok &= BindClientEntry(library, "mysql_errno", &api->error_number);
-  ok &= BindClientEntry(library, "mysql_num_rows", &api->num_rows);
-  ok &= BindClientEntry(library, "mysql_num_fields", &api->num_fields);
-  ok &= BindClientEntry(library, "mysql_field_seek", &api->field_seek);
-  ok &= BindClientEntry(library, "mysql_fetch_field", &api->fetch_field);
-  ok &= BindClientEntry(library, "mysql_data_seek", &api->data_seek);
-  ok &= BindClientEntry(library, "mysql_fetch_row", &api->fetch_row);
-  ok &= BindClientEntry(library, "mysql_close", &api->close);
-  return ok;
+  if (!BindRequiredEntry(library, "mysql_init", &api->init)) return false;
+  BindEntry(library, "mysql_server_init", &api->server_init);
+  BindEntry(library, "mysql_options", &api->options);
+  BindEntry(library, "mysql_real_connect", &api->real_connect);
+  BindEntry(library, "mysql_query", &api->query);
+  BindEntry(library, "mysql_store_result", &api->store_result);
+  BindEntry(library, "mysql_free_result", &api->free_result);
+  BindEntry(library, "mysql_error", &api->error);
+  BindEntry(library, "mysql_errno", &api->error_number);
+  BindEntry(library, "mysql_num_rows", &api->num_rows);
+  BindEntry(library, "mysql_num_fields", &api->num_fields);
+  BindEntry(library, "mysql_field_seek", &api->field_seek);
+  BindEntry(library, "mysql_fetch_field", &api->fetch_field);
+  BindEntry(library, "mysql_data_seek", &api->data_seek);
+  BindEntry(library, "mysql_fetch_row", &api->fetch_row);
+  BindEntry(library, "mysql_close", &api->close);
+  return true;
 }
 
 }  // namespace

@@ -36,8 +36,9 @@ struct MySqlApi {
 };
 
 // Loads and binds the library: 0, kClientNotFound (it does not load) or
-// kClientNoEntry (no mysql_init, or another entry point missing); each
-// traced (client_library_binding.h).
+// kClientNoEntry (no mysql_init); each traced (client_library_binding.h).
+// Another entry point missing is bound as missing: the statements that
+// call it fail.
 int32_t LoadMySqlLibrary();
 // Forgets the library (traced).
 void FreeMySqlLibrary();

@@ -19,8 +19,12 @@ constexpr const char* kLibraryVariable = "VTTEL_SYBDB_LIB";
 constexpr const char* kConfVariable = "FREETDSCONF";
 
 std::atomic<const SybApi*> g_api{nullptr};
-// The library's own table, filled by LoadSybLibrary.
-SybApi g_library_api;
+// The library's tables, published by LoadSybLibrary (a test's table may
+// stand in g_api instead).
+ClientLibraryTable<SybApi>& Table() {
+  static auto* table = new ClientLibraryTable<SybApi>;
+  return *table;
+}
 
 template <typename F>
 void Bind(void* library, const char* name, F& slot) {
@@ -120,12 +124,17 @@ int32_t LoadSybLibrary() {
     platform::CloseSharedLibrary(library);
     return kSybLoadNoInit;
   }
-  g_library_api = api;
-  g_api.store(&g_library_api, std::memory_order_release);
+  Table().Publish(library, api);
+  g_api.store(Table().Get(), std::memory_order_release);
   return 0;
 }
 
-void FreeSybLibrary() { g_api.store(nullptr, std::memory_order_release); }
+void FreeSybLibrary() {
+  if (g_api.load(std::memory_order_acquire) == Table().Get()) {
+    g_api.store(nullptr, std::memory_order_release);
+  }
+  Table().Free();
+}
 
 const SybApi* GetSybApi() { return g_api.load(std::memory_order_acquire); }
 

@@ -91,8 +91,8 @@ std::string SybLibraryName();
 // points: 0; kSybLoadMissing when it does not load, kSybLoadNoInit without
 // dbinit (the library is given back). A bound table makes SybApi non-null.
 int32_t LoadSybLibrary();
-// Forgets the library's table (the mapping stays: the library keeps threads
-// and thread-local data).
+// Forgets the library's table and gives the library back to the loader
+// (its mapping stays, as every client library's: platform/shared_library.h).
 void FreeSybLibrary();
 
 // The table in use, or null while the library is not loaded.

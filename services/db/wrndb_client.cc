@@ -16,25 +16,28 @@ ClientLibraryTable<WrnDbApi>& Table() {
 }
 
 template <typename F>
-bool Bind(void* library, const char* name, F* entry) {
-  return BindClientEntry(library, name, entry, true);
+void Bind(void* library, const char* name, F* entry) {
+  BindEntry(library, name, entry, true);
 }
 
+// A missing WrnDbOpen opens nothing: its failure is 0, not -1.
+int OpenNothing(const char*, int, const char*, const char*, const char*) { return 0; }
+
 bool BindAll(void* library, WrnDbApi* api) {
-  if (!Bind(library, "WrnDbInit", &api->init)) return false;
-  bool ok = Bind(library, "WrnDbFree", &api->free);
-  ok &= Bind(library, "WrnDbOpen", &api->open);
-  ok &= Bind(library, "WrnDbClose", &api->close);
-  ok &= Bind(library, "WrnDbExec", &api->exec);
-  ok &= Bind(library, "WrnDbRows", &api->rows);
-  ok &= Bind(library, "WrnDbCols", &api->cols);
-  ok &= Bind(library, "WrnDbGetColInfoByIndex", &api->col_info_by_index);
-  ok &= Bind(library, "WrnDbGetColInfoByName", &api->col_info_by_name);
-  ok &= Bind(library, "WrnDbGotoRec", &api->goto_rec);
-  ok &= Bind(library, "WrnDbNext", &api->next);
-  ok &= Bind(library, "WrnDbGetValByName", &api->val_by_name);
-  ok &= Bind(library, "WrnDbGetValByIndex", &api->val_by_index);
-  return ok;
+  if (!BindRequiredEntry(library, "WrnDbInit", &api->init, true)) return false;
+  Bind(library, "WrnDbFree", &api->free);
+  BindEntry(library, "WrnDbOpen", &api->open, true, &OpenNothing);
+  Bind(library, "WrnDbClose", &api->close);
+  Bind(library, "WrnDbExec", &api->exec);
+  Bind(library, "WrnDbRows", &api->rows);
+  Bind(library, "WrnDbCols", &api->cols);
+  Bind(library, "WrnDbGetColInfoByIndex", &api->col_info_by_index);
+  Bind(library, "WrnDbGetColInfoByName", &api->col_info_by_name);
+  Bind(library, "WrnDbGotoRec", &api->goto_rec);
+  Bind(library, "WrnDbNext", &api->next);
+  Bind(library, "WrnDbGetValByName", &api->val_by_name);
+  Bind(library, "WrnDbGetValByIndex", &api->val_by_index);
+  return true;
 }
 
 }  // namespace

@@ -36,8 +36,9 @@ struct WrnDbApi {
 };
 
 // Loads, binds and initialises the library: 0, kClientNotFound,
-// kClientNoEntry (WrnDbInit or another entry point missing) or
-// kClientInitFailed; each traced.
+// kClientNoEntry (no WrnDbInit) or kClientInitFailed; each traced.
+// Another entry point missing is bound as missing: the statements that
+// call it fail.
 int32_t LoadWrnDbLibrary();
 // Forgets the library (traced).
 void FreeWrnDbLibrary();

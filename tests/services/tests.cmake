@@ -7,6 +7,9 @@ endif()
 # A user library for the external-library tests, built as an operator
 # builds one.
 vttel_user_library(vttel_extcall_test ${CMAKE_CURRENT_LIST_DIR}/extcall/test_library.cc)
+# A database client library with only its init entry points, some under
+# decorated names.
+vttel_user_library(vttel_client_entries ${CMAKE_CURRENT_LIST_DIR}/db/client_entry_library.cc)
 # User libraries whose load-time code crashes, aborts, exits, hangs or
 # counts its runs ("libvttel_load_<way>.so" beside the test library).
 set(load_fault_ways null_write abort exit sleep count)
@@ -31,7 +34,7 @@ if(TARGET services_tests)
 endif()
 foreach(binary services_tests services_concurrency_tests services_extcall_guard_tests)
   if(TARGET ${binary})
-    add_dependencies(${binary} vttel_extcall_test vtdemo)
+    add_dependencies(${binary} vttel_extcall_test vttel_client_entries vtdemo)
     foreach(way ${load_fault_ways})
       add_dependencies(${binary} vttel_load_${way})
     endforeach()

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "frame/settings.h"
+#include "platform/message_service.h"
 #include "services/db/ado_connection_string.h"
 #include "services/db/ado_sql.h"
 #include "services/db/local_data.h"
@@ -177,12 +178,34 @@ TEST_F(AdoSqliteTest, ProviderErrorsGiveMinusThreeAndTheirText) {
   EXPECT_EQ(ado->Rows(), 1);
 }
 
-TEST_F(AdoSqliteTest, BadConnectionStringsFailTheOpen) {
-  for (const char* cs : {"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=a.mdb",
-                         "DRIVER=/nonexistent/driver.so;Database=x"}) {
-    TagAdoData ado(cs, "");
-    EXPECT_EQ(ado.state, -1) << cs;
-    EXPECT_EQ(ado.Exec("select 1"), services::kAdoProviderError) << cs;
+// A refused open says what was refused and why in the ADO box (which also
+// reaches the system's log, or stderr without a window), never the
+// password of the string.
+TEST_F(AdoSqliteTest, BadConnectionStringsFailTheOpenWithAMessage) {
+  const struct {
+    const char* cs;
+    const char* said;
+  } cases[] = {
+      {"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=a.mdb;Password=pw9",
+       "provider 'Microsoft.Jet.OLEDB.4.0' refused: no ODBC driver"},
+      {"Provider=OraOLEDB.Oracle;Data Source=o;Password=pw9", "'OraOLEDB.Oracle' refused"},
+      {"Provider=Other;Password=pw9", "'Other' refused"},
+      {"Data Source=a.db;Password=pw9", "names no Provider, Driver or DSN"},
+      {"DRIVER=/nonexistent/driver.so;Database=x;PWD=pw9", "/nonexistent/driver.so"},
+  };
+  for (const auto& c : cases) {
+    platform::RecordingMessageService messages;
+    platform::ScopedMessageService scoped(&messages);
+    TagAdoData ado(c.cs, "");
+    EXPECT_EQ(ado.state, -1) << c.cs;
+    const std::vector<platform::Message> shown = messages.messages();
+    ASSERT_EQ(shown.size(), 1u) << c.cs;
+    EXPECT_EQ(shown[0].caption, "初始化ADO错误...");
+    EXPECT_EQ(shown[0].icon, platform::MessageIcon::kError);
+    EXPECT_NE(shown[0].text.find(c.said), std::string::npos) << shown[0].text;
+    EXPECT_EQ(shown[0].text.find("pw9"), std::string::npos) << shown[0].text;
+    // A statement reconnects once, and is refused again.
+    EXPECT_EQ(ado.Exec("select 1"), services::kAdoProviderError) << c.cs;
   }
 }
 
@@ -194,9 +217,9 @@ TEST_F(AdoSqliteTest, ExecToLocalCopiesTheResultWithWidthsByType) {
   frame::GetSettings().db_bitfield_is_digit = 1;
   ASSERT_EQ(ado->ExecToLocal("select name, n, x, b, d from t order by n", local), 6);
   ASSERT_EQ(local.Cols(), 5);
-  // varchar(10) in GBK bytes; integer, double, Boolean and timestamp three
-  // times their data size.
-  const std::vector<int32_t> widths = {20, 12, 24, 6, 48};
+  // varchar(10) its declared size; integer, double, Boolean and timestamp
+  // three times their data size.
+  const std::vector<int32_t> widths = {10, 12, 24, 6, 48};
   for (size_t f = 0; f < widths.size(); ++f) EXPECT_EQ(local.fields().fields[f].width, widths[f]);
   char buf[services::kDbValueBytes];
   local.GetValByIndex(buf, 0, 6);
