@@ -15,6 +15,10 @@ namespace {
 constexpr int kAttempts = 2;
 constexpr int32_t kOpenRefused = -1;
 constexpr int32_t kOpenFailed = -2;
+// A GBK character takes at most two bytes: the cell of a text column
+// declared for n characters (the servers count characters, not bytes), so
+// that a full column is copied whole.
+constexpr int64_t kGbkBytesPerChar = 2;
 // A column of another type gets three times its data size.
 constexpr int64_t kOtherWidthFactor = 3;
 
@@ -32,7 +36,7 @@ int32_t LocalWidth(const OdbcColumn& column) {
   switch (column.typeCode) {
     case kFieldString:
     case kFieldWideString:
-      width = column.declaredSize > 0 ? column.declaredSize : column.dataSize;
+      width = column.declaredSize > 0 ? column.declaredSize * kGbkBytesPerChar : column.dataSize;
       break;
     case kFieldLargeBinary: width = column.dataSize; break;
     default: width = column.dataSize * kOtherWidthFactor; break;

@@ -217,9 +217,9 @@ TEST_F(AdoSqliteTest, ExecToLocalCopiesTheResultWithWidthsByType) {
   frame::GetSettings().db_bitfield_is_digit = 1;
   ASSERT_EQ(ado->ExecToLocal("select name, n, x, b, d from t order by n", local), 6);
   ASSERT_EQ(local.Cols(), 5);
-  // varchar(10) its declared size; integer, double, Boolean and timestamp
-  // three times their data size.
-  const std::vector<int32_t> widths = {10, 12, 24, 6, 48};
+  // varchar(10) in GBK bytes (ten characters of two bytes each); integer,
+  // double, Boolean and timestamp three times their data size.
+  const std::vector<int32_t> widths = {20, 12, 24, 6, 48};
   for (size_t f = 0; f < widths.size(); ++f) EXPECT_EQ(local.fields().fields[f].width, widths[f]);
   char buf[services::kDbValueBytes];
   local.GetValByIndex(buf, 0, 6);
@@ -229,6 +229,13 @@ TEST_F(AdoSqliteTest, ExecToLocalCopiesTheResultWithWidthsByType) {
   local.GetValByIndex(buf, 3, 1);
   EXPECT_STREQ(buf, "0");
   EXPECT_EQ(ado->ExecToLocal("select n from t where n > 100", local), 0);
+  // A column full of two-byte characters is copied whole.
+  const std::string ten = "一二三四五六七八九十";
+  ASSERT_EQ(ado->Exec("create table full_names(name varchar(10))"), 0);
+  ASSERT_EQ(ado->Exec("insert into full_names values('" + ten + "')"), 1);
+  ASSERT_EQ(ado->ExecToLocal("select name from full_names", local), 1);
+  local.GetValByIndex(buf, 0, 1);
+  EXPECT_EQ(std::string(buf), ten);
   ado->SetDebug(services::kDbDebugKeepError);
   local.debug = services::kDbDebugKeepError;
   EXPECT_EQ(ado->ExecToLocal("select nope from t", local), services::kAdoProviderError);
