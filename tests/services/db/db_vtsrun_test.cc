@@ -3,6 +3,7 @@
 // SetPrintTo("")), the test reads the "0 : <text>" lines back.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 
@@ -137,6 +138,29 @@ TEST_F(DbVtsrunTest, TheTableHoldsAtMost1023OpenTables) {
   EXPECT_EQ(o.out, Printed({"1022", "-1", "5", "7"}));
   // Boxes go to stderr as UTF-8.
   EXPECT_NE(o.err.find(platform::GbkToUtf8("打开的数据库太多")), std::string::npos) << o.err;
+}
+
+// A newcomer's ADO opens: a refused provider and a database that cannot be
+// opened each say why on stderr; a statement's error goes to the SQL log
+// when its folder exists.
+TEST_F(DbVtsrunTest, AdoOpensSayWhyTheyFailAndErrorsReachTheSqlLog) {
+  ASSERT_EQ(mkdir(dir_.File("log").c_str(), 0755), 0);
+  const Outcome o = RunScript(
+      dir_,
+      "r = DbOpen(4, \"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=a.mdb\", \"\", \"\", "
+      "\"\", h)\nPrint(r)\n"
+      "r = DbOpen(4, \"Driver=SQLite3;Database=no/such/folder/x.db\", \"\", \"\", \"\", h)\n"
+      "Print(r)\n"
+      "r = DbOpen(4, \"Driver=SQLite3;Database=calls.db\", \"\", \"\", \"app\", h)\nPrint(r)\n"
+      "r = DbExec(h, \"select * from nowhere\")\nPrint(r)\n");
+  EXPECT_EQ(o.out, Printed({"-2", "-2", "0", "-3"}));
+  const std::string box = platform::GbkToUtf8("初始化ADO错误...");
+  EXPECT_NE(o.err.find(box + ": ADO provider 'Microsoft.Jet.OLEDB.4.0' refused"),
+            std::string::npos)
+      << o.err;
+  EXPECT_NE(o.err.find(box + ": [HY000] [SQLite]"), std::string::npos) << o.err;
+  const std::string log = testing_support::ReadFile(dir_.File("log/sqlapp.log")).value_or("");
+  EXPECT_NE(log.find("no such table: nowhere"), std::string::npos) << log;
 }
 
 TEST_F(DbVtsrunTest, AnUnknownTypeShowsTheBox) {
