@@ -91,8 +91,8 @@ struct TagLineRec {
   // The statement index the Run Info cell shows lazily; -1: cells[4] holds
   // the text itself.
   std::atomic<int32_t> step_index{-1};
-  // Rung at every change of the Keys cell (its own lock): a virtual line
-  // waits for its keys on it.
+  // Rung at every change of the Keys cell (thread-safe by itself): a
+  // virtual line waits for its keys on it.
   platform::ChangeBell keys_bell;
 
   TagLineRec() {

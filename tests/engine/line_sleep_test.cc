@@ -131,8 +131,10 @@ class LineSleepTest : public ::testing::TestWithParam<Case> {};
 
 TEST_P(LineSleepTest, EndsNoLaterThanThePollingPauseDid) {
   const Case& c = GetParam();
-  const Outcome polled = SleepAndSee(c, [&](ScriptedLine& line) { PollingSleep(c.wait_ms, line); });
-  const Outcome slept = SleepAndSee(c, [&](ScriptedLine& line) { SleepOnLine(c.wait_ms, &line, nullptr); });
+  const Outcome polled =
+      SleepAndSee(c, [&](ScriptedLine& line) { PollingSleep(c.wait_ms, line); });
+  const Outcome slept =
+      SleepAndSee(c, [&](ScriptedLine& line) { SleepOnLine(c.wait_ms, &line, nullptr); });
   const bool event_first = c.event != Event::kNone && (c.wait_ms == 0 || c.event_at <= c.wait_ms);
   if (!event_first) {
     EXPECT_EQ(slept.ended_at, c.wait_ms + 1);

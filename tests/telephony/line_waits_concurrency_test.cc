@@ -3,8 +3,9 @@
 // its channels' changes and on one without it (the lines then look every
 // 20 ms as the pause's passes did), and a virtual line waiting for the keys
 // of its Keys cell beside a line kind that looks at the cell every 30 ms.
-// The far end's release, a key and a stop end the waits as before; a line
-// that is told of its changes looks at its line only when one comes.
+// The far end's release, a key and a stop, each from another thread, end
+// the waits as before; a line that is told of its changes looks at its line
+// only when one comes (ThreadSanitizer checks the bells and the waits).
 #include <gtest/gtest.h>
 
 #include <atomic>
