@@ -3,6 +3,7 @@
 #include <string>
 
 #include "frame/log.h"
+#include "platform/clock.h"
 
 namespace engine {
 namespace {
@@ -17,6 +18,10 @@ void LineCallBase::TraceLog(std::string_view text) {
 
 void LineCallBase::ErrorLog(std::string_view text) {
   frame::LogAlwaysF("lcnt=%d, %.*s", lineNo, static_cast<int>(text.size()), text.data());
+}
+
+void LineCallBase::WaitChange(uint32_t seen, uint32_t timeout_ms) {
+  platform::GetClock().WaitChange(stopBell_, seen, timeout_ms);
 }
 
 void SetLineTableFacts(const LineTableFacts* facts) {

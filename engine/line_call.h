@@ -8,10 +8,12 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "engine/script_store.h"
 #include "frame/line_facts.h"
+#include "platform/change_bell.h"
 
 namespace engine {
 
@@ -38,6 +40,16 @@ enum LineKind : uint8_t {
   kLineOther = 255,
 };
 
+// What moves a line's change count besides a stop (LineCallBase::ToldChanges).
+enum ToldChange : uint8_t {
+  // Every change made outside the line's thread that IsOnline could see,
+  // and nothing of the line's own that needs IsOnline's regular passes: the
+  // line's waits look at it only when the count moves.
+  kToldOnline = 1,
+  // Every change of the line's Keys cell in the line monitor.
+  kToldKeysCell = 2,
+};
+
 // Thread rules: the line's thread uses the object; the line drive and other
 // threads set stopFlag and read the state, which are atomics.
 class LineCallBase {
@@ -54,16 +66,38 @@ class LineCallBase {
   // at the flag by itself. Any thread.
   void RaiseStop() {
     stopFlag.store(1, std::memory_order_relaxed);
+    stopBell_.Ring();
     WakeStopWait();
   }
-  // Ends such a wait (an idle line sleeping until its board channel
-  // changes); nothing for a line kind without one. Any thread.
+  // Ends a wait of the line on a count other than its stop bell (its board
+  // channel, its Keys cell); nothing for a line kind without one. Any thread.
   virtual void WakeStopWait() {}
+
+  // The line's change count: it moves at every RaiseStop and at the changes
+  // that ToldChanges names. A wait reads it, looks at the line, then calls
+  // WaitChange: a change made after the read ends the wait at once, so none
+  // is missed. Any thread reads it; the line's thread waits.
+  virtual uint32_t ChangeCount() { return stopBell_.Count(); }
+  // Waits until the count differs from seen or timeout_ms have passed, on
+  // the installed clock (Clock::WaitChange).
+  virtual void WaitChange(uint32_t seen, uint32_t timeout_ms);
+  // The ToldChange bits that hold now; 0: the line's waits look at the
+  // line at the pace of their polls. Line's thread.
+  virtual uint8_t ToldChanges() { return 0; }
 
   int32_t lineNo = -1;
   uint8_t lineKind = kLineVirtual;
   std::atomic<uint8_t> stopFlag{0};
   std::atomic<int32_t> callState{kCallNone};
+  // The change count read before the last online check of a wait: while
+  // the count has not moved since and the line is told of its changes, a
+  // new wait need not look at the line first. Line's thread.
+  std::optional<uint32_t> lastLookCount;
+
+ protected:
+  // The line's stop bell: rung at every RaiseStop; the change count of a
+  // line kind that is told of nothing else.
+  platform::ChangeBell stopBell_;
 };
 
 // What the engine reads of the line table.

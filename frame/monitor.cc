@@ -112,6 +112,7 @@ void TagMonitor::Bump(TagLineRec& rec, int cell) const {
   if (rec.version[cell].fetch_add(1, std::memory_order_acq_rel) == UINT32_MAX) {
     rec.version[cell].fetch_add(1, std::memory_order_acq_rel);
   }
+  if (cell == kCellKeys) rec.keys_bell.Ring();
 }
 
 void TagMonitor::RecomputeStatusColors(TagLineRec& rec) const {
@@ -286,6 +287,11 @@ bool TagMonitor::TakeKeysPrefix(int line, std::string_view prefix) {
   RecomputeStatusColors(*rec);
   Bump(*rec, kCellKeys);
   return true;
+}
+
+platform::ChangeBell* TagMonitor::KeysBell(int line) const {
+  TagLineRec* rec = Rec(line);
+  return rec != nullptr ? &rec->keys_bell : nullptr;
 }
 
 // ---- the grid ----
@@ -489,6 +495,11 @@ void AppendLineKeys(int line, std::string_view keys) {
 bool TakeLineKeysPrefix(int line, std::string_view prefix) {
   TagMonitor* m = ProcessMonitor();
   return m != nullptr && m->TakeKeysPrefix(line, prefix);
+}
+
+platform::ChangeBell* LineKeysBell(int line) {
+  TagMonitor* m = ProcessMonitor();
+  return m != nullptr ? m->KeysBell(line) : nullptr;
 }
 
 void DispMonitor(TagMonitorGrid* grid) {

@@ -35,6 +35,7 @@
 
 #include "frame/monitor_grid.h"
 #include "frame/monitor_line_info.h"
+#include "platform/change_bell.h"
 
 namespace frame {
 
@@ -90,6 +91,9 @@ struct TagLineRec {
   // The statement index the Run Info cell shows lazily; -1: cells[4] holds
   // the text itself.
   std::atomic<int32_t> step_index{-1};
+  // Rung at every change of the Keys cell (thread-safe by itself): a
+  // virtual line waits for its keys on it.
+  platform::ChangeBell keys_bell;
 
   TagLineRec() {
     for (auto& v : version) v.store(1, std::memory_order_relaxed);
@@ -155,6 +159,9 @@ class TagMonitor {
   void SetKeys(int line, std::string_view keys);
   void AppendKeys(int line, std::string_view keys);
   bool TakeKeysPrefix(int line, std::string_view prefix);
+  // The bell of the line's Keys cell (TagLineRec::keys_bell); null for a
+  // bad line. It lives as long as the table.
+  platform::ChangeBell* KeysBell(int line) const;
 
   // Window thread: sizes the grid for COL_GROUP_NUM groups, writes the
   // headers when the line drive is ready, and makes every cell dirty for it.
@@ -229,6 +236,9 @@ void SetLineKeys(int line, std::string_view keys);
 void ClearLineKeys(int line);
 void AppendLineKeys(int line, std::string_view keys);
 bool TakeLineKeysPrefix(int line, std::string_view prefix);
+// The bell of the line's Keys cell in the table; null without a table or
+// for a bad line.
+platform::ChangeBell* LineKeysBell(int line);
 // Window thread, after the line drive is built: fills every line's cells
 // when the drive is ready, then InitGrid(grid).
 void DispMonitor(TagMonitorGrid* grid);

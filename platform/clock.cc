@@ -7,25 +7,12 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <mutex>
 #include <thread>
 
 namespace platform {
 namespace {
 
-// Sleeps with a stop flag wait on the bell that WakeStopSleepers rings,
-// so a sleeping line costs no wakeups until its time is up or a stop comes.
-struct StopBell {
-  std::mutex mu;
-  std::condition_variable rung;
-  uint64_t generation = 0;  // guarded by mu
-};
-
-StopBell& Bell() {
-  static StopBell bell;
-  return bell;
-}
 constexpr uint64_t kNanosPerMilli = 1000000;
 constexpr uint64_t kNanosPerSecond = 1000000000;
 
@@ -69,28 +56,32 @@ bool RealClock::Sleep(uint32_t ms, const std::atomic<bool>* stop) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     return true;
   }
+  // A sleeping line costs no wakeups until its time is up or a stop comes.
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  StopBell& bell = Bell();
-  std::unique_lock<std::mutex> lock(bell.mu);
+  ChangeBell& bell = StopSleepersBell();
   for (;;) {
+    const uint32_t seen = bell.Count();  // before the look: no ring is missed
     if (stop->load(std::memory_order_relaxed)) return false;
-    auto now = std::chrono::steady_clock::now();
+    const auto now = std::chrono::steady_clock::now();
     if (now >= end) return true;
-    auto step = std::min<std::chrono::steady_clock::duration>(
-        end - now, std::chrono::milliseconds(kStopCheckMs));
-    const uint64_t seen = bell.generation;
-    bell.rung.wait_for(lock, step, [&] { return bell.generation != seen; });
+    bell.WaitUntil(seen, std::min(end, now + std::chrono::milliseconds(kStopCheckMs)));
   }
 }
 
-void WakeStopSleepers() {
-  StopBell& bell = Bell();
-  {
-    std::lock_guard<std::mutex> lock(bell.mu);
-    ++bell.generation;
-  }
-  bell.rung.notify_all();
+void RealClock::WaitChange(ChangeSource& source, uint32_t seen, uint32_t ms) {
+  source.WaitFor(seen, ms);
 }
+
+void Clock::WaitChange(ChangeSource& source, uint32_t seen, uint32_t ms) {
+  if (source.Count() == seen) Sleep(ms);
+}
+
+ChangeBell& StopSleepersBell() {
+  static ChangeBell bell;
+  return bell;
+}
+
+void WakeStopSleepers() { StopSleepersBell().Ring(); }
 
 void RealClock::SleepUntil(uint32_t tick) {
   const uint64_t now_ms = MonotonicNanos() / kNanosPerMilli;

@@ -13,6 +13,8 @@
 #include <ctime>
 #include <mutex>
 
+#include "platform/change_bell.h"
+
 namespace platform {
 
 // Local time broken down as the system's logs and statements print it.
@@ -48,6 +50,12 @@ class Clock {
   // Threads that sleep until the same tick wake together, which costs the
   // system much less than the same wakeups spread over time.
   virtual void SleepUntil(uint32_t tick) = 0;
+
+  // Sleeps ms milliseconds or until the source's count differs from seen,
+  // whichever comes first. This body sleeps the whole time unless the count
+  // differs already, so a test's clock moves by the wait at once; the
+  // RealClock wakes at the change.
+  virtual void WaitChange(ChangeSource& source, uint32_t seen, uint32_t ms);
 };
 
 // A sleep with a stop flag looks at the flag at least this often.
@@ -57,6 +65,9 @@ inline constexpr uint32_t kStopCheckMs = 50;
 // right after setting a flag that such a sleep may be waiting on. Any
 // thread; cheap enough for every stop request.
 void WakeStopSleepers();
+// The bell that WakeStopSleepers rings, for waits of their own that a stop
+// request must end.
+ChangeBell& StopSleepersBell();
 
 // The system clock: CLOCK_MONOTONIC for the tick (a tick starts exactly on
 // a millisecond of that clock), localtime_r for the date.
@@ -66,6 +77,7 @@ class RealClock : public Clock {
   WallTime Now() override;
   bool Sleep(uint32_t ms, const std::atomic<bool>* stop = nullptr) override;
   void SleepUntil(uint32_t tick) override;
+  void WaitChange(ChangeSource& source, uint32_t seen, uint32_t ms) override;
 };
 
 // A clock for tests: time moves only when a test advances it or when some

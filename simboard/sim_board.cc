@@ -12,7 +12,8 @@ namespace simboard {
 SimBoard::SimBoard(SimConfig config)
     : config_(std::move(config)),
       e1_count_(config_.trunks * kChannelsPerTrunk),
-      bells_(static_cast<size_t>(e1_count_) + config_.analog_ports.size()),
+      bells_(std::make_unique<platform::ChangeBell[]>(static_cast<size_t>(e1_count_) +
+                                                     config_.analog_ports.size())),
       strict_(config_.strict),
       journal_(config_.journal),
       clock_(kTickPeriod, [this] {
@@ -111,19 +112,19 @@ board::ChannelChanges* SimBoard::changes() {
 
 uint32_t SimBoard::ChangeCount(int32_t type, int32_t number) {
   const int32_t line = LineOfMember(type, number);
-  return line < 0 ? 0 : bells_.Count(static_cast<size_t>(line));
+  return line < 0 ? 0 : bells_[static_cast<size_t>(line)].Count();
 }
 
 void SimBoard::WaitChange(int32_t type, int32_t number, uint32_t seen, uint32_t timeout_ms) {
   const int32_t line = LineOfMember(type, number);
   if (line < 0) return;
-  bells_.Wait(static_cast<size_t>(line), seen,
-              SimClock::now() + std::chrono::milliseconds(timeout_ms));
+  bells_[static_cast<size_t>(line)].WaitUntil(
+      seen, SimClock::now() + std::chrono::milliseconds(timeout_ms));
 }
 
 void SimBoard::Nudge(int32_t type, int32_t number) {
   const int32_t line = LineOfMember(type, number);
-  if (line >= 0) bells_.Ring(static_cast<size_t>(line));
+  if (line >= 0) bells_[static_cast<size_t>(line)].Ring();
 }
 
 // --- Line lookup. ---

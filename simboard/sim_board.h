@@ -59,7 +59,7 @@
 #include <vector>
 
 #include "board/binding.h"
-#include "simboard/change_bells.h"
+#include "platform/change_bell.h"
 #include "simboard/control_server.h"
 #include "simboard/event_log.h"
 #include "simboard/far_end.h"
@@ -368,7 +368,7 @@ class SimBoard : public board::BoardLibrary,
 
   // Moves the line's change count (a far-end request or the clock changed
   // it). REQUIRES: the lock held.
-  void Changed(const SimLine& line) { bells_.Ring(static_cast<size_t>(&line - lines_.data())); }
+  void Changed(const SimLine& line) { bells_[static_cast<size_t>(&line - lines_.data())].Ring(); }
   // Changed(line) when refusal is empty; returns refusal.
   std::string ChangedUnless(const SimLine& line, std::string refusal) {
     if (refusal.empty()) Changed(line);
@@ -383,7 +383,9 @@ class SimBoard : public board::BoardLibrary,
   const SimConfig config_;
   const int32_t e1_count_;
   EventLog events_;
-  ChangeBells bells_;  // one per line; its own locks
+  // One per line, with its own lock: a ring wakes only the thread that
+  // waits on that line, and neither a ring nor a wait touches mutex_.
+  std::unique_ptr<platform::ChangeBell[]> bells_;
 
   mutable OwnedMutex mutex_;
   // Everything below is guarded by mutex_.

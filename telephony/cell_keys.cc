@@ -1,6 +1,8 @@
 // The keys of the Keys cell, and the call object's wait for them.
 #include "telephony/cell_keys.h"
 
+#include <algorithm>
+
 #include "frame/monitor.h"
 #include "platform/clock.h"
 #include "telephony/vt_call.h"
@@ -8,9 +10,21 @@
 namespace telephony {
 namespace {
 
+// A wait for keys without a time-out is made of waits of this length.
+constexpr uint32_t kEndlessWaitMs = 3600000;
+constexpr uint8_t kToldCallAndCell = engine::kToldOnline | engine::kToldKeysCell;
+
 // True when more than seconds (above 0) have passed from since to now.
 bool Passed(uint32_t now, uint32_t since, int32_t seconds) {
   return seconds > 0 && static_cast<int64_t>(now - since) > static_cast<int64_t>(seconds) * 1000;
+}
+
+// Milliseconds from now until Passed(., since, seconds) holds (at most
+// kEndlessWaitMs; that long without a time-out). REQUIRES: it does not yet.
+uint32_t MsUntilPassed(uint32_t now, uint32_t since, int32_t seconds) {
+  if (seconds <= 0) return kEndlessWaitMs;
+  const int64_t due = static_cast<int64_t>(seconds) * 1000 + 1 - static_cast<int64_t>(now - since);
+  return static_cast<uint32_t>(std::clamp<int64_t>(due, 1, kEndlessWaitMs));
 }
 
 // Takes n characters off the front of the line's cell, unless it changed
@@ -52,6 +66,7 @@ int32_t TagVtCall::GetCellKeys(std::string& keys, int32_t max_keys, int32_t tota
   size_t longest = 0;
   while (script_stopped.load(std::memory_order_relaxed) == 0 &&
          stopFlag.load(std::memory_order_relaxed) == 0) {
+    const uint32_t seen = ChangeCount();  // before the looks: no change is missed
     IsOnline();
     if (callState.load(std::memory_order_relaxed) == engine::kCallReleased) break;
     const std::string cell = frame::GetLineKeys(lineNo);
@@ -66,7 +81,12 @@ int32_t TagVtCall::GetCellKeys(std::string& keys, int32_t max_keys, int32_t tota
       last_key = now;
     }
     if (Passed(now, last_key, keyTime) || Passed(now, start, total_seconds)) return kKeysTimeout;
-    clock.Sleep(kPcKeysPollMs);
+    // A line told of every change of its call and its cell sleeps until one
+    // comes or a time-out is due; the others look again after a poll.
+    WaitChange(seen, (ToldChanges() & kToldCallAndCell) == kToldCallAndCell
+                         ? std::min(MsUntilPassed(now, last_key, keyTime),
+                                    MsUntilPassed(now, start, total_seconds))
+                         : kPcKeysPollMs);
   }
   return kKeysStopped;
 }

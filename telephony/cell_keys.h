@@ -15,7 +15,8 @@
 
 namespace telephony {
 
-// The Keys cell is looked at this often while keys are awaited.
+// The Keys cell is looked at this often while keys are awaited, on a line
+// that is not told of the cell's changes (engine::kToldKeysCell).
 inline constexpr uint32_t kPcKeysPollMs = 30;
 // Results of taking keys from the cell.
 inline constexpr int32_t kKeysTimeout = -1;

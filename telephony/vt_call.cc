@@ -65,6 +65,11 @@ bool TagVtCall::IsOnline() {
   return callState.load(std::memory_order_relaxed) == engine::kCallConnected;
 }
 
+bool TagVtCall::WatchdogIdle() const {
+  const int32_t state = callState.load(std::memory_order_relaxed);
+  return state == prevState && !(state == engine::kCallConnected && maxTalkTime > 0);
+}
+
 // --- Sound-card voice. ---
 
 bool TagVtCall::OpenPcPlayer(std::string_view file, int32_t offset) {

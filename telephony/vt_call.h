@@ -242,6 +242,11 @@ class TagVtCall : public engine::LineCallBase {
   // when the log level is not 0); ErrorLog writes the same form always.
   void TraceLog(std::string_view text) override;
 
+  // IsOnline's watchdog has nothing to do until the call's state changes:
+  // the state it saw last still holds, and no talk time is limited while
+  // the call is connected. Line's thread.
+  bool WatchdogIdle() const;
+
   // --- The keys of the line's Keys cell in the monitor (cell_keys.cc). ---
   // "PcGetKeys(" on any line and "GetKeys(" on a virtual line: waits for the
   // keys typed into this line's Keys cell until a terminator or the maximum

@@ -14,10 +14,10 @@ class LineCallBase;
 
 namespace services {
 
-// "Sleep(": waits seconds (truncated to milliseconds) on the clock in 1 ms
-// steps; ends early when stop is raised (either flag may be null) or the
-// call object, checked on the first step and every 20th after it, goes from
-// connected to released. A wait of 0 or less never ends by time.
+// "Sleep(": waits seconds (truncated to milliseconds) on the line
+// (engine::SleepOnLine); ends early when stop is raised (either flag may be
+// null) or the call object goes from connected to released. A wait of 0 or
+// less never ends by time.
 void SleepSeconds(double seconds, engine::LineCallBase* call,
                   const std::atomic<uint8_t>* script_stopped);
 

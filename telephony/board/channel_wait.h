@@ -19,11 +19,30 @@
 #include <cstdint>
 
 #include "board/binding.h"
+#include "platform/change_bell.h"
 #include "telephony/poll_schedule.h"
 
 namespace telephony {
 
 class TagDjDigitDrive;
+
+// A board channel's change count (board::ChannelChanges) as a change
+// source, so that a line's waits on it go through the installed clock.
+// changes must outlive it.
+class ChannelChangeSource : public platform::ChangeSource {
+ public:
+  ChannelChangeSource(board::ChannelChanges& changes, int32_t type, int32_t number)
+      : changes_(&changes), type_(type), number_(number) {}
+  uint32_t Count() const override { return changes_->ChangeCount(type_, number_); }
+  void WaitFor(uint32_t seen, uint32_t ms) override {
+    changes_->WaitChange(type_, number_, seen, ms);
+  }
+
+ private:
+  board::ChannelChanges* const changes_;
+  const int32_t type_;
+  const int32_t number_;
+};
 
 class ChannelWait {
  public:

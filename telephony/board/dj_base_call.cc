@@ -7,6 +7,7 @@
 #include "platform/clock.h"
 #include "platform/gbk.h"
 #include "platform/host_path.h"
+#include "telephony/board/channel_wait.h"
 
 namespace telephony {
 namespace {
@@ -48,6 +49,39 @@ void TagDjBaseCall::ErrorLog(std::string_view text) {
   std::string line = "lcnt=" + std::to_string(lineNo) + ", ";
   line.append(text);
   frame::LogAlways(line);
+}
+
+// --- The change wait. ---
+
+uint32_t TagDjBaseCall::ChangeCount() {
+  board::ChannelChanges* changes = digitDrive->changes();
+  if (changes == nullptr) return TagVtCall::ChangeCount();
+  return changes->ChangeCount(digitDrive->MemberType(lineNo), digitDrive->MemberNumber(lineNo));
+}
+
+void TagDjBaseCall::WaitChange(uint32_t seen, uint32_t timeout_ms) {
+  board::ChannelChanges* changes = digitDrive->changes();
+  if (changes == nullptr) {
+    TagVtCall::WaitChange(seen, timeout_ms);
+    return;
+  }
+  ChannelChangeSource channel(*changes, digitDrive->MemberType(lineNo),
+                              digitDrive->MemberNumber(lineNo));
+  digitDrive->BeginChannelWait();
+  platform::GetClock().WaitChange(channel, seen, timeout_ms);
+  digitDrive->EndChannelWait();
+}
+
+uint8_t TagDjBaseCall::ToldChanges() {
+  if (digitDrive->changes() == nullptr || !WatchdogIdle()) return 0;
+  std::lock_guard<std::recursive_mutex> media(mediaLock_);
+  return loopPlaying != 0 ? 0 : engine::kToldOnline;
+}
+
+void TagDjBaseCall::WakeStopWait() {
+  if (board::ChannelChanges* changes = digitDrive->changes()) {
+    changes->Nudge(digitDrive->MemberType(lineNo), digitDrive->MemberNumber(lineNo));
+  }
 }
 
 bool TagDjBaseCall::IsPlayingOrRecording() {

@@ -85,6 +85,17 @@ class TagDjBaseCall : public TagVtCall {
   // "lcnt=%d, %s" into the log whatever its level; for failures of board calls.
   void ErrorLog(std::string_view text) override;
 
+  // --- The line's change wait: its board channel's count where the board
+  // offers the wait (the stop nudges the channel), else the stop bell.
+  // While the line waits on its channel the drive's pump timer pumps the
+  // board for it. ---
+  uint32_t ChangeCount() override;
+  void WaitChange(uint32_t seen, uint32_t timeout_ms) override;
+  // kToldOnline while the board offers the wait, no loop play needs its
+  // restarts and IsOnline's watchdog is idle.
+  uint8_t ToldChanges() override;
+  void WakeStopWait() override;
+
   TagConfLine& confLine() { return *confLine_; }
   const TagConfLine& confLine() const { return *confLine_; }
 

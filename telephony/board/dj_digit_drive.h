@@ -86,6 +86,10 @@ class TagDjDigitDrive : public TagVtCard {
   // True for a card index of an E1 channel / an analog port.
   bool IsE1Line(int32_t line) const { return line >= 0 && line < e1Count; }
   bool IsAnalogLine(int32_t line) const { return line >= e1Count && line < telCount; }
+  // A line's channel as the board addresses it (a conference member, the
+  // wait for changes): type 0 and the E1 channel, or type 1 and the port.
+  int32_t MemberType(int32_t line) const { return IsE1Line(line) ? 0 : 1; }
+  int32_t MemberNumber(int32_t line) const { return IsE1Line(line) ? line : line - e1Count; }
 
   // --- Board operations of the lines (each takes the board lock). ---
   // The board's event pump, at most once per kBoardPumpMs for the process.
@@ -170,9 +174,6 @@ class TagDjDigitDrive : public TagVtCard {
   void InitFax(bool wanted);
   void InitConf();
   void ReleaseConf();
-  // A conference member's board address.
-  int32_t MemberType(int32_t line) const { return IsE1Line(line) ? 0 : 1; }
-  int32_t MemberNumber(int32_t line) const { return IsE1Line(line) ? line : line - e1Count; }
   int32_t AllocGroupNewer();
   int32_t AllocGroupOlder();
   int32_t JoinGroupNewer(int32_t group, int32_t line, bool listen_only);

@@ -104,12 +104,6 @@ int32_t TagDjTupCall::WaitRing(int32_t rings) {
   return 0;
 }
 
-void TagDjTupCall::WakeStopWait() {
-  if (board::ChannelChanges* changes = digitDrive->changes()) {
-    changes->Nudge(kChannelTypeE1, channel);
-  }
-}
-
 int32_t TagDjTupCall::IsRings(int32_t rings) {
   if (rings <= 0 || !IsOnline() || tupState != kTupOffered) return 0;
   SetCharge(chargeFlag);

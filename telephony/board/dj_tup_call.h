@@ -52,8 +52,6 @@ class TagDjTupCall : public TagDjDigitCall {
   void Pump() override;                                                      // 113
   // 114: true once the circuit is idle; false after 40 s (or when stopped).
   bool WaitUnblocked() override;
-  // Nudges the channel, so that WaitRing sees the stop at once.
-  void WakeStopWait() override;
 
   // Reads the circuit state into tupState (traced when it changed).
   void ReadState();

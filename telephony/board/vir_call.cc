@@ -73,6 +73,28 @@ int32_t TagVirCall::KeysLen() {
   return frame::GetLineKeysLen(monitorLine);
 }
 
+uint32_t TagVirCall::ChangeCount() {
+  platform::ChangeBell* keys = frame::LineKeysBell(monitorLine);
+  return keys != nullptr ? keys->Count() : TagVtCall::ChangeCount();
+}
+
+void TagVirCall::WaitChange(uint32_t seen, uint32_t timeout_ms) {
+  if (platform::ChangeBell* keys = frame::LineKeysBell(monitorLine)) {
+    platform::GetClock().WaitChange(*keys, seen, timeout_ms);
+  } else {
+    TagVtCall::WaitChange(seen, timeout_ms);
+  }
+}
+
+uint8_t TagVirCall::ToldChanges() {
+  return (WatchdogIdle() ? engine::kToldOnline : 0) |
+         (frame::LineKeysBell(monitorLine) != nullptr ? engine::kToldKeysCell : 0);
+}
+
+void TagVirCall::WakeStopWait() {
+  if (platform::ChangeBell* keys = frame::LineKeysBell(monitorLine)) keys->Ring();
+}
+
 int32_t TagVirCall::Record(std::string_view file, int32_t max_seconds, int32_t stop_on_key) {
   auto recorder = std::make_unique<TagWaveRecord>(file, platform::kWaveDefaultDevice,
                                                   WaveTagOfLine(lineNo));

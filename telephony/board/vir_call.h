@@ -57,6 +57,15 @@ class TagVirCall : public TagVtCall {
   int32_t StartRtp() override;
   int32_t EndRtp() override;                                                // 75
 
+  // --- The change wait: the bell of the line's Keys cell in the monitor
+  // table (a stop rings it), else the stop bell. ---
+  uint32_t ChangeCount() override;
+  void WaitChange(uint32_t seen, uint32_t timeout_ms) override;
+  // kToldOnline while IsOnline's watchdog is idle (nothing outside the
+  // line's thread changes its call); kToldKeysCell while the table exists.
+  uint8_t ToldChanges() override;
+  void WakeStopWait() override;
+
   const int32_t monitorLine;  // the line's row in the monitor (its Keys cell)
   std::atomic<int32_t> mediaRunning{0};
 
