@@ -64,8 +64,8 @@ std::string ResponseHead(std::string_view head, size_t body_length, std::time_t 
 // Answers on the connection handle (of any line) for the statement whose
 // line holds set: the bytes sent of the body (of the head when there is no
 // body), 0 when head and body are empty (the connection is closed then),
-// -1 when the handle is no open connection or the sending failed (closed). A head saying "close" closes the
-// connection after the answer.
+// -1 when the handle is no open connection or the sending failed (closed).
+// A head saying "close" closes the connection after the answer.
 int32_t HttpServerSendResponse(SocketSet* set, int32_t handle, std::string_view head,
                                std::string_view body);
 

@@ -374,8 +374,12 @@ TEST_F(HttpClientTest, TracedTexts) {
     std::string body, head;
     EXPECT_EQ(Get(Url(server.port()), &body, &head), c.result) << c.name;
     const std::string text = log.Text();
-    for (const std::string& l : c.logged) EXPECT_NE(text.find(l), std::string::npos) << c.name << ": " << l;
-    for (const std::string& l : c.not_logged) EXPECT_EQ(text.find(l), std::string::npos) << c.name << ": " << l;
+    for (const std::string& l : c.logged) {
+      EXPECT_NE(text.find(l), std::string::npos) << c.name << ": " << l;
+    }
+    for (const std::string& l : c.not_logged) {
+      EXPECT_EQ(text.find(l), std::string::npos) << c.name << ": " << l;
+    }
   }
 }
 
