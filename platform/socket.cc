@@ -71,6 +71,14 @@ void CloseSocket(int socket) {
 
 void ShutdownSocket(int socket) { ::shutdown(socket, SHUT_RDWR); }
 
+bool ReceiveWaits(int socket) {
+  const int flags = ::fcntl(socket, F_GETFL);
+  int listening = 0;
+  socklen_t size = sizeof listening;
+  if (::getsockopt(socket, SOL_SOCKET, SO_ACCEPTCONN, &listening, &size) != 0) listening = 0;
+  return flags != -1 && (flags & O_NONBLOCK) == 0 && listening == 0;
+}
+
 bool ParseIpv4(const std::string& text, Ipv4Address* address) {
   in_addr parsed{};
   if (inet_aton(text.c_str(), &parsed) == 0) return false;

@@ -32,6 +32,9 @@ int NewTcpSocket();
 void CloseSocket(int socket);
 // Ends both directions at once; a thread blocked on the socket returns.
 void ShutdownSocket(int socket);
+// True when a receive on the socket waits for data: blocking mode, and
+// not a listener (a receive on a listener fails at once).
+bool ReceiveWaits(int socket);
 
 // A dotted address text; false when it is not one.
 bool ParseIpv4(const std::string& text, Ipv4Address* address);

@@ -92,12 +92,15 @@ int32_t ReadChunked(int socket, const std::string& text, size_t head_length,
     frame::LogAlwaysF("HTTP: chunked body above %d bytes", static_cast<int>(kHttpBodyLimit));
     return kHttpMalformed;
   }
-  if (fed != TagChunkProc::kLastChunk) {
+  int32_t length = 0;
+  if (fed == TagChunkProc::kLastChunk) {
+    frame::LogMsg("CopyTo");
+    length = static_cast<int32_t>(chunks.Join(&response->body));
+  } else {
     frame::LogMsg("isChunked Not Recv All data.");
-    return 0;
   }
-  frame::LogMsg("CopyTo");
-  return static_cast<int32_t>(chunks.Join(&response->body));
+  frame::LogMsg("HttpProc end.");
+  return length;
 }
 
 // Reads heads until one is not interim, all before the deadline: the final
@@ -162,6 +165,12 @@ int32_t ReadHttpResponse(int socket, HttpResponse* response) {
     return 0;
   }
   if (head_length == 0) {
+    // A chunked response whose head did not end in the read: the count of
+    // the head read, no body.
+    if (ReadFraming(text).kind == BodyFraming::kChunked) {
+      frame::LogMsg("isChunked Not found Body.");
+      return static_cast<int32_t>(count);
+    }
     if (text.size() >= kHttpHeadLimit) {
       LogHeadNotEnded("HTTP");
       return kHttpMalformed;
@@ -216,7 +225,7 @@ int32_t HtmlRecv(engine::TagTelBasic* script, std::string_view url, std::string_
   int socket = -1;
   if (host.size() > kHttpHostLimit ||
       HttpConnect(script, &socket, host, port, kHttpConnectSeconds) != 0) {
-    frame::LogMsgF("HTTP: Connect '%.127s:%d' Failed!", host.c_str(), port);
+    frame::LogMsgF("HTTP: Connect '%.255s:%d' Failed!", host.c_str(), port);
     return kHttpConnectFailed;
   }
   ExchangeSocket exchange(SocketSetOf(script), socket, SocketKind::kHttpClient);
@@ -226,12 +235,10 @@ int32_t HtmlRecv(engine::TagTelBasic* script, std::string_view url, std::string_
   const size_t sent = SendAll(exchange.socket(), request, kHttpClientSendSeconds);
   if (sent < request.size()) {
     request.resize(head_size);
-    frame::LogAlwaysF("HTTP: send('%.80s') Failed, %d", request.c_str(), static_cast<int>(sent));
+    frame::LogAlwaysF("HTTP: send('%s') Failed, %d", request.c_str(), static_cast<int>(sent));
     return kHttpMalformed;
   }
-  const int32_t result = ReadHttpResponse(exchange.socket(), response);
-  frame::LogMsg("HttpProc end.");
-  return result;
+  return ReadHttpResponse(exchange.socket(), response);
 }
 
 }  // namespace services

@@ -41,8 +41,9 @@ int HttpConnect(engine::TagTelBasic* script, int* connected, std::string_view ho
 // and then empty); kHttpConnectFailed (also for a port outside 0-65535);
 // kHttpMalformed (also, with nothing sent, for a URL, method or content
 // type holding a control byte, below 0x20 or 0x7F, which would end or
-// split a header line); for a chunked response whose first size line is
-// malformed the count of the head read (body empty).
+// split a header line); for a chunked response whose head did not end in
+// the read or whose first size line is malformed the count of the head
+// read (body empty).
 int32_t HtmlRecv(engine::TagTelBasic* script, std::string_view url, std::string_view method,
                  std::string_view body, std::string_view content_type, HttpResponse* response);
 

@@ -1,14 +1,15 @@
 // The process-wide map of HTTP listeners: port to the listening socket
 // that "HttpServerOpen(" made, so that a script on any line can take
 // requests from it by its handle. The listener itself belongs to the
-// socket set of the line that opened it; when it leaves that set (closed
-// by "HttpServerClose(" or with the main script) the set's close hook
-// takes it out of the map before the descriptor is closed.
+// socket set of the line that opened it; when it leaves the socket table
+// (closed by "HttpServerClose(" on any line, or with the main script of
+// its line) the table's close hook takes it out of the map before the
+// descriptor is closed.
 //
 // Thread rules: thread-safe (one lock). Accept runs its poll and accept
 // under the lock, so no other line takes the connection between them and
-// no listener is closed under it; the lock is never held while a set's
-// lock is taken.
+// no listener is closed under it; the lock is never held while the socket
+// table's lock is taken.
 #ifndef VTTEL_SERVICES_NET_HTTP_LISTENERS_H_
 #define VTTEL_SERVICES_NET_HTTP_LISTENERS_H_
 

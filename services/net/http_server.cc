@@ -53,7 +53,7 @@ bool FinishRequest(int socket, const std::string& text, const TickDeadline& dead
                        &request->head, &request->body) == SizedBody::kWhole;
 }
 
-// A request on a connection of set kept open after an earlier one.
+// A request on a connection kept open after an earlier one (of any line).
 int32_t ServeConnection(SocketSet* set, int socket, int32_t handle, HttpRequest* request) {
   const int ready = frame::TcpCanRead(socket);
   if (ready <= 0) return ready == 0 ? -1 : -2;
@@ -127,9 +127,10 @@ int32_t HttpServerRecvRequest(engine::TagTelBasic* script, int32_t handle, HttpR
   SocketSet* set = SocketSetOf(script);
   HttpPendingRequests* pending = HttpPendingOf(script);
   if (set == nullptr || pending == nullptr) return -1;
-  const int socket = set->Find(handle, SocketKind::kHttpConnection);
-  const int32_t result = socket >= 0 ? ServeConnection(set, socket, handle, request)
-                                     : ServeListener(script, set, pending, handle, request);
+  const SocketLease connection = set->Lease(handle, SocketKind::kHttpConnection);
+  const int32_t result = connection != nullptr
+                             ? ServeConnection(set, connection->socket(), handle, request)
+                             : ServeListener(script, set, pending, handle, request);
   if (result < 0) request->body.clear();
   return result;
 }
@@ -154,8 +155,10 @@ std::string ResponseHead(std::string_view head, size_t body_length, std::time_t 
 
 int32_t HttpServerSendResponse(SocketSet* set, int32_t handle, std::string_view head,
                                std::string_view body) {
-  const int socket = set != nullptr ? set->Find(handle, SocketKind::kHttpConnection) : -1;
-  if (socket < 0) return -1;
+  const SocketLease connection =
+      set != nullptr ? set->Lease(handle, SocketKind::kHttpConnection) : nullptr;
+  if (connection == nullptr) return -1;
+  const int socket = connection->socket();
   ExchangeSocket exchange(set, socket, SocketKind::kHttpConnection, handle);
   if (head.empty() && body.empty()) return 0;
   std::string text = ResponseHead(head, body.size(), std::time(nullptr));

@@ -8,7 +8,8 @@
 // kHttpConnection), the connections whose request has not come whole in
 // its pending requests (http_pending.h), so they close with its main
 // script and its stop ends every wait; a listener serves every line
-// through the map.
+// through the map, and any line may answer, read from or close a
+// connection or listener by its handle.
 #ifndef VTTEL_SERVICES_NET_HTTP_SERVER_H_
 #define VTTEL_SERVICES_NET_HTTP_SERVER_H_
 
@@ -37,7 +38,7 @@ struct HttpRequest {
 };
 
 // Takes one request for the statement of script from handle: a listener
-// of the map or a connection of the line's socket set. From a listener,
+// of the map or a connection that any line took in. From a listener,
 // the connections waiting on it join the line's pending requests
 // (http_pending.h) and the first whose head comes whole is served, so
 // connections that send nothing cannot hold up one that has sent its
@@ -60,17 +61,18 @@ bool ReadHttpRequest(int socket, HttpRequest* request);
 // blank line; with no head the default 200 head stamped now.
 std::string ResponseHead(std::string_view head, size_t body_length, std::time_t now);
 
-// Answers on the connection handle of set: the bytes sent of the body (of
-// the head when there is no body), 0 when head and body are empty (the
-// connection is closed then), -1 when the handle is no connection of set
-// or the sending failed (closed). A head saying "close" closes the
-// connection after the answer.
+// Answers on the connection handle (of any line) for the statement whose
+// line holds set: the bytes sent of the body (of the head when there is no
+// body), 0 when head and body are empty (the connection is closed then),
+// -1 when the handle is no open connection or the sending failed (closed).
+// A head saying "close" closes the connection after the answer.
 int32_t HttpServerSendResponse(SocketSet* set, int32_t handle, std::string_view head,
                                std::string_view body);
 
-// Closes a listener or a connection of the line of script: true when there
-// was one. Closing a listener also closes the connections the line took in
-// from it whose request had not come whole.
+// Closes a listener or a connection that any line opened: true when there
+// was one. Closing a listener also closes the connections the line of
+// script took in from it whose request had not come whole (another line
+// gives up its own at its next "HttpServerRecv(" on the listener).
 bool HttpServerClose(engine::TagTelBasic* script, int32_t handle);
 
 }  // namespace services

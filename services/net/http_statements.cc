@@ -108,8 +108,8 @@ class TagHttpServerSend : public HttpStatement {
   TagVar *socket_ = &Argument(0), *head_ = &Argument(1), *body_ = &Argument(2);
 };
 
-// "HttpServerClose(" (listener or connection): 0, or -1 for a handle the
-// line does not hold.
+// "HttpServerClose(" (listener or connection): 0, also for a socket
+// another line opened; -1 for a handle that names no open one.
 class TagHttpServerClose : public HttpStatement {
  public:
   using HttpStatement::HttpStatement;

@@ -26,8 +26,8 @@ using engine::TagVar;
 
 namespace {
 
-// The result of a statement given a handle its line does not hold.
-constexpr int32_t kNotOwned = -1;
+// The result of a statement given a handle that no statement opened.
+constexpr int32_t kNotOpen = -1;
 // "TcpOpen(" keeps this in the handle variable until a connection is made.
 constexpr int32_t kOpenNoHandle = -2;
 // "TcpRead(" reads at most this many bytes into a value without a string.
@@ -43,11 +43,8 @@ class TcpStatement : public engine::ArgsStatement {
 
  protected:
   SocketSet* Set() const { return SocketSetOf(script_); }
-  // The descriptor of a handle of the line's set, or -1.
-  int SocketOf(int32_t handle) const {
-    SocketSet* set = Set();
-    return set != nullptr ? set->Find(handle) : -1;
-  }
+  // A lease on the TCP socket of a handle that any line opened, or null.
+  static SocketLease SocketOf(int32_t handle) { return LeaseSocket(handle, SocketKind::kTcp); }
 
   TagTelBasic* const script_ = Compiling();
 };
@@ -111,11 +108,11 @@ class TagTcpAccept : public TcpStatement {
 
  private:
   int32_t Accept() {
-    const int listening = SocketOf(ArgStoredInt(*listening_));
-    if (listening < 0 || frame::TcpCanRead(listening) <= 0) return -1;
+    const SocketLease listening = SocketOf(ArgStoredInt(*listening_));
+    if (listening == nullptr || frame::TcpCanRead(listening->socket()) <= 0) return -1;
     frame::WriteRawLog("TcpAccept: IsRemoteAns()>0.");
     char address[frame::kTcpAddressRoom];
-    const int socket = frame::TcpAcceptClient(listening, address);
+    const int socket = frame::TcpAcceptClient(listening->socket(), address);
     if (socket < 0) return -1;
     const int32_t handle = Set()->Add(socket);
     if (handle < 0) return -1;
@@ -126,17 +123,17 @@ class TagTcpAccept : public TcpStatement {
   TagVar *listening_ = &Argument(0), *handle_ = &Argument(1), *address_ = &Argument(2);
 };
 
-// "TcpClose(" (handle variable).
+// "TcpClose(" (handle variable): 0, also for a socket another line opened;
+// -1 for a handle that names no open socket.
 class TagTcpClose : public TcpStatement {
  public:
   using TcpStatement::TcpStatement;
   int32_t Execute() override {
     const int32_t handle = ArgStoredInt(*handle_);
     frame::LogMsgF("TcpClose(0x%x)", Hex(handle));
-    SocketSet* set = Set();
-    const bool closed = set != nullptr && set->Close(handle);
+    const bool closed = RemoveSocket(handle, SocketKind::kTcp);
     handle_->AssignInt(-1);
-    return closed ? 0 : kNotOwned;
+    return closed ? 0 : kNotOpen;
   }
 
  private:
@@ -166,12 +163,12 @@ class TagTcpWrite : public TcpStatement {
     if (length > most) return kTcpBadArgument;
     if (length <= 0) length = static_cast<int64_t>(bytes.size());
     const int32_t handle = ArgStoredInt(*handle_);
-    const int socket = SocketOf(handle);
-    int32_t result = kNotOwned;
-    if (socket >= 0) {
+    const SocketLease socket = SocketOf(handle);
+    int32_t result = kNotOpen;
+    if (socket != nullptr) {
       frame::LogMsgF("TcpWrite(hd=0x%x, len=%d)...", Hex(handle), static_cast<int>(length));
       result = static_cast<int32_t>(
-          platform::SendSome(socket, data_->text(), static_cast<size_t>(length)));
+          platform::SendSome(socket->socket(), data_->text(), static_cast<size_t>(length)));
       frame::LogMsgF("TcpWrite(): %d", result);
     }
     sent_->AssignInt(result);
@@ -191,20 +188,24 @@ class TagTcpRead : public TcpStatement {
   int32_t Execute() override {
     if (buffer_->readOnly != 0) return kTcpBadArgument;
     const int32_t handle = ArgStoredInt(*handle_);
-    const int socket = SocketOf(handle);
-    const int32_t result = socket >= 0 ? Receive(socket, handle) : kNotOwned;
+    const SocketLease socket = SocketOf(handle);
+    const int32_t result = socket != nullptr ? Receive(*socket, handle) : kNotOpen;
     length_->AssignInt(result);
     return result;
   }
 
  private:
-  int32_t Receive(int socket, int32_t handle) {
+  int32_t Receive(const OpenSocket& socket, int32_t handle) {
     const size_t in_place = buffer_->Bytes().size();
     char scratch[kTcpReadScratch];
     char* into = in_place > 0 ? buffer_->MutableText() : scratch;
     const size_t size = in_place > 0 ? in_place : sizeof scratch;
     frame::LogMsgF("TcpRead(hd=0x%x, size=%d)...", Hex(handle), static_cast<int>(size));
-    const long got = platform::ReceiveSome(socket, into, size);
+    // The line's stop ends a wait on another line's socket as a close
+    // of the peer would.
+    const long got = WaitReadableOrStop(script_, socket)
+                         ? platform::ReceiveSome(socket.socket(), into, size)
+                         : 0;
     const int error = got < 0 ? errno : 0;
     frame::LogMsgF("TcpRead(): %d", static_cast<int>(got));
     if (got < 1) {
@@ -226,8 +227,8 @@ class TagTcpTest : public TcpStatement {
   using TcpStatement::TcpStatement;
   int32_t Execute() override {
     const int32_t handle = ArgStoredInt(*handle_);
-    const int socket = SocketOf(handle);
-    const int32_t result = socket >= 0 ? frame::TcpCanRead(socket) : kNotOwned;
+    const SocketLease socket = SocketOf(handle);
+    const int32_t result = socket != nullptr ? frame::TcpCanRead(socket->socket()) : kNotOpen;
     result_->AssignInt(result);
     if (result < 0) frame::LogMsgF("TcpTest(hd=0x%x): %d", Hex(handle), result);
     return result;

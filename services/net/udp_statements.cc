@@ -23,8 +23,8 @@ using engine::TagVar;
 
 namespace {
 
-// The result of a statement given a handle its line does not hold as UDP.
-constexpr int32_t kNotOwned = -1;
+// The result of a statement given a handle that names no open UDP socket.
+constexpr int32_t kNotOpen = -1;
 
 // The base of the statements: the line's arguments and its socket set.
 class UdpStatement : public engine::ArgsStatement {
@@ -33,10 +33,9 @@ class UdpStatement : public engine::ArgsStatement {
 
  protected:
   SocketSet* Set() const { return SocketSetOf(Compiling()); }
-  // The descriptor of a UDP handle of the line's set, or -1.
-  int SocketOf(const TagVar& handle) const {
-    SocketSet* set = Set();
-    return set != nullptr ? set->Find(ArgStoredInt(handle), SocketKind::kUdp) : -1;
+  // A lease on the UDP socket of a handle that any line opened, or null.
+  static SocketLease SocketOf(const TagVar& handle) {
+    return LeaseSocket(ArgStoredInt(handle), SocketKind::kUdp);
   }
 };
 
@@ -61,14 +60,13 @@ class TagUdpOpen : public UdpStatement {
   TagVar* port_ = &Argument(0);
 };
 
-// "UdpClose(" (handle).
+// "UdpClose(" (handle): 0, also for a socket another line opened; -1 for
+// a handle that names no open UDP socket.
 class TagUdpClose : public UdpStatement {
  public:
   using UdpStatement::UdpStatement;
   int32_t Execute() override {
-    SocketSet* set = Set();
-    return set != nullptr && set->Close(ArgStoredInt(*handle_), SocketKind::kUdp) ? 0
-                                                                                   : kNotOwned;
+    return RemoveSocket(ArgStoredInt(*handle_), SocketKind::kUdp) ? 0 : kNotOpen;
   }
 
  private:
@@ -82,11 +80,11 @@ class TagUdpSend : public UdpStatement {
   int32_t Execute() override {
     if (data_->kind != engine::kVarString || data_->Bytes().empty()) return kUdpBadData;
     if (host_->kind != engine::kVarString) return kUdpBadHost;
-    const int socket = SocketOf(*handle_);
-    if (socket < 0) return kNotOwned;
+    const SocketLease socket = SocketOf(*handle_);
+    if (socket == nullptr) return kNotOpen;
     const std::string_view bytes = data_->Bytes();
-    return static_cast<int32_t>(
-        UdpSendTo(socket, ArgText(*host_), ArgInt(*port_), bytes.data(), bytes.size()));
+    return static_cast<int32_t>(UdpSendTo(socket->socket(), ArgText(*host_), ArgInt(*port_),
+                                          bytes.data(), bytes.size()));
   }
 
  private:
@@ -100,12 +98,15 @@ class TagUdpRecv : public UdpStatement {
  public:
   using UdpStatement::UdpStatement;
   int32_t Execute() override {
-    const int socket = SocketOf(*handle_);
-    if (socket < 0) return kNotOwned;
+    const SocketLease socket = SocketOf(*handle_);
+    if (socket == nullptr) return kNotOpen;
+    // The line's stop ends a wait on another line's socket as a shutdown
+    // of the socket would.
+    if (!WaitReadableOrStop(Compiling(), *socket)) return 0;
     char buffer[kUdpDatagramLimit];
     std::string address;
     int port = 0;
-    const long got = UdpRecvFrom(socket, buffer, sizeof buffer, &address, &port);
+    const long got = UdpRecvFrom(socket->socket(), buffer, sizeof buffer, &address, &port);
     if (got > 0) {
       data_->SetBytes(buffer, static_cast<size_t>(got));
       address_->AssignString(address);
@@ -124,8 +125,8 @@ class TagUdpTest : public UdpStatement {
  public:
   using UdpStatement::UdpStatement;
   int32_t Execute() override {
-    const int socket = SocketOf(*handle_);
-    return socket >= 0 ? frame::TcpCanRead(socket) : kNotOwned;
+    const SocketLease socket = SocketOf(*handle_);
+    return socket != nullptr ? frame::TcpCanRead(socket->socket()) : kNotOpen;
   }
 
  private:

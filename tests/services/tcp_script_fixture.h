@@ -71,9 +71,10 @@ class TcpScriptTest : public ::testing::Test {
     return Exec(script_.get(), keyword, std::move(args));
   }
 
-  // The local port of a socket of the line's set.
-  int PortOf(int32_t handle, services::SocketKind kind) {
-    const int socket = services::SocketSetOf(script_.get())->Find(handle, kind);
+  // The local port of a socket of the table.
+  int PortOf(int32_t handle, services::SocketKind kind, engine::TagTelBasic* script = nullptr) {
+    const int socket =
+        services::SocketSetOf(script != nullptr ? script : script_.get())->Find(handle, kind);
     sockaddr_in a{};
     socklen_t len = sizeof a;
     getsockname(socket, reinterpret_cast<sockaddr*>(&a), &len);

@@ -339,6 +339,83 @@ TEST_F(HttpClientTest, SlowPeersEndAtTheDeadline) {
   }
 }
 
+// The client's trace and log texts: "HttpProc end." only where a chunked
+// read ends, a chunked head that did not end gives the count read, and the
+// failure lines carry the whole request head and host.
+TEST_F(HttpClientTest, TracedTexts) {
+  const std::string unended = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n";
+  struct Case {
+    const char* name;
+    std::vector<std::string> pieces;
+    int32_t result;
+    std::vector<std::string> logged, not_logged;
+  } cases[] = {
+      {"sized body", {std::string(kOk) + "Content-Length: 2\r\n\r\nok"}, 2, {}, {"HttpProc end."}},
+      {"whole chunked body",
+       {std::string(kChunkedHead) + "2\r\nok\r\n0\r\n\r\n"},
+       2,
+       {"CopyTo", "HttpProc end."},
+       {}},
+      {"chunked body cut off",
+       {std::string(kChunkedHead) + "2\r\nok\r\n"},
+       0,
+       {"isChunked Recv Timeout."},
+       {"HttpProc end."}},
+      {"chunked head not ended",
+       {unended},
+       static_cast<int32_t>(unended.size()),
+       {"isChunked Not found Body."},
+       {"HttpProc end.", "HTTP: head not ended"}},
+  };
+  for (const Case& c : cases) {
+    services_test::CapturedLog log;
+    RawHttpServer server;
+    ASSERT_TRUE(server.Start(c.pieces)) << c.name;
+    std::string body, head;
+    EXPECT_EQ(Get(Url(server.port()), &body, &head), c.result) << c.name;
+    const std::string text = log.Text();
+    for (const std::string& l : c.logged) {
+      EXPECT_NE(text.find(l), std::string::npos) << c.name << ": " << l;
+    }
+    for (const std::string& l : c.not_logged) {
+      EXPECT_EQ(text.find(l), std::string::npos) << c.name << ": " << l;
+    }
+  }
+}
+
+// A peer that reads the request head and closes, leaving the body unread.
+const std::string kHeadThenClose = std::string(services_test::kListeningStart) + R"PY(
+c, data = accept_head()
+c.close()
+print('done', flush=True)
+)PY";
+
+// The failure lines carry the whole host and request head: the raw trace
+// (level 3) keeps what the log's 127 characters cut.
+TEST_F(HttpClientTest, FailureLinesCarryTheWholeHostAndHead) {
+  services_test::CapturedLog log;
+  frame::GetSettings().log_level = 3;
+  // A host of 251 bytes that does not resolve.
+  std::string host;
+  for (int i = 0; i < 4; ++i) host += std::string(60, static_cast<char>('a' + i)) + ".";
+  host += "invalid";
+  std::string body, head;
+  EXPECT_EQ(Get("http://" + host + ":81/", &body, &head), -1);
+  services_test::PortPeer closing;
+  ASSERT_TRUE(closing.Start(kHeadThenClose, {}));
+  const std::string path = "/" + std::string(100, 'u');
+  const std::string sent(32 << 20, 'b');
+  EXPECT_EQ(Get(Url(closing.port(), path), &body, &head, "POST", sent), -2);
+  const std::string request = "POST " + path + " HTTP/1.1\r\nHost: 127.0.0.1:" +
+                              std::to_string(closing.port()) +
+                              "\r\nConnection: close\r\nUser-Agent: VantorelHttp/1.0\r\n"
+                              "Accept: */*\r\nContent-type: text/plain\r\nContent-Length: " +
+                              std::to_string(sent.size()) + "\r\n\r\n";
+  const std::string raw = testing_support::ReadFile("RawLog.txt").value_or("");
+  EXPECT_NE(raw.find("HTTP: Connect '" + host + ":81' Failed!"), std::string::npos) << raw;
+  EXPECT_NE(raw.find("HTTP: send('" + request + "') Failed, "), std::string::npos) << raw;
+}
+
 TEST_F(HttpClientTest, UnsafeRequestsAreNotSent) {
   services_test::CapturedLog log;
   services_test::PortPeer server;

@@ -213,13 +213,10 @@ TEST_F(TcpStatementsTest, UnresolvableNameLeavesTheHandleAtMinusTwo) {
   EXPECT_EQ(h->intValue, -2);
 }
 
-TEST_F(TcpStatementsTest, HandlesTheLineDoesNotHoldTouchNoSocket) {
-  engine::LineCallBase other_call;
-  other_call.lineNo = 2;
-  auto other = NewScript("empty.vts", other_call);
-  TagVar* theirs = Val(0);
-  ASSERT_GE(Exec(other.get(), "TcpServer(", {Val(0), Val(1), theirs}), kFirstSocketHandle);
-  const int32_t handles[] = {0, 1, 2, kFirstSocketHandle - 1, theirs->intValue, 0x7ffffff0};
+// Numbers that no statement opened reach no descriptor (standard output
+// and error stay open); the sockets another line opened are everyone's.
+TEST_F(TcpStatementsTest, HandlesNoStatementOpenedTouchNoSocket) {
+  const int32_t handles[] = {0, 1, 2, kFirstSocketHandle - 1, 0x7ffffff0};
   for (const int32_t handle : handles) {
     TagVar* result = Val(5);
     EXPECT_EQ(Exec("TcpTest(", {Val(handle), result}), -1) << handle;
@@ -232,12 +229,38 @@ TEST_F(TcpStatementsTest, HandlesTheLineDoesNotHoldTouchNoSocket) {
     TagVar* h = Val(handle);
     EXPECT_EQ(Exec("TcpClose(", {h}), -1) << handle;
   }
-  // Standard output and error and the other line's listener are still open.
   EXPECT_NE(fcntl(1, F_GETFD), -1);
   EXPECT_NE(fcntl(2, F_GETFD), -1);
-  const int listener = services::SocketSetOf(other.get())->Find(theirs->intValue);
-  ASSERT_GE(listener, 0);
-  EXPECT_NE(fcntl(listener, F_GETFD), -1);
+}
+
+// A server line's listener and the socket this line accepts from it pass
+// between lines as plain numbers: the other line reads, writes, tests and
+// closes them (0), and they leave the set of the line that opened them.
+TEST_F(TcpStatementsTest, AnyLineUsesAndClosesTheSocketsOfAnother) {
+  engine::LineCallBase other_call;
+  other_call.lineNo = 2;
+  auto other = NewScript("empty.vts", other_call);
+  TagVar* theirs = Val(0);
+  ASSERT_GE(Exec(other.get(), "TcpServer(", {Val(0), Val(1), theirs}), kFirstSocketHandle);
+  const int port = PortOf(theirs->intValue, services::SocketKind::kTcp, other.get());
+  TcpPeer peer;
+  ASSERT_TRUE(peer.Connect(port, {"send:" + PeerHex("ping"), "recv_all"}));
+  TagVar* a = Accept(theirs, Val(""));
+  ASSERT_GE(a->intValue, kFirstSocketHandle);
+  // The accepted socket is the accepting line's; line 2 uses it.
+  EXPECT_EQ(SetSize(), 1u);
+  TagVar* b = Val(0);
+  TagVar* len = Val(0);
+  EXPECT_EQ(Exec(other.get(), "TcpRead(", {a, b, len}), 4);
+  EXPECT_EQ(b->Bytes(), "ping");
+  EXPECT_EQ(Exec(other.get(), "TcpWrite(", {a, Val("pong"), Val(0), len}), 4);
+  EXPECT_EQ(Exec(other.get(), "TcpClose(", {a}), 0);
+  EXPECT_EQ(a->intValue, -1);
+  EXPECT_TRUE(peer.Says("got " + PeerHex("pong")));
+  EXPECT_EQ(SetSize(), 0u);
+  EXPECT_EQ(Exec("TcpClose(", {theirs}), 0);
+  EXPECT_EQ(services::SocketSetOf(other.get())->size(), 0u);
+  EXPECT_EQ(Exec(other.get(), "TcpCloseAll(", {}), 0);
 }
 
 TEST_F(TcpStatementsTest, AcceptNeverWaitsAndReadsTheAcceptedSocket) {

@@ -187,6 +187,26 @@ TEST_F(UdpStatementsTest, RoundTripsWithSocatAndPython) {
   EXPECT_EQ(services::SocketSetOf(script_.get())->size(), 0u);
 }
 
+// Another line's socket: this line sends, tests, receives and closes it
+// (0); it leaves the set of the line that opened it.
+TEST_F(UdpStatementsTest, AnyLineUsesAndClosesTheSocketOfAnother) {
+  engine::LineCallBase other_call;
+  other_call.lineNo = 2;
+  auto other = NewScript("empty.vts", other_call);
+  TagVar* h = Val(Exec(other.get(), "UdpOpen(", {Val(0)}));
+  ASSERT_GE(h->intValue, kFirstSocketHandle);
+  const int port = PortOf(h->intValue, SocketKind::kUdp, other.get());
+  EXPECT_EQ(Exec("UdpSend(", {h, Val("127.0.0.1"), Val(port), Val("hi")}), 2);
+  ASSERT_TRUE(WaitDatagram(h));
+  const Received r = Marked();
+  EXPECT_EQ(Recv(h, r), 2);
+  EXPECT_EQ(r.data->Bytes(), "hi");
+  EXPECT_EQ(r.port->intValue, port);
+  EXPECT_EQ(Exec("UdpClose(", {h}), 0);
+  EXPECT_EQ(services::SocketSetOf(other.get())->size(), 0u);
+  EXPECT_EQ(Exec(other.get(), "UdpClose(", {h}), -1);
+}
+
 TEST_F(UdpStatementsTest, TestShowsAWaitingDatagramAndRecvTakesItAtOnce) {
   int port = 0;
   TagVar* h = Open(&port);
