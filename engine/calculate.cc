@@ -12,6 +12,38 @@ bool EitherFloat(const TagVar& a, const TagVar& b) {
 bool EitherInt(const TagVar& a, const TagVar& b) { return a.kind == kVarInt || b.kind == kVarInt; }
 bool BothMaps(const TagVar& a, const TagVar& b) { return a.kind == kVarMap && b.kind == kVarMap; }
 
+// The writes into dest, or with an index into its element (dest becomes a
+// map first when it is not one), by value: a compact element stays so.
+void StoreIntInto(TagVar& dest, const TagVar* index, int32_t v) {
+  if (index != nullptr) {
+    dest.AssignElementInt(*index, v);
+  } else {
+    dest.AssignInt(v);
+  }
+}
+
+void StoreFloatInto(TagVar& dest, const TagVar* index, double v) {
+  if (index != nullptr) {
+    dest.AssignElementFloat(*index, v);
+  } else {
+    dest.AssignFloat(v);
+  }
+}
+
+void StoreValueInto(TagVar& dest, const TagVar* index, const TagVar& v) {
+  if (index == nullptr) {
+    dest.Assign(v);
+  } else if (&v != &dest) {
+    dest.AssignElement(*index, v);
+  } else {
+    // Finding the element may turn dest into a map: its value is read first.
+    TagVar value;
+    value.Assign(v);
+    dest.AssignElement(*index, value);
+    value.ReleaseMap();
+  }
+}
+
 }  // namespace
 
 void SubtractFields(TagVar& target, int32_t int_value, double float_value) {
@@ -51,9 +83,11 @@ TagVar* TagCalculate::Target() const {
   return destIndex != nullptr ? dest->Element(*destIndex) : dest;
 }
 
-void TagCalculate::StoreInt(int32_t v) const { Target()->AssignInt(v); }
+void TagCalculate::StoreInt(int32_t v) const { StoreIntInto(*dest, destIndex, v); }
 
-void TagCalculate::StoreFloat(double v) const { Target()->AssignFloat(v); }
+void TagCalculate::StoreFloat(double v) const { StoreFloatInto(*dest, destIndex, v); }
+
+void TagCalculate::StoreValue(const TagVar& v) const { StoreValueInto(*dest, destIndex, v); }
 
 // Inlined into Execute and TagExpre: the numeric cases are the hot ones.
 [[gnu::always_inline]] inline bool TagCalculate::ExecuteNumbers() const {
@@ -78,7 +112,7 @@ void TagCalculate::StoreComputed(Compute compute) const {
   }
   TagVar value;
   compute(value);
-  Target()->Assign(value);
+  StoreValue(value);
   value.ReleaseMap();
 }
 
@@ -89,7 +123,7 @@ int32_t TagCalculate::Execute() {
   switch (opcode) {
     case kOpCopy:
       if (dest == left && destIndex == nullptr) return 0;
-      StoreComputed([&](TagVar& out) { out.Assign(l); });
+      StoreValue(l);
       return 0;
     case kOpNot:
       StoreInt(l.GetInt() == 0 ? 1 : 0);
@@ -252,23 +286,24 @@ void TagCalculate::ExecuteShiftRight() const {
   const TagVar& r = *right;
   if (l.kind == kVarMap) {
     MapTable().Erase(l.mapHandle, r);
-    if (dest != left) Target()->Assign(l);
+    if (dest != left) StoreValue(l);
     return;
   }
   StoreInt(l.GetInt() >> (r.GetInt() & 31));
 }
 
 void TagCalculate::ExecuteElement() const {
-  const TagVar* element = left->GetElement(*right);
+  TagVar scratch;
+  const TagVar* element = left->PeekElement(*right, scratch);
   if (dest != left && dest != right) {
-    Target()->Assign(*element);
+    StoreValue(*element);
     return;
   }
   // Writing dest may give back the map the element lives in: copy it out
   // first.
   TagVar value;
   value.Assign(*element);
-  Target()->Assign(value);
+  StoreValue(value);
   value.ReleaseMap();
 }
 
@@ -322,10 +357,6 @@ TagMulPlus::TagMulPlus(const std::vector<TagVar*>& list, TagVar* dest_var, TagVa
   operandCount = static_cast<int32_t>(n);
 }
 
-TagVar* TagMulPlus::Target() const {
-  return destIndex != nullptr ? dest->Element(*destIndex) : dest;
-}
-
 int32_t TagMulPlus::Execute() {
   if (operandCount < 3 || dest == nullptr) return -1;
   for (int32_t i = 0; i < operandCount; ++i) {
@@ -351,9 +382,9 @@ int32_t TagMulPlus::Execute() {
       }
     }
     if (is_float) {
-      Target()->AssignFloat(float_sum);
+      StoreFloatInto(*dest, destIndex, float_sum);
     } else {
-      Target()->AssignInt(int_sum);
+      StoreIntInto(*dest, destIndex, int_sum);
     }
     return 0;
   }
@@ -365,7 +396,7 @@ int32_t TagMulPlus::Execute() {
     sums[1 - current].AddAssign(sums[current], *operands[i]);
     current = 1 - current;
   }
-  Target()->Assign(sums[current]);
+  StoreValueInto(*dest, destIndex, sums[current]);
   sums[0].ReleaseMap();
   sums[1].ReleaseMap();
   return 0;

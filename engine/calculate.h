@@ -178,9 +178,12 @@ class TagCalculate final : public TagOper {
   TagVar* destIndex = nullptr;
 
  private:
+  // The target as an element pointer (a dense element in its full form),
+  // for the general operations that compute into it.
   TagVar* Target() const;
   void StoreInt(int32_t v) const;
   void StoreFloat(double v) const;
+  void StoreValue(const TagVar& v) const;
   void ExecuteAdd() const;
   void ExecuteSubtract() const;
   void ExecuteNegate() const;
@@ -278,8 +281,6 @@ class TagMulPlus : public TagOper {
   TagVar* dest = nullptr;
   TagVar* destIndex = nullptr;
 
- private:
-  TagVar* Target() const;
 };
 
 }  // namespace engine

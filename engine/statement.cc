@@ -9,7 +9,7 @@ namespace engine {
 void TagVarRef::Assign(const TagVar& value) const {
   if (variable_ == nullptr) return;
   if (index_ != nullptr) {
-    variable_->Element(*index_)->Assign(value);
+    variable_->AssignElement(*index_, value);
   } else {
     variable_->Assign(value);
   }
@@ -17,7 +17,8 @@ void TagVarRef::Assign(const TagVar& value) const {
 
 void TagVarRef::CopyTo(TagVar& dest) const {
   if (variable_ == nullptr) return;
-  dest.Assign(index_ != nullptr ? *variable_->Element(*index_) : *variable_);
+  TagVar scratch;
+  dest.Assign(index_ != nullptr ? *variable_->ElementValue(*index_, scratch) : *variable_);
 }
 
 void TagOper::Init(std::string_view source, std::string_view, int32_t line, int32_t index,
