@@ -64,6 +64,7 @@ TagCalculate::TagCalculate(TagVar* dest_var, TagVar* dest_index, TagVar* left_va
                            TagVar* right_var)
     : opcode(op), left(left_var), right(right_var), dest(dest_var), destIndex(dest_index) {
   kindLetter = kKindAssign;
+  ChooseStep();
 }
 
 TagCalculate::TagCalculate(TagVar* dest_var, TagVar* dest_index, TagVar* operand, uint8_t op)
@@ -77,6 +78,12 @@ TagCalculate::TagCalculate(const TagCalculate& other)
       dest(other.dest),
       destIndex(other.destIndex) {
   kindLetter = kKindAssign;
+  ChooseStep();
+}
+
+void TagCalculate::ChooseStep() {
+  const bool plain = dest != nullptr && destIndex == nullptr && left != nullptr && right != nullptr;
+  step_ = plain ? NumberStepFor(opcode) : nullptr;
 }
 
 TagVar* TagCalculate::Target() const {
@@ -117,31 +124,37 @@ void TagCalculate::StoreComputed(Compute compute) const {
 }
 
 int32_t TagCalculate::Execute() {
-  if (ExecuteNumbers()) return 0;
-  if (dest == nullptr || left == nullptr) return 0;
+  if (step_ != nullptr && destIndex == nullptr && step_(*left, *right, *dest)) return 0;
+  ExecuteGeneral();
+  return 0;
+}
+
+void TagCalculate::ExecuteGeneral() const {
+  if (ExecuteNumbers()) return;
+  if (dest == nullptr || left == nullptr) return;
   const TagVar& l = *left;
   switch (opcode) {
     case kOpCopy:
-      if (dest == left && destIndex == nullptr) return 0;
+      if (dest == left && destIndex == nullptr) return;
       StoreValue(l);
-      return 0;
+      return;
     case kOpNot:
       StoreInt(l.GetInt() == 0 ? 1 : 0);
-      return 0;
+      return;
     case kOpComplement:
       StoreInt(~l.GetInt());
-      return 0;
+      return;
     case kOpSub:
       if (right == nullptr) {
         ExecuteNegate();
       } else {
         ExecuteSubtract();
       }
-      return 0;
+      return;
     default:
       break;
   }
-  if (right == nullptr) return 0;  // a two-operand opcode without its operand
+  if (right == nullptr) return;  // a two-operand opcode without its operand
   const TagVar& r = *right;
   switch (opcode) {
     case kOpEqual:
@@ -203,7 +216,7 @@ int32_t TagCalculate::Execute() {
     default:
       break;  // no such opcode: nothing stored
   }
-  return 0;
+  return;
 }
 
 void TagCalculate::ExecuteAdd() const {
@@ -321,14 +334,7 @@ TagExpre::TagExpre(const std::vector<TagCalculate>& instructions) {
     }
   }
   if (!instructions_.empty()) result_ = instructions_.back().dest;
-  int32_t unused = 0;
-  if (instructions_.size() == 1) {
-    const TagCalculate& c = instructions_.front();
-    if (c.dest != nullptr && c.destIndex == nullptr && c.left != nullptr && c.right != nullptr &&
-        CompareIntegers(c.opcode, 0, 0, unused)) {
-      compare_ = &c;
-    }
-  }
+  if (steps_.size() == 1) single_ = steps_.front();
 }
 
 int32_t TagExpre::Execute() {
@@ -341,8 +347,7 @@ int32_t TagExpre::Execute() {
 }
 
 void TagExpre::RunGeneral(ptrdiff_t i) {
-  TagCalculate& c = instructions_[static_cast<size_t>(i)];
-  if (!c.ExecuteNumbers()) c.Execute();
+  instructions_[static_cast<size_t>(i)].ExecuteGeneral();
 }
 
 // --- TagMulPlus -----------------------------------------------------------

@@ -23,6 +23,7 @@
 #ifndef VTTEL_ENGINE_MAP_ELEMENT_H_
 #define VTTEL_ENGINE_MAP_ELEMENT_H_
 
+#include <bit>
 #include <cstdint>
 
 #include "engine/tag_var.h"
@@ -69,7 +70,11 @@ class MapCell {
   // The element as a value: itself in the full form, else scratch holding
   // its fields (scratch: a TagVar() used for nothing else, whose text and
   // name stay as they are). REQUIRES: present().
-  const TagVar& View(TagVar& scratch) const;
+  const TagVar& View(TagVar& scratch) const {
+    if (full()) return *Full();
+    Decode(scratch);
+    return scratch;
+  }
   // An absent cell becomes a NULL element.
   void Insert();
   // The element in the full form, for good until a write by value fits it
@@ -78,7 +83,9 @@ class MapCell {
   TagVar* Promote();
   // Writes the element by value and keeps the form its new value allows.
   // REQUIRES: present().
-  void Write(const ElementWrite& w);
+  void Write(const ElementWrite& w) {
+    if (full() || !WriteNumber(w)) WriteGeneral(w);
+  }
   // Destroys the element; the cell is absent after. A map reference is not
   // given back (read HeldMap first).
   void Destroy();
@@ -95,6 +102,8 @@ class MapCell {
   // REQUIRES: compact. The frequent writes, of a number over a number,
   // straight into the cell; false (nothing done) for the others.
   bool WriteNumber(const ElementWrite& w);
+  // Write for the other cases.
+  void WriteGeneral(const ElementWrite& w);
   // REQUIRES: Fits(v).
   void Encode(const TagVar& v);
   // REQUIRES: compact.
@@ -104,6 +113,63 @@ class MapCell {
   int32_t intValue_;
   uint64_t payload_;
 };
+
+inline bool MapCell::NumbersFit(const TagVar& v) {
+  switch (v.kind) {
+    case kVarNull:
+    case kVarInt:
+    case kVarFloat: return v.function == nullptr && v.mapHandle == 0;
+    case kVarMap: return v.function == nullptr && std::bit_cast<uint64_t>(v.floatValue) == 0;
+    case kVarFunction: return v.mapHandle == 0 && std::bit_cast<uint64_t>(v.floatValue) == 0;
+    default: return false;
+  }
+}
+
+inline void MapCell::Encode(const TagVar& v) {
+  tag_ = kCompact + static_cast<uint32_t>(v.kind);
+  intValue_ = v.intValue;
+  switch (v.kind) {
+    case kVarMap: payload_ = static_cast<uint32_t>(v.mapHandle); break;
+    case kVarFunction: payload_ = reinterpret_cast<uintptr_t>(v.function); break;
+    default: payload_ = std::bit_cast<uint64_t>(v.floatValue); break;
+  }
+}
+
+inline void MapCell::Decode(TagVar& out) const {
+  out.kind = static_cast<int32_t>(tag_ - kCompact);
+  out.intValue = intValue_;
+  out.floatValue = 0.0;
+  out.mapHandle = 0;
+  out.function = nullptr;
+  switch (out.kind) {
+    case kVarMap: out.mapHandle = static_cast<int32_t>(payload_); break;
+    case kVarFunction: out.function = reinterpret_cast<ScriptFunction*>(payload_); break;
+    default: out.floatValue = std::bit_cast<double>(payload_); break;
+  }
+}
+
+inline bool MapCell::WriteNumber(const ElementWrite& w) {
+  const uint32_t kind = tag_ - kCompact;
+  if (kind != kVarNull && kind != kVarInt && kind != kVarFloat) return false;
+  // Over NULL or a number (no map to give back, no function or handle left
+  // over), as AssignInt, AssignFloat and Assign of a plain number would.
+  switch (w.how) {
+    case ElementWrite::kInt:
+      tag_ = kCompact + kVarInt;
+      intValue_ = w.intValue;
+      return true;
+    case ElementWrite::kFloat:
+      tag_ = kCompact + kVarFloat;
+      payload_ = std::bit_cast<uint64_t>(w.floatValue);
+      return true;
+    case ElementWrite::kValue:
+      if (w.value->kind == kVarMap || !NumbersFit(*w.value)) return false;
+      Encode(*w.value);
+      return true;
+    default:
+      return false;
+  }
+}
 
 }  // namespace engine
 

@@ -1,29 +1,11 @@
 #include "engine/map_int_keys.h"
 
-#include <bit>
 #include <new>
 
 #include "engine/run_fault.h"
 #include "platform/memory_reserve.h"
 
 namespace engine {
-
-size_t MapIntKeys::SegmentOf(int32_t k) {
-  return static_cast<size_t>(std::bit_width(static_cast<uint32_t>(k) / kFirstSegmentKeys));
-}
-
-int32_t MapIntKeys::SegmentStart(size_t s) {
-  return s == 0 ? 0 : kFirstSegmentKeys << (s - 1);
-}
-
-int32_t MapIntKeys::SegmentEnd(size_t s) {
-  return s + 1 == kMaxSegments ? INT32_MAX : SegmentStart(s + 1);
-}
-
-MapCell& MapIntKeys::Cell(int32_t k) const {
-  const size_t s = SegmentOf(k);
-  return segments_[s].get()[k - SegmentStart(s)];
-}
 
 bool MapIntKeys::MayGrowFor(int32_t k) const {
   const size_t s = segments_.size();
@@ -49,7 +31,7 @@ void MapIntKeys::AddSegment() {
   denseLimit_ = end;
 }
 
-MapCell* MapIntKeys::CellToWrite(int32_t k) {
+MapCell* MapIntKeys::InsertCell(int32_t k) {
   if (!Dense(k)) {
     if (!MayGrowFor(k)) return nullptr;
     CheckScriptDataRoom();
@@ -89,21 +71,9 @@ TagVar* MapIntKeys::GetOrInsert(int32_t k) {
   return cell != nullptr ? cell->Promote() : &TreeElement(k);
 }
 
-const TagVar* MapIntKeys::Peek(int32_t k, TagVar& scratch) const {
-  if (Dense(k)) {
-    const MapCell& cell = Cell(k);
-    return cell.present() ? &cell.View(scratch) : nullptr;
-  }
+const TagVar* MapIntKeys::PeekTree(int32_t k) const {
   auto it = tree_.find(k);
   return it == tree_.end() ? nullptr : &it->second;
-}
-
-void MapIntKeys::Write(int32_t k, const ElementWrite& w) {
-  if (MapCell* cell = CellToWrite(k)) {
-    cell->Write(w);
-  } else {
-    w.ApplyTo(TreeElement(k));
-  }
 }
 
 bool MapIntKeys::Erase(int32_t k, int32_t* released) {

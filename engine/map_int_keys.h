@@ -21,6 +21,8 @@
 #ifndef VTTEL_ENGINE_MAP_INT_KEYS_H_
 #define VTTEL_ENGINE_MAP_INT_KEYS_H_
 
+#include <bit>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -72,14 +74,27 @@ class MapIntKeys {
   struct FreeCells {
     void operator()(MapCell* p) const { std::free(p); }
   };
-  static size_t SegmentOf(int32_t k);
-  static int32_t SegmentStart(size_t s);
-  static int32_t SegmentEnd(size_t s);  // the first key past segment s
+  static size_t SegmentOf(int32_t k) {
+    return static_cast<size_t>(std::bit_width(static_cast<uint32_t>(k) / kFirstSegmentKeys));
+  }
+  static int32_t SegmentStart(size_t s) { return s == 0 ? 0 : kFirstSegmentKeys << (s - 1); }
+  // The first key past segment s.
+  static int32_t SegmentEnd(size_t s) {
+    return s + 1 == kMaxSegments ? INT32_MAX : SegmentStart(s + 1);
+  }
   bool Dense(int32_t k) const { return k >= 0 && k < denseLimit_; }
   // REQUIRES: Dense(k).
-  MapCell& Cell(int32_t k) const;
+  MapCell& Cell(int32_t k) const {
+    const size_t s = SegmentOf(k);
+    return segments_[s].get()[k - SegmentStart(s)];
+  }
   // The cell of k, k inserted when absent; null when k belongs to the tree.
-  MapCell* CellToWrite(int32_t k);
+  MapCell* CellToWrite(int32_t k) {
+    if (Dense(k) && Cell(k).present()) return &Cell(k);
+    return InsertCell(k);
+  }
+  MapCell* InsertCell(int32_t k);
+  const TagVar* PeekTree(int32_t k) const;
   // The tree's element of k, k inserted when absent.
   TagVar& TreeElement(int32_t k);
   // True when k (at or above the dense limit) falls into the next segment
@@ -93,6 +108,20 @@ class MapIntKeys {
   size_t denseCount_ = 0;
   std::map<int32_t, TagVar> tree_;
 };
+
+inline const TagVar* MapIntKeys::Peek(int32_t k, TagVar& scratch) const {
+  if (!Dense(k)) return PeekTree(k);
+  const MapCell& cell = Cell(k);
+  return cell.present() ? &cell.View(scratch) : nullptr;
+}
+
+inline void MapIntKeys::Write(int32_t k, const ElementWrite& w) {
+  if (MapCell* cell = CellToWrite(k)) {
+    cell->Write(w);
+  } else {
+    w.ApplyTo(TreeElement(k));
+  }
+}
 
 template <typename F>
 bool MapIntKeys::ForEach(F f) const {

@@ -201,7 +201,7 @@ TagMapObject::~TagMapObject() {
 }
 
 template <typename Op>
-bool TagMapObject::OnLiveMap(int32_t h, Op op) {
+bool TagMapObject::OnLiveMap(int32_t h, const Op& op) {
   LastMap& last = last_map;
   // The cached map first; a second time from the table when it was let go.
   for (int attempt = 0; attempt < 2; ++attempt) {
@@ -515,11 +515,6 @@ bool TagMapObject::IsCompact(int32_t h, int32_t k) {
 void TagMapObject::SetLastHandleForTest(int32_t h) {
   std::lock_guard<std::recursive_mutex> lock(mu_);
   lastHandle_ = h;
-}
-
-TagMapObject& MapTable() {
-  static TagMapObject table;
-  return table;
 }
 
 }  // namespace engine

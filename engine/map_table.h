@@ -196,7 +196,7 @@ class TagMapObject {
   // op(map) on map h under its lock; false when there is no live map h.
   // The calling thread's last map answers without the table's lock.
   template <typename Op>
-  bool OnLiveMap(int32_t h, Op op);
+  bool OnLiveMap(int32_t h, const Op& op);
   void ReleaseAll(std::vector<int32_t> handles);
   void AppendDump(int32_t h, std::vector<int32_t>& open, std::string& out);
 
@@ -206,7 +206,10 @@ class TagMapObject {
 };
 
 // The process-wide table (built before any script runs).
-TagMapObject& MapTable();
+inline TagMapObject& MapTable() {
+  static TagMapObject table;
+  return table;
+}
 
 // Nested maps deeper than this are dumped as "{...}".
 inline constexpr int kMaxDumpDepth = 64;

@@ -6,15 +6,6 @@
 
 namespace engine {
 
-void TagVarRef::Assign(const TagVar& value) const {
-  if (variable_ == nullptr) return;
-  if (index_ != nullptr) {
-    variable_->AssignElement(*index_, value);
-  } else {
-    variable_->Assign(value);
-  }
-}
-
 void TagVarRef::CopyTo(TagVar& dest) const {
   if (variable_ == nullptr) return;
   TagVar scratch;

@@ -66,7 +66,14 @@ class TagVarRef {
   TagVar* index() const { return index_; }
 
   // Assigns value to the target; nothing without a variable.
-  void Assign(const TagVar& value) const;
+  void Assign(const TagVar& value) const {
+    if (variable_ == nullptr) return;
+    if (index_ != nullptr) {
+      variable_->AssignElement(*index_, value);
+    } else {
+      variable_->Assign(value);
+    }
+  }
   // Assigns the target (an element is created when missing) to dest.
   void CopyTo(TagVar& dest) const;
 
@@ -140,6 +147,10 @@ class TagOper {
   // and "break;"), so the run loops need no call for it.
   uint8_t nextFixed = 0;
   TagOper* fixedNext = nullptr;
+  // Also set by ResolveJumps: the statement has no argument expressions and
+  // no assignment target, and its result goes to "_retVal" as an integer
+  // (no value, call or return statement), so the run loops store it inline.
+  uint8_t plainResult = 0;
 };
 
 // The statement that runs after the jumps from s: s itself unless it only

@@ -31,6 +31,7 @@
 #define VTTEL_ENGINE_TAG_VAR_H_
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,6 +57,10 @@ inline constexpr int32_t kScalarLength = 4;
 // The longest string a value may hold (its intValue must fit 32 bits).
 inline constexpr int64_t kMaxStringBytes = INT32_MAX - 1;
 
+// The text of every value that holds no string of its own, and the name of
+// every anonymous value: one shared, never written, empty text.
+inline char kSharedEmptyText[1] = {'\0'};
+
 // A malloc'ed text buffer of n bytes and a terminator; throws
 // std::bad_alloc when the memory cannot be had (the run loops turn that
 // into the end of the line's run, run_fault.h).
@@ -63,13 +68,16 @@ char* AllocateText(size_t n);
 
 class TagVar {
  public:
-  TagVar();
-  explicit TagVar(uint8_t read_only);
+  TagVar() : name_(kSharedEmptyText), text_(kSharedEmptyText) {}
+  explicit TagVar(uint8_t read_only) : TagVar() { readOnly = read_only; }
   // Copies name, kind, readOnly and the numbers; a string gets its own copy
   // of its bytes, other kinds a fresh "" text. Takes no map reference.
   TagVar(const TagVar& other);
   TagVar& operator=(const TagVar&) = delete;
-  ~TagVar();
+  ~TagVar() {
+    if (name_ != kSharedEmptyText) std::free(name_);
+    if (OwnsText()) std::free(text_);
+  }
 
   // Definitions made by the compiler; they ignore the old readOnly. The
   // note is accepted and not kept.
@@ -199,7 +207,7 @@ class TagVar {
   // may write.
   size_t TextCapacity() const;
   // False while the value holds the shared empty text (no text of its own).
-  bool OwnsText() const;
+  bool OwnsText() const { return text_ != kSharedEmptyText; }
 
   // The fields are laid out so that a value takes 48 bytes (maps hold one
   // per element).
