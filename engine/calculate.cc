@@ -130,8 +130,13 @@ int32_t TagCalculate::Execute() {
 }
 
 void TagCalculate::ExecuteGeneral() const {
-  if (ExecuteNumbers()) return;
   if (dest == nullptr || left == nullptr) return;
+  // An element read first: no numeric case applies to it.
+  if (opcode == kOpElement) {
+    if (right != nullptr) ExecuteElement();
+    return;
+  }
+  if (ExecuteNumbers()) return;
   const TagVar& l = *left;
   switch (opcode) {
     case kOpCopy:
@@ -209,9 +214,6 @@ void TagCalculate::ExecuteGeneral() const {
       break;
     case kOpAdd:
       ExecuteAdd();
-      break;
-    case kOpElement:
-      ExecuteElement();
       break;
     default:
       break;  // no such opcode: nothing stored

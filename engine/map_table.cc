@@ -69,21 +69,19 @@ TagVar* TagMapItem::GetOrInsert(const TagVar& key) {
   }
 }
 
-const TagVar* TagMapItem::Peek(const TagVar& key, TagVar& scratch) {
+const TagVar* TagMapItem::PeekOther(const TagVar& key) {
   switch (key.kind) {
     case kVarString: return FindIn(stringKeys, StringKey(key));
     case kVarFloat: return FindIn(floatKeys, key.floatValue);
-    case kVarMap: return FindIn(mapKeys, key.mapHandle);
-    default: return intKeys.Peek(key.intValue, scratch);
+    default: return FindIn(mapKeys, key.mapHandle);
   }
 }
 
-void TagMapItem::Write(const TagVar& key, const ElementWrite& w) {
+void TagMapItem::WriteOther(const TagVar& key, const ElementWrite& w) {
   switch (key.kind) {
     case kVarString: w.ApplyTo(*InsertIn(stringKeys, StringKey(key))); break;
     case kVarFloat: w.ApplyTo(*InsertIn(floatKeys, key.floatValue)); break;
-    case kVarMap: w.ApplyTo(*InsertIn(mapKeys, key.mapHandle)); break;
-    default: intKeys.Write(key.intValue, w); break;
+    default: w.ApplyTo(*InsertIn(mapKeys, key.mapHandle)); break;
   }
 }
 
@@ -200,20 +198,27 @@ TagMapObject::~TagMapObject() {
   items_.clear();
 }
 
-template <typename Op>
-bool TagMapObject::OnLiveMap(int32_t h, const Op& op) {
+TagMapItem* TagMapObject::CacheMap(int32_t h) {
+  std::shared_ptr<TagMapItem> item = Lookup(h);
+  if (!item) return nullptr;
   LastMap& last = last_map;
+  last = LastMap{this, h, std::move(item)};
+  return last.item.get();
+}
+
+template <typename Op>
+[[gnu::always_inline]] inline bool TagMapObject::OnLiveMap(int32_t h, const Op& op) {
+  const LastMap& last = last_map;
   // The cached map first; a second time from the table when it was let go.
+  TagMapItem* map = last.table == this && last.handle == h ? last.item.get() : nullptr;
   for (int attempt = 0; attempt < 2; ++attempt) {
-    if (attempt > 0 || last.table != this || last.handle != h || !last.item) {
-      std::shared_ptr<TagMapItem> item = Lookup(h);
-      if (!item) return false;
-      last = LastMap{this, h, std::move(item)};
+    if (map == nullptr || attempt > 0) {
+      map = CacheMap(h);
+      if (map == nullptr) return false;
     }
-    TagMapItem& map = *last.item;
-    std::lock_guard<MapLock> lock(map.mu);
-    if (map.alive) {
-      op(map);
+    std::lock_guard<MapLock> lock(map->mu);
+    if (map->alive) {
+      op(*map);
       return true;
     }
   }

@@ -116,9 +116,17 @@ class TagMapItem {
   TagVar* Find(const TagVar& key);
   TagVar* GetOrInsert(const TagVar& key);
   // The element for reading at once (MapIntKeys::Peek); null when absent.
-  const TagVar* Peek(const TagVar& key, TagVar& scratch);
+  const TagVar* Peek(const TagVar& key, TagVar& scratch) {
+    return IntegerKey(key) ? intKeys.Peek(key.intValue, scratch) : PeekOther(key);
+  }
   // Writes the element by value, inserting the key when absent.
-  void Write(const TagVar& key, const ElementWrite& w);
+  void Write(const TagVar& key, const ElementWrite& w) {
+    if (IntegerKey(key)) {
+      intKeys.Write(key.intValue, w);
+    } else {
+      WriteOther(key, w);
+    }
+  }
   bool Erase(const TagVar& key, int32_t* released_handle);
   int32_t Count() const;
   // The table lets the map go: alive becomes false and every element is
@@ -139,6 +147,15 @@ class TagMapItem {
   std::map<double, TagVar, FloatKeyLess> floatKeys;
   std::map<int32_t, TagVar> mapKeys;
   int32_t refCount = 0;  // guarded by the table's lock
+
+ private:
+  // Keys of the integer collection: integers, NULL and functions.
+  static bool IntegerKey(const TagVar& key) {
+    return key.kind != kVarString && key.kind != kVarFloat && key.kind != kVarMap;
+  }
+  // Peek and Write for the string, float and map keys.
+  const TagVar* PeekOther(const TagVar& key);
+  void WriteOther(const TagVar& key, const ElementWrite& w);
 };
 
 class TagMapObject {
@@ -197,6 +214,9 @@ class TagMapObject {
   // The calling thread's last map answers without the table's lock.
   template <typename Op>
   bool OnLiveMap(int32_t h, const Op& op);
+  // Map h from the table, made the calling thread's last map; null when
+  // there is no map h.
+  [[gnu::noinline]] TagMapItem* CacheMap(int32_t h);
   void ReleaseAll(std::vector<int32_t> handles);
   void AppendDump(int32_t h, std::vector<int32_t>& open, std::string& out);
 
