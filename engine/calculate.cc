@@ -308,6 +308,11 @@ void TagCalculate::ExecuteShiftRight() const {
 }
 
 void TagCalculate::ExecuteElement() const {
+  // A number into a plain variable, copied under the map's lock.
+  if (destIndex == nullptr && dest != left && dest != right && left->kind == kVarMap &&
+      MapTable().CopyNumbersTo(left->mapHandle, *right, *dest)) {
+    return;
+  }
   TagVar scratch;
   const TagVar* element = left->PeekElement(*right, scratch);
   if (dest != left && dest != right) {
@@ -343,7 +348,7 @@ int32_t TagExpre::Execute() {
   const Step* const begin = steps_.data();
   const Step* const end = begin + steps_.size();
   for (const Step* s = begin; s != end; ++s) {
-    if (s->run == nullptr || !s->run(*s->left, *s->right, *s->target)) RunGeneral(s - begin);
+    if (!s->Runs()) RunGeneral(s - begin);
   }
   return static_cast<int32_t>(instructions_.size());
 }

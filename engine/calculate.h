@@ -240,6 +240,7 @@ class TagExpre : public TagOper {
     const TagVar* left = nullptr;
     const TagVar* right = nullptr;
     TagVar* target = nullptr;
+    bool Runs() const { return run != nullptr && run(*left, *right, *target); }
   };
 
   std::vector<TagCalculate> instructions_;
@@ -253,9 +254,7 @@ class TagExpre : public TagOper {
 };
 
 inline bool TagExpre::Holds() {
-  if (single_.run == nullptr || !single_.run(*single_.left, *single_.right, *single_.target)) {
-    Execute();
-  }
+  if (!single_.Runs()) Execute();
   if (result_ == nullptr) return false;
   return (result_->kind == kVarInt ? result_->intValue : result_->GetInt()) != 0;
 }

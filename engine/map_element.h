@@ -75,6 +75,16 @@ class MapCell {
     Decode(scratch);
     return scratch;
   }
+  // out.Assign of a compact element that holds no map, into out that is
+  // writable and holds no map: the element's fields copied into out's
+  // (Assign's plain copy); false, nothing done, for any other element or
+  // out. REQUIRES: present().
+  bool CopyNumbersTo(TagVar& out) const {
+    if (tag_ < kCompact || tag_ == kCompact + kVarMap) return false;
+    if (out.readOnly != 0 || out.kind == kVarMap) return false;
+    Decode(out);
+    return true;
+  }
   // An absent cell becomes a NULL element.
   void Insert();
   // The element in the full form, for good until a write by value fits it

@@ -49,6 +49,11 @@ class MapIntKeys {
   // The element of k for reading at once (itself, or scratch holding a
   // compact one: see MapCell::View); null when k is absent.
   const TagVar* Peek(int32_t k, TagVar& scratch) const;
+  // MapCell::CopyNumbersTo for a dense key's element; false when k is not
+  // a dense key present or the copy is no plain one.
+  bool CopyNumbersTo(int32_t k, TagVar& out) const {
+    return Dense(k) && Cell(k).present() && Cell(k).CopyNumbersTo(out);
+  }
   // Writes the element of k by value, inserting k as GetOrInsert does.
   void Write(int32_t k, const ElementWrite& w);
   // False when k is absent; a map element's handle into *released.

@@ -308,6 +308,12 @@ const TagVar* TagMapObject::Peek(int32_t h, const TagVar& key, TagVar& scratch) 
   return e;
 }
 
+bool TagMapObject::CopyNumbersTo(int32_t h, const TagVar& key, TagVar& out) {
+  bool copied = false;
+  OnLiveMap(h, [&](TagMapItem& map) { copied = map.CopyNumbersTo(key, out); });
+  return copied;
+}
+
 bool TagMapObject::Write(int32_t h, const TagVar& key, const ElementWrite& w) {
   bool live;
   try {

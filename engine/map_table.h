@@ -119,6 +119,10 @@ class TagMapItem {
   const TagVar* Peek(const TagVar& key, TagVar& scratch) {
     return IntegerKey(key) ? intKeys.Peek(key.intValue, scratch) : PeekOther(key);
   }
+  // MapIntKeys::CopyNumbersTo for an integer key; false for the others.
+  bool CopyNumbersTo(const TagVar& key, TagVar& out) const {
+    return IntegerKey(key) && intKeys.CopyNumbersTo(key.intValue, out);
+  }
   // Writes the element by value, inserting the key when absent.
   void Write(const TagVar& key, const ElementWrite& w) {
     if (IntegerKey(key)) {
@@ -177,6 +181,10 @@ class TagMapObject {
   // w on the element (inserted when absent) under the map's lock, and the
   // map it pinned given back after; false for a bad handle.
   bool Write(int32_t h, const TagVar& key, const ElementWrite& w);
+  // out.Assign(element) under the map's lock where that is a plain copy of
+  // numbers (MapCell::CopyNumbersTo: an integer key's compact element that
+  // holds no map); false, nothing done, for every other case.
+  bool CopyNumbersTo(int32_t h, const TagVar& key, TagVar& out);
   int32_t Count(int32_t h);
   int32_t GetItem(int32_t h, int32_t i, TagVar& key, TagVar& value);
   int32_t GetKeys(int32_t h, std::vector<TagVarP>& list);

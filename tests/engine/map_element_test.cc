@@ -2,7 +2,8 @@
 // would, field for field (the fields left over from earlier kinds too) and
 // reference for reference, whichever form its cell keeps: compact while the
 // value fits, full while it does not or while the element is handed out as
-// a TagVar*, compact again after a write that fits.
+// a TagVar*, compact again after a write that fits; and a number copied out
+// of it lands as Assign would put it.
 #include "engine/map_element.h"
 
 #include <gtest/gtest.h>
@@ -144,6 +145,16 @@ TEST_F(MapElementTest, WritesByValueMatchAPlainValueInEitherForm) {
       ExpectSameValue(want, *got);
       EXPECT_EQ(got == &scratch, step.compact);
       EXPECT_EQ(MapTable().IsCompact(m.mapHandle, 3), step.compact);
+      // The statements' plain copy of a number out of the map: as Assign,
+      // the text left over in the variable kept.
+      TagVar copied, assigned;
+      copied.SetString("left over");
+      assigned.SetString("left over");
+      assigned.Assign(*got);
+      const bool plain = MapTable().CopyNumbersTo(m.mapHandle, key, copied);
+      EXPECT_EQ(plain, step.compact && got->kind != kVarMap);
+      if (plain) ExpectSameValue(assigned, copied);
+      assigned.ReleaseMap();
       for (const TagVar* map : {&a_, &b_}) {
         const int32_t h = map->mapHandle;
         EXPECT_EQ(ExtraRefs(h), Holds(want, h) + Holds(*got, h)) << "map " << h;
