@@ -31,10 +31,6 @@ void TagOper::SetBreakpoint(uint8_t on) {
   if (attention != nullptr && was_on != (on != 0)) attention->CountBreakpoint(on != 0 ? 1 : -1);
 }
 
-void TagOper::RunArgs() {
-  for (TagOper* expression : argExpressions) expression->Execute();
-}
-
 void TagOper::DeleteArgs() {
   for (TagOper* expression : argExpressions) delete expression;
   argExpressions.clear();

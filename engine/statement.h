@@ -103,7 +103,9 @@ class TagOper {
   void StoreResult(const TagVar& value) const { resultTarget.Assign(value); }
 
   // Executes every argument expression in order.
-  void RunArgs();
+  void RunArgs() {
+    for (TagOper* expression : argExpressions) expression->Execute();
+  }
 
   // Deletes the argument expressions (the owning script calls it).
   void DeleteArgs();
