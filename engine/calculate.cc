@@ -12,6 +12,38 @@ bool EitherFloat(const TagVar& a, const TagVar& b) {
 bool EitherInt(const TagVar& a, const TagVar& b) { return a.kind == kVarInt || b.kind == kVarInt; }
 bool BothMaps(const TagVar& a, const TagVar& b) { return a.kind == kVarMap && b.kind == kVarMap; }
 
+// The writes into dest, or with an index into its element (dest becomes a
+// map first when it is not one), by value: a compact element stays so.
+void StoreIntInto(TagVar& dest, const TagVar* index, int32_t v) {
+  if (index != nullptr) {
+    dest.AssignElementInt(*index, v);
+  } else {
+    dest.AssignInt(v);
+  }
+}
+
+void StoreFloatInto(TagVar& dest, const TagVar* index, double v) {
+  if (index != nullptr) {
+    dest.AssignElementFloat(*index, v);
+  } else {
+    dest.AssignFloat(v);
+  }
+}
+
+void StoreValueInto(TagVar& dest, const TagVar* index, const TagVar& v) {
+  if (index == nullptr) {
+    dest.Assign(v);
+  } else if (&v != &dest) {
+    dest.AssignElement(*index, v);
+  } else {
+    // Finding the element may turn dest into a map: its value is read first.
+    TagVar value;
+    value.Assign(v);
+    dest.AssignElement(*index, value);
+    value.ReleaseMap();
+  }
+}
+
 }  // namespace
 
 void SubtractFields(TagVar& target, int32_t int_value, double float_value) {
@@ -32,6 +64,7 @@ TagCalculate::TagCalculate(TagVar* dest_var, TagVar* dest_index, TagVar* left_va
                            TagVar* right_var)
     : opcode(op), left(left_var), right(right_var), dest(dest_var), destIndex(dest_index) {
   kindLetter = kKindAssign;
+  ChooseStep();
 }
 
 TagCalculate::TagCalculate(TagVar* dest_var, TagVar* dest_index, TagVar* operand, uint8_t op)
@@ -45,15 +78,23 @@ TagCalculate::TagCalculate(const TagCalculate& other)
       dest(other.dest),
       destIndex(other.destIndex) {
   kindLetter = kKindAssign;
+  ChooseStep();
+}
+
+void TagCalculate::ChooseStep() {
+  const bool plain = dest != nullptr && destIndex == nullptr && left != nullptr && right != nullptr;
+  step_ = plain ? NumberStepFor(opcode) : nullptr;
 }
 
 TagVar* TagCalculate::Target() const {
   return destIndex != nullptr ? dest->Element(*destIndex) : dest;
 }
 
-void TagCalculate::StoreInt(int32_t v) const { Target()->AssignInt(v); }
+void TagCalculate::StoreInt(int32_t v) const { StoreIntInto(*dest, destIndex, v); }
 
-void TagCalculate::StoreFloat(double v) const { Target()->AssignFloat(v); }
+void TagCalculate::StoreFloat(double v) const { StoreFloatInto(*dest, destIndex, v); }
+
+void TagCalculate::StoreValue(const TagVar& v) const { StoreValueInto(*dest, destIndex, v); }
 
 // Inlined into Execute and TagExpre: the numeric cases are the hot ones.
 [[gnu::always_inline]] inline bool TagCalculate::ExecuteNumbers() const {
@@ -78,36 +119,47 @@ void TagCalculate::StoreComputed(Compute compute) const {
   }
   TagVar value;
   compute(value);
-  Target()->Assign(value);
+  StoreValue(value);
   value.ReleaseMap();
 }
 
 int32_t TagCalculate::Execute() {
-  if (ExecuteNumbers()) return 0;
-  if (dest == nullptr || left == nullptr) return 0;
+  if (step_ != nullptr && destIndex == nullptr && step_(*left, *right, *dest)) return 0;
+  ExecuteGeneral();
+  return 0;
+}
+
+void TagCalculate::ExecuteGeneral() const {
+  if (dest == nullptr || left == nullptr) return;
+  // An element read first: no numeric case applies to it.
+  if (opcode == kOpElement) {
+    if (right != nullptr) ExecuteElement();
+    return;
+  }
+  if (ExecuteNumbers()) return;
   const TagVar& l = *left;
   switch (opcode) {
     case kOpCopy:
-      if (dest == left && destIndex == nullptr) return 0;
-      StoreComputed([&](TagVar& out) { out.Assign(l); });
-      return 0;
+      if (dest == left && destIndex == nullptr) return;
+      StoreValue(l);
+      return;
     case kOpNot:
       StoreInt(l.GetInt() == 0 ? 1 : 0);
-      return 0;
+      return;
     case kOpComplement:
       StoreInt(~l.GetInt());
-      return 0;
+      return;
     case kOpSub:
       if (right == nullptr) {
         ExecuteNegate();
       } else {
         ExecuteSubtract();
       }
-      return 0;
+      return;
     default:
       break;
   }
-  if (right == nullptr) return 0;  // a two-operand opcode without its operand
+  if (right == nullptr) return;  // a two-operand opcode without its operand
   const TagVar& r = *right;
   switch (opcode) {
     case kOpEqual:
@@ -163,13 +215,10 @@ int32_t TagCalculate::Execute() {
     case kOpAdd:
       ExecuteAdd();
       break;
-    case kOpElement:
-      ExecuteElement();
-      break;
     default:
       break;  // no such opcode: nothing stored
   }
-  return 0;
+  return;
 }
 
 void TagCalculate::ExecuteAdd() const {
@@ -252,23 +301,29 @@ void TagCalculate::ExecuteShiftRight() const {
   const TagVar& r = *right;
   if (l.kind == kVarMap) {
     MapTable().Erase(l.mapHandle, r);
-    if (dest != left) Target()->Assign(l);
+    if (dest != left) StoreValue(l);
     return;
   }
   StoreInt(l.GetInt() >> (r.GetInt() & 31));
 }
 
 void TagCalculate::ExecuteElement() const {
-  const TagVar* element = left->GetElement(*right);
+  // A number into a plain variable, copied under the map's lock.
+  if (destIndex == nullptr && dest != left && dest != right && left->kind == kVarMap &&
+      MapTable().CopyNumbersTo(left->mapHandle, *right, *dest)) {
+    return;
+  }
+  TagVar scratch;
+  const TagVar* element = left->PeekElement(*right, scratch);
   if (dest != left && dest != right) {
-    Target()->Assign(*element);
+    StoreValue(*element);
     return;
   }
   // Writing dest may give back the map the element lives in: copy it out
   // first.
   TagVar value;
   value.Assign(*element);
-  Target()->Assign(value);
+  StoreValue(value);
   value.ReleaseMap();
 }
 
@@ -286,28 +341,28 @@ TagExpre::TagExpre(const std::vector<TagCalculate>& instructions) {
     }
   }
   if (!instructions_.empty()) result_ = instructions_.back().dest;
-  int32_t unused = 0;
-  if (instructions_.size() == 1) {
-    const TagCalculate& c = instructions_.front();
-    if (c.dest != nullptr && c.destIndex == nullptr && c.left != nullptr && c.right != nullptr &&
-        CompareIntegers(c.opcode, 0, 0, unused)) {
-      compare_ = &c;
-    }
-  }
+  if (steps_.size() == 1) single_ = steps_.front();
 }
 
 int32_t TagExpre::Execute() {
-  const Step* const begin = steps_.data();
-  const Step* const end = begin + steps_.size();
-  for (const Step* s = begin; s != end; ++s) {
-    if (s->run == nullptr || !s->run(*s->left, *s->right, *s->target)) RunGeneral(s - begin);
-  }
+  if (!single_.Runs()) RunSteps();
   return static_cast<int32_t>(instructions_.size());
 }
 
+void TagExpre::RunSteps() {
+  if (single_.run != nullptr) {
+    RunGeneral(0);  // the single instruction's step declined
+    return;
+  }
+  const Step* const begin = steps_.data();
+  const Step* const end = begin + steps_.size();
+  for (const Step* s = begin; s != end; ++s) {
+    if (!s->Runs()) RunGeneral(s - begin);
+  }
+}
+
 void TagExpre::RunGeneral(ptrdiff_t i) {
-  TagCalculate& c = instructions_[static_cast<size_t>(i)];
-  if (!c.ExecuteNumbers()) c.Execute();
+  instructions_[static_cast<size_t>(i)].ExecuteGeneral();
 }
 
 // --- TagMulPlus -----------------------------------------------------------
@@ -320,10 +375,6 @@ TagMulPlus::TagMulPlus(const std::vector<TagVar*>& list, TagVar* dest_var, TagVa
                        : static_cast<size_t>(kMaxPlusOperands);
   for (size_t i = 0; i < n; ++i) operands[i] = list[i];
   operandCount = static_cast<int32_t>(n);
-}
-
-TagVar* TagMulPlus::Target() const {
-  return destIndex != nullptr ? dest->Element(*destIndex) : dest;
 }
 
 int32_t TagMulPlus::Execute() {
@@ -351,9 +402,9 @@ int32_t TagMulPlus::Execute() {
       }
     }
     if (is_float) {
-      Target()->AssignFloat(float_sum);
+      StoreFloatInto(*dest, destIndex, float_sum);
     } else {
-      Target()->AssignInt(int_sum);
+      StoreIntInto(*dest, destIndex, int_sum);
     }
     return 0;
   }
@@ -365,7 +416,7 @@ int32_t TagMulPlus::Execute() {
     sums[1 - current].AddAssign(sums[current], *operands[i]);
     current = 1 - current;
   }
-  Target()->Assign(sums[current]);
+  StoreValueInto(*dest, destIndex, sums[current]);
   sums[0].ReleaseMap();
   sums[1].ReleaseMap();
   return 0;

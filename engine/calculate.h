@@ -164,13 +164,18 @@ class TagCalculate final : public TagOper {
   TagCalculate(const TagCalculate& other);
   TagCalculate& operator=(const TagCalculate&) = delete;
 
-  // Performs the opcode; returns 0.
+  // Performs the opcode; returns 0. The numeric step first, inline; the
+  // rest out of line.
   int32_t Execute() override;
   // The frequent numeric cases (two integers; + - * / with a float and a
   // number), inline where expressions run; false leaves the instruction to
   // Execute's general opcode switch (nothing done).
   bool ExecuteNumbers() const;
+  // Execute after the numeric step declined (or where there is none).
+  [[gnu::noinline]] void ExecuteGeneral() const;
 
+  // Fixed once the instruction runs (the compiler may still set dest and
+  // destIndex of an instruction it copies into an expression afterwards).
   uint8_t opcode = kOpCopy;
   TagVar* left = nullptr;
   TagVar* right = nullptr;
@@ -178,9 +183,16 @@ class TagCalculate final : public TagOper {
   TagVar* destIndex = nullptr;
 
  private:
+  // The opcode's numeric step (number_steps.h) for an instruction of two
+  // operands and a plain target, else null; Execute runs it first.
+  NumberStep step_ = nullptr;
+  void ChooseStep();
+  // The target as an element pointer (a dense element in its full form),
+  // for the general operations that compute into it.
   TagVar* Target() const;
   void StoreInt(int32_t v) const;
   void StoreFloat(double v) const;
+  void StoreValue(const TagVar& v) const;
   void ExecuteAdd() const;
   void ExecuteSubtract() const;
   void ExecuteNegate() const;
@@ -209,9 +221,9 @@ class TagExpre : public TagOper {
   int32_t Execute() override;
 
   // Runs the expression and tells whether its value (as an integer) is
-  // not 0; a missing result counts as 0. A condition of one comparison
-  // with a plain target, over two integers, is computed here with the
-  // same result stored (the loop heads and "if(" run it every time).
+  // not 0; a missing result counts as 0. A condition of one instruction
+  // (a comparison, mostly) with a plain target runs its step here, inline
+  // (the loop heads and "if(" run it every time).
   bool Holds();
 
   // The variable that holds the value after Execute (the last
@@ -228,34 +240,24 @@ class TagExpre : public TagOper {
     const TagVar* left = nullptr;
     const TagVar* right = nullptr;
     TagVar* target = nullptr;
+    bool Runs() const { return run != nullptr && run(*left, *right, *target); }
   };
 
   std::vector<TagCalculate> instructions_;
   std::vector<Step> steps_;  // one per instruction
   TagVar* result_ = nullptr;
-  // The single instruction, when it is a comparison of two operands into
-  // a variable itself (no element).
-  const TagCalculate* compare_ = nullptr;
+  // The step of the single instruction, when the expression is one
+  // instruction that has a step (a copy of steps_[0], kept beside result_).
+  Step single_;
   // Instruction i by its general path, out of the steps' loop.
   [[gnu::noinline]] void RunGeneral(ptrdiff_t i);
-  // That comparison over two integers, stored as Execute stores it; false
-  // (nothing done) for any other expression or operands.
-  bool RunComparison() const;
+  // Every instruction, each by its step or else its general path, once the
+  // single instruction's step (when there is one) declined.
+  void RunSteps();
 };
 
-inline bool TagExpre::RunComparison() const {
-  if (compare_ == nullptr) return false;
-  const TagVar& l = *compare_->left;
-  const TagVar& r = *compare_->right;
-  if (l.kind != kVarInt || r.kind != kVarInt) return false;
-  int32_t v = 0;
-  CompareIntegers(compare_->opcode, l.intValue, r.intValue, v);
-  compare_->dest->AssignInt(v);
-  return true;
-}
-
 inline bool TagExpre::Holds() {
-  if (!RunComparison()) Execute();
+  if (!single_.Runs()) Execute();
   if (result_ == nullptr) return false;
   return (result_->kind == kVarInt ? result_->intValue : result_->GetInt()) != 0;
 }
@@ -278,8 +280,6 @@ class TagMulPlus : public TagOper {
   TagVar* dest = nullptr;
   TagVar* destIndex = nullptr;
 
- private:
-  TagVar* Target() const;
 };
 
 }  // namespace engine

@@ -212,6 +212,19 @@ bool OnlyPassesOn(const TagOper& s) {
   }
 }
 
+// A statement whose result the run loops only store into "_retVal" as an
+// integer.
+bool HasPlainResult(const TagOper& s) {
+  switch (s.kindLetter) {
+    case kKindValue:
+    case kKindCall:
+    case kKindReturn:
+      return false;
+    default:
+      return s.argExpressions.empty() && s.resultTarget.empty();
+  }
+}
+
 // A statement whose Next depends on what its Execute decided.
 bool DecidesNext(const TagOper& s) {
   switch (s.kindLetter) {
@@ -234,6 +247,7 @@ void ResolveJumps(const pvector<TagOper>& statements) {
     s->passesOn = OnlyPassesOn(*s) ? 1 : 0;
     s->nextFixed = DecidesNext(*s) ? 0 : 1;
     s->fixedNext = s->nextFixed != 0 ? s->Next() : nullptr;
+    s->plainResult = HasPlainResult(*s) ? 1 : 0;
   }
   const int32_t limit = statements.count();
   for (TagOper* s : statements) {

@@ -176,9 +176,10 @@ class TagContinue : public TagOper {
 
 // Marks the statements of a linked list that only pass control on and
 // gives each the statement its jumps lead to (TagOper::passesOn and
-// jumpLanding), and each whose Next the links decide that Next (nextFixed,
-// fixedNext). Called once the script is linked, before its first run; a
-// ring of such statements with nothing else on it stays unmarked.
+// jumpLanding), each whose Next the links decide that Next (nextFixed,
+// fixedNext), and the statements whose result is plain (plainResult).
+// Called once the script is linked, before its first run; a ring of such
+// statements with nothing else on it stays unmarked.
 void ResolveJumps(const pvector<TagOper>& statements);
 
 }  // namespace engine

@@ -69,6 +69,22 @@ TagVar* TagMapItem::GetOrInsert(const TagVar& key) {
   }
 }
 
+const TagVar* TagMapItem::PeekOther(const TagVar& key) {
+  switch (key.kind) {
+    case kVarString: return FindIn(stringKeys, StringKey(key));
+    case kVarFloat: return FindIn(floatKeys, key.floatValue);
+    default: return FindIn(mapKeys, key.mapHandle);
+  }
+}
+
+void TagMapItem::WriteOther(const TagVar& key, const ElementWrite& w) {
+  switch (key.kind) {
+    case kVarString: w.ApplyTo(*InsertIn(stringKeys, StringKey(key))); break;
+    case kVarFloat: w.ApplyTo(*InsertIn(floatKeys, key.floatValue)); break;
+    default: w.ApplyTo(*InsertIn(mapKeys, key.mapHandle)); break;
+  }
+}
+
 bool TagMapItem::Erase(const TagVar& key, int32_t* released_handle) {
   *released_handle = 0;
   switch (key.kind) {
@@ -182,21 +198,31 @@ TagMapObject::~TagMapObject() {
   items_.clear();
 }
 
-TagVar* TagMapObject::OnLiveMap(int32_t h, TagVar* (*op)(TagMapItem&, const TagVar&),
-                                const TagVar& key) {
+TagMapItem* TagMapObject::CacheMap(int32_t h) {
+  std::shared_ptr<TagMapItem> item = Lookup(h);
+  if (!item) return nullptr;
   LastMap& last = last_map;
+  last = LastMap{this, h, std::move(item)};
+  return last.item.get();
+}
+
+template <typename Op>
+[[gnu::always_inline]] inline bool TagMapObject::OnLiveMap(int32_t h, const Op& op) {
+  const LastMap& last = last_map;
   // The cached map first; a second time from the table when it was let go.
+  TagMapItem* map = last.table == this && last.handle == h ? last.item.get() : nullptr;
   for (int attempt = 0; attempt < 2; ++attempt) {
-    if (attempt > 0 || last.table != this || last.handle != h || !last.item) {
-      std::shared_ptr<TagMapItem> item = Lookup(h);
-      if (!item) return nullptr;
-      last = LastMap{this, h, std::move(item)};
+    if (map == nullptr || attempt > 0) {
+      map = CacheMap(h);
+      if (map == nullptr) return false;
     }
-    TagMapItem& map = *last.item;
-    std::lock_guard<MapLock> lock(map.mu);
-    if (map.alive) return op(map, key);
+    std::lock_guard<MapLock> lock(map->mu);
+    if (map->alive) {
+      op(*map);
+      return true;
+    }
   }
-  return nullptr;
+  return false;
 }
 
 std::shared_ptr<TagMapItem> TagMapObject::Lookup(int32_t h) {
@@ -265,13 +291,40 @@ void TagMapObject::ReleaseAll(std::vector<int32_t> handles) {
 }
 
 TagVar* TagMapObject::Find(int32_t h, const TagVar& key) {
-  return OnLiveMap(
-      h, [](TagMapItem& map, const TagVar& k) { return map.Find(k); }, key);
+  TagVar* e = nullptr;
+  OnLiveMap(h, [&](TagMapItem& map) { e = map.Find(key); });
+  return e;
 }
 
 TagVar* TagMapObject::GetOrInsert(int32_t h, const TagVar& key) {
-  return OnLiveMap(
-      h, [](TagMapItem& map, const TagVar& k) { return map.GetOrInsert(k); }, key);
+  TagVar* e = nullptr;
+  OnLiveMap(h, [&](TagMapItem& map) { e = map.GetOrInsert(key); });
+  return e;
+}
+
+const TagVar* TagMapObject::Peek(int32_t h, const TagVar& key, TagVar& scratch) {
+  const TagVar* e = nullptr;
+  OnLiveMap(h, [&](TagMapItem& map) { e = map.Peek(key, scratch); });
+  return e;
+}
+
+bool TagMapObject::CopyNumbersTo(int32_t h, const TagVar& key, TagVar& out) {
+  bool copied = false;
+  OnLiveMap(h, [&](TagMapItem& map) { copied = map.CopyNumbersTo(key, out); });
+  return copied;
+}
+
+bool TagMapObject::Write(int32_t h, const TagVar& key, const ElementWrite& w) {
+  bool live;
+  try {
+    live = OnLiveMap(h, [&](TagMapItem& map) { map.Write(key, w); });
+  } catch (...) {
+    // A write that found no memory changed nothing: only the pin goes.
+    if (w.pinned != 0) Release(w.pinned);
+    throw;
+  }
+  if (w.pinned != 0) Release(w.pinned);
+  return live;
 }
 
 int32_t TagMapObject::Count(int32_t h) {
@@ -343,45 +396,34 @@ int32_t TagMapObject::Erase(int32_t h, const TagVar& key) {
 }
 
 bool TagMapObject::Load(int32_t h, const TagVar& key, TagVar& out) {
-  std::shared_ptr<TagMapItem> item = Lookup(h);
-  if (!item) return false;
-  TagVar element;
-  {
-    std::lock_guard<MapLock> lock(item->mu);
-    TagVar* e = item->Find(key);
-    if (e == nullptr) return false;
-    element.Assign(*e);  // a map element gets a reference meanwhile
-  }
+  TagVar element, scratch;
+  bool found = false;
+  OnLiveMap(h, [&](TagMapItem& map) {
+    if (const TagVar* e = map.Peek(key, scratch)) {
+      element.Assign(*e);  // a map element gets a reference meanwhile
+      found = true;
+    }
+  });
+  if (!found) return false;
   out.Assign(element);
   element.ReleaseMap();
   return true;
 }
 
 bool TagMapObject::Store(int32_t h, const TagVar& key, const TagVar& value) {
-  std::shared_ptr<TagMapItem> item = Lookup(h);
-  if (!item) return false;
-  int32_t replaced = 0;
-  {
-    std::lock_guard<MapLock> lock(item->mu);
-    TagVar* e = item->GetOrInsert(key);
-    if (e->kind == kVarMap) {
-      // The map the element held is given back after the lock.
-      replaced = e->mapHandle;
-      e->kind = kVarNull;
-    }
-    e->Assign(value);
-  }
-  if (replaced != 0) Release(replaced);
-  return true;
+  return Write(h, key, ElementWrite::Value(value));
+}
+
+bool TagMapObject::Has(int32_t h, const TagVar& key) {
+  TagVar scratch;
+  return Peek(h, key, scratch) != nullptr;
 }
 
 int32_t TagMapObject::Copy(int32_t h) {
   Snapshot source(this, h);
   if (!source.valid()) return kInvalidHandle;
   int32_t copy = NewMap();
-  for (const Entry& e : source.entries()) {
-    if (TagVar* slot = GetOrInsert(copy, e.key)) slot->Assign(e.value);
-  }
+  for (const Entry& e : source.entries()) Store(copy, e.key, e.value);
   return copy;
 }
 
@@ -389,9 +431,10 @@ int32_t TagMapObject::Union(int32_t a, int32_t b) {
   int32_t result = Copy(a);
   if (result == kInvalidHandle) return kInvalidHandle;
   Snapshot second(this, b);
+  TagVar scratch;
   for (const Entry& e : second.entries()) {
-    TagVar* slot = GetOrInsert(result, e.key);
-    if (slot != nullptr && slot->kind == kVarNull) slot->Assign(e.value);
+    const TagVar* present = Peek(result, e.key, scratch);
+    if (present == nullptr || present->kind == kVarNull) Store(result, e.key, e.value);
   }
   return result;
 }
@@ -402,8 +445,7 @@ int32_t TagMapObject::Intersect(int32_t a, int32_t b) {
   if (!second.valid()) return kInvalidSecond;
   int32_t result = NewMap();
   for (const Entry& e : second.entries()) {
-    if (Find(a, e.key) == nullptr) continue;
-    if (TagVar* slot = GetOrInsert(result, e.key)) slot->Assign(e.value);
+    if (Has(a, e.key)) Store(result, e.key, e.value);
   }
   return result;
 }
@@ -414,8 +456,7 @@ int32_t TagMapObject::Difference(int32_t a, int32_t b) {
   if (!Lookup(b)) return kInvalidSecond;
   int32_t result = NewMap();
   for (const Entry& e : first.entries()) {
-    if (Find(b, e.key) != nullptr) continue;
-    if (TagVar* slot = GetOrInsert(result, e.key)) slot->Assign(e.value);
+    if (!Has(b, e.key)) Store(result, e.key, e.value);
   }
   return result;
 }
@@ -476,14 +517,15 @@ int32_t TagMapObject::RefCount(int32_t h) {
   return it == items_.end() ? kInvalidHandle : it->second->refCount;
 }
 
+bool TagMapObject::IsCompact(int32_t h, int32_t k) {
+  bool compact = false;
+  OnLiveMap(h, [&](TagMapItem& map) { compact = map.intKeys.IsCompact(k); });
+  return compact;
+}
+
 void TagMapObject::SetLastHandleForTest(int32_t h) {
   std::lock_guard<std::recursive_mutex> lock(mu_);
   lastHandle_ = h;
-}
-
-TagMapObject& MapTable() {
-  static TagMapObject table;
-  return table;
 }
 
 }  // namespace engine

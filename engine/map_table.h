@@ -24,11 +24,15 @@
 // once (operations on two maps take a snapshot of one first); the maps
 // held by a map that is deleted are released after its lock is dropped.
 //
-// Element references: Find and GetOrInsert return the element itself. It
-// stays valid while the map lives and the key is not erased, and is meant
-// for the calling line's statement at hand on a map that no other line
-// uses at that moment (read it, assign to it). A map shared between lines
-// is read and written with Load and Store, which copy under the map's lock.
+// Element references: Find and GetOrInsert return the element itself (a
+// dense integer key's element takes its full form for it, map_int_keys.h).
+// It stays valid while the map lives, the key is not erased and no write by
+// value (Write, Store) makes the element compact again, and is meant for
+// the calling line's statement at hand on a map that no other line uses at
+// that moment (read it, assign to it). Peek reads and Write writes an
+// element by value without changing its form: the statements' own element
+// reads and assignments. A map shared between lines is read and written
+// with Load and Store, which copy under the map's lock.
 #ifndef VTTEL_ENGINE_MAP_TABLE_H_
 #define VTTEL_ENGINE_MAP_TABLE_H_
 
@@ -41,6 +45,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/map_element.h"
 #include "engine/map_int_keys.h"
 #include "engine/tag_var.h"
 
@@ -110,6 +115,22 @@ class TagMapItem {
   // REQUIRES for every member below: mu held.
   TagVar* Find(const TagVar& key);
   TagVar* GetOrInsert(const TagVar& key);
+  // The element for reading at once (MapIntKeys::Peek); null when absent.
+  const TagVar* Peek(const TagVar& key, TagVar& scratch) {
+    return IntegerKey(key) ? intKeys.Peek(key.intValue, scratch) : PeekOther(key);
+  }
+  // MapIntKeys::CopyNumbersTo for an integer key; false for the others.
+  bool CopyNumbersTo(const TagVar& key, TagVar& out) const {
+    return IntegerKey(key) && intKeys.CopyNumbersTo(key.intValue, out);
+  }
+  // Writes the element by value, inserting the key when absent.
+  void Write(const TagVar& key, const ElementWrite& w) {
+    if (IntegerKey(key)) {
+      intKeys.Write(key.intValue, w);
+    } else {
+      WriteOther(key, w);
+    }
+  }
   bool Erase(const TagVar& key, int32_t* released_handle);
   int32_t Count() const;
   // The table lets the map go: alive becomes false and every element is
@@ -130,6 +151,15 @@ class TagMapItem {
   std::map<double, TagVar, FloatKeyLess> floatKeys;
   std::map<int32_t, TagVar> mapKeys;
   int32_t refCount = 0;  // guarded by the table's lock
+
+ private:
+  // Keys of the integer collection: integers, NULL and functions.
+  static bool IntegerKey(const TagVar& key) {
+    return key.kind != kVarString && key.kind != kVarFloat && key.kind != kVarMap;
+  }
+  // Peek and Write for the string, float and map keys.
+  const TagVar* PeekOther(const TagVar& key);
+  void WriteOther(const TagVar& key, const ElementWrite& w);
 };
 
 class TagMapObject {
@@ -145,6 +175,16 @@ class TagMapObject {
 
   TagVar* Find(int32_t h, const TagVar& key);         // null when absent
   TagVar* GetOrInsert(int32_t h, const TagVar& key);  // null for a bad handle
+  // The element for reading at once: itself, or scratch (a TagVar() used
+  // for nothing else) holding a compact element; null when absent.
+  const TagVar* Peek(int32_t h, const TagVar& key, TagVar& scratch);
+  // w on the element (inserted when absent) under the map's lock, and the
+  // map it pinned given back after; false for a bad handle.
+  bool Write(int32_t h, const TagVar& key, const ElementWrite& w);
+  // out.Assign(element) under the map's lock where that is a plain copy of
+  // numbers (MapCell::CopyNumbersTo: an integer key's compact element that
+  // holds no map); false, nothing done, for every other case.
+  bool CopyNumbersTo(int32_t h, const TagVar& key, TagVar& out);
   int32_t Count(int32_t h);
   int32_t GetItem(int32_t h, int32_t i, TagVar& key, TagVar& value);
   int32_t GetKeys(int32_t h, std::vector<TagVarP>& list);
@@ -153,6 +193,8 @@ class TagMapObject {
   // handle) or assigns it (inserting it; false for a bad handle), atomically.
   bool Load(int32_t h, const TagVar& key, TagVar& out);
   bool Store(int32_t h, const TagVar& key, const TagVar& value);
+  // True when map h holds key.
+  bool Has(int32_t h, const TagVar& key);
 
   // New maps (no reference yet) from the script's +, * and - on maps.
   int32_t Copy(int32_t h);
@@ -163,9 +205,11 @@ class TagMapObject {
   // The text form: "{\r\n", entries joined by ",\r\n", "\r\n}".
   int32_t Dump(int32_t h, std::string& out);
 
-  // Live maps and the reference count of one (tests, diagnostics).
+  // Live maps, the reference count of one and whether its integer key k
+  // holds a compact element (tests, diagnostics).
   size_t LiveMaps();
   int32_t RefCount(int32_t h);
+  bool IsCompact(int32_t h, int32_t k);
   // Moves the handle counter (tests of its wrap).
   void SetLastHandleForTest(int32_t h);
 
@@ -174,9 +218,13 @@ class TagMapObject {
   class Snapshot;
 
   std::shared_ptr<TagMapItem> Lookup(int32_t h);
-  // op on map h under its lock; null when there is no live map h. The
-  // calling thread's last map answers without the table's lock.
-  TagVar* OnLiveMap(int32_t h, TagVar* (*op)(TagMapItem&, const TagVar&), const TagVar& key);
+  // op(map) on map h under its lock; false when there is no live map h.
+  // The calling thread's last map answers without the table's lock.
+  template <typename Op>
+  bool OnLiveMap(int32_t h, const Op& op);
+  // Map h from the table, made the calling thread's last map; null when
+  // there is no map h.
+  [[gnu::noinline]] TagMapItem* CacheMap(int32_t h);
   void ReleaseAll(std::vector<int32_t> handles);
   void AppendDump(int32_t h, std::vector<int32_t>& open, std::string& out);
 
@@ -186,7 +234,10 @@ class TagMapObject {
 };
 
 // The process-wide table (built before any script runs).
-TagMapObject& MapTable();
+inline TagMapObject& MapTable() {
+  static TagMapObject table;
+  return table;
+}
 
 // Nested maps deeper than this are dumped as "{...}".
 inline constexpr int kMaxDumpDepth = 64;

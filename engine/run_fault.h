@@ -83,7 +83,7 @@ class ScriptDepth {
   static int32_t Current() { return depth_; }
 
  private:
-  static thread_local int32_t depth_;
+  static constinit thread_local int32_t depth_;
   int32_t cost_;
 };
 

@@ -233,10 +233,15 @@ VTTEL_RUN_LOOP_ALIGN void TagTelBasic::RunStatements(int32_t& result) {
       }
       if (stepMode.load(std::memory_order_relaxed)) WaitStep();
     }
-    result = ExecuteStatement(s);
-    StoreResult(s, result, ret_val);
+    if (s.plainResult != 0) {
+      result = s.Execute();
+      ret_val.AssignInt(result);
+    } else {
+      result = ExecuteStatement(s);
+      StoreResult(s, result, ret_val);
+      if (s.kindLetter == kKindReturn) break;
+    }
     previous = &s;
-    if (s.kindLetter == kKindReturn) break;
     attend = attention.Raised() && Attend();
     if (!attend) {
       at = jump ? FollowingStatement(s, ret_val) : s.Next();
@@ -315,14 +320,16 @@ VTTEL_RUN_LOOP_ALIGN int32_t TagTelBasic::RunSub(TagTelBasic* calling) {
     ~IndexReset() { index.store(-1, std::memory_order_relaxed); }
   } index_reset{currentIndex};
   try {
-    // As in Run: the whole treatment for the first statement and while the
-    // line's attention word is raised (whoever needs the loops raises it,
-    // and it stays raised while a breakpoint or step mode holds, so a call
-    // need not raise it); jumps passed over without observer.
+    // The whole treatment while the line's attention word is raised
+    // (whoever needs the loops raises it, and it stays raised while a
+    // breakpoint or step mode holds, so a call need not raise it), from the
+    // first statement on; jumps passed over without observer, the opening
+    // "{" too.
     const bool jump = observer == nullptr;
-    bool attend = true;
+    bool attend = main->attention.Raised();
     // As in Run: a pointer of the loop's own, "current" written per statement.
     TagOper* at = current;
+    if (jump && !attend) at = PassJumps(at, ret_val);
     while (stopped.load(std::memory_order_relaxed) == 0 && call != nullptr && at != nullptr) {
       current = at;
       TagOper& s = *at;
@@ -339,9 +346,13 @@ VTTEL_RUN_LOOP_ALIGN int32_t TagTelBasic::RunSub(TagTelBasic* calling) {
         }
         if (main->stepMode.load(std::memory_order_relaxed)) main->WaitStep();
       }
-      StoreResult(s, ExecuteStatement(s), ret_val);
+      if (s.plainResult != 0) {
+        ret_val.AssignInt(s.Execute());
+      } else {
+        StoreResult(s, ExecuteStatement(s), ret_val);
+        if (s.kindLetter == kKindReturn) break;
+      }
       previous = &s;
-      if (s.kindLetter == kKindReturn) break;
       attend = main->attention.Raised() && main->Attend();
       if (!attend) {
         at = jump ? FollowingStatement(s, ret_val) : s.Next();

@@ -110,14 +110,16 @@ class TagExit : public TagOper {
 // The run loop leaves after a kind 'r' statement.
 class TagReturn : public TagOper {
  public:
-  TagReturn(TagTelBasic* script, TagVar* value) : script_(script), value_(value) {}
+  // "_retVal" is one of the script's first variables: it stays where it is.
+  TagReturn(TagTelBasic* script, TagVar* value)
+      : retVal_(script->allVariables.at(kRetValIndex)), value_(value) {}
   int32_t Execute() override {
-    script_->allVariables.at(kRetValIndex)->Assign(*value_);
+    retVal_->Assign(*value_);
     return value_->GetInt();
   }
 
  private:
-  TagTelBasic* script_;
+  TagVar* retVal_;
   TagVar* value_;
 };
 

@@ -79,6 +79,7 @@ class TagCall : public TagOper {
 
   TagVar* function_;
   TagTelBasic* script_;  // the calling script: holds this statement
+  TagVar* retVal_;       // its "_retVal" (one of its first variables: it stays)
   std::vector<TagVar*> args_;
   // The last function value seen and the script it is (no cast per call).
   const ScriptFunction* seenFunction_ = nullptr;

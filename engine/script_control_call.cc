@@ -73,7 +73,8 @@ TagOper* BuildCall(TagVar* function, TagTelBasic* script, const std::vector<TagV
 }  // namespace
 
 TagCall::TagCall(TagVar* function, TagTelBasic* script, const std::vector<TagVar*>& args)
-    : function_(function), script_(script), args_(args) {}
+    : function_(function), script_(script), retVal_(script->allVariables.at(kRetValIndex)),
+      args_(args) {}
 
 TagTelBasic* TagCall::Callee() {
   if (function_->kind != kVarFunction) return nullptr;
@@ -99,7 +100,7 @@ void TagCall::RunFunction(TagTelBasic& f) {
 }
 
 int32_t TagCall::Execute() {
-  TagVar& ret_val = *script_->allVariables.at(kRetValIndex);
+  TagVar& ret_val = *retVal_;
   TagTelBasic* f = Callee();
   if (f == nullptr) {
     frame::LogAlwaysF("Var : '%s' is not function-type : [LINE=%d:%s]", function_->name(),

@@ -6,18 +6,10 @@
 
 namespace engine {
 
-void TagVarRef::Assign(const TagVar& value) const {
-  if (variable_ == nullptr) return;
-  if (index_ != nullptr) {
-    variable_->Element(*index_)->Assign(value);
-  } else {
-    variable_->Assign(value);
-  }
-}
-
 void TagVarRef::CopyTo(TagVar& dest) const {
   if (variable_ == nullptr) return;
-  dest.Assign(index_ != nullptr ? *variable_->Element(*index_) : *variable_);
+  TagVar scratch;
+  dest.Assign(index_ != nullptr ? *variable_->ElementValue(*index_, scratch) : *variable_);
 }
 
 void TagOper::Init(std::string_view source, std::string_view, int32_t line, int32_t index,
@@ -37,10 +29,6 @@ void TagOper::Init(std::string_view source, std::string_view, int32_t line, int3
 void TagOper::SetBreakpoint(uint8_t on) {
   const bool was_on = breakpoint.exchange(on, std::memory_order_relaxed) != 0;
   if (attention != nullptr && was_on != (on != 0)) attention->CountBreakpoint(on != 0 ? 1 : -1);
-}
-
-void TagOper::RunArgs() {
-  for (const auto& expression : argExpressions) expression->Execute();
 }
 
 namespace {

@@ -66,7 +66,14 @@ class TagVarRef {
   TagVar* index() const { return index_; }
 
   // Assigns value to the target; nothing without a variable.
-  void Assign(const TagVar& value) const;
+  void Assign(const TagVar& value) const {
+    if (variable_ == nullptr) return;
+    if (index_ != nullptr) {
+      variable_->AssignElement(*index_, value);
+    } else {
+      variable_->Assign(value);
+    }
+  }
   // Assigns the target (an element is created when missing) to dest.
   void CopyTo(TagVar& dest) const;
 
@@ -96,7 +103,9 @@ class TagOper {
   void StoreResult(const TagVar& value) const { resultTarget.Assign(value); }
 
   // Executes every argument expression in order.
-  void RunArgs();
+  void RunArgs() {
+    for (const auto& expression : argExpressions) expression->Execute();
+  }
 
   // Sets or clears the breakpoint byte; the run loops' attention (when the
   // statement was appended to a script) counts it and is raised.
@@ -137,6 +146,10 @@ class TagOper {
   // and "break;"), so the run loops need no call for it.
   uint8_t nextFixed = 0;
   TagOper* fixedNext = nullptr;
+  // Also set by ResolveJumps: the statement has no argument expressions and
+  // no assignment target, and its result goes to "_retVal" as an integer
+  // (no value, call or return statement), so the run loops store it inline.
+  uint8_t plainResult = 0;
 };
 
 // The statement that runs after the jumps from s: s itself unless it only

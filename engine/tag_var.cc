@@ -15,12 +15,8 @@
 namespace engine {
 namespace {
 
-// The text of every value that holds no string of its own, and the name of
-// every anonymous value: one shared, never written, empty text.
-char kEmptyText[1] = {'\0'};
-
 char* CopyName(std::string_view name) {
-  if (name.empty()) return kEmptyText;
+  if (name.empty()) return kSharedEmptyText;
   char* p = AllocateText(name.size());
   std::memcpy(p, name.data(), name.size());
   p[name.size()] = '\0';
@@ -28,17 +24,13 @@ char* CopyName(std::string_view name) {
 }
 
 void FreeName(char* name) {
-  if (name != kEmptyText) std::free(name);
+  if (name != kSharedEmptyText) std::free(name);
 }
 
 }  // namespace
 
 // Maps hold a value per element: keep it at six words on 64-bit targets.
 static_assert(sizeof(void*) != 8 || sizeof(TagVar) == 48);
-
-TagVar::TagVar() : name_(kEmptyText), text_(kEmptyText) {}
-
-TagVar::TagVar(uint8_t read_only) : TagVar() { readOnly = read_only; }
 
 TagVar::TagVar(const TagVar& other)
     : kind(other.kind),
@@ -48,7 +40,7 @@ TagVar::TagVar(const TagVar& other)
       floatValue(other.floatValue),
       function(other.function),
       name_(CopyName(other.name_)),
-      text_(kEmptyText) {
+      text_(kSharedEmptyText) {
   if (kind == kVarString) {
     const size_t n = static_cast<size_t>(intValue > 0 ? intValue - 1 : 0);
     ReserveText(n);
@@ -56,13 +48,6 @@ TagVar::TagVar(const TagVar& other)
     text_[n] = '\0';
   }
 }
-
-TagVar::~TagVar() {
-  FreeName(name_);
-  if (OwnsText()) std::free(text_);
-}
-
-bool TagVar::OwnsText() const { return text_ != kEmptyText; }
 
 size_t TagVar::TextCapacity() const { return OwnsText() ? malloc_usable_size(text_) - 1 : 0; }
 

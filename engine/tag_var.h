@@ -31,6 +31,7 @@
 #define VTTEL_ENGINE_TAG_VAR_H_
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,6 +41,7 @@
 namespace engine {
 
 struct TagVarP;
+struct ElementWrite;
 
 enum VarKind : int32_t {
   kVarNull = 0,
@@ -55,6 +57,10 @@ inline constexpr int32_t kScalarLength = 4;
 // The longest string a value may hold (its intValue must fit 32 bits).
 inline constexpr int64_t kMaxStringBytes = INT32_MAX - 1;
 
+// The text of every value that holds no string of its own, and the name of
+// every anonymous value: one shared, never written, empty text.
+inline char kSharedEmptyText[1] = {'\0'};
+
 // A malloc'ed text buffer of n bytes and a terminator; throws
 // std::bad_alloc when the memory cannot be had (the run loops turn that
 // into the end of the line's run, run_fault.h).
@@ -62,13 +68,16 @@ char* AllocateText(size_t n);
 
 class TagVar {
  public:
-  TagVar();
-  explicit TagVar(uint8_t read_only);
+  TagVar() : name_(kSharedEmptyText), text_(kSharedEmptyText) {}
+  explicit TagVar(uint8_t read_only) : TagVar() { readOnly = read_only; }
   // Copies name, kind, readOnly and the numbers; a string gets its own copy
   // of its bytes, other kinds a fresh "" text. Takes no map reference.
   TagVar(const TagVar& other);
   TagVar& operator=(const TagVar&) = delete;
-  ~TagVar();
+  ~TagVar() {
+    if (name_ != kSharedEmptyText) std::free(name_);
+    if (OwnsText()) std::free(text_);
+  }
 
   // Definitions made by the compiler; they ignore the old readOnly. The
   // note is accepted and not kept.
@@ -157,9 +166,22 @@ class TagVar {
   // Map access. GetElement reads (the read-only NULL value when this is not
   // a map or the key is absent); Element writes: a non-map value becomes a
   // new empty map first, and an absent key gets a NULL element. The element
-  // returned stays valid while the map lives and the key is not erased.
+  // returned stays valid while the map lives, the key is not erased and no
+  // write by value below makes it compact again (map_table.h).
   TagVar* GetElement(const TagVar& key) const;
   TagVar* Element(const TagVar& key);
+  // The statements' own element access, which keeps a compact element
+  // compact. PeekElement reads at once: the element, or scratch (a TagVar()
+  // used for nothing else) holding its value, or the read-only NULL value as
+  // GetElement gives it. The writes are Element(key)->AssignInt(v),
+  // ->AssignFloat(v) and ->Assign(value), made under the map's lock.
+  const TagVar* PeekElement(const TagVar& key, TagVar& scratch) const;
+  // ElementValue reads as Element (this becomes a map, the key is made
+  // present) without handing the element out: the element or scratch.
+  const TagVar* ElementValue(const TagVar& key, TagVar& scratch);
+  void AssignElementInt(const TagVar& key, int32_t v);
+  void AssignElementFloat(const TagVar& key, double v);
+  void AssignElement(const TagVar& key, const TagVar& value);
   // The i-th entry in iteration order into key and value; -1 when this is
   // not a map, -2 past the last entry.
   int32_t GetItem(int32_t i, TagVar& key, TagVar& value) const;
@@ -184,6 +206,8 @@ class TagVar {
   // size less the terminator); 0 for the shared empty text, which no one
   // may write.
   size_t TextCapacity() const;
+  // False while the value holds the shared empty text (no text of its own).
+  bool OwnsText() const { return text_ != kSharedEmptyText; }
 
   // The fields are laid out so that a value takes 48 bytes (maps hold one
   // per element).
@@ -197,9 +221,13 @@ class TagVar {
  private:
   // Makes room for n text bytes and a terminator; keeps no old contents.
   void ReserveText(size_t n);
-  bool OwnsText() const;
   // Takes a buffer from AllocateText as the text.
   void AdoptText(char* text);
+  // The handle of the map that element writes go to: a non-map value
+  // becomes a new empty map first (as Element does); 0 when read-only.
+  int32_t MapToWrite();
+  // A write by value into the element of key (map_element.h).
+  void WriteElement(const TagVar& key, const ElementWrite& w);
   // Assign where a text or a map is involved.
   TagVar& AssignSlow(const TagVar& source);
   void TakeMapReference(int32_t handle);

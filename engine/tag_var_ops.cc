@@ -151,16 +151,47 @@ TagVar* TagVar::GetElement(const TagVar& key) const {
   return e != nullptr ? e : &NullVar();
 }
 
-TagVar* TagVar::Element(const TagVar& key) {
-  if (readOnly) return &NullVar();
+int32_t TagVar::MapToWrite() {
+  if (readOnly) return 0;
   if (kind != kVarMap) {
     // Whatever the value held before is superseded by a new empty map.
     mapHandle = MapTable().NewMap();
     MapTable().AddRef(mapHandle);
     kind = kVarMap;
   }
-  TagVar* e = MapTable().GetOrInsert(mapHandle, key);
+  return mapHandle;
+}
+
+TagVar* TagVar::Element(const TagVar& key) {
+  const int32_t h = MapToWrite();
+  TagVar* e = h != 0 ? MapTable().GetOrInsert(h, key) : nullptr;
   return e != nullptr ? e : &NullVar();
+}
+
+const TagVar* TagVar::PeekElement(const TagVar& key, TagVar& scratch) const {
+  const TagVar* e = kind == kVarMap ? MapTable().Peek(mapHandle, key, scratch) : nullptr;
+  return e != nullptr ? e : &NullVar();
+}
+
+void TagVar::WriteElement(const TagVar& key, const ElementWrite& w) {
+  if (const int32_t h = MapToWrite()) MapTable().Write(h, key, w);
+}
+
+const TagVar* TagVar::ElementValue(const TagVar& key, TagVar& scratch) {
+  WriteElement(key, ElementWrite::Keep());
+  return PeekElement(key, scratch);
+}
+
+void TagVar::AssignElementInt(const TagVar& key, int32_t v) {
+  WriteElement(key, ElementWrite::Int(v));
+}
+
+void TagVar::AssignElementFloat(const TagVar& key, double v) {
+  WriteElement(key, ElementWrite::Float(v));
+}
+
+void TagVar::AssignElement(const TagVar& key, const TagVar& value) {
+  WriteElement(key, ElementWrite::Value(value));
 }
 
 int32_t TagVar::GetItem(int32_t i, TagVar& key, TagVar& value) const {

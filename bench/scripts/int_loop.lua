@@ -1,7 +1,7 @@
--- Integer loop: 3,000,000 rounds of an addition and a comparison.
+-- Integer loop: 30,000,000 rounds of an addition and a comparison.
 local i = 0
 local s = 0
-while i < 3000000 do
+while i < 30000000 do
   s = s + 3
   i = i + 1
 end

@@ -1,15 +1,22 @@
--- Maps: 200,000 integer keys inserted, then each looked up once.
+-- Maps: 2,000,000 integer keys from 0 up written in 8 rounds (the first
+-- inserts them, the others overwrite them), each round followed by a look-up
+-- of every key.
+local n = 2000000
 local m = {}
-local i = 0
-while i < 200000 do
-  m[i] = i
-  i = i + 1
-end
-i = 0
 local s = 0
-while i < 200000 do
-  local t = m[i]
-  s = s + t
-  i = i + 1
+local round = 0
+while round < 8 do
+  local i = 0
+  while i < n do
+    m[i] = i + round
+    i = i + 1
+  end
+  i = 0
+  while i < n do
+    local t = m[i]
+    s = s + t
+    i = i + 1
+  end
+  round = round + 1
 end
 print("0 : " .. s)

@@ -1,7 +1,7 @@
--- String building: 20,000 appends of two characters to one string.
+-- String building: 60,000 appends of two characters to one string.
 local i = 0
 local s = ""
-while i < 20000 do
+while i < 60000 do
   s = s .. "ab"
   i = i + 1
 end

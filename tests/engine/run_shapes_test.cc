@@ -385,6 +385,25 @@ class RunShapesLineTest : public MapCheckTest {
     return -1;
   }
 
+  // Runs the script, whose loop counts "x" up by calls of f, and expects
+  // the breakpoint at statement index of f to hold the first two calls.
+  void ExpectEachCallHeldAt(const TagTelBasic& f, int32_t index) {
+    TagVar& x = Variable("x");
+    RunningLine running(*script_);
+    for (int pass = 0; pass < 2; ++pass) {
+      SCOPED_TRACE(pass);
+      for (int n = 0; n < 300 && (script_->stepMode.load() == 0 || f.currentIndex.load() != index);
+           ++n) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+      ASSERT_NE(script_->stepMode.load(), 0);
+      EXPECT_EQ(f.currentIndex.load(), index);
+      EXPECT_EQ(x.intValue, pass);
+      script_->stepMode.store(0);
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+
   TempDir dir_;
   testing_support::ScopedChdir cd_{dir_.path()};
   LineCallBase call_;
@@ -458,20 +477,28 @@ TEST_F(RunShapesLineTest, ABreakpointInAFunctionHoldsEachCall) {
   TagTelBasic* bump = script_->functions.at(0);
   ASSERT_NE(bump, nullptr);
   bump->statements.at(1)->SetBreakpoint(1);  // v = v + 1
-  TagVar& x = Variable("x");
-  RunningLine running(*script_);
-  for (int pass = 0; pass < 2; ++pass) {
-    SCOPED_TRACE(pass);
-    for (int n = 0; n < 300 && (script_->stepMode.load() == 0 || bump->currentIndex.load() != 1);
-         ++n) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ASSERT_NE(script_->stepMode.load(), 0);
-    EXPECT_EQ(bump->currentIndex.load(), 1);
-    EXPECT_EQ(x.intValue, pass);
-    script_->stepMode.store(0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
+  ExpectEachCallHeldAt(*bump, 1);
+}
+
+// A function's calls start past its opening "{" only while nothing
+// attends or observes: the step hook sees the "{" of every call, and a
+// breakpoint on it holds each call there with no observer.
+TEST_F(RunShapesLineTest, TheStepHookSeesAFunctionsOpeningBrace) {
+  Compile("function f(v)\n{\nreturn(v)\n}\nx = f(1)\nx = f(2)\nreturn(0)\n");
+  StepRecorder recorder;
+  SetRunObserver(&recorder);
+  script_->Run();
+  //  0 {, 1 return(v), twice
+  EXPECT_EQ(recorder.sub_steps, (std::vector<int32_t>{0, 1, 0, 1}));
+}
+
+TEST_F(RunShapesLineTest, ABreakpointOnAFunctionsOpeningBraceHoldsEachCall) {
+  Compile("function bump(v)\n{\nreturn(v + 1)\n}\nx = 0\nwhile(1)\n{\nx = bump(x)\n}\n");
+  TagTelBasic* bump = script_->functions.at(0);
+  ASSERT_NE(bump, nullptr);
+  ASSERT_EQ(bump->statements.at(0)->kindLetter, kKindBlockStart);
+  bump->statements.at(0)->SetBreakpoint(1);
+  ExpectEachCallHeldAt(*bump, 0);
 }
 
 // A stop request ends a tight loop within the statement in progress: the
