@@ -62,7 +62,7 @@ bool TagRemoteCtrl::StartThreads() {
 }
 
 void TagRemoteCtrl::StopThreads() {
-  quit_.store(true, std::memory_order_relaxed);
+  quit_.store(true);  // seen by the listen thread before the shutdown below
   platform::WakeStopSleepers();
   {
     // Wakes an accept that waits on a connection that went away.
@@ -112,6 +112,9 @@ void TagRemoteCtrl::ListenThread() {
       clock.Sleep(kMonitorListenSleepMs, &quit_);
       continue;
     }
+    // StopThreads raises quit_ before it shuts the listener down, which
+    // makes it readable: an accept then would fail (EINVAL) and log an error.
+    if (quit_.load()) break;
     char address[kTcpAddressRoom] = {};
     int socket = TcpAcceptClient(listening, address);
     if (socket < 0) {
