@@ -276,7 +276,6 @@ class TagMulPlus : public TagOper {
   std::array<TagVar*, kMaxPlusOperands> operands{};
   TagVar* dest = nullptr;
   TagVar* destIndex = nullptr;
-
 };
 
 }  // namespace engine
