@@ -345,20 +345,17 @@ TagExpre::TagExpre(const std::vector<TagCalculate>& instructions) {
 }
 
 int32_t TagExpre::Execute() {
-  if (!single_.Runs()) RunSteps();
-  return static_cast<int32_t>(instructions_.size());
-}
-
-void TagExpre::RunSteps() {
   if (single_.run != nullptr) {
-    RunGeneral(0);  // the single instruction's step declined
-    return;
+    // One instruction with a step: no loop.
+    if (!single_.Runs()) RunGeneral(0);
+  } else {
+    const Step* const begin = steps_.data();
+    const Step* const end = begin + steps_.size();
+    for (const Step* s = begin; s != end; ++s) {
+      if (!s->Runs()) RunGeneral(s - begin);
+    }
   }
-  const Step* const begin = steps_.data();
-  const Step* const end = begin + steps_.size();
-  for (const Step* s = begin; s != end; ++s) {
-    if (!s->Runs()) RunGeneral(s - begin);
-  }
+  return static_cast<int32_t>(instructions_.size());
 }
 
 void TagExpre::RunGeneral(ptrdiff_t i) {

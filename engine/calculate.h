@@ -251,9 +251,6 @@ class TagExpre : public TagOper {
   Step single_;
   // Instruction i by its general path, out of the steps' loop.
   [[gnu::noinline]] void RunGeneral(ptrdiff_t i);
-  // Every instruction, each by its step or else its general path, once the
-  // single instruction's step (when there is one) declined.
-  void RunSteps();
 };
 
 inline bool TagExpre::Holds() {
@@ -279,7 +276,6 @@ class TagMulPlus : public TagOper {
   std::array<TagVar*, kMaxPlusOperands> operands{};
   TagVar* dest = nullptr;
   TagVar* destIndex = nullptr;
-
 };
 
 }  // namespace engine
